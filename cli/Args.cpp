@@ -1,0 +1,61 @@
+#include "cli/Args.h"
+
+#include <charconv>
+
+int ParseInt(const std::string& text, const std::string& what) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        throw TUsageError(what + " must be an integer, not \"" + text + "\"");
+    return value;
+}
+
+double ParseDouble(const std::string& text, const std::string& what) {
+    try {
+        std::size_t used = 0;
+        double value = std::stod(text, &used);
+        if (used == text.size())
+            return value;
+    } catch (const std::exception&) {
+    }
+    throw TUsageError(what + " must be a number, not \"" + text + "\"");
+}
+
+namespace {
+void ParsePair(const std::string& text, const std::string& separators, int& a, int& b, const std::string& what) {
+    std::size_t at = text.find_first_of(separators);
+    if (at == std::string::npos)
+        throw TUsageError(what + " \"" + text + "\" is not of the form A" + separators[0] + "B");
+    a = ParseInt(text.substr(0, at), what);
+    b = ParseInt(text.substr(at + 1), what);
+    if (a <= 0 || b <= 0)
+        throw TUsageError(what + " \"" + text + "\" must have both parts above zero");
+}
+} // namespace
+
+void ParseSize(const std::string& text, int& width, int& height) { ParsePair(text, "x", width, height, "size"); }
+
+void ParseRate(const std::string& text, int& num, int& den) { ParsePair(text, ":/", num, den, "rate"); }
+
+std::vector<int> ParseIntList(const std::string& text, const std::string& what) {
+    std::vector<int> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::size_t dash = item.find('-', 1);
+        if (dash != std::string::npos) {
+            int from = ParseInt(item.substr(0, dash), what), to = ParseInt(item.substr(dash + 1), what);
+            if (to < from)
+                throw TUsageError(what + " range \"" + item + "\" runs backwards");
+            for (int i = from; i <= to; ++i)
+                out.push_back(i);
+        } else {
+            out.push_back(ParseInt(item, what));
+        }
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return out;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A small command-line reader shared by the subcommands of pixaroll-cli.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class TUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TArgs {
+public:
+    explicit TArgs(std::vector<std::string> args) : args_(std::move(args)) {}
+
+    bool AtEnd() const { return pos_ >= args_.size(); }
+    const std::string& Peek() const { return args_.at(pos_); }
+    std::string Next() { return args_.at(pos_++); }
+    // The value after an option; throws TUsageError when it is missing.
+    std::string Value(const std::string& option) {
+        if (AtEnd())
+            throw TUsageError("option " + option + " needs a value");
+        return Next();
+    }
+    // Every following argument up to the next one starting with "--".
+    std::vector<std::string> List() {
+        std::vector<std::string> out;
+        while (!AtEnd() && Peek().rfind("--", 0) != 0)
+            out.push_back(Next());
+        return out;
+    }
+
+private:
+    std::vector<std::string> args_;
+    std::size_t pos_ = 0;
+};
+
+int ParseInt(const std::string& text, const std::string& what);
+double ParseDouble(const std::string& text, const std::string& what);
+// "WxH" with both above zero.
+void ParseSize(const std::string& text, int& width, int& height);
+// "N:D" or "N/D" with both above zero.
+void ParseRate(const std::string& text, int& num, int& den);
+// Comma-separated integers and ranges: "1,5,10-20".
+std::vector<int> ParseIntList(const std::string& text, const std::string& what);

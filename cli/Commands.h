@@ -1,0 +1,16 @@
+#pragma once
+// The subcommands of pixaroll-cli. Each takes the arguments after its name and returns the
+// process exit status; usage errors are thrown as TUsageError.
+
+#include <string>
+#include <vector>
+
+using TCommandArgs = std::vector<std::string>;
+
+struct TCommand {
+    const char* Name;
+    const char* Synopsis;
+    int (*Run)(const TCommandArgs& args);
+};
+
+int CmdVersion(const TCommandArgs& args);

@@ -1,0 +1,26 @@
+#pragma once
+// The numbered table of the 176 transition effects and the procedure every effect implements.
+
+#include "effects/FrameBitmap.h"
+
+#include <array>
+
+// Display: the frame being built (holds the whole old picture on entry).
+// Image: the new picture, same size, never changed.
+// Width, Height: frame size; ProgressWidth, ProgressHeight: w and h scaled by the progress;
+// Progress: percent of the transition done, 1 to 99.
+using TEffectProc = void (*)(TFrameBitmap& Display, const TFrameBitmap& Image, int Width, int Height,
+                             int ProgressWidth, int ProgressHeight, int Progress);
+
+struct TEffect {
+    const char* Name;
+    TEffectProc Proc;
+};
+
+constexpr int EffectCount = 176;
+
+// Row n of the table is Effects[n - 1].
+extern const std::array<TEffect, EffectCount> Effects;
+
+// The row with number 1..EffectCount; throws std::out_of_range otherwise.
+const TEffect& EffectRow(int number);
