@@ -1,0 +1,39 @@
+#include "effects/Transition.h"
+
+#include "effects/Effects.h"
+#include "effects/MulDiv.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+void ProgressSize(int width, int height, int percent, int& progressWidth, int& progressHeight) {
+    if (height <= width) {
+        progressWidth = MulDiv(width, percent, 100);
+        progressHeight = MulDiv(progressWidth, height, width);
+    } else {
+        progressHeight = MulDiv(height, percent, 100);
+        progressWidth = MulDiv(progressHeight, width, height);
+    }
+}
+
+void DrawTransitionFrame(TFrameBitmap& display, const TFrameBitmap& oldPicture, const TFrameBitmap& newPicture,
+                         int effectNumber, int percent) {
+    const int w = display.Width(), h = display.Height();
+    if (oldPicture.Width() != w || oldPicture.Height() != h || newPicture.Width() != w || newPicture.Height() != h)
+        throw std::invalid_argument("transition pictures and frame differ in size");
+    TCanvasLock displayLock(display);
+    {
+        TCanvasLock oldLock(oldPicture);
+        std::copy_n(oldPicture.Pixels(), static_cast<std::size_t>(w) * h, display.Pixels());
+    }
+    if (percent <= 0)
+        return;
+    TCanvasLock newLock(newPicture);
+    if (percent >= 100) {
+        std::copy_n(newPicture.Pixels(), static_cast<std::size_t>(w) * h, display.Pixels());
+        return;
+    }
+    int pw = 0, ph = 0;
+    ProgressSize(w, h, percent, pw, ph);
+    EffectRow(effectNumber).Proc(display, newPicture, w, h, pw, ph, percent);
+}
