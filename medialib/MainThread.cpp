@@ -1,0 +1,60 @@
+#include "medialib/MainThread.h"
+
+#include <atomic>
+#include <exception>
+
+namespace {
+std::atomic<IMainThreadDispatcher*> dispatcherSlot{nullptr};
+} // namespace
+
+void SetMainThreadDispatcher(IMainThreadDispatcher* dispatcher) { dispatcherSlot.store(dispatcher); }
+
+IMainThreadDispatcher* MainThreadDispatcher() { return dispatcherSlot.load(); }
+
+void CallInMainThread(const std::function<void()>& call) {
+    IMainThreadDispatcher* d = dispatcherSlot.load();
+    if (!d || d->IsMainThread()) {
+        call();
+        return;
+    }
+    std::exception_ptr failure;
+    d->RunAndWait([&] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+TQueueMainThread::TQueueMainThread() : mainId_(std::this_thread::get_id()) {}
+
+bool TQueueMainThread::IsMainThread() const { return std::this_thread::get_id() == mainId_; }
+
+void TQueueMainThread::RunAndWait(const std::function<void()>& call) {
+    TItem item{call};
+    std::unique_lock guard(lock_);
+    queue_.push_back(&item);
+    queued_.notify_all();
+    done_.wait(guard, [&] { return item.Done; });
+}
+
+int TQueueMainThread::Pump(std::chrono::milliseconds wait) {
+    std::unique_lock guard(lock_);
+    if (queue_.empty() && wait.count() > 0)
+        queued_.wait_for(guard, wait, [&] { return !queue_.empty(); });
+    int count = 0;
+    while (!queue_.empty()) {
+        TItem* item = queue_.front();
+        queue_.pop_front();
+        guard.unlock(); // never hold the queue lock while the call runs
+        item->Call();
+        guard.lock();
+        item->Done = true;
+        done_.notify_all();
+        ++count;
+    }
+    return count;
+}
