@@ -3,6 +3,7 @@
 #include "medialib/FFApi.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -180,8 +181,10 @@ int ReadWholeFile(const std::string& fileName, std::uint8_t** buffer, std::int64
     std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         return -1;
-    // A name that opens but cannot be measured (a folder, a pipe) is as unreadable as a missing file.
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+    // A name that opens but is no regular file (a folder, a pipe) cannot be measured: as unreadable
+    // as a missing file.
+    struct stat st {};
+    if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode) || std::fseek(file.get(), 0, SEEK_END) != 0)
         return -1;
     const long length = std::ftell(file.get());
     if (length < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
