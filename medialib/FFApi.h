@@ -128,7 +128,8 @@ constexpr int AVLibraryCount = 8;
 #define PIXAROLL_AVDEVICE_FUNCS(X) X(avdevice_version) X(avdevice_register_all)
 
 #define PIXAROLL_LIBC_FUNCS(X) \
-    X(vsnprintf) X(fopen) X(fclose) X(fread) X(fwrite) X(fflush)
+    X(vsnprintf) X(fopen) X(fclose) X(fread) X(fwrite) X(fflush) \
+    X(fseek) X(ftell)
 
 namespace ff {
 #define PIXAROLL_FF_DECLARE(name) extern decltype(&::name) name;
@@ -146,9 +147,11 @@ PIXAROLL_LIBC_FUNCS(PIXAROLL_FF_DECLARE)
 #undef PIXAROLL_FF_DECLARE
 } // namespace libc
 
-// Binds every function of one library from an opened module. On failure returns false,
-// leaves the library's pointers cleared and puts the missing symbol's name in missingSymbol.
+// Binds every function of one library from an opened module, in list order. On failure returns
+// false, leaves the library's pointers cleared and puts the first missing symbol's name in
+// missingSymbol and, in the second form, the dynamic linker's text for it in systemText.
 bool BindLibrary(TAVLibrary lib, void* module, std::string& missingSymbol);
+bool BindLibrary(TAVLibrary lib, void* module, std::string& missingSymbol, std::string& systemText);
 // Clears every function pointer of one library.
 void UnbindLibrary(TAVLibrary lib);
 } // namespace ff
