@@ -169,6 +169,31 @@ TEST_F(PictureLoaderTest, BitmapExtensionInAnyCaseGoesToTheBitmapReader) {
     ExpectPictureError(loader, png, frame, "Not a JPEG file");
 }
 
+TEST_F(PictureLoaderTest, BitmapIsEnlargedPixelForPixelAndLetterboxed) {
+    // 4 x 3 pixels, each its own colour, into 32 x 24: every pixel becomes an 8 x 8 block.
+    TFrameBitmap picture(4, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            picture.SetPixel(x, y, TFrameBitmap::MakePixel(static_cast<std::uint8_t>(40 * x + 10), static_cast<std::uint8_t>(60 * y + 20), 0x99));
+    const std::string name = dir.File("grid.Bmp");
+    SaveBmpFile(picture, name);
+    TFrameBitmap frame(32, 24);
+    loader.Load(name, frame);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(frame.Pixel(x, y) & 0xFFFFFF, picture.Pixel(x / 8, y / 8) & 0xFFFFFF) << x << "," << y;
+
+    // The same 4 x 3 picture in a 24 x 24 frame: 24 x 18 with three black rows above and below.
+    TFrameBitmap square(24, 24);
+    loader.Load(name, square);
+    for (int x = 0; x < 24; ++x) {
+        EXPECT_EQ(square.Pixel(x, 2) & 0xFFFFFF, 0u);
+        EXPECT_EQ(square.Pixel(x, 3) & 0xFFFFFF, picture.Pixel(x / 6, 0) & 0xFFFFFF);
+        EXPECT_EQ(square.Pixel(x, 20) & 0xFFFFFF, picture.Pixel(x / 6, 2) & 0xFFFFFF);
+        EXPECT_EQ(square.Pixel(x, 21) & 0xFFFFFF, 0u);
+    }
+}
+
 TEST_F(PictureLoaderTest, UnreadableFilesRaiseErrorsNamingTheFile) {
     TFrameBitmap frame(64, 48);
     ExpectPictureError(loader, dir.File("missing.jpg"), frame, "No such file");
