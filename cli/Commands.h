@@ -14,3 +14,4 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdFrames(const TCommandArgs& args);

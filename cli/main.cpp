@@ -14,6 +14,10 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"frames",
+     "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
+     "[--sequential | --random | --seed N] [--every K] -o DIR",
+     CmdFrames},
 };
 
 void PrintUsage(std::ostream& out) {
