@@ -214,10 +214,10 @@ int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
         return result;
     if (info.InputType != itYUV) {
         info.Buffer->CopyTo(pkt->data);
-        pkt->flags |= AV_PKT_FLAG_KEY;
         if (info.PixelFormat == AV_PIX_FMT_PAL8 && AttachPalette(pkt) < 0)
             return AVERROR(ENOMEM);
     }
+    pkt->flags |= AV_PKT_FLAG_KEY; // every raw frame stands alone, YUV ones included
     TakeHandlerPts(s, info, pkt);
     info.Clock += MicrosPerSecond;
     info.FrameNumber += 1;

@@ -299,6 +299,7 @@ TEST_F(FrameInputFormat, DataDcAndYuvHandlersFillTheirBuffers) {
         EXPECT_EQ(input.Context()->streams[0]->codecpar->format, AV_PIX_FMT_YUV420P);
         ASSERT_EQ(input.Read(), 8 * 6 * 3 / 2);
         EXPECT_EQ(input.Packet()->data[8 * 6 * 3 / 2 - 1], 0x80);
+        EXPECT_TRUE(input.Packet()->flags & AV_PKT_FLAG_KEY);
     }
 }
 
