@@ -335,3 +335,63 @@ TEST_F(FrameInputFormat, EventsRunOnTheMainThreadWhileTheReaderWaits) {
     EXPECT_EQ(input.Packet()->data[0], 0x56);
 }
 } // namespace
+
+namespace {
+struct TCodecFree {
+    void operator()(AVCodecContext* c) const { ff::avcodec_free_context(&c); }
+};
+struct TFrameFree {
+    void operator()(AVFrame* f) const { ff::av_frame_free(&f); }
+};
+
+// Reads one packet and decodes it with FFmpeg's raw-video decoder, as the engine will.
+std::unique_ptr<AVFrame, TFrameFree> DecodeOne(TFrameInputContext& input) {
+    std::unique_ptr<AVCodecContext, TCodecFree> codec(
+        ff::avcodec_alloc_context3(ff::avcodec_find_decoder(AV_CODEC_ID_RAWVIDEO)));
+    EXPECT_GE(ff::avcodec_parameters_to_context(codec.get(), input.Context()->streams[0]->codecpar), 0);
+    EXPECT_EQ(ff::avcodec_open2(codec.get(), codec->codec, nullptr), 0);
+    std::unique_ptr<AVFrame, TFrameFree> frame(ff::av_frame_alloc());
+    EXPECT_GT(input.Read(), 0);
+    EXPECT_EQ(ff::avcodec_send_packet(codec.get(), input.Packet()), 0);
+    EXPECT_EQ(ff::avcodec_receive_frame(codec.get(), frame.get()), 0);
+    return frame;
+}
+
+TEST_F(FrameInputFormat, PacketsOfOddWidthDecodeToTheDrawnPicture) {
+    // Pixel (x, y) of a 5 by 3 canvas gets red 0x20 x y, green 0x20 x x and blue 0xC0:
+    // colours the 16, 24 and 32-bit depths keep exactly.
+    adapter_.OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        for (int y = 0; y < canvas.Height(); ++y)
+            for (int x = 0; x < canvas.Width(); ++x)
+                canvas.SetPixel(x, y, TFrameBitmap::MakePixel(std::uint8_t(0x20 * y), std::uint8_t(0x20 * x), 0xC0));
+        return 0;
+    };
+    for (int bits : {8, 16, 24, 32}) {
+        TFrameInputContext input(Params("r=25/1;s=5x3;t=canvas;bpp=" + std::to_string(bits)));
+        ASSERT_EQ(input.Open(), 0);
+        auto frame = DecodeOne(input);
+        ASSERT_EQ(frame->width, 5);
+        for (auto [x, y] : {std::pair{4, 2}, std::pair{1, 2}, std::pair{3, 1}}) {
+            const std::uint8_t* row = frame->data[0] + y * frame->linesize[0];
+            std::uint32_t r = 0, g = 0, b = 0;
+            if (bits == 32 || bits == 24) {
+                const std::uint8_t* p = row + x * (bits / 8);
+                b = p[0], g = p[1], r = p[2];
+            } else if (bits == 16) {
+                std::uint32_t v = row[2 * x] | (row[2 * x + 1] << 8);
+                r = (v >> 10 & 31) << 3, g = (v >> 5 & 31) << 3, b = (v & 31) << 3;
+            } else {
+                std::uint32_t argb = reinterpret_cast<const std::uint32_t*>(frame->data[1])[row[x]];
+                r = argb >> 16 & 0xFF, g = argb >> 8 & 0xFF, b = argb & 0xFF;
+            }
+            // The 8-bit palette has 8 levels of red and green (0, 36, 72, ...) and 4 of blue.
+            std::uint32_t wantR = bits == 8 ? std::uint32_t(y) * 255 / 7 : 0x20u * y;
+            std::uint32_t wantG = bits == 8 ? std::uint32_t(x) * 255 / 7 : 0x20u * x;
+            std::uint32_t wantB = bits == 8 ? 255u : 0xC0u;
+            EXPECT_EQ(r, wantR) << bits << " bits at " << x << "," << y;
+            EXPECT_EQ(g, wantG) << bits << " bits at " << x << "," << y;
+            EXPECT_EQ(b, wantB) << bits << " bits at " << x << "," << y;
+        }
+    }
+}
+} // namespace
