@@ -95,7 +95,8 @@ constexpr int AVLibraryCount = 8;
     X(av_packet_rescale_ts) X(av_new_packet) X(av_packet_from_data) X(av_grow_packet) \
     X(av_shrink_packet) X(av_packet_move_ref) \
     X(av_bsf_get_by_name) X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) \
-    X(av_bsf_receive_packet) X(av_bsf_free)
+    X(av_bsf_receive_packet) X(av_bsf_free) \
+    X(av_packet_new_side_data)
 
 #define PIXAROLL_AVFORMAT_FUNCS(X) \
     X(avformat_version) X(avformat_alloc_context) X(avformat_free_context) X(avformat_open_input) \
