@@ -15,3 +15,4 @@ struct TCommand {
 
 int CmdVersion(const TCommandArgs& args);
 int CmdFrames(const TCommandArgs& args);
+int CmdTranscode(const TCommandArgs& args);

@@ -18,6 +18,7 @@ const TCommand Commands[] = {
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
+    {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
 };
 
 void PrintUsage(std::ostream& out) {
