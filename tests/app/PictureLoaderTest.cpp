@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -192,6 +194,44 @@ TEST_F(PictureLoaderTest, BitmapIsEnlargedPixelForPixelAndLetterboxed) {
         EXPECT_EQ(square.Pixel(x, 20) & 0xFFFFFF, picture.Pixel(x / 6, 2) & 0xFFFFFF);
         EXPECT_EQ(square.Pixel(x, 21) & 0xFFFFFF, 0u);
     }
+}
+
+// A CMYK JPEG as print software writes it: an Adobe marker and inverted ink values.
+void WriteAdobeCmykJpeg(const std::string& name, int width, int height, const std::uint8_t inverted[4]) {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 4);
+    for (int x = 0; x < width; ++x)
+        std::copy(inverted, inverted + 4, row.begin() + 4 * x);
+    for (int y = 0; y < height; ++y) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(file);
+}
+
+TEST_F(PictureLoaderTest, CmykPhotoShowsItsColours) {
+    // Full magenta and yellow ink, no cyan, no black: red. Stored inverted: 255, 0, 0, 255.
+    const std::uint8_t red[4] = {255, 0, 0, 255};
+    const std::string name = dir.File("print.jpg");
+    WriteAdobeCmykJpeg(name, 32, 24, red);
+    TFrameBitmap frame(32, 24);
+    loader.Load(name, frame);
+    EXPECT_LE(ChannelDistance(frame.Pixel(16, 12), 0xFF0000), 6);
 }
 
 TEST_F(PictureLoaderTest, UnreadableFilesRaiseErrorsNamingTheFile) {
