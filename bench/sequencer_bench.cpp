@@ -54,8 +54,9 @@ int main() {
 
     std::printf("sequencer: %ld frames of 640x480 from 10 JPEGs of 1600x1200 in %.3f s (cpu %.3f s)\n", frames, wall, cpu);
     std::printf("frames per second: %.0f\n", frames / wall);
-    std::printf("seconds per 1000 frames: %.3f (target below 1.000; ratio to target %.3f)\n", 1000 * wall / frames,
-                1000 * wall / frames);
+    // The machine is shared: the processor time shows the cost when the wall clock is inflated.
+    std::printf("seconds per 1000 frames: %.3f wall, %.3f cpu (target below 1.000; ratio to target %.3f)\n",
+                1000 * wall / frames, 1000 * cpu / frames, 1000 * wall / frames);
 
     // Reduced against full decoding of the same photos into the same frame.
     TFrameBitmap frame(640, 480);
