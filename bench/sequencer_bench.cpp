@@ -19,6 +19,8 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
+double CpuSeconds(std::clock_t from) { return static_cast<double>(std::clock() - from) / CLOCKS_PER_SEC; }
+
 // Photo-like content: smooth colour fields with fine grain, so the files decode like photos.
 std::uint32_t PhotoPixel(int picture, int x, int y) {
     std::uint32_t grain = static_cast<std::uint32_t>(x * 73856093u ^ y * 19349663u ^ picture * 83492791u);
@@ -50,37 +52,38 @@ int main() {
     while (seq.ReadFrameCanvas(canvas) == 0)
         ++frames;
     const double wall = Seconds(start);
-    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    const double cpu = CpuSeconds(cpuStart);
 
     std::printf("sequencer: %ld frames of 640x480 from 10 JPEGs of 1600x1200 in %.3f s (cpu %.3f s)\n", frames, wall, cpu);
     std::printf("frames per second: %.0f\n", frames / wall);
-    std::printf("seconds per 1000 frames: %.3f (target below 1.000; ratio to target %.3f)\n", 1000 * wall / frames,
-                1000 * wall / frames);
+    // The machine is shared: the processor time shows the cost when the wall clock is inflated.
+    std::printf("seconds per 1000 frames: %.3f wall, %.3f cpu (target below 1.000; ratio to target %.3f)\n",
+                1000 * wall / frames, 1000 * cpu / frames, 1000 * wall / frames);
 
-    // Reduced against full decoding of the same photos into the same frame.
+    // Reduced against full decoding of the same photos into the same frame, in processor time.
     TFrameBitmap frame(640, 480);
     TPictureLoader reduced, full;
     full.ScaledDecoding = false;
-    Clock::time_point t = Clock::now();
+    std::clock_t t = std::clock();
     for (const std::string& p : pictures)
         reduced.Load(p, frame);
-    const double reducedTime = Seconds(t);
-    t = Clock::now();
+    const double reducedTime = CpuSeconds(t);
+    t = std::clock();
     for (const std::string& p : pictures)
         full.Load(p, frame);
-    const double fullTime = Seconds(t);
+    const double fullTime = CpuSeconds(t);
     std::printf("picture load: reduced (1/%d) %.1f ms, full %.1f ms a picture; full / reduced = %.2f\n",
                 reduced.LastReduction(), 100 * reducedTime, 100 * fullTime, fullTime / reducedTime);
 
     // A 24-megapixel photo, where the reduction is 1/8.
     const std::string big = dir.File("big.jpg");
     WriteTestJpeg(big, 6000, 4000, [](int x, int y) { return PhotoPixel(3, x / 4, y / 4); }, 90);
-    t = Clock::now();
+    t = std::clock();
     reduced.Load(big, frame);
-    const double bigReduced = Seconds(t);
-    t = Clock::now();
+    const double bigReduced = CpuSeconds(t);
+    t = std::clock();
     full.Load(big, frame);
-    const double bigFull = Seconds(t);
+    const double bigFull = CpuSeconds(t);
     std::printf("24-megapixel load: reduced (1/%d) %.1f ms, full %.1f ms; full / reduced = %.2f\n",
                 reduced.LastReduction(), 1000 * bigReduced, 1000 * bigFull, bigFull / bigReduced);
     return frames == 2162 ? 0 : 1;

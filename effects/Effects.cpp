@@ -5,10 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
-// Rows whose family is not drawn yet keep the old picture.
 void KeepOld(TFrameBitmap&, const TFrameBitmap&, int, int, int, int, int) {}
-} // namespace
 
 const std::array<TEffect, EffectCount> Effects = {{
     /*   1 */ {"Expand from right", Wipes::ExpandFromRight},

@@ -100,10 +100,84 @@ TRowOrder SafeRowOrder(const TAxisMap& rows) {
     return TRowOrder::NeedsSnapshot;
 }
 
-void GatherRow(TPixel* dst, const TPixel* src, const int* columns, int count) {
-    for (int k = 0; k < count; ++k)
-        dst[k] = src[columns[k]];
-}
+// Draws one destination row span from one source row along a column map. Enlargements (and
+// mirrored enlargements) repeat each source pixel over a run of destination pixels: those are
+// filled run by run with four-pixel stores, which is much cheaper than sampling every pixel.
+class TRowSampler {
+public:
+    explicit TRowSampler(const TAxisMap& cols) : cols_(cols), count_(cols.Count()) {
+        if (cols.IsShift()) {
+            shift_ = true;
+            return;
+        }
+        for (int k = 0; k < count_; ++k)
+            if (k == 0 || cols.Src[k] != cols.Src[k - 1])
+                runs_.push_back({cols.Src[k], k, 0});
+        for (std::size_t j = 0; j < runs_.size(); ++j)
+            runs_[j].Len = (j + 1 < runs_.size() ? runs_[j + 1].Dst : count_) - runs_[j].Dst;
+        // Runs pay off once they average about two pixels.
+        if (runs_.size() * 3 > std::size_t(count_) * 2)
+            runs_.clear();
+    }
+
+    // dst points at the first destination pixel of the span, src at column 0 of the source row.
+    void Draw(TPixel* __restrict dst, const TPixel* __restrict src) const {
+        if (shift_)
+            std::memcpy(dst, src + cols_.Src.front(), std::size_t(count_) * sizeof(TPixel));
+        else if (!runs_.empty())
+            DrawRuns(dst, src);
+        else
+            Gather(dst, src);
+    }
+
+private:
+    struct TRun {
+        int Src, Dst, Len;
+    };
+
+    static void Store4(TPixel* dst, TPixel v) {
+        const TPixel quad[4] = {v, v, v, v};
+        std::memcpy(dst, quad, sizeof quad);
+    }
+
+    void DrawRuns(TPixel* __restrict dst, const TPixel* __restrict src) const {
+        for (const TRun& run : runs_) {
+            const TPixel v = src[run.Src];
+            int pos = run.Dst;
+            const int end = run.Dst + run.Len;
+            if (end + 3 <= count_) {
+                // The last store may spill up to three pixels into the following runs, which
+                // are drawn afterwards; it never passes the end of the span.
+                do {
+                    Store4(dst + pos, v);
+                    pos += 4;
+                } while (pos < end);
+            } else {
+                for (; pos < end; ++pos)
+                    dst[pos] = v;
+            }
+        }
+    }
+
+    void Gather(TPixel* __restrict dst, const TPixel* __restrict src) const {
+        const int* __restrict columns = cols_.Src.data();
+        int k = 0;
+        for (; k + 4 <= count_; k += 4) {
+            const TPixel a = src[columns[k]], b = src[columns[k + 1]], c = src[columns[k + 2]], d = src[columns[k + 3]];
+            dst[k] = a;
+            dst[k + 1] = b;
+            dst[k + 2] = c;
+            dst[k + 3] = d;
+        }
+        for (; k < count_; ++k)
+            dst[k] = src[columns[k]];
+    }
+
+    const TAxisMap& cols_;
+    const int count_;
+    bool shift_ = false;
+    std::vector<TRun> runs_;
+};
 
 } // namespace
 
@@ -135,7 +209,7 @@ void Stretch(TFrameBitmap& display, int x, int y, int width, int height, const T
 
     const bool self = &source == &display;
     const TRowOrder order = self ? SafeRowOrder(rows) : TRowOrder::TopDown;
-    const bool shift = cols.IsShift();
+    const TRowSampler sampler(cols);
     const int count = cols.Count();
     const int srcLeft = *std::min_element(cols.Src.begin(), cols.Src.end());
     const int srcRight = *std::max_element(cols.Src.begin(), cols.Src.end()) + 1;
@@ -169,14 +243,12 @@ void Stretch(TFrameBitmap& display, int x, int y, int width, int height, const T
         if (sr == prevSrc) {
             // Neighbouring rows that sample the same source row are equal: copy the one drawn.
             std::memcpy(dst, display.Row(prevDst) + cols.First, bytes);
-        } else if (shift) {
-            std::memmove(dst, sourceRow(sr) + cols.Src.front(), bytes);
         } else if (self && snapshot.empty() && sr == dr) {
             const TPixel* row = sourceRow(sr);
             rowCopy.assign(row + srcLeft, row + srcRight);
-            GatherRow(dst, rowCopy.data() - srcLeft, cols.Src.data(), count);
+            sampler.Draw(dst, rowCopy.data() - srcLeft);
         } else {
-            GatherRow(dst, sourceRow(sr), cols.Src.data(), count);
+            sampler.Draw(dst, sourceRow(sr));
         }
         prevDst = dr;
         prevSrc = sr;
@@ -214,12 +286,21 @@ std::vector<int> ShadeProfile(int amount, int count, bool columns) {
     return v;
 }
 
-TPixel AddClamped(TPixel px, int delta) {
-    auto channel = [&](int shift) {
-        const int c = std::clamp(int((px >> shift) & 0xFFu) + delta, 0, 255);
-        return TPixel(c) << shift;
-    };
-    return (px & 0xFF000000u) | channel(16) | channel(8) | channel(0);
+// Adds a per-byte delta to a run of bytes, clamped to 0..255. The fourth byte of each pixel
+// gets delta 0 and so stays as it is. Written over plain bytes so that it vectorises.
+void AddClampedBytes(std::uint8_t* __restrict bytes, const std::int16_t* __restrict delta, int n) {
+    for (int i = 0; i < n; ++i) {
+        const int v = bytes[i] + delta[i];
+        bytes[i] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+}
+
+std::vector<std::int16_t> PixelDeltas(const int* v, int count) {
+    std::vector<std::int16_t> delta(std::size_t(count) * 4);
+    for (int k = 0; k < count; ++k)
+        for (int c = 0; c < 3; ++c)
+            delta[std::size_t(k) * 4 + c] = std::int16_t(v[k]);
+    return delta;
 }
 
 } // namespace
@@ -231,23 +312,22 @@ void ShadeColumns(TFrameBitmap& display, int amount, int left, int count) {
     const int first = std::max(left, 0), last = std::min(left + count, display.Width());
     if (first >= last)
         return;
-    for (int y = 0; y < display.Height(); ++y) {
-        TPixel* row = display.Row(y);
-        for (int x = first; x < last; ++x)
-            row[x] = AddClamped(row[x], v[std::size_t(x - left)]);
-    }
+    const std::vector<std::int16_t> delta = PixelDeltas(v.data() + (first - left), last - first);
+    for (int y = 0; y < display.Height(); ++y)
+        AddClampedBytes(reinterpret_cast<std::uint8_t*>(display.Row(y) + first), delta.data(), (last - first) * 4);
 }
 
 void ShadeRows(TFrameBitmap& display, int amount, int top, int count) {
     if (count < 2 || amount <= 0)
         return;
     const std::vector<int> v = ShadeProfile(amount, count, false);
+    std::vector<int> same(std::size_t(display.Width()));
     for (int k = 0; k < count; ++k) {
         const int y = top + count - 1 - k;
         if (y < 0 || y >= display.Height())
             continue;
-        TPixel* row = display.Row(y);
-        for (int x = 0; x < display.Width(); ++x)
-            row[x] = AddClamped(row[x], v[std::size_t(k)]);
+        std::fill(same.begin(), same.end(), v[std::size_t(k)]);
+        const std::vector<std::int16_t> delta = PixelDeltas(same.data(), display.Width());
+        AddClampedBytes(reinterpret_cast<std::uint8_t*>(display.Row(y)), delta.data(), display.Width() * 4);
     }
 }
