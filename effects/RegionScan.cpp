@@ -13,7 +13,7 @@ namespace {
 // Curved and slanted shapes give one band per pixel row, so a shape with coordinates in the
 // billions would take gigabytes. Rows are scan-converted only inside this window, which is
 // far larger than any frame; the outline itself is followed exactly.
-constexpr std::int64_t kScanWindow = std::int64_t(1) << 20;
+constexpr std::int64_t kScanWindow = std::int64_t(1) << 18;
 
 __extension__ typedef __int128 TWide;
 
