@@ -19,6 +19,11 @@ public:
     int Bottom() const { return first_->Bottom; }
     const TRect* First() const { return first_; }
     const TRect* Last() const { return last_; }
+    const TRect* End() const { return end_; }
+    void JumpTo(const TRect* band) {
+        first_ = band;
+        FindBandEnd();
+    }
     void Next() {
         first_ = last_;
         FindBandEnd();
@@ -76,6 +81,21 @@ TRegion Sweep(const TRegion& ra, const TRegion& rb, Keep keep) {
     out.Reserve(ra.Rects().size() + rb.Rects().size());
     TBandCursor a(ra.Rects()), b(rb.Rects());
     int done = INT_MIN; // everything above this y has been written
+    // Bands of one region above the first band of the other are copied or dropped in bulk:
+    // shapes merged one by one into a growing result touch only a few of its bands.
+    if (!a.Done() && !b.Done()) {
+        const auto above = [](const TBandCursor& c, int y) {
+            return std::partition_point(c.First(), c.End(), [y](const TRect& r) { return r.Bottom <= y; });
+        };
+        const TRect* aStop = above(a, b.Top());
+        const TRect* bStop = above(b, a.Top());
+        if (keepA)
+            out.CopyBands(a.First(), aStop);
+        if (keepB)
+            out.CopyBands(b.First(), bStop);
+        a.JumpTo(aStop);
+        b.JumpTo(bStop);
+    }
     while (!a.Done() && !b.Done()) {
         int top;
         if (a.Top() < b.Top()) {
@@ -105,8 +125,10 @@ TRegion Sweep(const TRegion& ra, const TRegion& rb, Keep keep) {
     for (TBandCursor* rest : {&a, &b}) {
         if (!(rest == &a ? keepA : keepB))
             continue;
-        for (; !rest->Done(); rest->Next())
-            out.CopyBand(rest->First(), rest->Last(), std::max(rest->Top(), done), rest->Bottom());
+        if (rest->Done())
+            continue;
+        out.CopyBand(rest->First(), rest->Last(), std::max(rest->Top(), done), rest->Bottom());
+        out.CopyBands(rest->Last(), rest->End());
     }
     return out.Finish();
 }

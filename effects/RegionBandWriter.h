@@ -55,6 +55,25 @@ public:
         EndBand();
     }
 
+    // Appends whole bands of another region (canonical, below everything written so far).
+    void CopyBands(const TRect* first, const TRect* last) {
+        if (first == last)
+            return;
+        const TRect* firstEnd = first;
+        while (firstEnd != last && firstEnd->Top == first->Top)
+            ++firstEnd;
+        CopyBand(first, firstEnd, first->Top, first->Bottom); // it may join the band above
+        if (firstEnd == last)
+            return;
+        // The rest is canonical already; only the last band may still be joined by the next one.
+        const std::size_t start = rects_.size();
+        rects_.insert(rects_.end(), firstEnd, last);
+        std::size_t p = rects_.size() - 1;
+        while (p > start && rects_[p - 1].Top == rects_.back().Top)
+            --p;
+        prevStart_ = p;
+    }
+
     TRegion Finish() {
         TRegion region;
         if (!rects_.empty()) {
