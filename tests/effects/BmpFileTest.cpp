@@ -238,6 +238,12 @@ TEST_F(BmpFileTest, MalformedFilesAreRefusedWithTheirReason) {
         Put(b, at, v, n);
         return b;
     };
+    try {
+        LoadBmpFile(dir_.string());
+        ADD_FAILURE();
+    } catch (const TPictureError& e) {
+        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos) << e.what();
+    }
     EXPECT_NE(Refusal({}).find("empty"), std::string::npos);
     EXPECT_NE(Refusal(with(0, 'P' | ('K' << 8), 2)).find("BM"), std::string::npos);
     EXPECT_NE(Refusal(with(14, 0x7FFFFFF0)).find("header size"), std::string::npos);
