@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <vector>
@@ -294,6 +295,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
     const auto fail = [&](const std::string& reason) {
         throw TPictureError("Cannot read picture \"" + fileName + "\": " + reason);
     };
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec))
+        fail("it is a folder, not a file");
     TFilePtr file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         fail(ErrnoText(errno));

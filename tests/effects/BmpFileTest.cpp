@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// The specs below name only the fields they need; GCC 12 warns about the others although
+// The field lists below name only the fields they need; GCC 12 warns about the others although
 // they have default member initialisers.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 // A hand-built bitmap file: every field spelled out so a test can also make it lie.
-struct TBmpSpec {
+struct TBmpFields {
     std::uint32_t HeaderSize = 40;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
@@ -36,7 +36,7 @@ void Put(Bytes& b, std::size_t at, std::uint32_t v, int n) {
         b[at + i] = std::uint8_t(v >> (8 * i));
 }
 
-Bytes MakeBmp(const TBmpSpec& s) {
+Bytes MakeBmp(const TBmpFields& s) {
     const bool core = s.HeaderSize == 12;
     const bool masksAfterHeader = s.HeaderSize == 40 && !s.Masks.empty();
     const std::size_t entry = core ? 3 : 4;
@@ -90,7 +90,7 @@ protected:
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         return path;
     }
-    TFrameBitmap Load(const TBmpSpec& spec) { return LoadBmpFile(Write(MakeBmp(spec))); }
+    TFrameBitmap Load(const TBmpFields& fields) { return LoadBmpFile(Write(MakeBmp(fields))); }
 
     // The reason given for refusing the file; fails the test when the file is accepted.
     std::string Refusal(const Bytes& bytes) {
@@ -142,7 +142,7 @@ TEST_F(BmpFileTest, SaveThenLoadKeepsColoursAndClearsTheFourthByte) {
 
 TEST_F(BmpFileTest, PalettedDepthsWithPaddingAndShortColourTables) {
     // 1 bit, 10 pixels wide: two bytes of bits per row plus two bytes of padding.
-    TBmpSpec one{.Width = 10, .Height = 1, .BitCount = 1, .Palette = {Rgb(0, 0, 0), Rgb(255, 0, 0)},
+    TBmpFields one{.Width = 10, .Height = 1, .BitCount = 1, .Palette = {Rgb(0, 0, 0), Rgb(255, 0, 0)},
                  .Rows = {{0b10110000, 0b01000000}}};
     one.ColorsUsed = 2;
     TFrameBitmap b = Load(one);
@@ -151,7 +151,7 @@ TEST_F(BmpFileTest, PalettedDepthsWithPaddingAndShortColourTables) {
         EXPECT_EQ(b.Pixel(x, 0), bits[x] ? Rgb(255, 0, 0) : 0u) << x;
 
     // 4 bits, a colour table of three entries; index 5 is beyond it and reads as black.
-    TBmpSpec four{.Width = 3, .Height = 2, .BitCount = 4, .ColorsUsed = 3,
+    TBmpFields four{.Width = 3, .Height = 2, .BitCount = 4, .ColorsUsed = 3,
                   .Palette = {Rgb(1, 2, 3), Rgb(4, 5, 6), Rgb(7, 8, 9)}, .Rows = {{0x12, 0x50}, {0x01, 0x20}}};
     b = Load(four);
     EXPECT_EQ(b.Pixel(0, 1), Rgb(4, 5, 6)); // first stored row is the bottom one
@@ -162,7 +162,7 @@ TEST_F(BmpFileTest, PalettedDepthsWithPaddingAndShortColourTables) {
     EXPECT_EQ(b.Pixel(2, 0), Rgb(7, 8, 9));
 
     // 8 bits with the full 256-entry table implied by a colour count of zero.
-    TBmpSpec eight{.Width = 2, .Height = 1, .BitCount = 8, .Rows = {{200, 7}}};
+    TBmpFields eight{.Width = 2, .Height = 1, .BitCount = 8, .Rows = {{200, 7}}};
     for (int i = 0; i < 256; ++i)
         eight.Palette.push_back(Rgb(std::uint8_t(i), std::uint8_t(255 - i), 9));
     b = Load(eight);
@@ -170,7 +170,7 @@ TEST_F(BmpFileTest, PalettedDepthsWithPaddingAndShortColourTables) {
     EXPECT_EQ(b.Pixel(1, 0), Rgb(7, 248, 9));
 
     // Old-style core header: three-byte table entries, 16-bit sizes.
-    TBmpSpec core{.HeaderSize = 12, .Width = 2, .Height = 1, .BitCount = 1,
+    TBmpFields core{.HeaderSize = 12, .Width = 2, .Height = 1, .BitCount = 1,
                   .Palette = {Rgb(10, 20, 30), Rgb(40, 50, 60)}, .Rows = {{0b01000000}}};
     b = Load(core);
     EXPECT_EQ(b.Pixel(0, 0), Rgb(10, 20, 30));
@@ -179,14 +179,14 @@ TEST_F(BmpFileTest, PalettedDepthsWithPaddingAndShortColourTables) {
 
 TEST_F(BmpFileTest, DirectColourDepthsAndMasks) {
     // 16 bits 5-5-5: five-bit channels widen to eight bits with rounding (16/31 of 255 is 131.6).
-    TBmpSpec rgb555{.Width = 3, .Height = 1, .BitCount = 16, .Rows = {{0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x00}}};
+    TBmpFields rgb555{.Width = 3, .Height = 1, .BitCount = 16, .Rows = {{0xFF, 0x7F, 0x00, 0x7C, 0x10, 0x00}}};
     TFrameBitmap b = Load(rgb555);
     EXPECT_EQ(b.Pixel(0, 0), Rgb(255, 255, 255));
     EXPECT_EQ(b.Pixel(1, 0), Rgb(255, 0, 0));
     EXPECT_EQ(b.Pixel(2, 0), Rgb(0, 0, 132));
 
     // 16 bits 5-6-5 with masks after a plain info header; one step of six-bit green is 255/63.
-    TBmpSpec rgb565{.Width = 3, .Height = 1, .BitCount = 16, .Compression = 3, .Masks = {0xF800, 0x07E0, 0x001F},
+    TBmpFields rgb565{.Width = 3, .Height = 1, .BitCount = 16, .Compression = 3, .Masks = {0xF800, 0x07E0, 0x001F},
                     .Rows = {{0x00, 0xF8, 0xE0, 0x07, 0x20, 0x00}}};
     b = Load(rgb565);
     EXPECT_EQ(b.Pixel(0, 0), Rgb(255, 0, 0));
@@ -194,7 +194,7 @@ TEST_F(BmpFileTest, DirectColourDepthsAndMasks) {
     EXPECT_EQ(b.Pixel(2, 0), Rgb(0, 4, 0));
 
     // 24 bits with row padding, version 4 header.
-    TBmpSpec rgb24{.HeaderSize = 108, .Width = 2, .Height = 2, .BitCount = 24,
+    TBmpFields rgb24{.HeaderSize = 108, .Width = 2, .Height = 2, .BitCount = 24,
                    .Rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}};
     b = Load(rgb24);
     EXPECT_EQ(b.Pixel(0, 1), Rgb(3, 2, 1));
@@ -202,20 +202,20 @@ TEST_F(BmpFileTest, DirectColourDepthsAndMasks) {
     EXPECT_EQ(b.Pixel(1, 0), Rgb(12, 11, 10));
 
     // 32 bits plain: the fourth byte is not alpha and is dropped.
-    TBmpSpec rgb32{.Width = 1, .Height = 1, .BitCount = 32, .Rows = {{0x11, 0x22, 0x33, 0x99}}};
+    TBmpFields rgb32{.Width = 1, .Height = 1, .BitCount = 32, .Rows = {{0x11, 0x22, 0x33, 0x99}}};
     EXPECT_EQ(Load(rgb32).Pixel(0, 0), Rgb(0x33, 0x22, 0x11));
 
     // 32 bits with masks inside a version 5 header, red in the lowest byte.
-    TBmpSpec masked{.HeaderSize = 124, .Width = 1, .Height = 1, .BitCount = 32, .Compression = 3,
+    TBmpFields masked{.HeaderSize = 124, .Width = 1, .Height = 1, .BitCount = 32, .Compression = 3,
                     .Masks = {0x000000FF, 0x0000FF00, 0x00FF0000}, .Rows = {{0x11, 0x22, 0x33, 0x44}}};
     EXPECT_EQ(Load(masked).Pixel(0, 0), Rgb(0x11, 0x22, 0x33));
 }
 
 TEST_F(BmpFileTest, NegativeHeightMeansTopDown) {
-    TBmpSpec spec{.Width = 1, .Height = 3, .BitCount = 24, .Rows = {{0, 0, 1}, {0, 0, 2}, {0, 0, 3}}};
-    const TFrameBitmap bottomUp = Load(spec);
-    spec.Height = -3;
-    const TFrameBitmap topDown = Load(spec);
+    TBmpFields bmp{.Width = 1, .Height = 3, .BitCount = 24, .Rows = {{0, 0, 1}, {0, 0, 2}, {0, 0, 3}}};
+    const TFrameBitmap bottomUp = Load(bmp);
+    bmp.Height = -3;
+    const TFrameBitmap topDown = Load(bmp);
     ASSERT_EQ(topDown.Height(), 3);
     for (int y = 0; y < 3; ++y) {
         EXPECT_EQ(topDown.Pixel(0, y), Rgb(std::uint8_t(y + 1), 0, 0));
@@ -230,7 +230,7 @@ TEST_F(BmpFileTest, MalformedFilesAreRefusedWithTheirReason) {
     } catch (const TPictureError& e) {
         EXPECT_NE(std::string(e.what()).find("missing.bmp"), std::string::npos);
     }
-    const TBmpSpec good{.Width = 4, .Height = 2, .BitCount = 8, .ColorsUsed = 2,
+    const TBmpFields good{.Width = 4, .Height = 2, .BitCount = 8, .ColorsUsed = 2,
                         .Palette = {Rgb(0, 0, 0), Rgb(1, 1, 1)}, .Rows = {{0, 1, 0, 1}, {1, 0, 1, 0}}};
     const Bytes valid = MakeBmp(good);
     const auto with = [&](std::size_t at, std::uint32_t v, int n = 4) {
@@ -238,6 +238,12 @@ TEST_F(BmpFileTest, MalformedFilesAreRefusedWithTheirReason) {
         Put(b, at, v, n);
         return b;
     };
+    try {
+        LoadBmpFile(dir_.string());
+        ADD_FAILURE();
+    } catch (const TPictureError& e) {
+        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos) << e.what();
+    }
     EXPECT_NE(Refusal({}).find("empty"), std::string::npos);
     EXPECT_NE(Refusal(with(0, 'P' | ('K' << 8), 2)).find("BM"), std::string::npos);
     EXPECT_NE(Refusal(with(14, 0x7FFFFFF0)).find("header size"), std::string::npos);
