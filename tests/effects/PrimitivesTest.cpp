@@ -144,18 +144,27 @@ TEST(Stretch, LeavesPixelsWhoseSampleIsOutsideTheSource) {
     EXPECT_EQ(d.Pixel(0, 1), At(0xA0, 0, 1));
 }
 
-// The optimised primitives (clipping, column tables, row reuse, overlap handling) against the
-// models above over many blocks, including blocks reaching outside and the display as source.
-TEST(Primitives, MatchThePixelModelsForRandomBlocks) {
+// The optimised primitives (clipping, column tables, row reuse, overlap handling, vector paths
+// and the portable ones) against the models above over many blocks, including blocks reaching
+// outside and the display as source.
+class PrimitivesPaths : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseVectorUnits(GetParam()); }
+    void TearDown() override { UseVectorUnits(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(VectorUnits, PrimitivesPaths, ::testing::Values(true, false));
+
+TEST_P(PrimitivesPaths, MatchThePixelModelsForRandomBlocks) {
     std::mt19937 gen(2024);
     auto coord = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    const TFrameBitmap image = Numbered(13, 9, 0xB0);
-    for (int n = 0; n < 3000; ++n) {
-        TFrameBitmap d = Numbered(13, 9, 0xA0);
+    const TFrameBitmap image = Numbered(29, 9, 0xB0);
+    for (int n = 0; n < 4000; ++n) {
+        TFrameBitmap d = Numbered(29, 9, 0xA0);
         const bool self = n % 3 == 0;
         const TFrameBitmap& source = self ? d : image;
-        const int x = coord(-8, 16), y = coord(-8, 12), w = coord(-20, 30), h = coord(-14, 22);
-        const int sx = coord(-4, 14), sy = coord(-4, 10), sw = coord(0, 18), sh = coord(0, 12);
+        const int x = coord(-8, 32), y = coord(-8, 12), w = coord(-50, 60), h = coord(-14, 22);
+        const int sx = coord(-4, 30), sy = coord(-4, 10), sw = coord(0, 40), sh = coord(0, 12);
         if (n % 2 == 0) {
             const TFrameBitmap expected = ModelStretch(d, x, y, w, h, source, sx, sy, sw, sh);
             Stretch(d, x, y, w, h, source, sx, sy, sw, sh);
@@ -170,13 +179,13 @@ TEST(Primitives, MatchThePixelModelsForRandomBlocks) {
     }
 }
 
-TEST(Stretch, SqueezesTheDisplayIntoItself) {
+TEST_P(PrimitivesPaths, SqueezeTheDisplayIntoItself) {
     // The push-and-squeeze shapes: the whole frame into a part of itself, both ways and axes.
-    struct Case { int x, y, w, h; } cases[] = {{3, 0, 9, 9}, {0, 0, 9, 9}, {0, 4, 13, 5}, {0, 0, 13, 5}, {0, 0, -13, -9}};
+    struct Case { int x, y, w, h; } cases[] = {{3, 0, 37, 9}, {0, 0, 37, 9}, {0, 4, 40, 5}, {0, 0, 40, 5}, {39, 8, -40, -9}};
     for (const Case& c : cases) {
-        TFrameBitmap d = Numbered(13, 9, 0xA0);
-        const TFrameBitmap expected = ModelStretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 13, 9);
-        Stretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 13, 9);
+        TFrameBitmap d = Numbered(40, 9, 0xA0);
+        const TFrameBitmap expected = ModelStretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 40, 9);
+        Stretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 40, 9);
         EXPECT_TRUE(SamePixels(d, expected)) << c.x << "," << c.y << " " << c.w << "x" << c.h;
     }
 }
