@@ -14,3 +14,5 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdFrames(const TCommandArgs& args);
+int CmdTranscode(const TCommandArgs& args);
