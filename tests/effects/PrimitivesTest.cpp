@@ -200,6 +200,15 @@ TEST(ClipAndCopy, CopiesInsideTheRegionOnly) {
     EXPECT_EQ(d.Pixel(5, 1), At(0xB0, 5, 1));
     EXPECT_EQ(d.Pixel(3, 1), At(0xA0, 3, 1));
     EXPECT_EQ(d.Pixel(4, 2), At(0xA0, 4, 2));
+
+    // A shape of many bands, partly outside the frame: every pixel follows the region.
+    const TFrameBitmap big = Numbered(30, 20, 0xB0);
+    TFrameBitmap e = Numbered(30, 20, 0xA0);
+    const TRegion ring = TRegion::Ellipse(TRect{-6, 2, 24, 26}).Xor(TRegion::Ellipse(TRect{2, 8, 14, 18}));
+    ClipAndCopy(e, big, ring);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(e.Pixel(x, y), At(ring.Contains(x, y) ? 0xB0 : 0xA0, x, y)) << x << "," << y;
 }
 
 namespace {
