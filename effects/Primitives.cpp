@@ -121,7 +121,7 @@ bool HasAvx2() { return false; }
 //  - A plain shift is one memcpy.
 //  - With AVX2, every eight destination pixels whose samples lie within eight (or sixteen)
 //    neighbouring source pixels are one (or two) loads and an in-register permutation: this
-//    covers all enlargements and shrinks down to about half size.
+//    covers all enlargements and shrinks down to about half size; stronger shrinks gather.
 //  - Otherwise enlargements fill runs of repeated source pixels with four-pixel stores, and
 //    everything else samples pixel by pixel.
 class TRowSampler {
