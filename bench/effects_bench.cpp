@@ -2,10 +2,11 @@
 // run, at 640x480 and 1280x960: per row the median over the percents 1..99 of one procedure
 // call, divided by the median of the full-frame copy of the old picture made before each call.
 //
-//   effects_bench [--rows LIST] [--repeat N]
+//   effects_bench [--rows LIST] [--repeat N] [--portable]   (--portable: no AVX2 paths)
 // Exits non-zero when a wipe row costs more than three frame copies at 1280x960.
 
 #include "effects/Effects.h"
+#include "effects/Primitives.h"
 #include "effects/Transition.h"
 
 #include <algorithm>
@@ -86,11 +87,13 @@ std::vector<int> ParseRows(const char* text) {
 int main(int argc, char** argv) {
     std::vector<int> rows;
     int repeat = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--rows") == 0)
-            rows = ParseRows(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--repeat") == 0)
-            repeat = std::max(1, std::atoi(argv[i + 1]));
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--portable") == 0)
+            UseVectorUnits(false);
+        else if (std::strcmp(argv[i], "--rows") == 0 && i + 1 < argc)
+            rows = ParseRows(argv[++i]);
+        else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
     }
     if (rows.empty())
         for (int r = 1; r <= EffectCount; ++r)
