@@ -16,3 +16,5 @@ struct TCommand {
 int CmdVersion(const TCommandArgs& args);
 int CmdFrames(const TCommandArgs& args);
 int CmdTranscode(const TCommandArgs& args);
+int CmdEffect(const TCommandArgs& args);
+int CmdEffectSheet(const TCommandArgs& args);

@@ -6,3 +6,8 @@
 #include <string>
 
 void SaveFrameImage(const TFrameBitmap& bitmap, const std::string& fileName);
+
+// Reads a picture file into a frame bitmap: a Windows bitmap when the name ends in ".bmp"
+// (any case), otherwise any format the image library reads (PNG, JPEG, ...).
+// Throws TPictureError naming the file when it cannot be read.
+TFrameBitmap LoadFrameImage(const std::string& fileName);

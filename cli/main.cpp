@@ -19,6 +19,8 @@ const TCommand Commands[] = {
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
     {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
+    {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
+    {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -1,9 +1,14 @@
 #include "effects/Primitives.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -100,16 +105,34 @@ TRowOrder SafeRowOrder(const TAxisMap& rows) {
     return TRowOrder::NeedsSnapshot;
 }
 
-// Draws one destination row span from one source row along a column map. Enlargements (and
-// mirrored enlargements) repeat each source pixel over a run of destination pixels: those are
-// filled run by run with four-pixel stores, which is much cheaper than sampling every pixel.
+bool VectorUnitsAllowed = true;
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define PIXAROLL_AVX2_STRETCH 1
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+bool HasAvx2() { return false; }
+#endif
+
+// Draws one destination row span from one source row along a column map.
+//  - A plain shift is one memcpy.
+//  - With AVX2, every eight destination pixels whose samples lie within eight (or sixteen)
+//    neighbouring source pixels are one (or two) loads and an in-register permutation: this
+//    covers all enlargements and shrinks down to about half size; stronger shrinks gather.
+//  - Otherwise enlargements fill runs of repeated source pixels with four-pixel stores, and
+//    everything else samples pixel by pixel.
 class TRowSampler {
 public:
-    explicit TRowSampler(const TAxisMap& cols) : cols_(cols), count_(cols.Count()) {
+    TRowSampler(const TAxisMap& cols, int sourceWidth) : cols_(cols), count_(cols.Count()) {
         if (cols.IsShift()) {
             shift_ = true;
             return;
         }
+        if (VectorUnitsAllowed && HasAvx2() && PlanGroups(sourceWidth))
+            return;
         for (int k = 0; k < count_; ++k)
             if (k == 0 || cols.Src[k] != cols.Src[k - 1])
                 runs_.push_back({cols.Src[k], k, 0});
@@ -120,25 +143,124 @@ public:
             runs_.clear();
     }
 
-    // dst points at the first destination pixel of the span, src at column 0 of the source row.
+    // dst points at the first destination pixel of the span, src at column 0 of a source row
+    // of the full source width.
     void Draw(TPixel* __restrict dst, const TPixel* __restrict src) const {
         if (shift_)
             std::memcpy(dst, src + cols_.Src.front(), std::size_t(count_) * sizeof(TPixel));
+#ifdef PIXAROLL_AVX2_STRETCH
+        else if (!groups_.empty())
+            DrawGroups(dst, src);
+#endif
         else if (!runs_.empty())
             DrawRuns(dst, src);
         else
-            Gather(dst, src);
+            Gather(dst, src, 0, count_);
+    }
+
+    // Draws the span of a row that is also its own source row. Forwards is safe when every
+    // destination pixel samples itself or a pixel to its right, backwards when every one
+    // samples itself or a pixel to its left: no sample is overwritten before it is read.
+    void DrawInPlace(TPixel* row, TPixel* dst, bool backwards) const {
+        if (shift_) {
+            std::memmove(dst, row + cols_.Src.front(), std::size_t(count_) * sizeof(TPixel));
+            return;
+        }
+        const int groups = int(groups_.size());
+        if (!backwards)
+            for (int g = 0; g < groups; ++g)
+                DrawGroupInPlace(row, dst, g);
+        for (int i = groups * 8; i < count_; ++i) {
+            const int k = backwards ? count_ - 1 - (i - groups * 8) : i;
+            dst[k] = row[cols_.Src[std::size_t(k)]];
+        }
+        if (backwards)
+            for (int g = groups - 1; g >= 0; --g)
+                DrawGroupInPlace(row, dst, g);
     }
 
 private:
     struct TRun {
         int Src, Dst, Len;
     };
+    // Eight destination pixels: Loads source blocks of eight pixels from Base (0: gathered
+    // pixel by pixel), Index[k] the sample's offset from Base.
+    struct TGroup {
+        int Base, Loads;
+    };
+
+    // Plans the groups: a block load where the samples lie close together, the gather elsewhere.
+    bool PlanGroups(int sourceWidth) {
+        const int full = count_ / 8;
+        groups_.resize(std::size_t(full));
+        index_.resize(std::size_t(full) * 8);
+        for (int g = 0; g < full; ++g) {
+            const int* s = cols_.Src.data() + g * 8;
+            const int lo = *std::min_element(s, s + 8), hi = *std::max_element(s, s + 8);
+            TGroup& group = groups_[std::size_t(g)];
+            group = {0, 0};
+            for (int loads = 1; loads <= 2 && group.Loads == 0; ++loads) {
+                // Near the end of the row the block starts earlier so that it stays inside.
+                const int base = std::min(lo, sourceWidth - 8 * loads);
+                if (base >= 0 && hi - base < 8 * loads)
+                    group = {base, loads};
+            }
+            for (int k = 0; k < 8; ++k)
+                index_[std::size_t(g) * 8 + k] = s[k] - group.Base;
+        }
+        return full > 0;
+    }
 
     static void Store4(TPixel* dst, TPixel v) {
         const TPixel quad[4] = {v, v, v, v};
         std::memcpy(dst, quad, sizeof quad);
     }
+
+#ifdef PIXAROLL_AVX2_STRETCH
+    __attribute__((target("avx2"))) void DrawGroups(TPixel* __restrict dst, const TPixel* __restrict src) const {
+        for (std::size_t g = 0; g < groups_.size(); ++g)
+            DrawGroupVector(src, dst, int(g));
+        Gather(dst, src, int(groups_.size()) * 8, count_);
+    }
+#endif
+
+    // One group of eight read completely before it is written (only its samples matter, the
+    // rest of the loaded block may already hold new pixels).
+    void DrawGroupInPlace(TPixel* row, TPixel* dst, int g) const {
+#ifdef PIXAROLL_AVX2_STRETCH
+        if (!groups_.empty()) {
+            DrawGroupVector(row, dst, g);
+            return;
+        }
+#endif
+        TPixel group[8];
+        for (int k = 0; k < 8; ++k)
+            group[k] = row[cols_.Src[std::size_t(g * 8 + k)]];
+        std::memcpy(dst + g * 8, group, sizeof group);
+    }
+
+#ifdef PIXAROLL_AVX2_STRETCH
+    __attribute__((target("avx2"))) void DrawGroupVector(const TPixel* src, TPixel* dst, int g) const {
+        const TGroup group = groups_[std::size_t(g)];
+        const int k = g * 8;
+        if (group.Loads == 0) {
+            // Samples too far apart for a block: the processor's gather.
+            const __m256i columns = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols_.Src.data() + k));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k),
+                                _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), columns, 4));
+            return;
+        }
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index_.data() + k));
+        const TPixel* block = src + group.Base;
+        __m256i out = _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block)), index);
+        if (group.Loads == 2) {
+            const __m256i upper =
+                _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 8)), index);
+            out = _mm256_blendv_epi8(out, upper, _mm256_cmpgt_epi32(index, _mm256_set1_epi32(7)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), out);
+    }
+#endif
 
     void DrawRuns(TPixel* __restrict dst, const TPixel* __restrict src) const {
         for (const TRun& run : runs_) {
@@ -159,17 +281,17 @@ private:
         }
     }
 
-    void Gather(TPixel* __restrict dst, const TPixel* __restrict src) const {
+    void Gather(TPixel* __restrict dst, const TPixel* __restrict src, int from, int to) const {
         const int* __restrict columns = cols_.Src.data();
-        int k = 0;
-        for (; k + 4 <= count_; k += 4) {
+        int k = from;
+        for (; k + 4 <= to; k += 4) {
             const TPixel a = src[columns[k]], b = src[columns[k + 1]], c = src[columns[k + 2]], d = src[columns[k + 3]];
             dst[k] = a;
             dst[k + 1] = b;
             dst[k + 2] = c;
             dst[k + 3] = d;
         }
-        for (; k < count_; ++k)
+        for (; k < to; ++k)
             dst[k] = src[columns[k]];
     }
 
@@ -177,6 +299,8 @@ private:
     const int count_;
     bool shift_ = false;
     std::vector<TRun> runs_;
+    std::vector<TGroup> groups_;
+    std::vector<std::int32_t> index_;
 };
 
 } // namespace
@@ -209,31 +333,37 @@ void Stretch(TFrameBitmap& display, int x, int y, int width, int height, const T
 
     const bool self = &source == &display;
     const TRowOrder order = self ? SafeRowOrder(rows) : TRowOrder::TopDown;
-    const TRowSampler sampler(cols);
+    const TRowSampler sampler(cols, source.Width());
     const int count = cols.Count();
-    const int srcLeft = *std::min_element(cols.Src.begin(), cols.Src.end());
-    const int srcRight = *std::max_element(cols.Src.begin(), cols.Src.end()) + 1;
+    const int sourceWidth = source.Width();
 
-    // Source rows come from the bitmap, or from a snapshot of the sampled block when the
-    // display is its own source and no row order keeps the unread rows intact.
+    // Source rows come from the bitmap, or from a snapshot of the sampled rows when the display
+    // is its own source and no row order keeps the unread rows intact.
     std::vector<TPixel> snapshot;
     int snapTop = 0;
-    const int snapWidth = srcRight - srcLeft;
     if (order == TRowOrder::NeedsSnapshot) {
         snapTop = *std::min_element(rows.Src.begin(), rows.Src.end());
         const int snapBottom = *std::max_element(rows.Src.begin(), rows.Src.end()) + 1;
-        snapshot.resize(std::size_t(snapBottom - snapTop) * snapWidth);
-        for (int r = snapTop; r < snapBottom; ++r)
-            std::memcpy(&snapshot[std::size_t(r - snapTop) * snapWidth], source.Row(r) + srcLeft,
-                        std::size_t(snapWidth) * sizeof(TPixel));
+        snapshot.assign(source.Row(snapTop), source.Row(snapTop) + std::size_t(snapBottom - snapTop) * sourceWidth);
     }
     auto sourceRow = [&](int r) -> const TPixel* {
         if (!snapshot.empty())
-            return snapshot.data() + std::size_t(r - snapTop) * snapWidth - srcLeft;
+            return snapshot.data() + std::size_t(r - snapTop) * sourceWidth;
         return source.Row(r);
     };
 
-    std::vector<TPixel> rowCopy; // a source row that is also the destination row
+    // A row that is its own source is drawn in place when the samples allow it, else from a copy.
+    enum class TInPlace { No, Forwards, Backwards };
+    TInPlace inPlace = TInPlace::No;
+    if (self) {
+        bool forwards = true, backwards = true;
+        for (int k = 0; k < count; ++k) {
+            forwards = forwards && cols.Src[std::size_t(k)] >= cols.First + k;
+            backwards = backwards && cols.Src[std::size_t(k)] <= cols.First + k;
+        }
+        inPlace = forwards ? TInPlace::Forwards : backwards ? TInPlace::Backwards : TInPlace::No;
+    }
+    std::vector<TPixel> rowCopy;
     const std::size_t bytes = std::size_t(count) * sizeof(TPixel);
     int prevDst = -1, prevSrc = -1;
     for (int k = 0; k < rows.Count(); ++k) {
@@ -243,10 +373,12 @@ void Stretch(TFrameBitmap& display, int x, int y, int width, int height, const T
         if (sr == prevSrc) {
             // Neighbouring rows that sample the same source row are equal: copy the one drawn.
             std::memcpy(dst, display.Row(prevDst) + cols.First, bytes);
+        } else if (self && snapshot.empty() && sr == dr && inPlace != TInPlace::No) {
+            sampler.DrawInPlace(display.Row(dr), dst, inPlace == TInPlace::Backwards);
         } else if (self && snapshot.empty() && sr == dr) {
             const TPixel* row = sourceRow(sr);
-            rowCopy.assign(row + srcLeft, row + srcRight);
-            sampler.Draw(dst, rowCopy.data() - srcLeft);
+            rowCopy.assign(row, row + sourceWidth);
+            sampler.Draw(dst, rowCopy.data());
         } else {
             sampler.Draw(dst, sourceRow(sr));
         }
@@ -286,24 +418,39 @@ std::vector<int> ShadeProfile(int amount, int count, bool columns) {
     return v;
 }
 
-// Adds a per-byte delta to a run of bytes, clamped to 0..255. The fourth byte of each pixel
-// gets delta 0 and so stays as it is. Written over plain bytes so that it vectorises.
-void AddClampedBytes(std::uint8_t* __restrict bytes, const std::int16_t* __restrict delta, int n) {
-    for (int i = 0; i < n; ++i) {
-        const int v = bytes[i] + delta[i];
-        bytes[i] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
-}
+// A per-pixel change of blue, green and red split into a brightening and a darkening part (one
+// of them zero), so that the clamped addition is two saturating byte operations, which
+// vectorise well. The fourth byte gets no change and so stays as it is.
+struct TPixelDeltas {
+    std::vector<TPixel> Up, Down;
 
-std::vector<std::int16_t> PixelDeltas(const int* v, int count) {
-    std::vector<std::int16_t> delta(std::size_t(count) * 4);
-    for (int k = 0; k < count; ++k)
-        for (int c = 0; c < 3; ++c)
-            delta[std::size_t(k) * 4 + c] = std::int16_t(v[k]);
-    return delta;
-}
+    explicit TPixelDeltas(int count) : Up(std::size_t(count)), Down(std::size_t(count)) {}
+
+    static TPixel Word(int amount) { return TPixel(std::min(amount, 255)) * 0x010101u; }
+    void Set(int k, int v) {
+        Up[std::size_t(k)] = v > 0 ? Word(v) : 0;
+        Down[std::size_t(k)] = v < 0 ? Word(-v) : 0;
+    }
+    void SetAll(int v) {
+        std::fill(Up.begin(), Up.end(), v > 0 ? Word(v) : 0);
+        std::fill(Down.begin(), Down.end(), v < 0 ? Word(-v) : 0);
+    }
+    // Applies the first count changes to the pixels at row.
+    void Apply(TPixel* row, int count) const {
+        auto* __restrict bytes = reinterpret_cast<std::uint8_t*>(row);
+        const auto* __restrict up = reinterpret_cast<const std::uint8_t*>(Up.data());
+        const auto* __restrict down = reinterpret_cast<const std::uint8_t*>(Down.data());
+        for (int i = 0; i < count * 4; ++i) {
+            const std::uint8_t b = bytes[i];
+            const std::uint8_t raised = std::uint8_t(b + up[i]) < b ? std::uint8_t(255) : std::uint8_t(b + up[i]);
+            bytes[i] = raised > down[i] ? std::uint8_t(raised - down[i]) : std::uint8_t(0);
+        }
+    }
+};
 
 } // namespace
+
+void UseVectorUnits(bool allowed) { VectorUnitsAllowed = allowed; }
 
 void ShadeColumns(TFrameBitmap& display, int amount, int left, int count) {
     if (count < 2 || amount <= 0)
@@ -312,22 +459,23 @@ void ShadeColumns(TFrameBitmap& display, int amount, int left, int count) {
     const int first = std::max(left, 0), last = std::min(left + count, display.Width());
     if (first >= last)
         return;
-    const std::vector<std::int16_t> delta = PixelDeltas(v.data() + (first - left), last - first);
+    TPixelDeltas delta(last - first);
+    for (int x = first; x < last; ++x)
+        delta.Set(x - first, v[std::size_t(x - left)]);
     for (int y = 0; y < display.Height(); ++y)
-        AddClampedBytes(reinterpret_cast<std::uint8_t*>(display.Row(y) + first), delta.data(), (last - first) * 4);
+        delta.Apply(display.Row(y) + first, last - first);
 }
 
 void ShadeRows(TFrameBitmap& display, int amount, int top, int count) {
     if (count < 2 || amount <= 0)
         return;
     const std::vector<int> v = ShadeProfile(amount, count, false);
-    std::vector<int> same(std::size_t(display.Width()));
+    TPixelDeltas delta(display.Width());
     for (int k = 0; k < count; ++k) {
         const int y = top + count - 1 - k;
         if (y < 0 || y >= display.Height())
             continue;
-        std::fill(same.begin(), same.end(), v[std::size_t(k)]);
-        const std::vector<std::int16_t> delta = PixelDeltas(same.data(), display.Width());
-        AddClampedBytes(reinterpret_cast<std::uint8_t*>(display.Row(y)), delta.data(), display.Width() * 4);
+        delta.SetAll(v[std::size_t(k)]);
+        delta.Apply(display.Row(y), display.Width());
     }
 }

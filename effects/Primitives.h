@@ -30,3 +30,7 @@ void ClipAndCopy(TFrameBitmap& display, const TFrameBitmap& image, const TRegion
 // Blue, green and red change, clamped to 0..255; the fourth byte is left alone.
 void ShadeColumns(TFrameBitmap& display, int amount, int left, int count);
 void ShadeRows(TFrameBitmap& display, int amount, int top, int count);
+
+// The stretch uses the processor's vector units where it has them (AVX2); tests and
+// benchmarks switch them off to check and time the portable paths.
+void UseVectorUnits(bool allowed);

@@ -70,19 +70,6 @@ std::vector<std::uint32_t> RowOf(const TFrameBitmap& bmp, int y) { return {bmp.R
 
 } // namespace
 
-TEST(Copy, ClipsToBothBitmaps) {
-    TFrameBitmap display = Numbered(6, 4, 0xA0);
-    const TFrameBitmap image = Numbered(6, 4, 0xB0);
-    Copy(display, -2, 3, 5, 5, image, 1, 0); // 2 columns off the left, 2 rows off the bottom
-    EXPECT_EQ(display.Pixel(0, 3), At(0xB0, 3, 0));
-    EXPECT_EQ(display.Pixel(2, 3), At(0xB0, 5, 0)); // source column 6 would be outside
-    EXPECT_EQ(display.Pixel(3, 3), At(0xA0, 3, 3));
-    EXPECT_EQ(display.Pixel(0, 2), At(0xA0, 0, 2));
-    Copy(display, 0, 0, 6, 4, image, -6, 0); // entirely outside the source
-    Copy(display, 0, 0, 0, 4, image, 0, 0);
-    EXPECT_EQ(display.Pixel(0, 0), At(0xA0, 0, 0));
-}
-
 TEST(Copy, WithinTheDisplayReadsTheSourceBeforeWriting) {
     TFrameBitmap d = Numbered(10, 6, 0xA0);
     Copy(d, 3, 0, 7, 6, d, 0, 0); // right, overlapping within each row
@@ -134,28 +121,27 @@ TEST(Stretch, NegativeSizesMirrorFromTheNamedEdge) {
     EXPECT_EQ(d.Pixel(0, 5), At(0xA0, 0, 5));
 }
 
-TEST(Stretch, LeavesPixelsWhoseSampleIsOutsideTheSource) {
-    const TFrameBitmap image = Numbered(8, 4, 0xB0);
-    TFrameBitmap d = Numbered(8, 4, 0xA0);
-    Stretch(d, 0, 0, 4, 1, image, -1, 0, 4, 1); // column 0 would sample -1
-    EXPECT_EQ(d.Pixel(0, 0), At(0xA0, 0, 0));
-    EXPECT_EQ(d.Pixel(1, 0), At(0xB0, 0, 0));
-    Stretch(d, 0, 1, 4, 1, image, 0, 0, 0, 1); // zero-size source: nothing
-    EXPECT_EQ(d.Pixel(0, 1), At(0xA0, 0, 1));
-}
+// The optimised primitives (clipping, column tables, row reuse, overlap handling, vector paths
+// and the portable ones) against the models above over many blocks, including blocks reaching
+// outside and the display as source.
+class PrimitivesPaths : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseVectorUnits(GetParam()); }
+    void TearDown() override { UseVectorUnits(true); }
+};
 
-// The optimised primitives (clipping, column tables, row reuse, overlap handling) against the
-// models above over many blocks, including blocks reaching outside and the display as source.
-TEST(Primitives, MatchThePixelModelsForRandomBlocks) {
+INSTANTIATE_TEST_SUITE_P(VectorUnits, PrimitivesPaths, ::testing::Values(true, false));
+
+TEST_P(PrimitivesPaths, MatchThePixelModelsForRandomBlocks) {
     std::mt19937 gen(2024);
     auto coord = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    const TFrameBitmap image = Numbered(13, 9, 0xB0);
-    for (int n = 0; n < 3000; ++n) {
-        TFrameBitmap d = Numbered(13, 9, 0xA0);
+    const TFrameBitmap image = Numbered(29, 9, 0xB0);
+    for (int n = 0; n < 4000; ++n) {
+        TFrameBitmap d = Numbered(29, 9, 0xA0);
         const bool self = n % 3 == 0;
         const TFrameBitmap& source = self ? d : image;
-        const int x = coord(-8, 16), y = coord(-8, 12), w = coord(-20, 30), h = coord(-14, 22);
-        const int sx = coord(-4, 14), sy = coord(-4, 10), sw = coord(0, 18), sh = coord(0, 12);
+        const int x = coord(-8, 32), y = coord(-8, 12), w = coord(-50, 60), h = coord(-14, 22);
+        const int sx = coord(-4, 30), sy = coord(-4, 10), sw = coord(0, 40), sh = coord(0, 12);
         if (n % 2 == 0) {
             const TFrameBitmap expected = ModelStretch(d, x, y, w, h, source, sx, sy, sw, sh);
             Stretch(d, x, y, w, h, source, sx, sy, sw, sh);
@@ -170,13 +156,13 @@ TEST(Primitives, MatchThePixelModelsForRandomBlocks) {
     }
 }
 
-TEST(Stretch, SqueezesTheDisplayIntoItself) {
+TEST_P(PrimitivesPaths, SqueezeTheDisplayIntoItself) {
     // The push-and-squeeze shapes: the whole frame into a part of itself, both ways and axes.
-    struct Case { int x, y, w, h; } cases[] = {{3, 0, 9, 9}, {0, 0, 9, 9}, {0, 4, 13, 5}, {0, 0, 13, 5}, {0, 0, -13, -9}};
+    struct Case { int x, y, w, h; } cases[] = {{3, 0, 37, 9}, {0, 0, 37, 9}, {0, 4, 40, 5}, {0, 0, 40, 5}, {39, 8, -40, -9}};
     for (const Case& c : cases) {
-        TFrameBitmap d = Numbered(13, 9, 0xA0);
-        const TFrameBitmap expected = ModelStretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 13, 9);
-        Stretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 13, 9);
+        TFrameBitmap d = Numbered(40, 9, 0xA0);
+        const TFrameBitmap expected = ModelStretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 40, 9);
+        Stretch(d, c.x, c.y, c.w, c.h, d, 0, 0, 40, 9);
         EXPECT_TRUE(SamePixels(d, expected)) << c.x << "," << c.y << " " << c.w << "x" << c.h;
     }
 }
@@ -191,6 +177,15 @@ TEST(ClipAndCopy, CopiesInsideTheRegionOnly) {
     EXPECT_EQ(d.Pixel(5, 1), At(0xB0, 5, 1));
     EXPECT_EQ(d.Pixel(3, 1), At(0xA0, 3, 1));
     EXPECT_EQ(d.Pixel(4, 2), At(0xA0, 4, 2));
+
+    // A shape of many bands, partly outside the frame: every pixel follows the region.
+    const TFrameBitmap big = Numbered(30, 20, 0xB0);
+    TFrameBitmap e = Numbered(30, 20, 0xA0);
+    const TRegion ring = TRegion::Ellipse(TRect{-6, 2, 24, 26}).Xor(TRegion::Ellipse(TRect{2, 8, 14, 18}));
+    ClipAndCopy(e, big, ring);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            ASSERT_EQ(e.Pixel(x, y), At(ring.Contains(x, y) ? 0xB0 : 0xA0, x, y)) << x << "," << y;
 }
 
 namespace {

@@ -1,0 +1,122 @@
+// pixaroll-cli effect and effect-sheet as a user runs them: real files in, real files out.
+
+#include "effects/BmpFile.h"
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct TResult {
+    int Status;
+    std::string Output;
+};
+
+const char* CliPath() {
+    const char* cli = std::getenv("PIXAROLL_CLI");
+    return cli && *cli ? cli : PIXAROLL_CLI_PATH;
+}
+
+TResult RunCli(const std::string& arguments) {
+    const std::string command = std::string(CliPath()) + " " + arguments + " 2>&1";
+    TResult result{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        result.Output += buffer;
+    const int status = pclose(pipe);
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// Red tells the picture apart, green and blue carry the row and the column.
+std::uint32_t Coded(int tag, int x, int y) { return TFrameBitmap::MakePixel(std::uint8_t(tag), std::uint8_t(y), std::uint8_t(x)); }
+
+void WriteCoded(const std::string& file, int width, int height, int tag) {
+    TFrameBitmap bmp(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bmp.SetPixel(x, y, Coded(tag, x, y));
+    SaveBmpFile(bmp, file);
+}
+
+std::uint32_t Rgb(const TFrameBitmap& bmp, int x, int y) { return bmp.Pixel(x, y) & 0xFFFFFFu; }
+
+class EffectCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(CliPath())) << CliPath();
+        WriteCoded(oldFile, 40, 20, 10);
+        WriteCoded(newFile, 40, 20, 200);
+    }
+    std::string Pictures() const { return " --from " + oldFile + " --to " + newFile; }
+
+    TTempDir dir;
+    const std::string oldFile = dir.File("old.bmp"), newFile = dir.File("new.bmp");
+};
+
+} // namespace
+
+TEST_F(EffectCommandTest, DrawsTheFrameOfOneRowAndPercent) {
+    const std::string out = dir.File("reveal.bmp");
+    const TResult reveal = RunCli("effect --row 5 --percent 50" + Pictures() + " -o " + out);
+    ASSERT_EQ(reveal.Status, 0) << reveal.Output;
+    const TFrameBitmap frame = LoadBmpFile(out);
+    ASSERT_EQ(frame.Width(), 40);
+    ASSERT_EQ(frame.Height(), 20);
+    for (int y : {0, 19}) {
+        EXPECT_EQ(Rgb(frame, 0, y), Coded(200, 0, y));
+        EXPECT_EQ(Rgb(frame, 19, y), Coded(200, 19, y));
+        EXPECT_EQ(Rgb(frame, 20, y), Coded(10, 20, y));
+    }
+
+    const std::string pushed = dir.File("push.bmp");
+    const TResult push = RunCli("effect --row 129 --percent 25" + Pictures() + " -o " + pushed + " --seed 7");
+    ASSERT_EQ(push.Status, 0) << push.Output;
+    const TFrameBitmap pushFrame = LoadBmpFile(pushed);
+    EXPECT_EQ(Rgb(pushFrame, 9, 4), Coded(200, 39, 4));
+    EXPECT_EQ(Rgb(pushFrame, 10, 4), Coded(10, 0, 4));
+
+    const std::string whole = dir.File("whole.png");
+    ASSERT_EQ(RunCli("effect --row 7 --percent 100" + Pictures() + " -o " + whole).Status, 0);
+    std::ifstream png(whole, std::ios::binary);
+    char signature[4] = {};
+    png.read(signature, 4);
+    EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+}
+
+TEST_F(EffectCommandTest, RefusesBadInputWithAClearMessage) {
+    const std::string other = dir.File("other.bmp");
+    WriteCoded(other, 30, 20, 50);
+    const TResult sizes = RunCli("effect --row 1 --percent 50 --from " + oldFile + " --to " + other + " -o " +
+                                 dir.File("x.bmp"));
+    EXPECT_EQ(sizes.Status, 1);
+    EXPECT_NE(sizes.Output.find("differ in size"), std::string::npos) << sizes.Output;
+    EXPECT_NE(sizes.Output.find("40x20"), std::string::npos) << sizes.Output;
+
+    const TResult row = RunCli("effect --row 177 --percent 50" + Pictures() + " -o " + dir.File("x.bmp"));
+    EXPECT_EQ(row.Status, 2);
+    const TResult missing = RunCli("effect --row 1 --percent 50 --from " + dir.File("none.bmp") + " --to " + newFile +
+                                   " -o " + dir.File("x.bmp"));
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_NE(missing.Output.find("none.bmp"), std::string::npos) << missing.Output;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.bmp")));
+}
+
+TEST_F(EffectCommandTest, SheetHoldsOneCellPerRowAndPercent) {
+    const std::string sheet = dir.File("sheet.bmp");
+    const TResult run = RunCli("effect-sheet -o " + sheet + " --size 40x30 --rows 1-3 --percents 0,100");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    const TFrameBitmap bmp = LoadBmpFile(sheet);
+    EXPECT_GE(bmp.Width(), 3 * 2 * 40); // all six cells fit on one line
+    EXPECT_GE(bmp.Height(), 30);
+    EXPECT_EQ(RunCli("effect-sheet -o " + sheet + " --rows 0").Status, 2);
+}
