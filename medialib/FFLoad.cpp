@@ -31,6 +31,7 @@ namespace {
 const TAVLibrary LoadOrder[AVLibraryCount] = {msvcrt, avutil, avcore, swscale, avcodec, avformat, avfilter, avdevice};
 
 std::atomic<bool> shuttingDown{false};
+const TFFLoader* processLoader = nullptr; // the instance whose end is the program's end
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
@@ -74,7 +75,8 @@ std::string ProgramLibraryFolder() {
 TFFLoader::TFFLoader() : LibraryPath(ProgramLibraryFolder()) {}
 
 TFFLoader::~TFFLoader() {
-    shuttingDown.store(true);
+    if (this == processLoader)
+        shuttingDown.store(true);
     UnloadLibs(AllLibs);
 }
 
@@ -237,5 +239,6 @@ std::string TFFLoader::LibVersionText(TAVLibrary lib) const {
 
 TFFLoader& FFLoader() {
     static TFFLoader loader;
+    processLoader = &loader;
     return loader;
 }
