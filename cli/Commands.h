@@ -14,3 +14,4 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdLibs(const TCommandArgs& args);

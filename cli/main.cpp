@@ -14,6 +14,7 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"libs", "libs [--path DIR]", CmdLibs},
 };
 
 void PrintUsage(std::ostream& out) {
