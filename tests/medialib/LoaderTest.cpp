@@ -1,4 +1,5 @@
 #include "medialib/FFLoad.h"
+#include "tests/medialib/LogCollector.h"
 #include "tests/medialib/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -57,12 +58,17 @@ TEST_F(LoaderTest, LoadsFromTheSystemBindsAndUnloadsAgain) {
     }
 }
 
-TEST_F(LoaderTest, LoadingALoadedSetAgainSucceedsWithoutReloading) {
+TEST_F(LoaderTest, LoadingALoadedSetAgainReinstallsTheCallbacksWithoutReloading) {
     loader.LibraryPath.clear();
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs)) << loader.LastErrMsg();
     auto version = ff::avformat_version;
+    ff::av_log_set_callback(ff::av_log_default_callback); // someone took FFmpeg's log away
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs));
     EXPECT_EQ(ff::avformat_version, version);
+    TLogCollector log;
+    ff::av_log(nullptr, AV_LOG_ERROR, "back in the logger\n");
+    ASSERT_EQ(log.Texts().size(), 1u);
+    EXPECT_EQ(log.Texts()[0], "back in the logger");
 }
 
 TEST_F(LoaderTest, PrefersTheFolderAndFallsBackToTheSystemForWhatIsNotThere) {
@@ -72,6 +78,8 @@ TEST_F(LoaderTest, PrefersTheFolderAndFallsBackToTheSystemForWhatIsNotThere) {
     loader.UnloadLibs(AllLibs);
 
     PlaceInFolder(systemCopy, swscale);
+    // A C library in the folder would break binding: it must be taken from the system regardless.
+    fs::copy_file(FAKE_AVUTIL_INCOMPLETE, folder.Path() / loader.LibFileName(msvcrt));
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs)) << loader.LastErrMsg();
     EXPECT_EQ(fs::path(loader.LoadedFrom(swscale)), folder.Path() / loader.LibFileName(swscale));
     EXPECT_FALSE(StartsWith(loader.LoadedFrom(avcodec), folder.Path().string()));
