@@ -94,6 +94,15 @@ TEST_F(CodecLockTest, SerialisesCodecWorkAcrossThreads) {
     a.join();
     b.join();
     EXPECT_EQ(overlaps, 0);
+    {
+        TLogCollector log;
+        TCodecLockGuard held; // a job inside avcodec_open2 ...
+        ASSERT_TRUE(held.Locked());
+        RegisterCodecLock(); // ... while another task's start loads the libraries again
+        EXPECT_TRUE(log.Lines().empty());
+        TCodecLockGuard again;
+        EXPECT_TRUE(again.Locked()) << "the lock is the same one, its owner may take it again";
+    }
     UnregisterCodecLock();
     TLogCollector log;
     EXPECT_FALSE(TCodecLockGuard().Locked()) << "without a lock the codec work is refused";

@@ -1,4 +1,5 @@
 #include "medialib/FFLoad.h"
+#include "medialib/InterruptCB.h"
 #include "medialib/UnicodeProtocol.h"
 #include "tests/medialib/TempFolder.h"
 
@@ -117,4 +118,39 @@ TEST(UnicodeFile, FFmpegWritesAndReadsBackAFileWithANonAsciiName) {
     ff::avio_write(plainOut.get(), reinterpret_cast<const unsigned char*>("ok"), 2);
     plainOut.reset();
     EXPECT_EQ(std::filesystem::file_size(plain), 2u);
+}
+
+namespace {
+// A short 16-bit mono WAV file, which libavformat recognises by its content.
+std::string WavFile(int sampleRate, int samples) {
+    auto u32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](std::uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    const std::uint32_t data = std::uint32_t(samples) * 2;
+    return "RIFF" + u32(36 + data) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(std::uint32_t(sampleRate)) +
+           u32(std::uint32_t(sampleRate) * 2) + u16(2) + u16(16) + "data" + u32(data) + std::string(data, '\0');
+}
+} // namespace
+
+TEST(UnicodeFile, FFmpegDemuxesAnInputOpenedByItsUnicodeName) {
+    FFLoader().LibraryPath.clear();
+    ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+    TTempFolder folder;
+    const std::wstring path = Utf8ToWide(folder.Path().string()) + L"/" + Greek + L".wav";
+    std::ofstream(WideToUtf8(path), std::ios::binary) << WavFile(8000, 800);
+    const std::string url = MakeUnicodeURL(path);
+
+    AVFormatContext* input = nullptr;
+    ASSERT_EQ(OpenInputFile(&input, url.c_str(), nullptr, nullptr), 0);
+    ASSERT_EQ(input->nb_streams, 1u);
+    EXPECT_EQ(input->streams[0]->codecpar->sample_rate, 8000);
+    EXPECT_EQ(input->interrupt_callback.callback, InterruptCallbackRecord().callback);
+    CloseInputFile(&input);
+    EXPECT_EQ(input, nullptr);
+
+    const std::string missing = MakeUnicodeURL(Utf8ToWide(folder.Path().string()) + L"/" + Greek + L".none");
+    EXPECT_EQ(OpenInputFile(&input, missing.c_str(), nullptr, nullptr), AVERROR(ENOENT));
+    EXPECT_EQ(input, nullptr);
+    std::ofstream(WideToUtf8(path), std::ios::binary) << "not a media file at all";
+    EXPECT_LT(OpenInputFile(&input, url.c_str(), nullptr, nullptr), 0) << "a failed open releases the custom I/O";
+    EXPECT_EQ(input, nullptr);
 }
