@@ -14,4 +14,6 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdFrames(const TCommandArgs& args);
+int CmdTranscode(const TCommandArgs& args);
 int CmdLibs(const TCommandArgs& args);

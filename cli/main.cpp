@@ -14,6 +14,11 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"frames",
+     "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
+     "[--sequential | --random | --seed N] [--every K] -o DIR",
+     CmdFrames},
+    {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
     {"libs", "libs [--path DIR]", CmdLibs},
 };
 

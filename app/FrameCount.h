@@ -1,0 +1,10 @@
+#pragma once
+// How many frames a delay in seconds lasts at the chosen frame rate.
+
+#include <string>
+
+// frameRateText is "N:D" as the frame-rate list shows it; delayText is seconds as typed.
+// The numerator reads as 30 and the denominator as 1 when they are not integers (a zero
+// denominator also counts as 1); the delay reads as 2 seconds when it is not a number.
+// Result: N x seconds / D rounded to nearest with halves to even, at least 1.
+int FrameCountRule(const std::string& frameRateText, const std::string& delayText);

@@ -1,0 +1,26 @@
+#include "app/OutputName.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+bool EnsureOutputFolder(const std::string& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return fs::is_directory(folder, ec);
+}
+
+std::string UniqueOutputName(const std::string& folder, const std::string& baseName,
+                             const std::string& extension) {
+    std::string dir = folder;
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    std::string stem = dir + fs::path(baseName).stem().string();
+    // "slideshow-" has no extension; stem() of a name ending in "." or ".." needs no care here.
+    std::error_code ec;
+    std::string candidate = stem + "_(new)" + extension;
+    for (int n = 1; fs::exists(candidate, ec); ++n)
+        candidate = stem + "_(new_" + std::to_string(n) + ")" + extension;
+    return candidate;
+}

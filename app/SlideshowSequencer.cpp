@@ -1,0 +1,144 @@
+#include "app/SlideshowSequencer.h"
+
+#include "effects/BmpFile.h"
+#include "effects/Effects.h"
+#include "effects/Random.h"
+#include "effects/Transition.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+TSlideshowSequencer::TSlideshowSequencer() : DrawTransition(DrawTransitionFrame) {}
+
+void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrames, int transitionFrames,
+                                  bool randomEffects, std::optional<std::uint32_t> seed) {
+    EndFrames = 0;
+    InTransition = true;
+    FrameWidth = frameWidth;
+    FrameHeight = frameHeight;
+    FromFrame.SetSize(frameWidth, frameHeight);
+    PictureFrame.SetSize(frameWidth, frameHeight);
+    CompositeFrame.SetSize(frameWidth, frameHeight);
+    PictureIndex = -1;
+    HoldFrames = std::max(holdFrames, 1);
+    HoldCounter = 0;
+    RandomEffects = randomEffects;
+    if (RandomEffects) {
+        if (!seed) {
+            auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+            seed = static_cast<std::uint32_t>(ticks ^ (ticks >> 32));
+        }
+        SetRandSeed(*seed);
+        EffectNumber = Random(EffectCount) + 1;
+    }
+    if (EffectNumber < 1 || EffectNumber > EffectCount)
+        EffectNumber = 1;
+    TransitionFrames = std::max(transitionFrames, 1);
+    TransitionCounter = 0;
+    LastPercent = -1;
+}
+
+int TSlideshowSequencer::Count() const { return PictureCount ? PictureCount() : 0; }
+
+void TSlideshowSequencer::LoadPicture(int k) {
+    if (!PicturePath)
+        throw TPictureError("No picture list to read picture " + std::to_string(k + 1) + " from");
+    PictureLoader.Load(PicturePath(k), PictureFrame);
+}
+
+const TFrameBitmap* TSlideshowSequencer::NextFrame() {
+    int count = Count();
+    if (PictureIndex < 0 && TransitionCounter == 0) {
+        // The fade-in: from black to the first picture.
+        FromFrame.Fill(0);
+        if (count > 0)
+            LoadPicture(0);
+        InTransition = true;
+        count = Count();
+    }
+    if (PictureIndex >= count)
+        return EndFrame();
+    if (InTransition && TransitionCounter == 0 && PictureIndex >= 0)
+        BeginTransition(count);
+    return InTransition ? TransitionFrame() : HoldFrame();
+}
+
+const TFrameBitmap* TSlideshowSequencer::EndFrame() {
+    if (BreakWhenNoPictures && BreakWhenNoPictures() && StopEncoder)
+        StopEncoder();
+    InTransition = false;
+    if (EndFrames > 1)
+        return nullptr;
+    if (EndFrames == 1)
+        PictureFrame.Fill(0);
+    ++EndFrames;
+    return &PictureFrame;
+}
+
+void TSlideshowSequencer::BeginTransition(int count) {
+    {
+        TCanvasLock pictureLock(PictureFrame), fromLock(FromFrame);
+        FromFrame = PictureFrame; // same size: the storage is reused, the handles stay
+    }
+    if (PictureIndex < count - 1)
+        LoadPicture(PictureIndex + 1);
+    else
+        PictureFrame.Fill(0); // the last picture passes to black
+}
+
+const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {
+    const int percent = static_cast<int>(static_cast<long long>(TransitionCounter) * 100 / TransitionFrames);
+    if (percent != LastPercent) {
+        LastPercent = percent;
+        EffectStep(percent);
+    }
+    if (++TransitionCounter >= TransitionFrames) {
+        ++PictureIndex;
+        ChooseNextEffect();
+        TransitionCounter = 0;
+        LastPercent = -1;
+        InTransition = false;
+    }
+    return &CompositeFrame;
+}
+
+const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
+    if (++HoldCounter >= HoldFrames) {
+        HoldCounter = 0;
+        InTransition = true;
+    }
+    return &PictureFrame;
+}
+
+void TSlideshowSequencer::EffectStep(int percent) {
+    // Lock order: the new picture, the frame being built, then (inside) the old picture.
+    TCanvasLock pictureLock(PictureFrame), compositeLock(CompositeFrame);
+    DrawTransition(CompositeFrame, FromFrame, PictureFrame, EffectNumber, percent);
+}
+
+void TSlideshowSequencer::ChooseNextEffect() {
+    if (RandomEffects) {
+        EffectNumber = Random(EffectCount) + 1;
+    } else if (++EffectNumber < 1 || EffectNumber > EffectCount) {
+        EffectNumber = 1;
+    }
+}
+
+int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
+    const TFrameBitmap* frame = NextFrame();
+    if (!frame)
+        return -1;
+    TCanvasLock frameLock(*frame), canvasLock(canvas);
+    const int w = std::min({FrameWidth, frame->Width(), canvas.Width()});
+    const int h = std::min({FrameHeight, frame->Height(), canvas.Height()});
+    if (w <= 0)
+        return 0;
+    if (w == canvas.Width() && w == frame->Width()) {
+        std::memcpy(canvas.Pixels(), frame->Pixels(), static_cast<std::size_t>(w) * std::max(h, 0) * 4);
+        return 0;
+    }
+    for (int y = 0; y < h; ++y)
+        std::memcpy(canvas.Row(y), frame->Row(y), static_cast<std::size_t>(w) * 4);
+    return 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The slideshow frame sequencer: decides frame by frame which picture is on screen, runs the
+// transitions between pictures and signals the end of the video input.
+//
+// The slideshow: a transition from black to picture 0, then per picture a hold and a
+// transition to the next picture (the last one passes to black), then two black frames; the
+// call after them reports the end. n pictures give n x (HoldFrames + TransitionFrames) +
+// TransitionFrames + 2 frames.
+
+#include "app/PictureLoader.h"
+#include "effects/FrameBitmap.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class TSlideshowSequencer {
+public:
+    TSlideshowSequencer();
+
+    // The window's picture list, read live on every frame.
+    std::function<int()> PictureCount;
+    std::function<std::string(int)> PicturePath;
+    // "Break when no pictures": asked on every end call; when it answers true, StopEncoder is
+    // called (the encoder's stop without waiting: the engine thread waits for this frame).
+    std::function<bool()> BreakWhenNoPictures;
+    std::function<void()> StopEncoder;
+    // Builds the transition frame (display, old, new, effect number, percent). The effect
+    // table's drawing unless replaced (tests watch the steps through it).
+    std::function<void(TFrameBitmap&, const TFrameBitmap&, const TFrameBitmap&, int, int)> DrawTransition;
+
+    // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
+    // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from
+    // the clock, or from seed when given) and the first effect is drawn from it; otherwise the
+    // effect number goes on from the previous run (1 the first time).
+    void Prepare(int frameWidth, int frameHeight, int holdFrames, int transitionFrames, bool randomEffects,
+                 std::optional<std::uint32_t> seed = std::nullopt);
+
+    // Advances by one frame. Returns the frame to show (PictureFrame or CompositeFrame, valid
+    // until the next call), or nullptr when the slideshow is over. A picture that cannot be
+    // loaded throws TPictureError out of here.
+    const TFrameBitmap* NextFrame();
+
+    // NextFrame copied onto canvas at (0, 0), clipped to the canvas. Returns 0 when a frame was
+    // drawn, -1 when the slideshow is over.
+    int ReadFrameCanvas(TFrameBitmap& canvas);
+
+    // The state, public because the window's Start and its progress read it.
+    int FrameWidth = 0, FrameHeight = 0;
+    TPictureLoader PictureLoader;     // decodes each picture straight into PictureFrame
+    TFrameBitmap FromFrame;           // outgoing picture of the running transition
+    TFrameBitmap PictureFrame;        // current picture; during a transition the incoming one
+    TFrameBitmap CompositeFrame;      // frame being built during a transition
+    int PictureIndex = -1;            // picture reached by the last finished transition
+    bool InTransition = true;         // a transition runs or starts with the next frame
+    int HoldFrames = 1, HoldCounter = 0;
+    int TransitionFrames = 1, TransitionCounter = 0;
+    int LastPercent = -1;             // percent drawn last in this transition
+    bool RandomEffects = false;
+    int EffectNumber = 0;             // 1..EffectCount, effect of the next or running transition
+    int EndFrames = 0;                // frames produced after the pictures ran out
+
+private:
+    int Count() const;
+    void LoadPicture(int k);
+    void BeginTransition(int count);
+    void EffectStep(int percent);
+    void ChooseNextEffect();
+    const TFrameBitmap* TransitionFrame();
+    const TFrameBitmap* HoldFrame();
+    const TFrameBitmap* EndFrame();
+};

@@ -1,0 +1,59 @@
+#include "app/ContainerTable.h"
+#include "app/OutputName.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+class OutputName : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("pixaroll-outname-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void Touch(const std::string& name) { std::ofstream(dir_ / name) << "x"; }
+    fs::path dir_;
+};
+
+TEST_F(OutputName, FirstFreeSuffixIsTaken) {
+    std::string folder = dir_.string();
+    EXPECT_EQ(UniqueOutputName(folder, "slideshow-", ".mp4"), folder + "/slideshow-_(new).mp4");
+    Touch("slideshow-_(new).mp4");
+    Touch("slideshow-_(new_1).mp4");
+    Touch("slideshow-_(new_3).mp4");
+    EXPECT_EQ(UniqueOutputName(folder, "slideshow-", ".mp4"), folder + "/slideshow-_(new_2).mp4");
+    // Other extensions are counted apart.
+    EXPECT_EQ(UniqueOutputName(folder + "/", "slideshow-", ".flv"), folder + "/slideshow-_(new).flv");
+}
+
+TEST_F(OutputName, BaseNameLosesItsFolderAndExtension) {
+    std::string folder = dir_.string();
+    EXPECT_EQ(UniqueOutputName(folder, "/elsewhere/holiday.avi", ".mov"), folder + "/holiday_(new).mov");
+}
+
+TEST_F(OutputName, FoldersAreCreatedWithEveryLevel) {
+    fs::path deep = dir_ / "a" / "b";
+    EXPECT_TRUE(EnsureOutputFolder(deep.string()));
+    EXPECT_TRUE(fs::is_directory(deep));
+    Touch("file");
+    EXPECT_FALSE(EnsureOutputFolder((dir_ / "file" / "sub").string()));
+}
+
+TEST(ContainerTable, EveryContainerIsFoundByNameAndWritesItsOwnExtension) {
+    for (const TContainerRow& row : Containers) {
+        EXPECT_EQ(FindContainer(row.Name), &row);
+        EXPECT_EQ(std::string(".") + row.Name, row.Extension);
+        EXPECT_STRNE(row.AudioCodec, "");
+    }
+    EXPECT_EQ(FindContainer("avi"), nullptr);
+    EXPECT_EQ(FindContainer("MP4"), nullptr);
+}
+} // namespace
