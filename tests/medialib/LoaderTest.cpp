@@ -128,3 +128,16 @@ TEST_F(LoaderTest, EmptySetsAreProgrammingErrors) {
     EXPECT_THROW(loader.UnloadLibs(0), std::logic_error);
     EXPECT_THROW(loader.LibsLoaded(0), std::logic_error);
 }
+
+TEST_F(LoaderTest, AFileThatIsNoLibraryIsReportedWithTheLinkersReason) {
+    const fs::path file = folder.Path() / loader.LibFileName(avformat);
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a shared object", f);
+    std::fclose(f);
+    loader.LibraryPath = folder.Path().string() + "/"; // a trailing slash is not doubled
+    EXPECT_FALSE(loader.LoadLibs(EncoderLibs));
+    EXPECT_TRUE(StartsWith(loader.LastErrMsg(), "Load library " + file.string() + " error: " + file.string() + ":"))
+        << loader.LastErrMsg();
+    EXPECT_FALSE(loader.LibsLoaded(LibBit(avutil) | LibBit(avcodec))) << "libraries loaded before it are unloaded";
+}
