@@ -18,3 +18,4 @@ int CmdFrames(const TCommandArgs& args);
 int CmdTranscode(const TCommandArgs& args);
 int CmdEffect(const TCommandArgs& args);
 int CmdEffectSheet(const TCommandArgs& args);
+int CmdLibs(const TCommandArgs& args);

@@ -21,6 +21,7 @@ const TCommand Commands[] = {
     {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
     {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
     {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
+    {"libs", "libs [--path DIR]", CmdLibs},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -129,9 +129,11 @@ int CodecLockCallback(void** mutex, int op) {
     }
 }
 
+// A repeated load (the encoder loads whenever it starts a task) keeps the existing lock: a job
+// running at that moment may hold it, and replacing it would free a mutex in use.
 void RegisterCodecLock() {
-    if (processLockRegistered)
-        CodecLockCallback(&processLock, lockDestroy);
+    if (processLockRegistered && processLock)
+        return;
     processLockRegistered = CodecLockCallback(&processLock, lockCreate) == 0;
 }
 

@@ -11,8 +11,8 @@ enum TAVLockOp { lockCreate = 0, lockObtain = 1, lockRelease = 2, lockDestroy = 
 // 0 on success, -1 on failure; does nothing (0) once the loader is shutting down.
 int CodecLockCallback(void** mutex, int op);
 
-// Creates the process-wide codec lock (destroying a previous one first); called whenever avcodec
-// has been loaded. UnregisterCodecLock destroys it when avcodec is unloaded.
+// Creates the process-wide codec lock unless it exists; called whenever avcodec has been loaded.
+// UnregisterCodecLock destroys it when avcodec is unloaded.
 void RegisterCodecLock();
 void UnregisterCodecLock();
 

@@ -81,7 +81,8 @@ constexpr int AVLibraryCount = 8;
     X(av_channel_layout_describe) X(av_channel_layout_compare) X(av_channel_layout_from_mask) \
     X(av_get_media_type_string) X(av_parse_video_size) X(av_parse_video_rate) X(av_parse_time) \
     X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref) \
-    X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int)
+    X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int) \
+    X(av_opt_get_double) X(av_opt_get_q)
 
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
@@ -98,7 +99,8 @@ constexpr int AVLibraryCount = 8;
     X(av_shrink_packet) X(av_packet_move_ref) \
     X(av_bsf_get_by_name) X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) \
     X(av_bsf_receive_packet) X(av_bsf_free) \
-    X(av_packet_new_side_data) X(av_packet_get_side_data)
+    X(av_packet_new_side_data) X(av_packet_get_side_data) \
+    X(av_get_bits_per_sample) X(av_get_exact_bits_per_sample) X(avcodec_get_type)
 
 #define PIXAROLL_AVFORMAT_FUNCS(X) \
     X(avformat_version) X(avformat_alloc_context) X(avformat_free_context) X(avformat_open_input) \

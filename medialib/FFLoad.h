@@ -48,7 +48,7 @@ public:
     // library of the set is unloaded again and the result is false. An empty set is a
     // programming error (std::logic_error), also for UnloadLibs and LibsLoaded.
     bool LoadLibs(TAVLibraries libs);
-    void UnloadLibs(TAVLibraries libs);
+    void UnloadLibs(TAVLibraries libs = AllLibs);
     bool LibsLoaded(TAVLibraries libs) const;
     bool LoadLib(TAVLibrary lib);
     void UnloadLib(TAVLibrary lib);

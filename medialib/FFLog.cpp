@@ -226,6 +226,8 @@ void TFFLogger::LogFmt(void* Sender, TLogLevel level, const char* fmt, ...) {
 }
 
 void TFFLogger::LogCallback(void* context, int level, const char* fmt, va_list args) {
+    if (level >= 0)
+        level &= 0xFF; // the bits above carry a colour hint for terminals
     if (level > avLogLevel.load())
         return;
     const TThreadID thread = CurrentThreadId();

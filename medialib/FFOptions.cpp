@@ -3,6 +3,7 @@
 #include "medialib/FFLog.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 thread_local std::string optionErrorMsg;
@@ -76,6 +77,8 @@ TOptionContext::~TOptionContext() { FreeOptions(); }
 
 void TOptionContext::InitOptions(int scalerFlags) {
     FreeOptions();
+    if (!ff::avcodec_alloc_context3 || !ff::avformat_alloc_context || !ff::sws_alloc_context)
+        throw std::logic_error("Option contexts need the media libraries to be loaded");
     for (int type = 0; type < 5; ++type) {
         codecs_[type].reset(ff::avcodec_alloc_context3(nullptr));
         if (codecs_[type])

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 struct TCodeText {
@@ -178,6 +179,8 @@ std::int64_t GuessCorrectPts(TPtsCorrection& state, std::int64_t dts, std::int64
 int ReadWholeFile(const std::string& fileName, std::uint8_t** buffer, std::int64_t* size) {
     *buffer = nullptr;
     *size = 0;
+    if (!ff::av_malloc)
+        throw std::logic_error("ReadWholeFile needs the media libraries to be loaded");
     std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         return -1;

@@ -252,3 +252,32 @@ void CloseFileIO(AVIOContext** pb) {
     ff::av_freep(&io->buffer);
     ff::avio_context_free(pb);
 }
+
+int OpenInputFile(AVFormatContext** ctx, const char* url, const AVInputFormat* format, AVDictionary** options) {
+    *ctx = ff::avformat_alloc_context();
+    if (!*ctx)
+        return AVERROR(ENOMEM);
+    (*ctx)->interrupt_callback = InterruptCallbackRecord();
+    AVIOContext* custom = nullptr;
+    if (IsUnicodeURL(url)) {
+        if (int status = OpenFileIO(&custom, url, AVIO_FLAG_READ); status < 0) {
+            ff::avformat_free_context(*ctx);
+            *ctx = nullptr;
+            return status;
+        }
+        (*ctx)->pb = custom;
+        (*ctx)->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    const int status = ff::avformat_open_input(ctx, url, format, options);
+    if (status < 0) // libavformat freed the context but leaves custom I/O to its owner
+        CloseFileIO(&custom);
+    return status;
+}
+
+void CloseInputFile(AVFormatContext** ctx) {
+    if (!ctx || !*ctx)
+        return;
+    AVIOContext* custom = ((*ctx)->flags & AVFMT_FLAG_CUSTOM_IO) ? (*ctx)->pb : nullptr;
+    ff::avformat_close_input(ctx);
+    CloseFileIO(&custom);
+}

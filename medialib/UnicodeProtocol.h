@@ -59,6 +59,13 @@ private:
 int OpenFileIO(AVIOContext** pb, const char* url, int avioFlags);
 void CloseFileIO(AVIOContext** pb);
 
+// Opens an input file for demuxing: a "unicode:utf8:" URL through OpenFileIO as the context's
+// custom I/O, any other name by libavformat itself; either way with the process-wide interrupt
+// callback. Arguments and result as avformat_open_input (*ctx is nullptr on failure). Close with
+// CloseInputFile, which also releases the custom I/O.
+int OpenInputFile(AVFormatContext** ctx, const char* url, const AVInputFormat* format, AVDictionary** options);
+void CloseInputFile(AVFormatContext** ctx);
+
 struct TFileIOCloser {
     void operator()(AVIOContext* pb) const { CloseFileIO(&pb); }
 };

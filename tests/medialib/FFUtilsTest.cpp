@@ -39,13 +39,6 @@ TEST(DurationTexts, HoursAreNotLimited) {
     EXPECT_EQ(DurationText(AV_NOPTS_VALUE), "N/A");
 }
 
-TEST(MediaTypeNames, KnownAndUnknown) {
-    EXPECT_EQ(MediaTypeName(0), "Video");
-    EXPECT_EQ(MediaTypeName(4), "Attachment");
-    EXPECT_EQ(MediaTypeName(5), "Unknown");
-    EXPECT_EQ(MediaTypeName(-1), "Unknown");
-}
-
 TEST(GuessCorrectPts, PrefersWhicheverTimestampKeepsIncreasing) {
     TPtsCorrection state;
     // Decoding timestamps stall, presentation timestamps are sound: presentation wins.

@@ -1,4 +1,5 @@
 #include "medialib/FFLoad.h"
+#include "tests/medialib/LogCollector.h"
 #include "tests/medialib/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -57,12 +58,17 @@ TEST_F(LoaderTest, LoadsFromTheSystemBindsAndUnloadsAgain) {
     }
 }
 
-TEST_F(LoaderTest, LoadingALoadedSetAgainSucceedsWithoutReloading) {
+TEST_F(LoaderTest, LoadingALoadedSetAgainReinstallsTheCallbacksWithoutReloading) {
     loader.LibraryPath.clear();
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs)) << loader.LastErrMsg();
     auto version = ff::avformat_version;
+    ff::av_log_set_callback(ff::av_log_default_callback); // someone took FFmpeg's log away
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs));
     EXPECT_EQ(ff::avformat_version, version);
+    TLogCollector log;
+    ff::av_log(nullptr, AV_LOG_ERROR, "back in the logger\n");
+    ASSERT_EQ(log.Texts().size(), 1u);
+    EXPECT_EQ(log.Texts()[0], "back in the logger");
 }
 
 TEST_F(LoaderTest, PrefersTheFolderAndFallsBackToTheSystemForWhatIsNotThere) {
@@ -72,6 +78,8 @@ TEST_F(LoaderTest, PrefersTheFolderAndFallsBackToTheSystemForWhatIsNotThere) {
     loader.UnloadLibs(AllLibs);
 
     PlaceInFolder(systemCopy, swscale);
+    // A C library in the folder would break binding: it must be taken from the system regardless.
+    fs::copy_file(FAKE_AVUTIL_INCOMPLETE, folder.Path() / loader.LibFileName(msvcrt));
     ASSERT_TRUE(loader.LoadLibs(EncoderLibs)) << loader.LastErrMsg();
     EXPECT_EQ(fs::path(loader.LoadedFrom(swscale)), folder.Path() / loader.LibFileName(swscale));
     EXPECT_FALSE(StartsWith(loader.LoadedFrom(avcodec), folder.Path().string()));
@@ -119,4 +127,17 @@ TEST_F(LoaderTest, EmptySetsAreProgrammingErrors) {
     EXPECT_THROW(loader.LoadLibs(0), std::logic_error);
     EXPECT_THROW(loader.UnloadLibs(0), std::logic_error);
     EXPECT_THROW(loader.LibsLoaded(0), std::logic_error);
+}
+
+TEST_F(LoaderTest, AFileThatIsNoLibraryIsReportedWithTheLinkersReason) {
+    const fs::path file = folder.Path() / loader.LibFileName(avformat);
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a shared object", f);
+    std::fclose(f);
+    loader.LibraryPath = folder.Path().string() + "/"; // a trailing slash is not doubled
+    EXPECT_FALSE(loader.LoadLibs(EncoderLibs));
+    EXPECT_TRUE(StartsWith(loader.LastErrMsg(), "Load library " + file.string() + " error: " + file.string() + ":"))
+        << loader.LastErrMsg();
+    EXPECT_FALSE(loader.LibsLoaded(LibBit(avutil) | LibBit(avcodec))) << "libraries loaded before it are unloaded";
 }

@@ -104,9 +104,13 @@ TEST_F(LoggerTest, DropsFFmpegMessagesAboveTheThreshold) {
     TLogCollector log;
     FFLogPiece(nullptr, AV_LOG_VERBOSE, "chatty\n");
     EXPECT_TRUE(log.Lines().empty());
+    FFLogPiece(nullptr, AV_LOG_VERBOSE | AV_LOG_C(134), "tinted\n");
+    EXPECT_TRUE(log.Lines().empty()) << "a colour hint does not change the level";
     GetFFLogger().SetLogLevel(llVerbose);
     FFLogPiece(nullptr, AV_LOG_VERBOSE, "chatty\n");
-    EXPECT_THAT(log.Texts(), ElementsAre("chatty"));
+    FFLogPiece(nullptr, AV_LOG_ERROR | AV_LOG_C(134), "tinted\n");
+    EXPECT_THAT(log.Texts(), ElementsAre("chatty", "tinted"));
+    EXPECT_EQ(log.Lines()[1].Level, llError);
 }
 
 TEST_F(LoggerTest, AssemblesLinesPerThreadWhenTwoThreadsLogAtOnce) {
