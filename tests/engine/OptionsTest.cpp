@@ -106,12 +106,14 @@ TEST(EngineOptions, BooleansAreOffOnlyForZero) {
 }
 
 TEST(EngineOptions, LowBitRateWarnsButIsKept) {
-    TLogCapture log;
-    TCustomFFmpeg job(1);
-    job.ApplyOption("b", "500");
-    EXPECT_TRUE(log.Contains("WARNING: The bitrate parameter is set too low"));
-    TCustomFFmpeg other(1);
+    {
+        TLogCapture log;
+        TCustomFFmpeg job(1);
+        job.ApplyOption("b", "500");
+        EXPECT_TRUE(log.Contains("WARNING: The bitrate parameter is set too low"));
+    }
     TLogCapture quiet;
+    TCustomFFmpeg other(1);
     other.ApplyOption("vb", "768000");
     EXPECT_FALSE(quiet.Contains("bitrate parameter is set too low"));
 }
