@@ -14,3 +14,4 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdTranscode(const TCommandArgs& args);

@@ -14,6 +14,7 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
 };
 
 void PrintUsage(std::ostream& out) {

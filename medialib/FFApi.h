@@ -25,6 +25,7 @@ extern "C" {
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
@@ -79,7 +80,8 @@ constexpr int AVLibraryCount = 8;
     X(av_channel_layout_default) X(av_channel_layout_uninit) X(av_channel_layout_copy) \
     X(av_channel_layout_describe) X(av_channel_layout_compare) X(av_channel_layout_from_mask) \
     X(av_get_media_type_string) X(av_parse_video_size) X(av_parse_video_rate) X(av_parse_time) \
-    X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref)
+    X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref) \
+    X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int)
 
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
@@ -95,7 +97,7 @@ constexpr int AVLibraryCount = 8;
     X(av_packet_rescale_ts) X(av_new_packet) X(av_packet_from_data) X(av_grow_packet) \
     X(av_shrink_packet) X(av_packet_move_ref) \
     X(av_bsf_get_by_name) X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) \
-    X(av_bsf_receive_packet) X(av_bsf_free) \
+    X(av_bsf_receive_packet) X(av_bsf_free) X(av_packet_get_side_data) \
     X(av_packet_new_side_data)
 
 #define PIXAROLL_AVFORMAT_FUNCS(X) \
@@ -109,7 +111,8 @@ constexpr int AVLibraryCount = 8;
     X(av_find_input_format) X(av_guess_format) X(av_muxer_iterate) X(av_demuxer_iterate) \
     X(av_dump_format) X(avformat_get_class) X(av_find_best_stream) X(avformat_query_codec) \
     X(av_guess_frame_rate) X(av_guess_sample_aspect_ratio) X(avformat_match_stream_specifier) \
-    X(av_filename_number_test)
+    X(av_filename_number_test) \
+    X(av_guess_codec) X(av_pkt_dump_log2)
 
 #define PIXAROLL_SWSCALE_FUNCS(X) \
     X(swscale_version) X(sws_getContext) X(sws_getCachedContext) X(sws_scale) X(sws_freeContext) \

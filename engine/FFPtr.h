@@ -1,0 +1,51 @@
+#pragma once
+// Owners for FFmpeg objects: each deleter calls the bound free function, so every error path
+// releases what it made.
+
+#include "medialib/FFApi.h"
+
+#include <memory>
+
+struct TCodecContextFree {
+    void operator()(AVCodecContext* c) const;
+};
+struct TFrameFree {
+    void operator()(AVFrame* f) const { ff::av_frame_free(&f); }
+};
+struct TPacketFree {
+    void operator()(AVPacket* p) const { ff::av_packet_free(&p); }
+};
+struct TSwsFree {
+    void operator()(SwsContext* s) const { ff::sws_freeContext(s); }
+};
+struct TBsfFree {
+    void operator()(AVBSFContext* b) const { ff::av_bsf_free(&b); }
+};
+struct TDictFree {
+    void operator()(AVDictionary* d) const { ff::av_dict_free(&d); }
+};
+
+using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
+using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
+using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
+using TBsfPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
+
+// An AVDictionary that frees itself; Get() hands out the address the FFmpeg calls want.
+class TDict {
+public:
+    TDict() = default;
+    TDict(const TDict&) = delete;
+    TDict& operator=(const TDict&) = delete;
+    ~TDict() { ff::av_dict_free(&d_); }
+    AVDictionary** Addr() { return &d_; }
+    AVDictionary* Get() const { return d_; }
+    void Set(const char* key, const char* value, int flags = 0) { ff::av_dict_set(&d_, key, value, flags); }
+    void Clear() { ff::av_dict_free(&d_); }
+
+private:
+    AVDictionary* d_ = nullptr;
+};
+
+TFramePtr NewFrame();
+TPacketPtr NewPacket();

@@ -1,0 +1,88 @@
+// Writing packets: the stream's bitstream filters in order, then the container's interleaving
+// writer. Stream-copied packets are re-timed here as well.
+
+#include "engine/EngineSupport.h"
+#include "engine/Transcoder.h"
+
+void TTranscoder::InitBitstreamFilters(TOutputStream& ost) {
+    AVStream* st = ost.Stream;
+    for (const std::string& name : ost.BitstreamFilterNames) {
+        const AVBitStreamFilter* filter = ff::av_bsf_get_by_name(name.c_str());
+        AVBSFContext* raw = nullptr;
+        if (!filter || ff::av_bsf_alloc(filter, &raw) < 0)
+            throw FFmpegException(Fmt("Unknown bitstream filter %s", name.c_str()));
+        TBsfPtr bsf(raw);
+        const AVCodecParameters* in = ost.BitstreamFilters.empty() ? st->codecpar : ost.BitstreamFilters.back()->par_out;
+        AVRational tb = ost.BitstreamFilters.empty() ? st->time_base : ost.BitstreamFilters.back()->time_base_out;
+        if (ff::avcodec_parameters_copy(bsf->par_in, in) < 0)
+            throw FFmpegException(Fmt("Could not set up bitstream filter %s", name.c_str()));
+        bsf->time_base_in = tb;
+        int r = ff::av_bsf_init(bsf.get());
+        if (r < 0)
+            throw FFmpegException(ErrorText(name, r));
+        ost.BitstreamFilters.push_back(std::move(bsf));
+    }
+    if (!ost.BitstreamFilters.empty())
+        ff::avcodec_parameters_copy(st->codecpar, ost.BitstreamFilters.back()->par_out);
+}
+
+void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* in) {
+    if (!(in->flags & AV_PKT_FLAG_KEY) && !s_.CopyInitialNonKeyframes && ost.FrameNumber == 0)
+        return;
+    if (ost.Type == AVMEDIA_TYPE_AUDIO)
+        audioSize_ += in->size;
+    else if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+        videoSize_ += in->size;
+        ++ost.SyncOpts;
+    }
+    AVRational itb = ist.Stream->time_base;
+    AVRational otb = ost.Stream->time_base;
+    int64_t start = ff::av_rescale_q(s_.StartTime, AV_TIME_BASE_Q, otb);
+    AVPacket* pkt = ff::av_packet_clone(in);
+    if (!pkt)
+        throw FFmpegException("av_packet_clone failed");
+    TPacketPtr owner(pkt);
+    pkt->stream_index = ost.Index;
+    pkt->pts = in->pts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->pts, itb, otb) - start : AV_NOPTS_VALUE;
+    pkt->dts = in->dts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->dts, itb, otb)
+                                         : ff::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, otb);
+    pkt->dts -= start;
+    pkt->duration = ff::av_rescale_q(in->duration, itb, otb);
+    WritePacket(ost, pkt);
+    ++ost.FrameNumber;
+}
+
+void TTranscoder::WritePacket(TOutputStream& ost, AVPacket* pkt) {
+    FilterAndWrite(ost, 0, pkt);
+}
+
+void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket* pkt) {
+    if (index >= ost.BitstreamFilters.size())
+        return Mux(ost, pkt);
+    AVBSFContext* bsf = ost.BitstreamFilters[index].get();
+    int r = ff::av_bsf_send_packet(bsf, pkt);
+    while (r >= 0) {
+        TPacketPtr out = NewPacket();
+        r = ff::av_bsf_receive_packet(bsf, out.get());
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
+            return;
+        if (r >= 0)
+            FilterAndWrite(ost, index + 1, out.get());
+    }
+    std::string text = Fmt("%s failed for stream %d, codec %s", bsf->filter->name, ost.Index,
+                           ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy");
+    text += " " + ErrorText("", r).substr(2);
+    if (s_.ExitOnError)
+        throw FFmpegException(text);
+    EngineLog(elError, text);
+}
+
+void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
+    AVRational tb = ost.Stream->time_base;
+    int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    if (end != AV_NOPTS_VALUE)
+        ost.OutTime = double(end + pkt->duration) * av_q2d(tb);
+    int r = ff::av_interleaved_write_frame(job_.outputs_[ost.FileIndex]->Context(), pkt);
+    if (r < 0)
+        throw FFmpegException(ErrorText("av_interleaved_write_frame()", r));
+}

@@ -1,0 +1,363 @@
+// The engine's option vocabulary: one table row per option name, in the order the dispatcher
+// tests them. A row either stores the value in a settings field or calls a small handler.
+// Names not in the table go to the generic codec/format/scaler option store.
+
+#include "engine/CustomFFmpeg.h"
+#include "engine/EngineSupport.h"
+#include "engine/OptionValues.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+using THandler = void (*)(TCustomFFmpeg& job, TJobSettings& s, const std::string& name, const std::string& v);
+
+struct TOptionRow {
+    const char* Name;
+    THandler Apply;
+};
+
+[[noreturn]] void NotSupported(const std::string& name) {
+    throw FFmpegException(Fmt("Option \"%s\" is not supported", name.c_str()));
+}
+
+void ListPixelFormats() {
+    EngineLog(elInfo, "Pixel formats:");
+    for (const AVPixFmtDescriptor* d = ff::av_pix_fmt_desc_next(nullptr); d; d = ff::av_pix_fmt_desc_next(d))
+        EngineLog(elInfo, Fmt("%-16s %d components, %d bits", d->name, d->nb_components, ff::av_get_bits_per_pixel(d)));
+}
+
+void ListSampleFormats() {
+    EngineLog(elInfo, "Sample formats:");
+    for (int f = 0; f < AV_SAMPLE_FMT_NB; ++f)
+        if (const char* name = ff::av_get_sample_fmt_name(AVSampleFormat(f)))
+            EngineLog(elInfo, Fmt("%-8s %d bits", name, 8 * ff::av_get_bytes_per_sample(AVSampleFormat(f))));
+}
+
+int LogLevelByName(const std::string& v) {
+    static const std::pair<const char*, int> levels[] = {
+        {"quiet", AV_LOG_QUIET}, {"panic", AV_LOG_PANIC}, {"fatal", AV_LOG_FATAL}, {"error", AV_LOG_ERROR},
+        {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO}, {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG}};
+    for (const auto& [name, level] : levels)
+        if (v == name)
+            return level;
+    return ParseIntValue(v);
+}
+
+void SetCodecName(std::string& name, bool& copy, const std::string& v) {
+    copy = v == "copy";
+    name = copy ? std::string() : v;
+}
+
+void AppendBitstreamFilter(std::vector<std::string>& chain, const std::string& v) {
+    if (!ff::av_bsf_get_by_name(v.c_str()))
+        throw FFmpegException(Fmt("Unknown bitstream filter %s", v.c_str()));
+    chain.push_back(v);
+}
+
+#define FIELD(name, field, parse) \
+    {name, [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) { s.field = parse(v); }}
+#define NOTHING(name) {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) {}}
+#define INFO_ONLY(name) \
+    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { \
+         EngineLog(elInfo, "Do nothing: option - " + n); }}
+#define LATER(name) \
+    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { NotSupported(n); }}
+#define WHEN_ON_LATER(name) \
+    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) { \
+         if (ParseBoolValue(v)) NotSupported(n); }}
+#define REMOVED(name, text) \
+    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) { throw FFmpegException(text); }}
+#define STRING(v) (v)
+#define FLOATF(v) float(ParseFloatValue(v))
+} // namespace
+
+void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& value) {
+    static const TOptionRow rows[] = {
+        INFO_ONLY("L"), INFO_ONLY("h"), INFO_ONLY("version"), INFO_ONLY("formats"), INFO_ONLY("codecs"),
+        INFO_ONLY("bsfs"), INFO_ONLY("protocols"), INFO_ONLY("filters"),
+        {"loglevel", [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string& v) {
+             ff::av_log_set_level(LogLevelByName(v));
+         }},
+        FIELD("f", ForcedFormat, STRING),
+        NOTHING("i"), NOTHING("y"),
+        {"map", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamMap(v); }},
+        LATER("map_meta_data"), LATER("map_chapters"),
+        {"t", [](TCustomFFmpeg& j, TJobSettings& s, const std::string& n, const std::string& v) {
+             s.RecordingTime = ParseTimeValue(n, v, true);
+             j.expectedDuration_ = s.RecordingTime;
+         }},
+        FIELD("fs", LimitFileSize, ParseInt64Value),
+        {"ss", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
+             s.StartTime = ParseTimeValue(n, v, true);
+         }},
+        {"itsoffset", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
+             s.InputTsOffset = ParseTimeValue(n, v, true);
+         }},
+        {"itsscale", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.SetTsScale(v); }},
+        {"timestamp", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
+             s.RecordingTimestamp = std::llround(double(ParseTimeValue(n, v, false)) / 1000000.0);
+         }},
+        {"metadata", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.SetMetadata(v); }},
+        FIELD("dframes", MaxFrames[2], ParseIntValue),
+        NOTHING("benchmark"),
+        {"timelimit", [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) {
+             EngineLog(elWarning, "Warning: -timelimit not implemented on Windows");
+         }},
+        FIELD("dump", DumpPackets, ParseBoolValue), FIELD("hex", DumpHex, ParseBoolValue),
+        FIELD("re", RateEmulation, ParseBoolValue),
+        WHEN_ON_LATER("loop_input"),
+        {"loop_output", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+             if (ParseIntValue(v) != -1) NotSupported(n);
+         }},
+        FIELD("v", Verbose, ParseIntValue),
+        LATER("target"),
+        {"threads", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             s.ThreadCount = ParseIntValue(v);
+             if (s.Verbose >= 0)
+                 EngineLog(elVerbose, "Warning: if the ffmpeg libraries were not compiled with thread support, "
+                                      "it would be using thread emulation.");
+         }},
+        FIELD("vsync", VideoSync, ParseIntValue), FIELD("async", AudioSync, ParseIntValue),
+        FIELD("adrift_threshold", AudioDriftThreshold, ParseFloatValue),
+        FIELD("vglobal", VideoGlobalHeader, ParseIntValue),
+        FIELD("copyts", CopyTs, ParseBoolValue), FIELD("copytb", CopyTb, ParseBoolValue),
+        FIELD("shortest", Shortest, ParseBoolValue),
+        FIELD("dts_delta_threshold", DtsDeltaThreshold, ParseFloatValue),
+        FIELD("programid", ProgramId, ParseIntValue),
+        FIELD("xerror", ExitOnError, ParseBoolValue), FIELD("copyinkf", CopyInitialNonKeyframes, ParseBoolValue),
+        {"b", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
+        {"vb", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
+        FIELD("vframes", MaxFrames[0], ParseIntValue),
+        {"r", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             if (ff::av_parse_video_rate(&s.FrameRate, v.c_str()) < 0)
+                 throw FFmpegException("Incorrect frame rate");
+         }},
+        {"s", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             if (ff::av_parse_video_size(&s.FrameWidth, &s.FrameHeight, v.c_str()) < 0)
+                 throw FFmpegException("Incorrect frame size");
+         }},
+        {"aspect", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             s.FrameAspectRatio = ParseAspectValue(v);
+             if (s.FrameAspectRatio == 0)
+                 throw FFmpegException("Incorrect aspect ratio specification.");
+         }},
+        {"pix_fmt", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             if (v == "list")
+                 return ListPixelFormats();
+             s.FramePixFmt = ff::av_get_pix_fmt(v.c_str());
+             if (s.FramePixFmt == AV_PIX_FMT_NONE)
+                 throw FFmpegException(Fmt("Unknown pixel format requested: %s", v.c_str()));
+         }},
+        REMOVED("croptop", "Removed, use the crop filter instead"),
+        REMOVED("cropbottom", "Removed, use the crop filter instead"),
+        REMOVED("cropleft", "Removed, use the crop filter instead"),
+        REMOVED("cropright", "Removed, use the crop filter instead"),
+        REMOVED("padtop", "Removed, use the pad filter instead"),
+        REMOVED("padbottom", "Removed, use the pad filter instead"),
+        REMOVED("padleft", "Removed, use the pad filter instead"),
+        REMOVED("padright", "Removed, use the pad filter instead"),
+        REMOVED("padcolor", "Removed, use the pad filter instead"),
+        FIELD("intra", IntraOnly, ParseBoolValue), FIELD("vn", VideoDisable, ParseBoolValue),
+        FIELD("vdt", VideoDiscard, ParseIntValue),
+        {"qscale", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             double q = ParseFloatValue(v);
+             if (!(q > 0.0 && q <= 255))
+                 throw FFmpegException("qscale must be > 0.0 and <= 255");
+             s.VideoQScale = float(q);
+         }},
+        FIELD("rc_override", RcOverride, STRING),
+        {"vcodec", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             SetCodecName(s.VideoCodecName, s.VideoStreamCopy, v);
+         }},
+        LATER("me_threshold"), WHEN_ON_LATER("sameq"),
+        {"pass", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+             int pass = ParseIntValue(v);
+             if (pass != 1 && pass != 2)
+                 throw FFmpegException("pass number can be only 1 or 2");
+             NotSupported(n);
+         }},
+        FIELD("passlogfile", PassLogFile, STRING),
+        WHEN_ON_LATER("deinterlace"), FIELD("psnr", Psnr, ParseBoolValue),
+        WHEN_ON_LATER("vstats"), LATER("vstats_file"), LATER("vhook"),
+        {"vfilters", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+             if (!v.empty()) NotSupported(n);
+         }},
+        {"vf", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+             if (!v.empty()) NotSupported(n);
+         }},
+        {"intra_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
+             j.SetMatrix(s.IntraMatrix, v);
+         }},
+        {"inter_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
+             j.SetMatrix(s.InterMatrix, v);
+         }},
+        FIELD("top", TopFieldFirst, ParseIntValue), FIELD("dc", IntraDcPrecision, ParseIntValue),
+        {"vtag", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetTag(n, v); }},
+        {"newvideo", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string&) {
+             j.NewStream(AVMEDIA_TYPE_VIDEO);
+         }},
+        FIELD("vlang", VideoLanguage, STRING),
+        WHEN_ON_LATER("qphist"),
+        FIELD("force_fps", ForceFps, ParseBoolValue),
+        {"streamid", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamId(v); }},
+        FIELD("force_key_frames", ForcedKeyFrames, STRING),
+        {"ab", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
+        FIELD("aframes", MaxFrames[1], ParseIntValue), FIELD("aq", AudioQScale, FLOATF),
+        {"ar", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             int rate = ParseIntValue(v);
+             if (rate > 0) s.AudioSampleRate = rate;
+         }},
+        {"ac", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             int channels = ParseIntValue(v);
+             if (channels > 0) s.AudioChannels = channels;
+         }},
+        FIELD("an", AudioDisable, ParseBoolValue),
+        {"acodec", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             SetCodecName(s.AudioCodecName, s.AudioStreamCopy, v);
+         }},
+        {"atag", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetTag(n, v); }},
+        FIELD("vol", AudioVolume, ParseIntValue),
+        {"newaudio", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string&) {
+             j.NewStream(AVMEDIA_TYPE_AUDIO);
+         }},
+        FIELD("alang", AudioLanguage, STRING),
+        {"sample_fmt", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             if (v == "list")
+                 return ListSampleFormats();
+             s.AudioSampleFmt = ff::av_get_sample_fmt(v.c_str());
+             if (s.AudioSampleFmt == AV_SAMPLE_FMT_NONE)
+                 throw FFmpegException(Fmt("Invalid sample format \"%s\"", v.c_str()));
+         }},
+        FIELD("sn", SubtitleDisable, ParseBoolValue),
+        {"scodec", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             SetCodecName(s.SubtitleCodecName, s.SubtitleStreamCopy, v);
+         }},
+        {"newsubtitle", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string&) {
+             j.NewStream(AVMEDIA_TYPE_SUBTITLE);
+         }},
+        FIELD("slang", SubtitleLanguage, STRING),
+        {"stag", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetTag(n, v); }},
+        FIELD("vc", VideoChannel, ParseIntValue), FIELD("tvstd", TvStandard, STRING),
+        FIELD("isync", InputSync, ParseBoolValue),
+        FIELD("muxdelay", MuxMaxDelay, FLOATF), FIELD("muxpreload", MuxPreload, FLOATF),
+        {"absf", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             AppendBitstreamFilter(s.BitstreamFilters[1], v);
+         }},
+        {"vbsf", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             AppendBitstreamFilter(s.BitstreamFilters[0], v);
+         }},
+        {"sbsf", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             AppendBitstreamFilter(s.BitstreamFilters[2], v);
+         }},
+        LATER("apre"), LATER("vpre"), LATER("spre"), LATER("fpre"),
+    };
+    for (const TOptionRow& row : rows)
+        if (name == row.Name) {
+            row.Apply(*this, settings_, name, value);
+            return;
+        }
+    SetGeneric(name, value);
+}
+
+void TCustomFFmpeg::SetGeneric(const std::string& name, const std::string& value) {
+    if (!generic_.Set(name, value) && RaiseOnOptionError)
+        throw FFmpegException(generic_.ErrorMsg());
+}
+
+void TCustomFFmpeg::SetBitRate(const std::string& name, const std::string& value) {
+    SetGeneric(name, value);
+    CheckBitRateWarning(name == "ab" ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO);
+}
+
+void TCustomFFmpeg::CheckBitRateWarning(AVMediaType type) {
+    if (generic_.CodecInt(type, "b") < 1000)
+        EngineLog(elWarning, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
+}
+
+void TCustomFFmpeg::AddStreamMap(const std::string& value) {
+    const char* p = value.c_str();
+    char* end = nullptr;
+    TStreamMap m;
+    m.File = int(std::strtol(p, &end, 0));
+    p = *end ? end + 1 : end;
+    m.Stream = int(std::strtol(p, &end, 0));
+    if (*end) {
+        p = end + 1;
+        m.SyncFile = int(std::strtol(p, &end, 0));
+        p = *end ? end + 1 : end;
+        m.SyncStream = int(std::strtol(p, &end, 0));
+    } else {
+        m.SyncFile = m.File;
+        m.SyncStream = m.Stream;
+    }
+    settings_.StreamMaps.push_back(m);
+}
+
+void TCustomFFmpeg::AddStreamId(const std::string& value) {
+    std::size_t colon = value.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == value.size())
+        throw FFmpegException(Fmt("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                                  value.c_str(), "streamid"));
+    int index = ParseIntValue(value.substr(0, colon));
+    if (index < 0 || index >= MaxStreams)
+        throw FFmpegException(Fmt("stream index over MAX_STREAMS(%d)", MaxStreams));
+    settings_.StreamIds[index] = ParseIntValue(value.substr(colon + 1));
+}
+
+void TCustomFFmpeg::SetTag(const std::string& name, const std::string& value) {
+    uint32_t* tag = name == "vtag" ? &settings_.VideoTag
+                    : name == "atag" ? &settings_.AudioTag
+                    : name == "stag" ? &settings_.SubtitleTag
+                                     : nullptr;
+    if (!tag)
+        throw FFmpegException(Fmt("Invalid tag parmeter %s", name.c_str()));
+    char* end = nullptr;
+    long numeric = std::strtol(value.c_str(), &end, 0);
+    if (!value.empty() && end && *end == '\0') {
+        *tag = uint32_t(numeric);
+        return;
+    }
+    if (value.size() != 4)
+        throw FFmpegException("tag parameter must be 4 chars or int value");
+    *tag = MKTAG(value[0], value[1], value[2], value[3]);
+}
+
+void TCustomFFmpeg::SetTsScale(const std::string& value) {
+    char* end = nullptr;
+    long index = std::strtol(value.c_str(), &end, 0);
+    if (index < 0 || index >= MaxStreams)
+        throw FFmpegException(Fmt("stream index over MAX_STREAMS(%d)", MaxStreams));
+    const char* rest = *end ? end + 1 : end;
+    settings_.TsScale[int(index)] = ParseFloatValue(rest);
+}
+
+void TCustomFFmpeg::SetMatrix(std::vector<uint16_t>& matrix, const std::string& value) {
+    std::vector<uint16_t> coeffs(64);
+    const char* p = value.c_str();
+    for (int i = 0; i < 64; ++i) {
+        coeffs[i] = uint16_t(std::atoi(p));
+        if (i == 63)
+            break;
+        p = std::strchr(p, ',');
+        if (!p)
+            throw FFmpegException(Fmt("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
+        ++p;
+    }
+    matrix = std::move(coeffs);
+}
+
+void TCustomFFmpeg::SetMetadata(const std::string& value) {
+    std::size_t eq = value.find('=');
+    if (eq == std::string::npos)
+        throw FFmpegException("Missing =");
+    if (eq == 0)
+        throw FFmpegException("wrong parameter of metadata");
+    settings_.Metadata.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+}
+
+void TCustomFFmpeg::NewStream(AVMediaType type) {
+    if (outputs_.empty())
+        throw FFmpegException("At least one output file must be specified");
+    CreateOutputStream(*outputs_.back(), type);
+}

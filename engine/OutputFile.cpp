@@ -1,0 +1,375 @@
+// Creating one output container and its streams from the pending settings.
+
+#include "engine/CodecLookup.h"
+#include "engine/CustomFFmpeg.h"
+#include "engine/EngineSupport.h"
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+TOutputFile::~TOutputFile() { Close(); }
+
+void TOutputFile::Close() {
+    if (!ctx_)
+        return;
+    bool ownsFile = !(ctx_->oformat->flags & AVFMT_NOFILE) && ctx_->pb;
+    Streams.clear(); // encoders and filters before the container
+    if (ownsFile)
+        ff::avio_closep(&ctx_->pb);
+    ff::avformat_free_context(ctx_);
+    ctx_ = nullptr;
+    std::error_code ec;
+    if (ownsFile && std::filesystem::is_regular_file(FileName, ec) && std::filesystem::file_size(FileName, ec) == 0)
+        std::filesystem::remove(FileName, ec);
+}
+
+namespace {
+bool AnyInputHas(const std::vector<std::unique_ptr<TInputFile>>& inputs, AVMediaType type) {
+    for (const auto& in : inputs) {
+        AVFormatContext* ic = in->Context();
+        for (unsigned i = 0; i < ic->nb_streams; ++i) {
+            AVMediaType t = ic->streams[i]->codecpar->codec_type;
+            if (t == type)
+                return true;
+            if (t < AVMEDIA_TYPE_UNKNOWN || t >= AVMEDIA_TYPE_NB)
+                throw FFmpegException("check_audio_video_sub_inputs fail: invalid codec_type of input file");
+        }
+    }
+    return false;
+}
+
+std::string CreationTime(int64_t seconds) {
+    std::time_t t = std::time_t(seconds);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &tm);
+    return text;
+}
+
+const char* StreamFailureText(AVMediaType type) {
+    return type == AVMEDIA_TYPE_VIDEO ? "new_video_stream fail: %s"
+           : type == AVMEDIA_TYPE_AUDIO ? "new_audio_stream fail: %s"
+                                        : "new_subtitle_stream fail: %s";
+}
+} // namespace
+
+int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
+    TJobSettings& s = settings_;
+    if (int(outputs_.size()) >= MaxFiles) {
+        LastError = Fmt("Too many output files (at most %d)", MaxFiles);
+        return -1;
+    }
+    if (join && inputs_.size() > 1) {
+        LastError = "Joining inputs into one output is not supported";
+        return -1;
+    }
+    const AVOutputFormat* ofmt = nullptr;
+    if (!s.ForcedFormat.empty()) {
+        ofmt = ff::av_guess_format(s.ForcedFormat.c_str(), nullptr, nullptr);
+        std::string forced = std::move(s.ForcedFormat);
+        s.ForcedFormat.clear(); // used up by this output, also when it fails
+        if (!ofmt) {
+            LastError = Fmt("Requested output format '%s' is not a suitable output format", forced.c_str());
+            return -1;
+        }
+    } else {
+        ofmt = ff::av_guess_format(nullptr, fileName.c_str(), nullptr);
+        if (!ofmt) {
+            LastError = Fmt("Unable to find a suitable output format for '%s'", fileName.c_str());
+            return -1;
+        }
+    }
+    if (std::string(ofmt->name) == "ffm" && fileName.rfind("http:", 0) == 0) {
+        LastError = "Server feeds are not supported";
+        return -1;
+    }
+    AVFormatContext* oc = nullptr;
+    if (ff::avformat_alloc_output_context2(&oc, ofmt, nullptr, fileName.c_str()) < 0 || !oc)
+        throw FFmpegException("avformat_alloc_context failed");
+    auto out = std::make_unique<TOutputFile>(oc);
+    out->FileName = fileName;
+
+    bool video = s.VideoStreamCopy || !s.VideoCodecName.empty() || ofmt->video_codec != AV_CODEC_ID_NONE;
+    bool audio = s.AudioStreamCopy || !s.AudioCodecName.empty() || ofmt->audio_codec != AV_CODEC_ID_NONE;
+    bool subtitle = s.SubtitleStreamCopy || !s.SubtitleCodecName.empty() || ofmt->subtitle_codec != AV_CODEC_ID_NONE;
+    try {
+        if (!inputs_.empty()) {
+            video = video && AnyInputHas(inputs_, AVMEDIA_TYPE_VIDEO);
+            audio = audio && AnyInputHas(inputs_, AVMEDIA_TYPE_AUDIO);
+            subtitle = subtitle && AnyInputHas(inputs_, AVMEDIA_TYPE_SUBTITLE);
+        }
+    } catch (const FFmpegException& e) {
+        LastError = e.what();
+        return -1;
+    }
+    video = video && !s.VideoDisable;
+    audio = audio && !s.AudioDisable;
+    subtitle = subtitle && !s.SubtitleDisable;
+
+    const std::pair<bool, AVMediaType> kinds[] = {
+        {video, AVMEDIA_TYPE_VIDEO}, {audio, AVMEDIA_TYPE_AUDIO}, {subtitle, AVMEDIA_TYPE_SUBTITLE}};
+    for (const auto& [wanted, type] : kinds) {
+        if (!wanted)
+            continue;
+        try {
+            CreateOutputStream(*out, type);
+        } catch (const FFmpegException& e) {
+            LastError = Fmt(StreamFailureText(type), e.what());
+            return -1;
+        }
+    }
+
+    if (s.RecordingTimestamp)
+        ff::av_dict_set(&oc->metadata, "creation_time", CreationTime(s.RecordingTimestamp).c_str(), 0);
+    for (const auto& [key, value] : s.Metadata)
+        ff::av_dict_set(&oc->metadata, key.c_str(), value.c_str(), 0);
+    s.Metadata.clear();
+
+    if ((ofmt->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(fileName.c_str())) {
+        LastError = ErrorText(fileName, AVERROR(EDOM));
+        return -1;
+    }
+    if (!(ofmt->flags & AVFMT_NOFILE)) {
+        AVIOInterruptCB cb = OutputInterruptCB();
+        StartIOClock();
+        int r = ff::avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &cb, nullptr);
+        StopIOClock();
+        if (r < 0) {
+            LastError = ErrorText(fileName, r);
+            return -1;
+        }
+    }
+    oc->max_delay = int(s.MuxMaxDelay * 1000000);
+    oc->interrupt_callback = OutputInterruptCB();
+    oc->flags |= AVFMT_FLAG_NONBLOCK;
+    if (s.MuxPreload > 0)
+        out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());
+    generic_.FormatOptions(AV_OPT_FLAG_ENCODING_PARAM, out->HeaderOptions.Addr());
+    s.StreamIds.clear();
+    s.ForcedKeyFrames.clear();
+    outputs_.push_back(std::move(out));
+    return int(outputs_.size());
+}
+
+void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
+    TJobSettings& s = settings_;
+    AVFormatContext* oc = out.Context();
+    int index = int(oc->nb_streams);
+    AVStream* st = ff::avformat_new_stream(oc, nullptr);
+    if (!st)
+        throw FFmpegException("Could not alloc stream");
+    auto found = s.StreamIds.find(index);
+    st->id = found != s.StreamIds.end() ? found->second : 0;
+
+    auto ost = std::make_unique<TOutputStream>();
+    ost->FileIndex = int(outputs_.size()); // the index this output gets (or has)
+    for (std::size_t i = 0; i < outputs_.size(); ++i)
+        if (outputs_[i].get() == &out)
+            ost->FileIndex = int(i);
+    ost->Index = index;
+    ost->Stream = st;
+    ost->Type = type;
+    st->codecpar->codec_type = type;
+
+    const int kind = type == AVMEDIA_TYPE_VIDEO ? 0 : type == AVMEDIA_TYPE_AUDIO ? 1 : 2;
+    bool* copy[3] = {&s.VideoStreamCopy, &s.AudioStreamCopy, &s.SubtitleStreamCopy};
+    std::string* name[3] = {&s.VideoCodecName, &s.AudioCodecName, &s.SubtitleCodecName};
+    uint32_t tags[3] = {s.VideoTag, s.AudioTag, s.SubtitleTag};
+    std::string* language[3] = {&s.VideoLanguage, &s.AudioLanguage, &s.SubtitleLanguage};
+
+    ost->StreamCopy = *copy[kind];
+    if (!ost->StreamCopy) {
+        int strict = int(generic_.CodecInt(type, "strict"));
+        if (!name[kind]->empty()) {
+            std::string error;
+            if (!FindCodecByName(*name[kind], type, true, strict, ost->Codec, error))
+                throw FFmpegException(error);
+        } else {
+            AVCodecID id = ff::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+            ost->Codec = id != AV_CODEC_ID_NONE ? ff::avcodec_find_encoder(id) : nullptr;
+        }
+        ost->CodecId = ost->Codec ? ost->Codec->id : ff::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+        st->codecpar->codec_id = ost->CodecId;
+    }
+    ost->Encoder.reset(ff::avcodec_alloc_context3(ost->StreamCopy ? nullptr : ost->Codec));
+    if (!ost->Encoder)
+        throw FFmpegException("Could not alloc output stream");
+    AVCodecContext* enc = ost->Encoder.get();
+    enc->codec_type = type;
+    enc->codec_id = ost->CodecId;
+    generic_.ApplyToCodec(enc, type, AV_OPT_FLAG_ENCODING_PARAM, ost->EncoderOptions.Addr());
+    ost->BitstreamFilterNames = std::move(s.BitstreamFilters[kind]);
+    s.BitstreamFilters[kind].clear();
+    enc->thread_count = s.ThreadCount;
+    enc->codec_tag = tags[kind];
+
+    bool containerGlobal = oc->oformat->flags & AVFMT_GLOBALHEADER;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        if ((s.VideoGlobalHeader & 1) || (s.VideoGlobalHeader == 0 && containerGlobal))
+            enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (s.VideoGlobalHeader & 2)
+            enc->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    } else if (containerGlobal) {
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (!language[kind]->empty())
+        ff::av_dict_set(&st->metadata, "language", language[kind]->c_str(), 0);
+    language[kind]->clear();
+
+    if (type == AVMEDIA_TYPE_VIDEO)
+        SetupVideoEncoder(*ost, oc);
+    else if (type == AVMEDIA_TYPE_AUDIO && !ost->StreamCopy)
+        SetupAudioEncoder(*ost);
+    else if (type == AVMEDIA_TYPE_AUDIO)
+        enc->sample_rate = s.AudioSampleRate;
+
+    // The pending settings of this kind are used up.
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        s.VideoDisable = false;
+        s.VideoCodecName.clear();
+        s.ForcedKeyFrames.clear();
+        s.VideoStreamCopy = false;
+        s.FramePixFmt = AV_PIX_FMT_NONE;
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+        s.AudioDisable = false;
+        s.AudioCodecName.clear();
+        s.AudioStreamCopy = false;
+    } else {
+        s.SubtitleDisable = false;
+        s.SubtitleCodecName.clear();
+        s.SubtitleStreamCopy = false;
+    }
+    out.Streams.push_back(std::move(ost));
+}
+
+namespace {
+void ParseRcOverride(AVCodecContext* enc, const std::string& text) {
+    if (text.empty())
+        return;
+    std::vector<RcOverride> entries;
+    const char* p = text.c_str();
+    while (*p) {
+        RcOverride o{};
+        int q = 0;
+        if (std::sscanf(p, "%d,%d,%d", &o.start_frame, &o.end_frame, &q) != 3)
+            throw FFmpegException("error parsing rc_override");
+        if (q > 0) {
+            o.qscale = q;
+            o.quality_factor = 1.0f;
+        } else {
+            o.qscale = 0;
+            o.quality_factor = -q / 100.0f;
+        }
+        entries.push_back(o);
+        p = std::strchr(p, '/');
+        if (!p)
+            break;
+        ++p;
+    }
+    enc->rc_override = static_cast<RcOverride*>(ff::av_malloc(sizeof(RcOverride) * entries.size()));
+    if (!enc->rc_override)
+        throw FFmpegException("error parsing rc_override");
+    std::copy(entries.begin(), entries.end(), enc->rc_override);
+    enc->rc_override_count = int(entries.size());
+}
+
+uint16_t* MatrixCopy(const std::vector<uint16_t>& m) {
+    auto* out = static_cast<uint16_t*>(ff::av_malloc(64 * sizeof(uint16_t)));
+    if (out)
+        std::copy(m.begin(), m.end(), out);
+    return out;
+}
+} // namespace
+
+void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost, AVFormatContext* oc) {
+    const TJobSettings& s = settings_;
+    AVCodecContext* enc = ost.Encoder.get();
+    AVStream* st = ost.Stream;
+    double aspect = s.FrameAspectRatio;
+    AVRational sar = aspect > 0 ? (s.FrameWidth && s.FrameHeight
+                                       ? ff::av_d2q(aspect * s.FrameHeight / s.FrameWidth, 255)
+                                       : ff::av_d2q(aspect * 3 / 4, 255))
+                                : AVRational{0, 1};
+    enc->sample_aspect_ratio = sar;
+    st->sample_aspect_ratio = sar;
+    if (ost.StreamCopy)
+        return;
+
+    // A rate without a denominator counts as no rate: 25 frames per second then.
+    AVRational rate = s.FrameRate.num > 0 && s.FrameRate.den > 0 ? s.FrameRate : AVRational{25, 1};
+    const AVCodec* codec = ost.Codec;
+    if (codec && codec->supported_framerates && !s.ForceFps)
+        rate = codec->supported_framerates[ff::av_find_nearest_q_idx(rate, codec->supported_framerates)];
+    enc->framerate = rate;
+    enc->time_base = av_inv_q(rate);
+    st->avg_frame_rate = rate;
+    st->r_frame_rate = rate;
+    enc->width = s.FrameWidth;
+    enc->height = s.FrameHeight;
+
+    AVPixelFormat fmt = s.FramePixFmt;
+    if (codec && codec->pix_fmts) {
+        bool listed = false;
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+            listed = listed || *p == fmt;
+        if (!listed)
+            fmt = codec->pix_fmts[0];
+    } else if (fmt == AV_PIX_FMT_NONE) {
+        fmt = AV_PIX_FMT_YUV420P;
+    }
+    enc->pix_fmt = fmt;
+
+    if (s.IntraOnly)
+        enc->gop_size = 0;
+    if (s.VideoQScale > 0) {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = int(FF_QP2LAMBDA * s.VideoQScale);
+    }
+    if (!s.IntraMatrix.empty())
+        enc->intra_matrix = MatrixCopy(s.IntraMatrix);
+    if (!s.InterMatrix.empty())
+        enc->inter_matrix = MatrixCopy(s.InterMatrix);
+    ParseRcOverride(enc, s.RcOverride);
+    if (!enc->rc_initial_buffer_occupancy)
+        enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
+    enc->intra_dc_precision = s.IntraDcPrecision - 8;
+    if (s.Psnr)
+        enc->flags |= AV_CODEC_FLAG_PSNR;
+    ost.ForcedKeyFramesText = s.ForcedKeyFrames;
+    (void)oc;
+}
+
+void TCustomFFmpeg::SetupAudioEncoder(TOutputStream& ost) {
+    const TJobSettings& s = settings_;
+    AVCodecContext* enc = ost.Encoder.get();
+    const AVCodec* codec = ost.Codec;
+    ff::av_channel_layout_default(&enc->ch_layout, s.AudioChannels);
+    AVSampleFormat fmt = s.AudioSampleFmt;
+    if (codec && codec->sample_fmts) {
+        bool listed = false;
+        for (const AVSampleFormat* p = codec->sample_fmts; *p != AV_SAMPLE_FMT_NONE; ++p)
+            listed = listed || *p == fmt;
+        if (!listed)
+            fmt = codec->sample_fmts[0];
+    }
+    enc->sample_fmt = fmt;
+    int rate = s.AudioSampleRate;
+    if (codec && codec->supported_samplerates) {
+        int best = codec->supported_samplerates[0];
+        for (const int* r = codec->supported_samplerates; *r; ++r)
+            if (std::abs(*r - rate) < std::abs(best - rate))
+                best = *r;
+        if (best != rate)
+            EngineLog(elWarning, Fmt("Requested sampling rate unsupported using closest supported (%d)", best));
+        rate = best;
+    }
+    enc->sample_rate = rate;
+    enc->time_base = AVRational{1, rate > 0 ? rate : 1};
+    if (s.AudioQScale > -99999) {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = int(FF_QP2LAMBDA * s.AudioQScale);
+    }
+}

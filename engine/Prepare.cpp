@@ -1,0 +1,285 @@
+// Run preparation: the stream tables, stream mapping, the choice between stream copy and
+// encoding, opening of encoders and decoders, metadata and the container headers.
+
+#include "engine/EngineSupport.h"
+#include "engine/Transcoder.h"
+
+#include <limits>
+
+namespace {
+const char* TypeName(AVMediaType type) {
+    const char* name = ff::av_get_media_type_string(type);
+    return name ? name : "unknown";
+}
+} // namespace
+
+TTranscoder::TTranscoder(TCustomFFmpeg& job) : job_(job), s_(job.settings_), packet_(NewPacket()) {}
+
+void TTranscoder::Prepare() {
+    BuildInputStreams();
+    CheckOutputs();
+    MapStreams();
+    for (TOutputStream* ost : ost_) {
+        TInputStream& ist = ist_[ost->SourceIndex];
+        ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+        ost->Stream->disposition = ist.Stream->disposition;
+        if (ost->StreamCopy) {
+            SetupStreamCopy(*ost, ist);
+            continue;
+        }
+        switch (ost->Type) {
+        case AVMEDIA_TYPE_VIDEO: SetupVideoEncoding(*ost, ist); break;
+        case AVMEDIA_TYPE_AUDIO: throw FFmpegException("Audio encoding is not supported yet; use -an or -acodec copy");
+        case AVMEDIA_TYPE_SUBTITLE:
+            throw FFmpegException("Subtitle encoding is not supported yet; use -sn or -scodec copy");
+        default: throw FFmpegException("invalid codec_type");
+        }
+    }
+    for (TOutputStream* ost : ost_)
+        if (ost->EncodingNeeded)
+            OpenEncoder(*ost);
+    for (TInputStream& ist : ist_)
+        if (ist.DecodingNeeded)
+            OpenDecoder(ist);
+    for (TInputStream& ist : ist_) {
+        ist.Pts = 0;
+        if (ist.Decoder && ist.Stream->avg_frame_rate.num && ist.Decoder->has_b_frames)
+            ist.Pts = -int64_t(ist.Decoder->has_b_frames) * AV_TIME_BASE * ist.Stream->avg_frame_rate.den /
+                      ist.Stream->avg_frame_rate.num;
+        ist.NextPts = NoTimestamp;
+        ist.IsStart = true;
+    }
+    // Global metadata of the first input goes to every output, without overwriting.
+    if (!job_.inputs_.empty())
+        for (auto& out : job_.outputs_)
+            ff::av_dict_copy(&out->Context()->metadata, job_.inputs_[0]->Context()->metadata, AV_DICT_DONT_OVERWRITE);
+    WriteHeaders();
+    LogStreamMapping();
+}
+
+void TTranscoder::BuildInputStreams() {
+    for (std::size_t f = 0; f < job_.inputs_.size(); ++f) {
+        TInputFile& file = *job_.inputs_[f];
+        AVFormatContext* ic = file.Context();
+        file.FirstStream = int(ist_.size());
+        for (unsigned i = 0; i < ic->nb_streams; ++i) {
+            TInputStream& ist = ist_.emplace_back();
+            ist.FileIndex = int(f);
+            ist.StreamIndex = int(i);
+            ist.Stream = ic->streams[i];
+            if (s_.RateEmulation)
+                ist.WallStart = ff::av_gettime_relative();
+        }
+    }
+}
+
+void TTranscoder::CheckOutputs() {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < job_.outputs_.size(); ++i) {
+        TOutputFile& out = *job_.outputs_[i];
+        AVFormatContext* oc = out.Context();
+        if (!oc->nb_streams && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
+            ff::av_dump_format(oc, int(i), oc->url, 1);
+            throw FFmpegException(Fmt("Output file #%d does not contain any stream", int(i)));
+        }
+        for (auto& ost : out.Streams)
+            ost_.push_back(ost.get());
+        total += oc->nb_streams;
+    }
+    if (s_.StreamMaps.empty())
+        return;
+    if (s_.StreamMaps.size() != total)
+        throw FFmpegException("Number of stream maps must match number of output streams");
+    for (const TStreamMap& m : s_.StreamMaps) {
+        auto exists = [&](int file, int stream) {
+            return file >= 0 && file < int(job_.inputs_.size()) && stream >= 0 &&
+                   stream < int(job_.inputs_[file]->Context()->nb_streams);
+        };
+        if (!exists(m.File, m.Stream))
+            throw FFmpegException(Fmt("Could not find input stream #%d.%d", m.File, m.Stream));
+        if (!exists(m.SyncFile, m.SyncStream))
+            throw FFmpegException(Fmt("Could not find sync stream #%d.%d", m.SyncFile, m.SyncStream));
+    }
+}
+
+void TTranscoder::MapStreams() {
+    for (std::size_t k = 0; k < ost_.size(); ++k) {
+        TOutputStream& ost = *ost_[k];
+        if (!s_.StreamMaps.empty()) {
+            const TStreamMap& m = s_.StreamMaps[k];
+            int source = job_.inputs_[m.File]->FirstStream + m.Stream;
+            AVMediaType inType = ist_[source].Stream->codecpar->codec_type;
+            if (inType != ost.Type)
+                throw FFmpegException(Fmt("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.File,
+                                          m.Stream, TypeName(inType), ost.FileIndex, ost.Index, TypeName(ost.Type)));
+            ost.SourceIndex = source;
+            ost.SyncIndex = job_.inputs_[m.SyncFile]->FirstStream + m.SyncStream;
+        } else {
+            // The first free stream of the same type; else, the last stream of that type.
+            int chosen = -1, fallback = -1;
+            for (std::size_t i = 0; i < ist_.size(); ++i) {
+                const TInputStream& ist = ist_[i];
+                if (ist.Stream->codecpar->codec_type != ost.Type || ist.Stream->discard == AVDISCARD_ALL)
+                    continue;
+                fallback = int(i);
+                if (ist.Free && chosen < 0)
+                    chosen = int(i);
+            }
+            if (chosen < 0)
+                chosen = fallback;
+            if (chosen < 0) {
+                AVFormatContext* oc = job_.outputs_[ost.FileIndex]->Context();
+                ff::av_dump_format(oc, ost.FileIndex, oc->url, 1);
+                throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s)",
+                                          ost.FileIndex, ost.Index, TypeName(ost.Type)));
+            }
+            ost.SourceIndex = ost.SyncIndex = chosen;
+        }
+        ist_[ost.SourceIndex].Free = false;
+    }
+}
+
+void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
+    AVStream* in = ist.Stream;
+    AVStream* st = ost.Stream;
+    if (ost.Type == AVMEDIA_TYPE_AUDIO && s_.AudioVolume != 256)
+        throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+    if (in->codecpar->extradata_size > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE)
+        throw FFmpegException("icodec.extradata_size is invalid (too large)");
+    if (ff::avcodec_parameters_copy(st->codecpar, in->codecpar) < 0)
+        throw FFmpegException("Could not copy the stream parameters");
+    AVFormatContext* oc = job_.outputs_[ost.FileIndex]->Context();
+    // A container with its own tag table picks the tag for the codec itself.
+    if (oc->oformat->codec_tag)
+        st->codecpar->codec_tag = 0;
+    if (ost.Encoder && ost.Encoder->codec_tag)
+        st->codecpar->codec_tag = ost.Encoder->codec_tag;
+    if (ost.Type == AVMEDIA_TYPE_AUDIO && ((in->codecpar->codec_id == AV_CODEC_ID_MP3 && in->codecpar->block_align == 1) ||
+                                           in->codecpar->codec_id == AV_CODEC_ID_AC3))
+        st->codecpar->block_align = 0;
+    if (ost.Type == AVMEDIA_TYPE_VIDEO && st->sample_aspect_ratio.num == 0)
+        st->sample_aspect_ratio = in->sample_aspect_ratio;
+    st->time_base = in->time_base;
+    st->avg_frame_rate = in->avg_frame_rate;
+    st->r_frame_rate = in->r_frame_rate;
+    ost.Encoder.reset(); // a copied stream has no encoder
+    InitBitstreamFilters(ost);
+}
+
+void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
+    AVCodecContext* enc = ost.Encoder.get();
+    if (enc->pix_fmt == AV_PIX_FMT_NONE)
+        throw FFmpegException("Video pixel format is unknown, stream cannot be encoded");
+    if (enc->width <= 0 || enc->height <= 0) {
+        enc->width = ist.Stream->codecpar->width;
+        enc->height = ist.Stream->codecpar->height;
+    }
+    AVCodecParameters* in = ist.Stream->codecpar;
+    ost.RescaleWidth = in->width;
+    ost.RescaleHeight = in->height;
+    ost.RescaleFormat = AVPixelFormat(in->format);
+    ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    ost.EncodingNeeded = true;
+    ist.DecodingNeeded = true;
+}
+
+void TTranscoder::OpenEncoder(TOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder.get();
+    const AVCodec* codec = ost.Codec ? ost.Codec : ff::avcodec_find_encoder(ost.CodecId);
+    const char* typeName = TypeName(ost.Type);
+    if (!codec) {
+        LogStreamMapping();
+        throw FFmpegException(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(ost.CodecId),
+                                  ost.FileIndex, ost.Index, typeName));
+    }
+    int r;
+    {
+        std::lock_guard guard(CodecLock());
+        r = ff::avcodec_open2(enc, codec, ost.EncoderOptions.Addr());
+    }
+    if (r < 0) {
+        std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
+                               "such as bit_rate, rate, width or height. Please check error log message to find out "
+                               "more detail information.",
+                               ost.FileIndex, ost.Index, typeName);
+        EngineLog(elError, text);
+        throw FFmpegException(text);
+    }
+    extraSize_ += enc->extradata_size;
+    if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
+        throw FFmpegException("Could not copy the encoder parameters to the stream");
+    ost.Stream->time_base = enc->time_base;
+    // Forced key frames: comma-separated times, in encoder time base.
+    std::string text = ost.ForcedKeyFramesText;
+    for (std::size_t at = 0; !text.empty() && at != std::string::npos;) {
+        std::size_t comma = text.find(',', at);
+        std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        int64_t us = 0;
+        if (ff::av_parse_time(&us, item.c_str(), 1) < 0)
+            throw FFmpegException(Fmt("Invalid duration specification for force_key_frames: %s", item.c_str()));
+        ost.ForcedKeyFrames.push_back(ff::av_rescale_q(us, AV_TIME_BASE_Q, enc->time_base));
+        at = comma == std::string::npos ? comma : comma + 1;
+    }
+    InitBitstreamFilters(ost);
+}
+
+void TTranscoder::OpenDecoder(TInputStream& ist) {
+    TInputFile& file = *job_.inputs_[ist.FileIndex];
+    const AVCodec* codec = file.Decoders[ist.StreamIndex];
+    if (!codec)
+        codec = ff::avcodec_find_decoder(ist.Stream->codecpar->codec_id);
+    const char* typeName = TypeName(ist.Stream->codecpar->codec_type);
+    if (!codec)
+        throw FFmpegException(Fmt("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                                  int(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.StreamIndex, typeName));
+    ist.Decoder.reset(ff::avcodec_alloc_context3(codec));
+    if (!ist.Decoder || ff::avcodec_parameters_to_context(ist.Decoder.get(), ist.Stream->codecpar) < 0)
+        throw FFmpegException(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
+                                  ist.StreamIndex, typeName));
+    AVCodecContext* dec = ist.Decoder.get();
+    dec->pkt_timebase = ist.Stream->time_base;
+    dec->thread_count = s_.ThreadCount;
+    TDict opts;
+    job_.generic_.ApplyToCodec(dec, dec->codec_type, AV_OPT_FLAG_DECODING_PARAM, opts.Addr());
+    int r;
+    {
+        std::lock_guard guard(CodecLock());
+        r = ff::avcodec_open2(dec, codec, opts.Addr());
+    }
+    if (r < 0)
+        throw FFmpegException(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
+                                  ist.StreamIndex, typeName));
+    ist.Frame = NewFrame();
+}
+
+void TTranscoder::WriteHeaders() {
+    for (std::size_t i = 0; i < job_.outputs_.size(); ++i) {
+        TOutputFile& out = *job_.outputs_[i];
+        if (ff::avformat_write_header(out.Context(), out.HeaderOptions.Addr()) < 0) {
+            std::string text = Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
+            EngineLog(elError, text);
+            throw FFmpegException(text);
+        }
+        out.HeaderWritten = true;
+        ff::av_dump_format(out.Context(), int(i), out.Context()->url, 1);
+    }
+}
+
+void TTranscoder::LogStreamMapping() {
+    if (s_.Verbose < 0)
+        return;
+    EngineLog(elVerbose, "Stream mapping:");
+    for (TOutputStream* ost : ost_) {
+        if (ost->SourceIndex < 0)
+            continue;
+        const TInputStream& ist = ist_[ost->SourceIndex];
+        std::string line = Fmt("  Stream #%d.%d -> #%d.%d (%s)", ist.FileIndex, ist.StreamIndex, ost->FileIndex,
+                               ost->Index, TypeName(ost->Type));
+        if (ost->SyncIndex != ost->SourceIndex) {
+            const TInputStream& sync = ist_[ost->SyncIndex];
+            line += Fmt(" [sync #%d.%d (%s)]", sync.FileIndex, sync.StreamIndex,
+                        TypeName(sync.Stream->codecpar->codec_type));
+        }
+        EngineLog(elVerbose, line);
+    }
+}

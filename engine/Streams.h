@@ -1,0 +1,108 @@
+#pragma once
+// The opened files and the per-stream records of a job.
+
+#include "engine/FFPtr.h"
+#include "engine/JobSettings.h"
+#include "medialib/InputFormatRegistry.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One opened input: either a libavformat demuxer or one of the engine's virtual formats.
+class TInputFile {
+public:
+    TInputFile(AVFormatContext* ctx, const TVirtualInputFormat* virtualFormat)
+        : ctx_(ctx), virtual_(virtualFormat) {}
+    ~TInputFile();
+    TInputFile(const TInputFile&) = delete;
+    TInputFile& operator=(const TInputFile&) = delete;
+
+    AVFormatContext* Context() const { return ctx_; }
+    bool IsVirtual() const { return virtual_ != nullptr; }
+    // One packet into pkt (which must be blank); 0 or a negative AVERROR.
+    int ReadPacket(AVPacket* pkt);
+
+    int64_t TsOffset = 0;                  // microseconds
+    std::map<int, double> TsScale;         // stream index -> factor
+    std::vector<const AVCodec*> Decoders;  // chosen by name at opening, per stream (or null)
+    // Run state.
+    bool EndReached = false;
+    bool NoPacketNow = false;
+    int FirstStream = 0;                   // index of stream 0 in the input stream table
+
+private:
+    AVFormatContext* ctx_;
+    const TVirtualInputFormat* virtual_;
+};
+
+struct TInputStream {
+    int FileIndex = 0;
+    int StreamIndex = 0;
+    AVStream* Stream = nullptr;
+    bool Free = true;
+    bool DecodingNeeded = false;
+    TCodecContextPtr Decoder;
+    int64_t Pts = 0;                       // current time, microseconds
+    int64_t NextPts = NoTimestamp;         // next expected time, microseconds
+    bool IsStart = true;
+    bool PastRecordingTime = false;
+    int64_t WallStart = 0;                 // for "re"
+    int64_t FrameCounter = 0;
+    bool MultiFrameWarned = false;
+    TFramePtr Frame;                       // decoded picture, reused
+};
+
+struct TOutputStream {
+    int FileIndex = 0;
+    int Index = 0;
+    AVStream* Stream = nullptr;
+    AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
+    int SourceIndex = -1;                  // into the input stream table
+    int SyncIndex = -1;
+    bool EncodingNeeded = false;
+    bool StreamCopy = false;
+    const AVCodec* Codec = nullptr;        // chosen by name or by the container's default
+    AVCodecID CodecId = AV_CODEC_ID_NONE;
+    TCodecContextPtr Encoder;
+    TDict EncoderOptions;                  // private codec options for avcodec_open2
+    int64_t FrameNumber = 0;
+    int64_t SyncOpts = 0;                  // encoder time base units
+    // Video.
+    bool NeedsRescale = false;
+    TSwsPtr Scaler;
+    TFramePtr Picture;                     // scaled picture handed to the encoder
+    int RescaleWidth = 0, RescaleHeight = 0;
+    AVPixelFormat RescaleFormat = AV_PIX_FMT_NONE;
+    std::vector<int64_t> ForcedKeyFrames;  // encoder time base
+    std::size_t NextForcedKeyFrame = 0;
+    std::string ForcedKeyFramesText;
+    // Muxing.
+    std::vector<std::string> BitstreamFilterNames;
+    std::vector<TBsfPtr> BitstreamFilters;
+    double OutTime = 0;                    // seconds written so far
+    float Quality = -1;                    // quantiser of the last coded picture
+};
+
+// One opened output container with its streams.
+class TOutputFile {
+public:
+    explicit TOutputFile(AVFormatContext* ctx) : ctx_(ctx) {}
+    ~TOutputFile();
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
+
+    AVFormatContext* Context() const { return ctx_; }
+    // Closes the file; deletes it when nothing was written into it.
+    void Close();
+
+    std::string FileName;
+    std::vector<std::unique_ptr<TOutputStream>> Streams;
+    TDict HeaderOptions;                   // format options for avformat_write_header
+    bool HeaderWritten = false;
+    bool TrailerWritten = false;
+
+private:
+    AVFormatContext* ctx_;
+};

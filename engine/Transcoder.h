@@ -1,0 +1,71 @@
+#pragma once
+// One run of a job: run preparation, the read/decode/encode/mux loop, flush and trailers.
+// The stages live in their own files: Prepare.cpp, TranscodeLoop.cpp, VideoOutput.cpp,
+// Muxer.cpp.
+
+#include "engine/CustomFFmpeg.h"
+
+#include <vector>
+
+class TTranscoder {
+public:
+    explicit TTranscoder(TCustomFFmpeg& job);
+    TTranscoder(const TTranscoder&) = delete;
+    TTranscoder& operator=(const TTranscoder&) = delete;
+
+    // Prepares, loops until the inputs end or a stop is requested, flushes and writes the
+    // trailers. Raises FFmpegException; the caller closes the files.
+    void Run();
+
+private:
+    // Prepare.cpp
+    void Prepare();
+    void BuildInputStreams();
+    void CheckOutputs();
+    void MapStreams();
+    void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
+    void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
+    void OpenEncoder(TOutputStream& ost);
+    void OpenDecoder(TInputStream& ist);
+    void WriteHeaders();
+    void LogStreamMapping();
+
+    // TranscodeLoop.cpp
+    void Loop();
+    int ChooseInput();
+    bool HandlePacket(TInputFile& file, AVPacket* pkt);
+    bool ProcessPacket(TInputStream& ist, const AVPacket* pkt);
+    bool DecodeVideo(TInputStream& ist, const AVPacket* pkt);
+    void AdvanceCopyTime(TInputStream& ist, const AVPacket* pkt);
+    void EmulateRate(TInputStream& ist);
+    void Flush();
+    void WriteTrailers();
+    void ReportProgress(bool final, int currentInput);
+
+    // VideoOutput.cpp
+    void OutputVideo(TOutputStream& ost, AVFrame* in);
+    AVFrame* PictureToEncode(TOutputStream& ost, AVFrame* in);
+    void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
+    void ReceivePackets(TOutputStream& ost);
+    void DrainEncoder(TOutputStream& ost);
+
+    // Muxer.cpp
+    void InitBitstreamFilters(TOutputStream& ost);
+    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+    void WritePacket(TOutputStream& ost, AVPacket* pkt);
+    void FilterAndWrite(TOutputStream& ost, std::size_t filter, AVPacket* pkt);
+    void Mux(TOutputStream& ost, AVPacket* pkt);
+
+    TCustomFFmpeg& job_;
+    TJobSettings& s_;
+    std::vector<TInputStream> ist_;
+    std::vector<TOutputStream*> ost_; // every output stream, file by file
+    TPacketPtr packet_;
+
+    // Counters for the reports.
+    int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;
+    int64_t dupFrames_ = 0, dropFrames_ = 0;
+    int64_t lastDupDrop_ = -1;
+    int64_t startTime_ = 0, lastReport_ = 0;
+    int currentInput_ = 0;
+};

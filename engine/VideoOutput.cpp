@@ -1,0 +1,142 @@
+// Video output: keep the output frame rate by duplicating or dropping pictures, scale to the
+// encoder's size and pixel format, encode, and drain the encoder at the end.
+
+#include "engine/EngineSupport.h"
+#include "engine/Transcoder.h"
+
+#include <cmath>
+
+void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
+    AVCodecContext* enc = ost.Encoder.get();
+    const TInputStream& sync = ist_[ost.SyncIndex];
+    double syncIpts = double(sync.Pts - s_.StartTime) / AV_TIME_BASE / av_q2d(enc->time_base);
+    AVFormatContext* oc = job_.outputs_[ost.FileIndex]->Context();
+    int64_t n = 1;
+    if (s_.VideoSync != 0) {
+        double delta = syncIpts - double(ost.SyncOpts);
+        bool variableRate = s_.VideoSync == 2 || (s_.VideoSync == -1 && (oc->oformat->flags & AVFMT_VARIABLE_FPS));
+        if (delta < -1.1) {
+            n = 0;
+        } else if (variableRate) {
+            if (delta <= -0.6)
+                n = 0;
+            else if (delta > 0.6)
+                ost.SyncOpts = std::llrint(syncIpts);
+        } else if (delta > 1.1) {
+            n = std::llrint(delta);
+        }
+        if (n == 0) {
+            ++dropFrames_;
+            if (s_.Verbose > 2)
+                EngineLog(elVerbose, "*** drop!");
+        } else if (n > 1) {
+            dupFrames_ += n - 1;
+            if (s_.Verbose > 2)
+                EngineLog(elVerbose, Fmt("*** %d dup!", int(n - 1)));
+        }
+    } else {
+        ost.SyncOpts = std::llrint(syncIpts);
+    }
+    n = std::min<int64_t>(n, s_.MaxFrames[0] - ost.FrameNumber);
+    if (n <= 0)
+        return;
+    AVFrame* picture = PictureToEncode(ost, in);
+    for (int64_t i = 0; i < n && !job_.StopRequested(); ++i) {
+        EncodeVideoFrame(ost, picture);
+        ++ost.SyncOpts;
+        ++ost.FrameNumber;
+    }
+}
+
+// The decoded picture itself when it already has the encoder's size and format, else the
+// stream's scaled picture. A change of the input's size or format re-creates the scaler.
+AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
+    AVCodecContext* enc = ost.Encoder.get();
+    if (in->width != ost.RescaleWidth || in->height != ost.RescaleHeight || in->format != ost.RescaleFormat) {
+        const TInputStream& ist = ist_[ost.SourceIndex];
+        const char* fmtName = ff::av_get_pix_fmt_name(AVPixelFormat(in->format));
+        EngineLog(elInfo, Fmt("Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex,
+                              in->width, in->height, fmtName ? fmtName : "none"));
+        ost.RescaleWidth = in->width;
+        ost.RescaleHeight = in->height;
+        ost.RescaleFormat = AVPixelFormat(in->format);
+        ost.Scaler.reset();
+        ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    }
+    if (!ost.NeedsRescale)
+        return in;
+    if (!ost.Scaler) {
+        ost.Scaler.reset(ff::sws_getContext(ost.RescaleWidth, ost.RescaleHeight, ost.RescaleFormat, enc->width,
+                                            enc->height, enc->pix_fmt, job_.generic_.ScalerFlags(), nullptr,
+                                            nullptr, nullptr));
+        if (!ost.Scaler)
+            throw FFmpegException("Cannot get resampling context");
+    }
+    if (!ost.Picture)
+        ost.Picture = NewFrame();
+    AVFrame* pic = ost.Picture.get();
+    // The encoder may still hold the previous picture: then take a fresh buffer instead of
+    // copying pixels that are about to be overwritten anyway.
+    if (!pic->buf[0] || !ff::av_frame_is_writable(pic)) {
+        ff::av_frame_unref(pic);
+        pic->width = enc->width;
+        pic->height = enc->height;
+        pic->format = enc->pix_fmt;
+        if (ff::av_frame_get_buffer(pic, 0) < 0)
+            throw FFmpegException("Cannot allocate temp picture, check pix fmt");
+    }
+    ff::sws_scale(ost.Scaler.get(), in->data, in->linesize, 0, in->height, pic->data, pic->linesize);
+    pic->interlaced_frame = in->interlaced_frame;
+    pic->top_field_first = in->top_field_first;
+    pic->sample_aspect_ratio = enc->sample_aspect_ratio;
+    return pic;
+}
+
+void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
+    AVCodecContext* enc = ost.Encoder.get();
+    picture->pts = ost.SyncOpts;
+    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    if (ost.NextForcedKeyFrame < ost.ForcedKeyFrames.size() && picture->pts >= ost.ForcedKeyFrames[ost.NextForcedKeyFrame]) {
+        picture->pict_type = AV_PICTURE_TYPE_I;
+        ++ost.NextForcedKeyFrame;
+    }
+    if (s_.TopFieldFirst >= 0)
+        picture->top_field_first = s_.TopFieldFirst;
+    picture->quality = enc->global_quality;
+    if (ff::avcodec_send_frame(enc, picture) < 0)
+        throw FFmpegException("Video encoding failed");
+    ReceivePackets(ost);
+}
+
+void TTranscoder::ReceivePackets(TOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder.get();
+    AVPacket* pkt = packet_.get();
+    for (;;) {
+        int r = ff::avcodec_receive_packet(enc, pkt);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
+            return;
+        if (r < 0)
+            throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
+        if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+            videoSize_ += pkt->size;
+            size_t statsSize = 0;
+            if (const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+                stats && statsSize >= 4)
+                ost.Quality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
+        } else {
+            audioSize_ += pkt->size;
+        }
+        ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
+        pkt->stream_index = ost.Index;
+        WritePacket(ost, pkt);
+    }
+}
+
+void TTranscoder::DrainEncoder(TOutputStream& ost) {
+    if (!ost.Encoder || !ost.EncodingNeeded)
+        return;
+    int r = ff::avcodec_send_frame(ost.Encoder.get(), nullptr);
+    if (r < 0 && r != AVERROR_EOF)
+        throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
+    ReceivePackets(ost);
+}
