@@ -15,3 +15,5 @@ struct TCommand {
 
 int CmdVersion(const TCommandArgs& args);
 int CmdTranscode(const TCommandArgs& args);
+int CmdRender(const TCommandArgs& args);
+int CmdDemo(const TCommandArgs& args);

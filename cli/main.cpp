@@ -15,6 +15,10 @@ namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
+    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
+               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N]",
+     CmdRender},
+    {"demo", "demo DIR", CmdDemo},
 };
 
 void PrintUsage(std::ostream& out) {
