@@ -133,6 +133,8 @@ int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allow
 
     const TRect fit = FitRect(TRect{0, 0, pictureWidth, pictureHeight}, TRect{0, 0, frame.Width(), frame.Height()});
     TFitDrawer drawer(frame, pictureWidth, pictureHeight, fit, ShiftOf(reduction));
+    if (drawer.NeededRowWidth() > rowWidth)
+        Fail(fileName, "the decoded rows are narrower than the picture");
     std::vector<std::uint8_t> decoded(static_cast<std::size_t>(rowWidth) * info.output_components);
     std::vector<std::uint8_t> bgr(cmyk ? static_cast<std::size_t>(rowWidth) * 3 : 0);
     JSAMPROW rows[1] = {decoded.data()};

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstring>
 
-TSlideshowSequencer::TSlideshowSequencer() = default;
+TSlideshowSequencer::TSlideshowSequencer() : DrawTransition(DrawTransitionFrame) {}
 
 void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrames, int transitionFrames,
                                   bool randomEffects, std::optional<std::uint32_t> seed) {
@@ -114,7 +114,7 @@ const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
 void TSlideshowSequencer::EffectStep(int percent) {
     // Lock order: the new picture, the frame being built, then (inside) the old picture.
     TCanvasLock pictureLock(PictureFrame), compositeLock(CompositeFrame);
-    DrawTransitionFrame(CompositeFrame, FromFrame, PictureFrame, EffectNumber, percent);
+    DrawTransition(CompositeFrame, FromFrame, PictureFrame, EffectNumber, percent);
 }
 
 void TSlideshowSequencer::ChooseNextEffect() {

@@ -26,6 +26,9 @@ public:
     // called (the encoder's stop without waiting: the engine thread waits for this frame).
     std::function<bool()> BreakWhenNoPictures;
     std::function<void()> StopEncoder;
+    // Builds the transition frame (display, old, new, effect number, percent). The effect
+    // table's drawing unless replaced (tests watch the steps through it).
+    std::function<void(TFrameBitmap&, const TFrameBitmap&, const TFrameBitmap&, int, int)> DrawTransition;
 
     // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
     // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from

@@ -17,3 +17,4 @@ int CmdVersion(const TCommandArgs& args);
 int CmdTranscode(const TCommandArgs& args);
 int CmdRender(const TCommandArgs& args);
 int CmdDemo(const TCommandArgs& args);
+int CmdFrames(const TCommandArgs& args);

@@ -19,6 +19,10 @@ const TCommand Commands[] = {
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N]",
      CmdRender},
     {"demo", "demo DIR", CmdDemo},
+    {"frames",
+     "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
+     "[--sequential | --random | --seed N] [--every K] -o DIR",
+     CmdFrames},
 };
 
 void PrintUsage(std::ostream& out) {

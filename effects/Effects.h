@@ -24,3 +24,7 @@ extern const std::array<TEffect, EffectCount> Effects;
 
 // The row with number 1..EffectCount; throws std::out_of_range otherwise.
 const TEffect& EffectRow(int number);
+
+// The procedure of rows whose family is not drawn yet: the frame keeps the old picture.
+void KeepOld(TFrameBitmap& Display, const TFrameBitmap& Image, int Width, int Height, int ProgressWidth,
+             int ProgressHeight, int Progress);

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // a x b / c with a 64-bit intermediate, rounded to nearest, halves away from zero.
-// c == 0 gives -1 (there is no quotient).
+// c == 0 gives -1 (there is no quotient), and so does a result outside the int range.
 constexpr int MulDiv(int a, int b, int c) {
     if (c == 0)
         return -1;
@@ -15,5 +15,7 @@ constexpr int MulDiv(int a, int b, int c) {
     }
     std::int64_t q = (num >= 0 ? num + den / 2 : num - den / 2) / den;
     // An odd divisor has no exact half; an even one rounds the half away from zero as above.
+    if (q > INT32_MAX || q < INT32_MIN)
+        return -1;
     return static_cast<int>(q);
 }

@@ -7,6 +7,11 @@
 #include <stdexcept>
 
 void ProgressSize(int width, int height, int percent, int& progressWidth, int& progressHeight) {
+    if (width <= 0 || height <= 0) {
+        // An empty frame has nothing to scale (and MulDiv would divide by zero).
+        progressWidth = progressHeight = 0;
+        return;
+    }
     if (height <= width) {
         progressWidth = MulDiv(width, percent, 100);
         progressHeight = MulDiv(progressWidth, height, width);
@@ -21,6 +26,8 @@ void DrawTransitionFrame(TFrameBitmap& display, const TFrameBitmap& oldPicture, 
     const int w = display.Width(), h = display.Height();
     if (oldPicture.Width() != w || oldPicture.Height() != h || newPicture.Width() != w || newPicture.Height() != h)
         throw std::invalid_argument("transition pictures and frame differ in size");
+    // Lock order shared with the slideshow: new picture, then the frame, then the old picture.
+    TCanvasLock newLock(newPicture);
     TCanvasLock displayLock(display);
     {
         TCanvasLock oldLock(oldPicture);
@@ -28,7 +35,6 @@ void DrawTransitionFrame(TFrameBitmap& display, const TFrameBitmap& oldPicture, 
     }
     if (percent <= 0)
         return;
-    TCanvasLock newLock(newPicture);
     if (percent >= 100) {
         std::copy_n(newPicture.Pixels(), static_cast<std::size_t>(w) * h, display.Pixels());
         return;

@@ -1,0 +1,246 @@
+// The slideshow run frame by frame: phases, frame counts, percents, effect numbers and the end.
+
+#include "app/FrameCount.h"
+#include "app/SlideshowSequencer.h"
+#include "effects/BmpFile.h"
+#include "effects/Effects.h"
+#include "effects/Random.h"
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr int W = 32, H = 24;
+constexpr std::uint32_t Marker = 0x00ABCDEF; // what the recording drawer paints
+
+struct TStep {
+    int Effect, Percent;
+    std::uint32_t OldPixel, NewPixel;
+};
+
+// Colour of picture i: a far-apart grey per picture, so frames can be told apart.
+std::uint32_t PictureColour(int i) {
+    const std::uint32_t level = 0x40 + 0x30 * static_cast<std::uint32_t>(i);
+    return level << 16 | level << 8 | level;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b) {
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 4)
+            return false;
+    return true;
+}
+
+class SequencerTest : public ::testing::Test {
+protected:
+    // pictures solid-colour JPEGs; the sequencer reads the list live through `list`.
+    void MakePictures(int n) {
+        for (int i = 0; i < n; ++i) {
+            list.push_back(dir.File("p" + std::to_string(i) + ".jpg"));
+            WriteTestJpeg(list.back(), 64, 48, [i](int, int) { return PictureColour(i); });
+        }
+        seq.PictureCount = [this] { return static_cast<int>(list.size()); };
+        seq.PicturePath = [this](int k) { return list.at(static_cast<std::size_t>(k)); };
+        seq.BreakWhenNoPictures = [this] { return breakWhenNoPictures; };
+        seq.StopEncoder = [this] { ++stopRequests; };
+        // Records each effect step; at percent 0 the frame is the old picture, above it a marker.
+        seq.DrawTransition = [this](TFrameBitmap& display, const TFrameBitmap& oldPic, const TFrameBitmap& newPic,
+                                    int effect, int percent) {
+            steps.push_back({effect, percent, oldPic.Pixel(W / 2, H / 2) & 0xFFFFFF, newPic.Pixel(W / 2, H / 2) & 0xFFFFFF});
+            display = oldPic;
+            if (percent > 0)
+                display.Fill(Marker);
+        };
+    }
+
+    // Runs to the end; the centre pixel of every delivered frame.
+    std::vector<std::uint32_t> Run(int limit = 100000) {
+        std::vector<std::uint32_t> centres;
+        TFrameBitmap canvas(W, H);
+        while (static_cast<int>(centres.size()) < limit && seq.ReadFrameCanvas(canvas) == 0)
+            centres.push_back(canvas.Pixel(W / 2, H / 2) & 0xFFFFFF);
+        return centres;
+    }
+
+    TTempDir dir;
+    std::vector<std::string> list;
+    TSlideshowSequencer seq;
+    std::vector<TStep> steps;
+    bool breakWhenNoPictures = true;
+    int stopRequests = 0;
+};
+} // namespace
+
+TEST_F(SequencerTest, OnePictureFadesInHoldsFadesOutAndEndsAfterTwoBlackFrames) {
+    MakePictures(1);
+    seq.Prepare(W, H, FrameCountRule("30:1", "5"), FrameCountRule("30:1", "2"), false);
+    ASSERT_EQ(seq.HoldFrames, 150);
+    ASSERT_EQ(seq.TransitionFrames, 60);
+    const std::vector<std::uint32_t> frames = Run();
+    ASSERT_EQ(frames.size(), 272u);
+    const std::uint32_t picture = PictureColour(0);
+    EXPECT_EQ(frames[0], 0u);                   // fade-in at percent 0: black
+    EXPECT_EQ(frames[1], Marker);               // effect drawn from percent 1
+    EXPECT_EQ(frames[59], Marker);
+    for (int i = 60; i < 210; ++i)
+        ASSERT_TRUE(Near(frames[i], picture)) << i;
+    EXPECT_TRUE(Near(frames[210], picture));    // fade-out at percent 0: the outgoing picture
+    EXPECT_EQ(frames[211], Marker);
+    EXPECT_EQ(frames[270], 0u);
+    EXPECT_EQ(frames[271], 0u);
+
+    // Two transitions of percents 0, 1, 3, 5, ... (60 frames map to 60 distinct percents).
+    ASSERT_EQ(steps.size(), 120u);
+    EXPECT_EQ(steps[0].OldPixel, 0u);           // fade-in: black to the picture, decoded once
+    EXPECT_TRUE(Near(steps[0].NewPixel, picture));
+    EXPECT_TRUE(Near(steps[60].OldPixel, picture)); // fade-out: the picture to black
+    EXPECT_EQ(steps[60].NewPixel, 0u);
+    EXPECT_EQ(steps[59].Percent, 98);
+    EXPECT_EQ(seq.PictureIndex, 1);
+    EXPECT_EQ(seq.ReadFrameCanvas(seq.CompositeFrame), -1); // stays over
+}
+
+TEST_F(SequencerTest, ZeroEffectDelayGivesOneFrameTransitionsWithoutEffects) {
+    MakePictures(2);
+    seq.Prepare(W, H, 3, FrameCountRule("30:1", "0"), false);
+    ASSERT_EQ(seq.TransitionFrames, 1);
+    const std::vector<std::uint32_t> frames = Run();
+    // black | p0 p0 p0 | p0 (transition at 0) | p1 p1 p1 | p1 (to black) | black black
+    ASSERT_EQ(frames.size(), 2u * (3 + 1) + 1 + 2);
+    EXPECT_EQ(frames[0], 0u);
+    EXPECT_TRUE(Near(frames[4], PictureColour(0)));
+    EXPECT_TRUE(Near(frames[5], PictureColour(1)));
+    EXPECT_TRUE(Near(frames[8], PictureColour(1)));
+    EXPECT_EQ(frames[9], 0u);
+    ASSERT_EQ(steps.size(), 3u);
+    for (const TStep& s : steps)
+        EXPECT_EQ(s.Percent, 0);
+}
+
+TEST_F(SequencerTest, PercentsOfLongAndShortTransitions) {
+    MakePictures(1);
+    seq.Prepare(W, H, 1, 200, false);
+    std::vector<int> percentPerFrame;
+    TFrameBitmap canvas(W, H);
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+        percentPerFrame.push_back(seq.LastPercent);
+    }
+    // 200 frames: every percent 0..99 on two consecutive frames, one effect step each.
+    ASSERT_EQ(steps.size(), 100u);
+    for (int p = 0; p < 100; ++p)
+        EXPECT_EQ(steps[p].Percent, p);
+    EXPECT_EQ(std::count_if(steps.begin(), steps.end(), [](const TStep& s) { return s.Percent > 0; }), 99);
+    EXPECT_EQ(percentPerFrame[0], 0);
+    EXPECT_EQ(percentPerFrame[1], 0);
+    EXPECT_EQ(percentPerFrame[2], 1);
+    EXPECT_EQ(percentPerFrame[197], 98);
+    EXPECT_EQ(percentPerFrame[198], 99);
+    EXPECT_EQ(seq.PictureIndex, 0); // the 200th frame completed the fade-in
+
+    steps.clear();
+    seq.Prepare(W, H, 1, 30, false);
+    Run(30);
+    const int expected[] = {0, 3, 6, 10, 13, 16, 20, 23, 26, 30, 33, 36, 40, 43, 46,
+                            50, 53, 56, 60, 63, 66, 70, 73, 76, 80, 83, 86, 90, 93, 96};
+    ASSERT_EQ(steps.size(), 30u);
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(steps[i].Percent, expected[i]) << i;
+}
+
+TEST_F(SequencerTest, SequentialEffectsWrapAndCarryOverToTheNextRun) {
+    MakePictures(3);
+    seq.EffectNumber = 175;
+    seq.Prepare(W, H, 1, 2, false);
+    EXPECT_EQ(seq.EffectNumber, 175);
+    Run();
+    std::vector<int> used;
+    for (const TStep& s : steps)
+        if (s.Percent == 0)
+            used.push_back(s.Effect);
+    EXPECT_EQ(used, (std::vector<int>{175, 176, 1, 2}));
+    EXPECT_EQ(seq.EffectNumber, 3);
+    seq.Prepare(W, H, 1, 2, false);
+    EXPECT_EQ(seq.EffectNumber, 3);
+
+    seq.EffectNumber = 0;
+    seq.Prepare(W, H, 1, 2, false);
+    EXPECT_EQ(seq.EffectNumber, 1); // outside 1..176
+}
+
+TEST_F(SequencerTest, RandomEffectsComeFromTheProgramWideGenerator) {
+    MakePictures(2);
+    seq.Prepare(W, H, 1, 2, true, 12345u);
+    Run();
+    SetRandSeed(12345u);
+    std::vector<int> expected;
+    for (int i = 0; i < 3; ++i)
+        expected.push_back(Random(EffectCount) + 1);
+    std::vector<int> used;
+    for (const TStep& s : steps)
+        if (s.Percent == 0)
+            used.push_back(s.Effect);
+    EXPECT_EQ(used, expected);
+}
+
+TEST_F(SequencerTest, EndCallsAskToStopOnlyWhenBreakingIsOn) {
+    MakePictures(1);
+    seq.Prepare(W, H, 1, 1, false);
+    std::vector<std::uint32_t> frames = Run();
+    EXPECT_EQ(frames.size(), 1u + 1 + 1 + 2);
+    EXPECT_EQ(stopRequests, 3); // both black frames and the call that reports the end
+    EXPECT_EQ(seq.EndFrames, 2);
+
+    breakWhenNoPictures = false;
+    stopRequests = 0;
+    seq.Prepare(W, H, 1, 1, false);
+    frames = Run();
+    EXPECT_EQ(frames.size(), 5u);
+    EXPECT_EQ(stopRequests, 0);
+}
+
+TEST_F(SequencerTest, PictureListIsReadLive) {
+    MakePictures(3);
+    seq.Prepare(W, H, 2, 1, false);
+    TFrameBitmap canvas(W, H);
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0); // fade-in
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0); // holding picture 0
+    list.resize(1);                            // the user cleared the rest meanwhile
+    const std::vector<std::uint32_t> rest = Run();
+    // hold, transition to black (picture 0 is now the last), two black frames
+    ASSERT_EQ(rest.size(), 1u + 1 + 2);
+    EXPECT_EQ(steps.back().NewPixel, 0u);
+}
+
+TEST_F(SequencerTest, PictureThatFailsToLoadStopsTheRunWithItsName) {
+    MakePictures(2);
+    list[1] = dir.File("gone.jpg");
+    seq.Prepare(W, H, 3, 2, false);
+    TFrameBitmap canvas(W, H);
+    for (int i = 0; i < 2 + 3; ++i)
+        ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0) << i;
+    try {
+        seq.ReadFrameCanvas(canvas);
+        FAIL() << "the missing picture was not reported";
+    } catch (const TPictureError& e) {
+        EXPECT_NE(std::string(e.what()).find("gone.jpg"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(SequencerTest, CanvasReceivesTheFrameClippedToItsSize) {
+    MakePictures(1);
+    seq.Prepare(W, H, 5, 1, false);
+    TFrameBitmap canvas(W, H), small(W / 2, H / 2), wide(W * 2, H);
+    wide.Fill(0x111111);
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    ASSERT_EQ(seq.ReadFrameCanvas(small), 0);
+    ASSERT_EQ(seq.ReadFrameCanvas(wide), 0);
+    EXPECT_TRUE(Near(small.Pixel(W / 2 - 1, H / 2 - 1), PictureColour(0)));
+    EXPECT_TRUE(Near(wide.Pixel(W - 1, H - 1), PictureColour(0)));
+    EXPECT_EQ(wide.Pixel(W, 0), 0x111111u); // beyond the frame: untouched
+}

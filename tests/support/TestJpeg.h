@@ -1,0 +1,25 @@
+#pragma once
+// Test pictures made in code: JPEG files compressed with libjpeg, and temporary folders.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+// Writes a width x height JPEG whose pixel (x, y) is colour(x, y) as 0xRRGGBB.
+void WriteTestJpeg(const std::string& fileName, int width, int height,
+                   const std::function<std::uint32_t(int x, int y)>& colour, int quality = 95, bool grayscale = false);
+
+// A fresh folder below the system's temporary folder, removed with everything in it.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
