@@ -4,6 +4,7 @@
 #include "app/FrameCount.h"
 #include "app/OutputName.h"
 #include "app/SlideshowSequencer.h"
+#include "cli/Args.h"
 #include "engine/FFmpeg.h"
 #include "frameinput/FrameInputAdapter.h"
 #include "frameinput/FrameInputFormat.h"
@@ -92,14 +93,7 @@ TRenderResult RenderSlideshow(const TRenderJob& job) {
     sequencer.PictureCount = [&] { return int(job.Pictures.size()); };
     sequencer.PicturePath = [&](int i) { return job.Pictures.at(std::size_t(i)); };
     int width = 0, height = 0;
-    {
-        TFrameInputParams size;
-        std::string error;
-        if (ParseFrameInputParams("s=" + job.FrameSize, size, error) < 0 || size.Width <= 0 || size.Height <= 0)
-            Fail("invalid frame size \"" + job.FrameSize + "\"");
-        width = size.Width;
-        height = size.Height;
-    }
+    ParseSize(job.FrameSize, width, height);
     sequencer.Prepare(width, height, FrameCountRule(job.FrameRate, SecondsText(job.HoldSeconds)),
                       FrameCountRule(job.FrameRate, SecondsText(job.TransitionSeconds)), job.RandomEffects, job.Seed);
 

@@ -303,6 +303,24 @@ TEST_F(FrameInputFormat, DataDcAndYuvHandlersFillTheirBuffers) {
     }
 }
 
+TEST_F(FrameInputFormat, CanvasIsLockedAroundAHandlerOnTheReadingThread) {
+    bool lockedElsewhere = false;
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        // Another thread must not get the canvas while the handler draws on it.
+        lockedElsewhere = !std::async(std::launch::async, [&] {
+                               bool got = canvas.TryLock();
+                               if (got)
+                                   canvas.Unlock();
+                               return got;
+                           }).get();
+        return 0;
+    };
+    TFrameInputContext input(Params("r=30/1;s=4x4;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 64);
+    EXPECT_TRUE(lockedElsewhere);
+}
+
 TEST_F(FrameInputFormat, HandlerExceptionsReachTheReaderAndFreeThePacket) {
     adapter_.OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap&, PInputFrameInfo) -> int {
         throw std::runtime_error("cannot load picture.jpg");
