@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <future>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -319,6 +320,20 @@ TEST_F(FrameInputFormat, CanvasIsLockedAroundAHandlerOnTheReadingThread) {
     ASSERT_EQ(input.Open(), 0);
     ASSERT_EQ(input.Read(), 64);
     EXPECT_TRUE(lockedElsewhere);
+}
+
+TEST_F(FrameInputFormat, AnAdapterDestroyedWhileItsInputIsOpenEndsTheInput) {
+    auto other = std::make_unique<TFrameInputAdapter>();
+    other->TriggerEventInMainThread = false;
+    other->OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap&, PInputFrameInfo) { return 0; };
+    TFrameInputContext input("a=" + std::to_string(other->Id()) + ";r=30/1;s=4x4;bpp=32;t=canvas");
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 64);
+    other.reset();
+    EXPECT_EQ(input.Read(), -1);
+    EXPECT_EQ(input.Packet()->data, nullptr);
+    input.Close(); // releases the buffer without an adapter to tell
+    EXPECT_EQ(input.Info().Buffer, nullptr);
 }
 
 TEST_F(FrameInputFormat, HandlerExceptionsReachTheReaderAndFreeThePacket) {
