@@ -19,3 +19,5 @@ int CmdTranscode(const TCommandArgs& args);
 int CmdEffect(const TCommandArgs& args);
 int CmdEffectSheet(const TCommandArgs& args);
 int CmdLibs(const TCommandArgs& args);
+int CmdRender(const TCommandArgs& args);
+int CmdDemo(const TCommandArgs& args);

@@ -14,6 +14,10 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
+               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N]",
+     CmdRender},
+    {"demo", "demo DIR", CmdDemo},
     {"frames",
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",

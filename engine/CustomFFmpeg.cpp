@@ -61,10 +61,13 @@ bool TCustomFFmpeg::Execute() {
     return !failed_;
 }
 
-int TCustomFFmpeg::InterruptCallback(void* opaque) {
+int TCustomFFmpeg::InputInterruptCallback(void* opaque) {
     auto* job = static_cast<TCustomFFmpeg*>(opaque);
-    if (job->stopRequested_)
-        return 1;
+    return job->stopRequested_ ? 1 : OutputInterruptCallback(opaque);
+}
+
+int TCustomFFmpeg::OutputInterruptCallback(void* opaque) {
+    auto* job = static_cast<TCustomFFmpeg*>(opaque);
     int64_t start = job->ioClockStart_;
     if (job->IOTimeout <= 0 || start == INT64_MAX)
         return 0;
@@ -79,4 +82,6 @@ void TCustomFFmpeg::StartIOClock() { ioClockStart_ = ff::av_gettime(); }
 
 void TCustomFFmpeg::StopIOClock() { ioClockStart_ = INT64_MAX; }
 
-AVIOInterruptCB TCustomFFmpeg::InterruptCB() { return AVIOInterruptCB{&TCustomFFmpeg::InterruptCallback, this}; }
+AVIOInterruptCB TCustomFFmpeg::InputInterruptCB() { return AVIOInterruptCB{&InputInterruptCallback, this}; }
+
+AVIOInterruptCB TCustomFFmpeg::OutputInterruptCB() { return AVIOInterruptCB{&OutputInterruptCallback, this}; }

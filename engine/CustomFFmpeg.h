@@ -95,10 +95,14 @@ protected:
     void SetupAudioEncoder(TOutputStream& ost);
 
     // I/O time-out and stop test for blocking library calls.
-    static int InterruptCallback(void* job);
+    // Inputs also give up when a stop is requested; outputs only on the time-out, so that the
+    // trailer is still written after a stop.
+    static int InputInterruptCallback(void* job);
+    static int OutputInterruptCallback(void* job);
     void StartIOClock();
     void StopIOClock();
-    AVIOInterruptCB InterruptCB();
+    AVIOInterruptCB InputInterruptCB();
+    AVIOInterruptCB OutputInterruptCB();
 
     TJobSettings settings_;
     TGenericOptions generic_;

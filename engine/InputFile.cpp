@@ -105,7 +105,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     ic->subtitle_codec = forced[2];
     ic->subtitle_codec_id = forced[2] ? forced[2]->id : AV_CODEC_ID_NONE;
     ic->flags |= AVFMT_FLAG_NONBLOCK;
-    ic->interrupt_callback = InterruptCB();
+    ic->interrupt_callback = InputInterruptCB();
 
     std::unique_ptr<TInputFile> input;
     StartIOClock();

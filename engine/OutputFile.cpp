@@ -69,11 +69,12 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     const AVOutputFormat* ofmt = nullptr;
     if (!s.ForcedFormat.empty()) {
         ofmt = ff::av_guess_format(s.ForcedFormat.c_str(), nullptr, nullptr);
+        std::string forced = std::move(s.ForcedFormat);
+        s.ForcedFormat.clear(); // used up by this output, also when it fails
         if (!ofmt) {
-            LastError = Fmt("Requested output format '%s' is not a suitable output format", s.ForcedFormat.c_str());
+            LastError = Fmt("Requested output format '%s' is not a suitable output format", forced.c_str());
             return -1;
         }
-        s.ForcedFormat.clear();
     } else {
         ofmt = ff::av_guess_format(nullptr, fileName.c_str(), nullptr);
         if (!ofmt) {
@@ -132,7 +133,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         return -1;
     }
     if (!(ofmt->flags & AVFMT_NOFILE)) {
-        AVIOInterruptCB cb = InterruptCB();
+        AVIOInterruptCB cb = OutputInterruptCB();
         StartIOClock();
         int r = ff::avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &cb, nullptr);
         StopIOClock();
@@ -142,7 +143,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         }
     }
     oc->max_delay = int(s.MuxMaxDelay * 1000000);
-    oc->interrupt_callback = InterruptCB();
+    oc->interrupt_callback = OutputInterruptCB();
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     if (s.MuxPreload > 0)
         out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());
@@ -171,6 +172,7 @@ void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
     ost->Index = index;
     ost->Stream = st;
     ost->Type = type;
+    st->codecpar->codec_type = type;
 
     const int kind = type == AVMEDIA_TYPE_VIDEO ? 0 : type == AVMEDIA_TYPE_AUDIO ? 1 : 2;
     bool* copy[3] = {&s.VideoStreamCopy, &s.AudioStreamCopy, &s.SubtitleStreamCopy};
@@ -190,6 +192,7 @@ void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
             ost->Codec = id != AV_CODEC_ID_NONE ? ff::avcodec_find_encoder(id) : nullptr;
         }
         ost->CodecId = ost->Codec ? ost->Codec->id : ff::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+        st->codecpar->codec_id = ost->CodecId;
     }
     ost->Encoder.reset(ff::avcodec_alloc_context3(ost->StreamCopy ? nullptr : ost->Codec));
     if (!ost->Encoder)

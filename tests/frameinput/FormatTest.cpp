@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <future>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -301,6 +302,38 @@ TEST_F(FrameInputFormat, DataDcAndYuvHandlersFillTheirBuffers) {
         EXPECT_EQ(input.Packet()->data[8 * 6 * 3 / 2 - 1], 0x80);
         EXPECT_TRUE(input.Packet()->flags & AV_PKT_FLAG_KEY);
     }
+}
+
+TEST_F(FrameInputFormat, CanvasIsLockedAroundAHandlerOnTheReadingThread) {
+    bool lockedElsewhere = false;
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        // Another thread must not get the canvas while the handler draws on it.
+        lockedElsewhere = !std::async(std::launch::async, [&] {
+                               bool got = canvas.TryLock();
+                               if (got)
+                                   canvas.Unlock();
+                               return got;
+                           }).get();
+        return 0;
+    };
+    TFrameInputContext input(Params("r=30/1;s=4x4;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 64);
+    EXPECT_TRUE(lockedElsewhere);
+}
+
+TEST_F(FrameInputFormat, AnAdapterDestroyedWhileItsInputIsOpenEndsTheInput) {
+    auto other = std::make_unique<TFrameInputAdapter>();
+    other->TriggerEventInMainThread = false;
+    other->OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap&, PInputFrameInfo) { return 0; };
+    TFrameInputContext input("a=" + std::to_string(other->Id()) + ";r=30/1;s=4x4;bpp=32;t=canvas");
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 64);
+    other.reset();
+    EXPECT_EQ(input.Read(), -1);
+    EXPECT_EQ(input.Packet()->data, nullptr);
+    input.Close(); // releases the buffer without an adapter to tell
+    EXPECT_EQ(input.Info().Buffer, nullptr);
 }
 
 TEST_F(FrameInputFormat, HandlerExceptionsReachTheReaderAndFreeThePacket) {

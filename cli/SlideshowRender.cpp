@@ -1,0 +1,126 @@
+#include "cli/SlideshowRender.h"
+
+#include "app/ContainerTable.h"
+#include "app/FrameCount.h"
+#include "app/OutputName.h"
+#include "app/SlideshowSequencer.h"
+#include "cli/Args.h"
+#include "engine/FFmpeg.h"
+#include "frameinput/FrameInputAdapter.h"
+#include "frameinput/FrameInputFormat.h"
+#include "frameinput/FrameInputParams.h"
+#include "medialib/FFLoad.h"
+#include "medialib/MainThread.h"
+
+#include <atomic>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+void Fail(const std::string& text) { throw std::runtime_error(text); }
+
+const TContainerRow& ContainerOf(const std::string& name) {
+    const TContainerRow* row = FindContainer(name);
+    if (!row)
+        Fail("unknown output format \"" + name + "\" (mp4, swf, flv, wmv or mov)");
+    return *row;
+}
+
+std::string SecondsText(double seconds) {
+    std::ostringstream out;
+    out << seconds;
+    return out.str();
+}
+
+// Installs a pumped main-thread queue for the life of the job and removes it again.
+class TMainThreadScope {
+public:
+    TMainThreadScope() : previous_(MainThreadDispatcher()) { SetMainThreadDispatcher(&queue_); }
+    ~TMainThreadScope() { SetMainThreadDispatcher(previous_); }
+    TQueueMainThread& Queue() { return queue_; }
+
+private:
+    IMainThreadDispatcher* previous_;
+    TQueueMainThread queue_;
+};
+
+TOutputOptions OutputOptionsFor(const TRenderJob& job, const TContainerRow& container) {
+    TOutputOptions out;
+    out.AudioCodec = container.AudioCodec;
+    out.VideoCodec = container.VideoCodec;
+    out.FrameRate = job.FrameRate;
+    if (std::size_t p = out.FrameRate.find(':'); p != std::string::npos)
+        out.FrameRate[p] = '/';
+    out.FrameSize = job.FrameSize;
+    out.AudioChannels = 2;
+    out.AudioSampleRate = 44100;
+    out.VideoBitrate = job.BitRateKbps * 1000;
+    return out;
+}
+
+// Runs the transcode on a worker while this thread serves the frame events.
+void Execute(TFFmpeg& engine, TQueueMainThread& mainThread) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        engine.Execute();
+        done = true;
+    });
+    while (!done)
+        mainThread.Pump(std::chrono::milliseconds(50));
+    worker.join();
+    mainThread.Pump();
+}
+} // namespace
+
+TRenderResult RenderSlideshow(const TRenderJob& job) {
+    if (job.Pictures.empty())
+        Fail("no pictures given");
+    for (const std::string& picture : job.Pictures)
+        if (!std::filesystem::is_regular_file(picture))
+            Fail("picture not found: " + picture);
+    const TContainerRow& container = ContainerOf(job.Format);
+    if (!EnsureOutputFolder(job.OutDir))
+        Fail("Cannot create output directory: " + job.OutDir);
+
+    if (!FFLoader().LoadLibs(EncoderLibs))
+        Fail(FFLoader().LastErrMsg());
+    RegisterFrameInputFormat();
+
+    TMainThreadScope mainThread;
+    TSlideshowSequencer sequencer;
+    sequencer.PictureCount = [&] { return int(job.Pictures.size()); };
+    sequencer.PicturePath = [&](int i) { return job.Pictures.at(std::size_t(i)); };
+    int width = 0, height = 0;
+    ParseSize(job.FrameSize, width, height);
+    sequencer.Prepare(width, height, FrameCountRule(job.FrameRate, SecondsText(job.HoldSeconds)),
+                      FrameCountRule(job.FrameRate, SecondsText(job.TransitionSeconds)), job.RandomEffects, job.Seed);
+
+    TRenderResult result;
+    TFrameInputAdapter adapter;
+    adapter.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        int r = sequencer.ReadFrameCanvas(canvas);
+        if (r >= 0)
+            ++result.Frames;
+        return r;
+    };
+
+    TFFmpeg engine(2);
+    TInputOptions input;
+    input.FileFormat = "frameinput";
+    engine.ApplyInputOptions(input);
+    if (!engine.OpenInputFile(FrameInputParamString(adapter.Id(), job.FrameRate, job.FrameSize)))
+        Fail("File open error: " + engine.LastError);
+
+    result.OutputFile = UniqueOutputName(job.OutDir, "slideshow-", container.Extension);
+    engine.ApplyOutputOptions(OutputOptionsFor(job, container));
+    if (engine.OpenOutputFile(result.OutputFile) < 0)
+        Fail("Cannot do convert, error: " + engine.LastError);
+    engine.ApplyOutputOptionsAfterOpen(0);
+
+    Execute(engine, mainThread.Queue());
+    if (engine.Failed())
+        Fail(engine.ErrorMessage());
+    return result;
+}

@@ -1,0 +1,110 @@
+// pixaroll-cli render and demo as a user runs them: real files read back with ffprobe.
+
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+struct TResult {
+    int Status;
+    std::string Output;
+};
+
+const char* CliPath() {
+    const char* cli = std::getenv("PIXAROLL_CLI");
+    return cli && *cli ? cli : PIXAROLL_CLI_PATH;
+}
+
+TResult Run(const std::string& command) {
+    TResult result{-1, ""};
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        result.Output += buffer;
+    const int status = pclose(pipe);
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TResult RunCli(const std::string& arguments) { return Run(std::string(CliPath()) + " " + arguments); }
+
+// "codec,width,height,packets" of the video stream.
+std::string Probe(const std::string& file) {
+    TResult r = Run("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                    "stream=codec_name,width,height,nb_read_packets -of csv=p=0 '" + file + "'");
+    std::string out = r.Output;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+class RenderCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(CliPath())) << CliPath();
+        for (int i = 0; i < 2; ++i) {
+            std::string file = dir.File("p" + std::to_string(i) + ".jpg");
+            WriteTestJpeg(file, 80, 60, [i](int x, int y) { return std::uint32_t(x * 3 + y * 0x300 + i * 0x400000); });
+            pictures += " " + file;
+        }
+        out = dir.File("out");
+    }
+    std::string Render(const std::string& options) {
+        return "render --pictures" + pictures + " --out-dir " + out + " " + options;
+    }
+    TTempDir dir;
+    std::string pictures, out;
+};
+
+TEST_F(RenderCommandTest, WritesEveryFrameUnderAFreshName) {
+    // 2 x (25 + 12) + 12 + 2 frames at 25:1 with 1 s holds and 0.5 s transitions.
+    const std::string options = "--size 160x120 --rate 25:1 --hold 1 --transition 0.5 --seed 7";
+    TResult first = RunCli(Render(options));
+    ASSERT_EQ(first.Status, 0) << first.Output;
+    const std::string name = out + "/slideshow-_(new).mp4";
+    EXPECT_NE(first.Output.find(name), std::string::npos) << first.Output;
+    EXPECT_EQ(Probe(name), "mpeg4,160,120,88");
+
+    TResult second = RunCli(Render(options + " --format wmv --sequential"));
+    ASSERT_EQ(second.Status, 0) << second.Output;
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).wmv"), "wmv2,160,120,88");
+
+    TResult third = RunCli(Render(options));
+    ASSERT_EQ(third.Status, 0) << third.Output;
+    EXPECT_TRUE(std::filesystem::exists(out + "/slideshow-_(new_1).mp4")) << third.Output;
+}
+
+TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
+    std::string broken = dir.File("broken.jpg");
+    std::ofstream(broken) << "not a picture";
+    TResult r = RunCli("render --pictures " + broken + " --out-dir " + out + " --hold 0.2 --transition 0.2");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("broken.jpg"), std::string::npos) << r.Output;
+
+    r = RunCli("render --pictures " + dir.File("missing.jpg") + " --out-dir " + out);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("picture not found"), std::string::npos) << r.Output;
+
+    r = RunCli(Render("--format avi"));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find("unknown output format"), std::string::npos) << r.Output;
+
+    r = RunCli("render --pictures" + pictures);
+    EXPECT_EQ(r.Status, 2) << r.Output;
+}
+
+TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
+    TResult r = RunCli("demo " + out);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames.
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,320,240,272");
+}
+} // namespace

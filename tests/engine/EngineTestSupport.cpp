@@ -1,0 +1,172 @@
+#include "tests/engine/EngineTestSupport.h"
+#include "medialib/FFLoad.h"
+#include "medialib/InputFormatRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
+
+TTempDir::TTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pixaroll-engine-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    if (!made)
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = made;
+}
+
+TTempDir::~TTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string RunCommand(const std::string& command, int* status) {
+    std::string out;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return out;
+    std::array<char, 4096> buf;
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe))
+        out.append(buf.data(), n);
+    int rc = pclose(pipe);
+    if (status)
+        *status = rc;
+    return out;
+}
+
+TProbe ProbeVideo(const std::string& file) {
+    TProbe p;
+    std::string out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                 "stream=codec_name,width,height,r_frame_rate,nb_read_packets:format=duration "
+                                 "-of default=noprint_wrappers=1 '" + file + "'");
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_name") p.Codec = value;
+        else if (key == "width") p.Width = std::atoi(value.c_str());
+        else if (key == "height") p.Height = std::atoi(value.c_str());
+        else if (key == "r_frame_rate") p.FrameRate = value;
+        else if (key == "nb_read_packets") p.Packets = std::atoi(value.c_str());
+        else if (key == "duration") p.Duration = std::atof(value.c_str());
+    }
+    return p;
+}
+
+std::string DecodeErrors(const std::string& file) {
+    return RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
+}
+
+// ---- the virtual test format ----
+
+const char* const TestFramesFormat = "testframes";
+
+namespace {
+struct TTestFrames {
+    int Width, Height, Rate, Frames, EndCode, Next;
+};
+
+int TestReadHeader(AVFormatContext* s) {
+    auto* t = static_cast<TTestFrames*>(s->priv_data);
+    if (std::sscanf(s->url, "%dx%d@%d:%d:%d", &t->Width, &t->Height, &t->Rate, &t->Frames, &t->EndCode) != 5 ||
+        t->Width <= 0 || t->Height <= 0 || t->Rate <= 0)
+        return AVERROR(EINVAL);
+    AVStream* st = ff::avformat_new_stream(s, nullptr);
+    if (!st)
+        return AVERROR(ENOMEM);
+    st->time_base = AVRational{1, 1000000};
+    st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    st->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
+    st->codecpar->width = t->Width;
+    st->codecpar->height = t->Height;
+    st->codecpar->format = AV_PIX_FMT_BGRA;
+    st->r_frame_rate = st->avg_frame_rate = AVRational{t->Rate, 1};
+    return 0;
+}
+
+int TestReadPacket(AVFormatContext* s, AVPacket* pkt) {
+    auto* t = static_cast<TTestFrames*>(s->priv_data);
+    if (t->Next >= t->Frames)
+        return t->EndCode;
+    int size = t->Width * t->Height * 4;
+    if (ff::av_new_packet(pkt, size) < 0)
+        return AVERROR(ENOMEM);
+    // A moving gradient, so that the encoder has something to code.
+    for (int y = 0; y < t->Height; ++y)
+        for (int x = 0; x < t->Width; ++x) {
+            uint8_t* p = pkt->data + (y * t->Width + x) * 4;
+            p[0] = uint8_t(x * 4 + t->Next * 8);
+            p[1] = uint8_t(y * 4);
+            p[2] = uint8_t(t->Next * 16);
+            p[3] = 0;
+        }
+    pkt->pts = pkt->dts = (int64_t(t->Next) * 1000000 + t->Rate / 2) / t->Rate;
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    ++t->Next;
+    return size;
+}
+
+int TestReadClose(AVFormatContext*) { return 0; }
+
+std::mutex logLock;
+std::vector<std::string>* logLines = nullptr;
+
+void CaptureLog(void*, int level, const char* fmt, va_list args) {
+    char line[2048];
+    std::vsnprintf(line, sizeof line, fmt, args);
+    std::lock_guard guard(logLock);
+    if (logLines && level <= AV_LOG_VERBOSE)
+        logLines->push_back(line);
+}
+
+class TEngineEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+        ff::av_log_set_level(AV_LOG_QUIET);
+        TVirtualInputFormat format;
+        format.Name = TestFramesFormat;
+        format.LongName = "Test frames";
+        format.PrivDataSize = sizeof(TTestFrames);
+        format.ReadHeader = TestReadHeader;
+        format.ReadPacket = TestReadPacket;
+        format.ReadClose = TestReadClose;
+        ASSERT_TRUE(RegisterInputFormatOnce(format));
+    }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new TEngineEnvironment);
+} // namespace
+
+std::string TestFramesName(int width, int height, int rate, int frames, int endCode) {
+    return std::to_string(width) + "x" + std::to_string(height) + "@" + std::to_string(rate) + ":" +
+           std::to_string(frames) + ":" + std::to_string(endCode);
+}
+
+TLogCapture::TLogCapture() {
+    std::lock_guard guard(logLock);
+    logLines = new std::vector<std::string>;
+    ff::av_log_set_level(AV_LOG_VERBOSE);
+    ff::av_log_set_callback(CaptureLog);
+}
+
+TLogCapture::~TLogCapture() {
+    ff::av_log_set_callback(ff::av_log_default_callback);
+    ff::av_log_set_level(AV_LOG_QUIET);
+    std::lock_guard guard(logLock);
+    delete logLines;
+    logLines = nullptr;
+}
+
+bool TLogCapture::Contains(const std::string& text) const {
+    std::lock_guard guard(logLock);
+    for (const std::string& line : *logLines)
+        if (line.find(text) != std::string::npos)
+            return true;
+    return false;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Shared pieces of the engine tests: a temporary folder, ffprobe queries, a captured log and a
+// small virtual input format that delivers generated BGRA pictures.
+
+#include "engine/CustomFFmpeg.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Output of a shell command (stdout and stderr), and its exit status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+struct TProbe {
+    std::string Codec;
+    int Width = 0, Height = 0;
+    std::string FrameRate;   // r_frame_rate, "30/1"
+    int Packets = -1;        // nb_read_packets
+    double Duration = -1;    // of the container
+};
+// The first video stream of a file as ffprobe sees it.
+TProbe ProbeVideo(const std::string& file);
+// What "ffmpeg -v error -i FILE -f null -" prints: empty for a clean file.
+std::string DecodeErrors(const std::string& file);
+
+// Name of the virtual test format. Its file name is "WxH@RATE:FRAMES:END": FRAMES pictures of
+// WxH at RATE per second, then the read answers END (a negative error code).
+extern const char* const TestFramesFormat;
+std::string TestFramesName(int width, int height, int rate, int frames, int endCode = AVERROR_EOF);
+
+// Log lines written through FFmpeg's log while it lives.
+class TLogCapture {
+public:
+    TLogCapture();
+    ~TLogCapture();
+    bool Contains(const std::string& text) const;
+};

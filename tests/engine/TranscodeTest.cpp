@@ -1,0 +1,176 @@
+// Whole runs: real files written by the engine and read back with ffprobe.
+
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct TRun {
+    std::string Input;           // file name (or test frames description)
+    bool Virtual = true;
+    std::vector<std::pair<std::string, std::string>> Options;
+    std::string Output;
+};
+
+// Opens, applies the output options, runs; fails the test on any open error.
+bool Transcode(TCustomFFmpeg& job, const TRun& run) {
+    if (run.Virtual)
+        job.ApplyOption("f", TestFramesFormat);
+    if (!job.OpenInputFile(run.Input)) {
+        ADD_FAILURE() << "input: " << job.LastError;
+        return false;
+    }
+    for (const auto& [name, value] : run.Options)
+        job.ApplyOption(name, value);
+    if (job.OpenOutputFile(run.Output) < 0) {
+        ADD_FAILURE() << "output: " << job.LastError;
+        return false;
+    }
+    return job.Execute();
+}
+} // namespace
+
+TEST(EngineTranscode, EachContainerGetsItsCodecSizeRateAndEveryFrame) {
+    TTempDir dir;
+    const struct {
+        const char* Extension;
+        const char* VideoCodec; // empty: the container's default
+        const char* Expected;
+    } containers[] = {
+        {"mp4", "mpeg4", "mpeg4"}, {"swf", "", "flv1"}, {"flv", "", "flv1"},
+        {"wmv", "wmv2", "wmv2"},   {"mov", "mpeg4", "mpeg4"},
+    };
+    for (const auto& c : containers) {
+        SCOPED_TRACE(c.Extension);
+        TCustomFFmpeg job(1);
+        TRun run{TestFramesName(128, 96, 30, 12), true, {{"r", "30/1"}, {"s", "96x64"}, {"vb", "400000"}},
+                 dir.File(std::string("slideshow.") + c.Extension)};
+        if (*c.VideoCodec)
+            run.Options.insert(run.Options.begin(), {"vcodec", c.VideoCodec});
+        ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+        EXPECT_TRUE(job.Finished());
+        TProbe p = ProbeVideo(run.Output);
+        EXPECT_EQ(p.Codec, c.Expected);
+        EXPECT_EQ(p.Width, 96);
+        EXPECT_EQ(p.Height, 64);
+        EXPECT_EQ(p.FrameRate, "30/1");
+        EXPECT_EQ(p.Packets, 12);
+        if (std::string(c.Extension) != "swf") { // its reader reports no duration
+            EXPECT_NEAR(p.Duration, 0.4, 0.05);
+        }
+        EXPECT_EQ(DecodeErrors(run.Output), "");
+    }
+}
+
+TEST(EngineTranscode, OrdinaryFileIsScaledOrCopied) {
+    TTempDir dir;
+    std::string source = dir.File("source.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=128x96:rate=25 -frames:v 20 -c:v mpeg4 '" + source +
+                   "'",
+               &status);
+    ASSERT_EQ(status, 0);
+
+    TCustomFFmpeg scaled(1);
+    TRun run{source, false, {{"vcodec", "mpeg4"}, {"s", "64x48"}, {"r", "25"}}, dir.File("scaled.mp4")};
+    ASSERT_TRUE(Transcode(scaled, run)) << scaled.ErrorMessage();
+    TProbe p = ProbeVideo(run.Output);
+    EXPECT_EQ(p.Width, 64);
+    EXPECT_EQ(p.Height, 48);
+    EXPECT_EQ(p.FrameRate, "25/1");
+    EXPECT_EQ(p.Packets, 20);
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+
+    TCustomFFmpeg copied(1);
+    TRun copy{source, false, {{"vcodec", "copy"}}, dir.File("copied.mkv")};
+    ASSERT_TRUE(Transcode(copied, copy)) << copied.ErrorMessage();
+    p = ProbeVideo(copy.Output);
+    EXPECT_EQ(p.Codec, "mpeg4");
+    EXPECT_EQ(p.Width, 128);
+    EXPECT_EQ(p.Packets, 20);
+    EXPECT_NEAR(p.Duration, 0.8, 0.05);
+    EXPECT_EQ(DecodeErrors(copy.Output), "");
+}
+
+TEST(EngineTranscode, ConstantRateOutputDuplicatesAndDropsPictures) {
+    TTempDir dir;
+    // 10 pictures at 15/s into 30/s: the first is written once, every later one fills the gap
+    // up to it, so the output covers the input's time.
+    TCustomFFmpeg slow(1);
+    TRun up{TestFramesName(64, 48, 15, 10), true, {{"vcodec", "mpeg4"}, {"r", "30"}}, dir.File("up.mp4")};
+    ASSERT_TRUE(Transcode(slow, up)) << slow.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(up.Output).Packets, 18);
+
+    // 20 pictures at 60/s into 30/s: about every other picture is dropped.
+    TCustomFFmpeg fast(1);
+    TRun down{TestFramesName(64, 48, 60, 20), true, {{"vcodec", "mpeg4"}, {"r", "30"}}, dir.File("down.mp4")};
+    ASSERT_TRUE(Transcode(fast, down)) << fast.ErrorMessage();
+    int frames = ProbeVideo(down.Output).Packets;
+    EXPECT_GE(frames, 10);
+    EXPECT_LE(frames, 11);
+
+    // vframes caps the output.
+    TCustomFFmpeg capped(1);
+    TRun cap{TestFramesName(64, 48, 30, 20), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"vframes", "7"}},
+             dir.File("cap.mp4")};
+    ASSERT_TRUE(Transcode(capped, cap)) << capped.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(cap.Output).Packets, 7);
+}
+
+TEST(EngineTranscode, InputErrorHalfWayEndsTheVideoWithAValidFile) {
+    TTempDir dir;
+    TCustomFFmpeg job(1);
+    TRun run{TestFramesName(64, 48, 30, 9, AVERROR(EIO)), true, {{"vcodec", "mpeg4"}, {"r", "30"}},
+             dir.File("short.mp4")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 9);
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+}
+
+TEST(EngineTranscode, FailureOrStopHalfWayLeavesAPlayableFile) {
+    TTempDir dir;
+    TCustomFFmpeg failing(1);
+    failing.ProgressInterval = 0;
+    failing.OnProgress = [](TCustomFFmpeg&, const TProgressInfo& info) {
+        if (info.FrameNumber >= 5)
+            throw FFmpegException("the slideshow picture cannot be loaded");
+    };
+    TRun run{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}}, dir.File("failed.mp4")};
+    EXPECT_FALSE(Transcode(failing, run));
+    EXPECT_TRUE(failing.Failed());
+    EXPECT_EQ(failing.ErrorMessage(), "the slideshow picture cannot be loaded");
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+
+    TCustomFFmpeg stopped(1);
+    stopped.ProgressInterval = 0;
+    stopped.OnProgress = [](TCustomFFmpeg& job, const TProgressInfo& info) {
+        if (info.FrameNumber >= 4)
+            job.StopJob();
+    };
+    run.Output = dir.File("stopped.mov");
+    EXPECT_TRUE(Transcode(stopped, run));
+    EXPECT_FALSE(stopped.Finished());
+    EXPECT_FALSE(stopped.Failed());
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 4);
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+}
+
+TEST(EngineTranscode, ProgressReportsFramesAndAFinalReport) {
+    TTempDir dir;
+    TCustomFFmpeg job(1);
+    job.ProgressInterval = 0;
+    int reports = 0;
+    TProgressInfo last;
+    job.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo& info) {
+        ++reports;
+        last = info;
+    };
+    TRun run{TestFramesName(64, 48, 30, 6), true, {{"vcodec", "mpeg4"}, {"r", "30"}}, dir.File("p.mp4")};
+    ASSERT_TRUE(Transcode(job, run));
+    EXPECT_GE(reports, 2);
+    EXPECT_TRUE(last.Final);
+    EXPECT_EQ(last.CurrentInput, -1);
+    EXPECT_EQ(last.FrameNumber, 6);
+    EXPECT_GT(last.CurrentSize, 0);
+}
