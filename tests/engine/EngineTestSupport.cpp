@@ -69,12 +69,12 @@ const char* const TestFramesFormat = "testframes";
 
 namespace {
 struct TTestFrames {
-    int Width, Height, Rate, Frames, EndCode, Next;
+    int Width, Height, Rate, Frames, EndCode, Hold, Next;
 };
 
 int TestReadHeader(AVFormatContext* s) {
     auto* t = static_cast<TTestFrames*>(s->priv_data);
-    if (std::sscanf(s->url, "%dx%d@%d:%d:%d", &t->Width, &t->Height, &t->Rate, &t->Frames, &t->EndCode) != 5 ||
+    if (std::sscanf(s->url, "%dx%d@%d:%d:%d:%d", &t->Width, &t->Height, &t->Rate, &t->Frames, &t->EndCode, &t->Hold) < 5 ||
         t->Width <= 0 || t->Height <= 0 || t->Rate <= 0)
         return AVERROR(EINVAL);
     AVStream* st = ff::avformat_new_stream(s, nullptr);
@@ -97,8 +97,18 @@ int TestReadPacket(AVFormatContext* s, AVPacket* pkt) {
     int size = t->Width * t->Height * 4;
     if (ff::av_new_packet(pkt, size) < 0)
         return AVERROR(ENOMEM);
+    if (t->Hold > 0) { // still pictures: one plain colour per group of Hold frames
+        int group = t->Next / t->Hold;
+        for (int i = 0; i < t->Width * t->Height; ++i) {
+            uint8_t* p = pkt->data + i * 4;
+            p[0] = uint8_t(group % 2 ? 220 : 30); // blue
+            p[1] = 40;
+            p[2] = uint8_t(group % 2 ? 30 : 220); // red
+            p[3] = 0;
+        }
+    }
     // A moving gradient, so that the encoder has something to code.
-    for (int y = 0; y < t->Height; ++y)
+    for (int y = 0; y < t->Height && t->Hold <= 0; ++y)
         for (int x = 0; x < t->Width; ++x) {
             uint8_t* p = pkt->data + (y * t->Width + x) * 4;
             p[0] = uint8_t(x * 4 + t->Next * 8);
@@ -143,9 +153,9 @@ public:
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new TEngineEnvironment);
 } // namespace
 
-std::string TestFramesName(int width, int height, int rate, int frames, int endCode) {
+std::string TestFramesName(int width, int height, int rate, int frames, int endCode, int hold) {
     return std::to_string(width) + "x" + std::to_string(height) + "@" + std::to_string(rate) + ":" +
-           std::to_string(frames) + ":" + std::to_string(endCode);
+           std::to_string(frames) + ":" + std::to_string(endCode) + ":" + std::to_string(hold);
 }
 
 TLogCapture::TLogCapture() {

@@ -174,3 +174,22 @@ TEST(EngineTranscode, ProgressReportsFramesAndAFinalReport) {
     EXPECT_EQ(last.FrameNumber, 6);
     EXPECT_GT(last.CurrentSize, 0);
 }
+
+TEST(EngineTranscode, HeldPicturesAreEncodedAndTheNextPictureReplacesThem) {
+    TTempDir dir;
+    TCustomFFmpeg job(1);
+    // Three red, three blue, three red pictures.
+    TRun run{TestFramesName(64, 48, 25, 9, AVERROR_EOF, 3), true, {{"vcodec", "mpeg4"}, {"r", "25"}, {"qscale", "2"}},
+             dir.File("held.mp4")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    // One averaged RGB pixel per frame.
+    std::string rgb = RunCommand("ffmpeg -nostdin -v error -i '" + run.Output +
+                                 "' -vf scale=1:1 -f rawvideo -pix_fmt rgb24 -");
+    ASSERT_EQ(rgb.size(), 27u);
+    for (int frame = 0; frame < 9; ++frame) {
+        bool red = (frame / 3) % 2 == 0;
+        int r = uint8_t(rgb[frame * 3]), b = uint8_t(rgb[frame * 3 + 2]);
+        EXPECT_NEAR(r, red ? 220 : 30, 12) << "frame " << frame;
+        EXPECT_NEAR(b, red ? 30 : 220, 12) << "frame " << frame;
+    }
+}
