@@ -14,4 +14,5 @@ struct TCommand {
 };
 
 int CmdVersion(const TCommandArgs& args);
+int CmdLibs(const TCommandArgs& args);
 int CmdTranscode(const TCommandArgs& args);

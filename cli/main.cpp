@@ -14,6 +14,7 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
+    {"libs", "libs [--path DIR]", CmdLibs},
     {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
 };
 

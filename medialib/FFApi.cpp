@@ -18,10 +18,13 @@ PIXAROLL_LIBC_FUNCS(PIXAROLL_FF_DEFINE)
 
 namespace {
 template <typename Fn>
-bool BindOne(void* module, const char* symbol, Fn& slot, std::string& missing) {
+bool BindOne(void* module, const char* symbol, Fn& slot, std::string& missing, std::string& why) {
+    dlerror(); // a stale text from an earlier call must not be reported for this symbol
     void* address = dlsym(module, symbol);
     if (!address) {
+        const char* text = dlerror();
         missing = symbol;
+        why = text ? text : "symbol not found";
         return false;
     }
     slot = reinterpret_cast<Fn>(address);
@@ -29,12 +32,17 @@ bool BindOne(void* module, const char* symbol, Fn& slot, std::string& missing) {
 }
 } // namespace
 
-#define PIXAROLL_FF_BIND(name) ok = ok && BindOne(module, #name, ff::name, missing);
-#define PIXAROLL_FF_BIND_LIBC(name) ok = ok && BindOne(module, #name, ff::libc::name, missing);
+#define PIXAROLL_FF_BIND(name) ok = ok && BindOne(module, #name, ff::name, missing, why);
+#define PIXAROLL_FF_BIND_LIBC(name) ok = ok && BindOne(module, #name, ff::libc::name, missing, why);
 #define PIXAROLL_FF_CLEAR(name) ff::name = nullptr;
 #define PIXAROLL_FF_CLEAR_LIBC(name) ff::libc::name = nullptr;
 
 bool BindLibrary(TAVLibrary lib, void* module, std::string& missing) {
+    std::string why;
+    return BindLibrary(lib, module, missing, why);
+}
+
+bool BindLibrary(TAVLibrary lib, void* module, std::string& missing, std::string& why) {
     bool ok = true;
     switch (lib) {
     case avutil: PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_BIND) break;

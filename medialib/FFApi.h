@@ -81,7 +81,8 @@ constexpr int AVLibraryCount = 8;
     X(av_channel_layout_describe) X(av_channel_layout_compare) X(av_channel_layout_from_mask) \
     X(av_get_media_type_string) X(av_parse_video_size) X(av_parse_video_rate) X(av_parse_time) \
     X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref) \
-    X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int) X(av_image_get_linesize)
+    X(av_opt_get_int) X(av_opt_get_double) X(av_opt_get_q) \
+    X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_image_get_linesize)
 
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
@@ -97,7 +98,9 @@ constexpr int AVLibraryCount = 8;
     X(av_packet_rescale_ts) X(av_new_packet) X(av_packet_from_data) X(av_grow_packet) \
     X(av_shrink_packet) X(av_packet_move_ref) \
     X(av_bsf_get_by_name) X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) \
-    X(av_bsf_receive_packet) X(av_bsf_free) X(av_packet_get_side_data)
+    X(av_bsf_receive_packet) X(av_bsf_free) \
+    X(av_get_bits_per_sample) X(av_get_exact_bits_per_sample) X(avcodec_get_type) \
+    X(av_packet_get_side_data)
 
 #define PIXAROLL_AVFORMAT_FUNCS(X) \
     X(avformat_version) X(avformat_alloc_context) X(avformat_free_context) X(avformat_open_input) \
@@ -131,7 +134,8 @@ constexpr int AVLibraryCount = 8;
 #define PIXAROLL_AVDEVICE_FUNCS(X) X(avdevice_version) X(avdevice_register_all)
 
 #define PIXAROLL_LIBC_FUNCS(X) \
-    X(vsnprintf) X(fopen) X(fclose) X(fread) X(fwrite) X(fflush)
+    X(vsnprintf) X(fopen) X(fclose) X(fread) X(fwrite) X(fflush) \
+    X(fseek) X(ftell)
 
 namespace ff {
 #define PIXAROLL_FF_DECLARE(name) extern decltype(&::name) name;
@@ -149,9 +153,11 @@ PIXAROLL_LIBC_FUNCS(PIXAROLL_FF_DECLARE)
 #undef PIXAROLL_FF_DECLARE
 } // namespace libc
 
-// Binds every function of one library from an opened module. On failure returns false,
-// leaves the library's pointers cleared and puts the missing symbol's name in missingSymbol.
+// Binds every function of one library from an opened module, in list order. On failure returns
+// false, leaves the library's pointers cleared and puts the first missing symbol's name in
+// missingSymbol and, in the second form, the dynamic linker's text for it in systemText.
 bool BindLibrary(TAVLibrary lib, void* module, std::string& missingSymbol);
+bool BindLibrary(TAVLibrary lib, void* module, std::string& missingSymbol, std::string& systemText);
 // Clears every function pointer of one library.
 void UnbindLibrary(TAVLibrary lib);
 } // namespace ff

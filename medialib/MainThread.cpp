@@ -31,14 +31,27 @@ void CallInMainThread(const std::function<void()>& call) {
 
 TQueueMainThread::TQueueMainThread() : mainId_(std::this_thread::get_id()) {}
 
+TQueueMainThread::~TQueueMainThread() {
+    IMainThreadDispatcher* self = this;
+    dispatcherSlot.compare_exchange_strong(self, nullptr);
+    Pump(); // nobody may stay waiting for a queue that is gone
+}
+
 bool TQueueMainThread::IsMainThread() const { return std::this_thread::get_id() == mainId_; }
 
 void TQueueMainThread::RunAndWait(const std::function<void()>& call) {
-    TItem item{call};
+    TItem item{call, false, nullptr};
     std::unique_lock guard(lock_);
     queue_.push_back(&item);
     queued_.notify_all();
     done_.wait(guard, [&] { return item.Done; });
+    if (item.Failure)
+        std::rethrow_exception(item.Failure);
+}
+
+std::size_t TQueueMainThread::Pending() const {
+    std::lock_guard guard(lock_);
+    return queue_.size();
 }
 
 int TQueueMainThread::Pump(std::chrono::milliseconds wait) {
@@ -50,7 +63,11 @@ int TQueueMainThread::Pump(std::chrono::milliseconds wait) {
         TItem* item = queue_.front();
         queue_.pop_front();
         guard.unlock(); // never hold the queue lock while the call runs
-        item->Call();
+        try {
+            item->Call();
+        } catch (...) {
+            item->Failure = std::current_exception();
+        }
         guard.lock();
         item->Done = true;
         done_.notify_all();

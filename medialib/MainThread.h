@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -28,22 +29,30 @@ IMainThreadDispatcher* MainThreadDispatcher();
 void CallInMainThread(const std::function<void()>& call);
 
 // A dispatcher whose "user-interface thread" is the thread that created it and calls Pump.
+// A call that throws hands its exception to the thread that waits for it. Destroying the
+// dispatcher runs the calls still queued and uninstalls it when it is the installed one.
 class TQueueMainThread : public IMainThreadDispatcher {
 public:
     TQueueMainThread();
+    ~TQueueMainThread() override;
+    TQueueMainThread(const TQueueMainThread&) = delete;
+    TQueueMainThread& operator=(const TQueueMainThread&) = delete;
     bool IsMainThread() const override;
     void RunAndWait(const std::function<void()>& call) override;
     // Runs every queued call; with a timeout, first waits up to that long for one to arrive.
     // Returns the number of calls run.
     int Pump(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    // The number of calls waiting to run.
+    std::size_t Pending() const;
 
 private:
     struct TItem {
         std::function<void()> Call;
         bool Done = false;
+        std::exception_ptr Failure;
     };
     std::thread::id mainId_;
-    std::mutex lock_;
+    mutable std::mutex lock_;
     std::condition_variable queued_, done_;
     std::deque<TItem*> queue_;
 };

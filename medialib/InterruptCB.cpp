@@ -1,0 +1,71 @@
+#include "medialib/InterruptCB.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+namespace {
+// Created before main, destroyed after it; the atomic pointer lets a late callback see that the
+// registry is gone instead of touching a destroyed object.
+struct TRegistryHolder {
+    TRegistryHolder() : Registry(std::make_unique<TInterruptCB>()) { Current.store(Registry.get()); }
+    ~TRegistryHolder() { Current.store(nullptr); }
+    std::unique_ptr<TInterruptCB> Registry;
+    static inline std::atomic<TInterruptCB*> Current{nullptr};
+} holder;
+} // namespace
+
+void TInterruptCB::AddInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check) {
+    std::lock_guard guard(lock_);
+    for (const TEntry& e : entries_)
+        if (e.ThreadId == threadId && e.Sender == Sender && e.Check == check)
+            return;
+    entries_.push_back({threadId, Sender, check});
+}
+
+void TInterruptCB::RemoveInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check) {
+    std::lock_guard guard(lock_);
+    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) {
+        return e.ThreadId == threadId && e.Sender == Sender && e.Check == check;
+    });
+    if (it != entries_.end())
+        entries_.erase(it);
+}
+
+bool TInterruptCB::CheckInterrupt(TThreadID threadId) {
+    std::lock_guard guard(lock_);
+    for (const TEntry& e : entries_)
+        if (e.ThreadId == threadId)
+            return e.Check && e.Check(e.Sender);
+    return false;
+}
+
+void TInterruptCB::ClearInterrupts() {
+    std::lock_guard guard(lock_);
+    entries_.clear();
+}
+
+std::size_t TInterruptCB::Count() const {
+    std::lock_guard guard(lock_);
+    return entries_.size();
+}
+
+TInterruptCB* InterruptRegistry() { return TRegistryHolder::Current.load(); }
+
+int InterruptCallback(void*) {
+    TInterruptCB* registry = InterruptRegistry();
+    return registry && registry->CheckInterrupt(CurrentThreadId()) ? 1 : 0;
+}
+
+AVIOInterruptCB InterruptCallbackRecord() { return AVIOInterruptCB{&InterruptCallback, nullptr}; }
+
+TInterruptScope::TInterruptScope(void* Sender, TInterruptCheck check)
+    : thread_(CurrentThreadId()), sender_(Sender), check_(check) {
+    if (TInterruptCB* registry = InterruptRegistry())
+        registry->AddInterrupt(thread_, sender_, check_);
+}
+
+TInterruptScope::~TInterruptScope() {
+    if (TInterruptCB* registry = InterruptRegistry())
+        registry->RemoveInterrupt(thread_, sender_, check_);
+}
