@@ -66,7 +66,6 @@ struct TOutputStream {
     const AVCodec* Codec = nullptr;        // chosen by name or by the container's default
     AVCodecID CodecId = AV_CODEC_ID_NONE;
     TCodecContextPtr Encoder;
-    TDict EncoderOptions;                  // private codec options for avcodec_open2
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.

@@ -29,11 +29,11 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
         if (n == 0) {
             ++dropFrames_;
             if (s_.Verbose > 2)
-                EngineLog(elVerbose, "*** drop!");
+                EngineLog(llVerbose, "*** drop!");
         } else if (n > 1) {
             dupFrames_ += n - 1;
             if (s_.Verbose > 2)
-                EngineLog(elVerbose, Fmt("*** %d dup!", int(n - 1)));
+                EngineLog(llVerbose, Fmt("*** %d dup!", int(n - 1)));
         }
     } else {
         ost.SyncOpts = std::llrint(syncIpts);
@@ -78,7 +78,7 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
     if (in->width != ost.RescaleWidth || in->height != ost.RescaleHeight || in->format != ost.RescaleFormat) {
         const TInputStream& ist = ist_[ost.SourceIndex];
         const char* fmtName = ff::av_get_pix_fmt_name(AVPixelFormat(in->format));
-        EngineLog(elInfo, Fmt("Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex,
+        EngineLog(llInfo, Fmt("Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex,
                               in->width, in->height, fmtName ? fmtName : "none"));
         ost.RescaleWidth = in->width;
         ost.RescaleHeight = in->height;

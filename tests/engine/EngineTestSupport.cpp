@@ -1,5 +1,6 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "medialib/FFLoad.h"
+#include "medialib/FFLog.h"
 #include "medialib/InputFormatRegistry.h"
 
 #include <gtest/gtest.h>
@@ -127,19 +128,12 @@ int TestReadClose(AVFormatContext*) { return 0; }
 std::mutex logLock;
 std::vector<std::string>* logLines = nullptr;
 
-void CaptureLog(void*, int level, const char* fmt, va_list args) {
-    char line[2048];
-    std::vsnprintf(line, sizeof line, fmt, args);
-    std::lock_guard guard(logLock);
-    if (logLines && level <= AV_LOG_VERBOSE)
-        logLines->push_back(line);
-}
-
 class TEngineEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
-        ff::av_log_set_level(AV_LOG_QUIET);
+        GetFFLogger().SetTriggerEventInMainThread(false);
+        GetFFLogger().SetLogLevel(llQuiet);
         TVirtualInputFormat format;
         format.Name = TestFramesFormat;
         format.LongName = "Test frames";
@@ -159,15 +153,21 @@ std::string TestFramesName(int width, int height, int rate, int frames, int endC
 }
 
 TLogCapture::TLogCapture() {
-    std::lock_guard guard(logLock);
-    logLines = new std::vector<std::string>;
-    ff::av_log_set_level(AV_LOG_VERBOSE);
-    ff::av_log_set_callback(CaptureLog);
+    {
+        std::lock_guard guard(logLock);
+        logLines = new std::vector<std::string>;
+    }
+    GetFFLogger().SetLogLevel(llVerbose);
+    GetFFLogger().SetOnLog([](void*, TThreadID, TLogLevel, const std::string& msg) {
+        std::lock_guard guard(logLock);
+        if (logLines)
+            logLines->push_back(msg);
+    });
 }
 
 TLogCapture::~TLogCapture() {
-    ff::av_log_set_callback(ff::av_log_default_callback);
-    ff::av_log_set_level(AV_LOG_QUIET);
+    GetFFLogger().SetOnLog(nullptr);
+    GetFFLogger().SetLogLevel(llQuiet);
     std::lock_guard guard(logLock);
     delete logLines;
     logLines = nullptr;
