@@ -193,3 +193,16 @@ TEST(EngineTranscode, HeldPicturesAreEncodedAndTheNextPictureReplacesThem) {
         EXPECT_NEAR(b, red ? 30 : 220, 12) << "frame " << frame;
     }
 }
+
+TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
+    TTempDir dir;
+    std::string source = dir.File("clip-\xC3\xA9t\xC3\xA9.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 -c:v mpeg4 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+}
