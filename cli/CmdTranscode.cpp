@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "engine/CustomFFmpeg.h"
 #include "medialib/FFLoad.h"
+#include "medialib/FFLog.h"
 
 #include <iostream>
 
@@ -32,6 +33,12 @@ int CmdTranscode(const TCommandArgs& argv) {
         options.emplace_back(name.substr(1), value);
     }
 
+    // Warnings and errors of the engine and the libraries go to the standard error stream.
+    GetFFLogger().SetTriggerEventInMainThread(false);
+    GetFFLogger().SetOnLog([](void*, TThreadID, TLogLevel level, const std::string& msg) {
+        if (level <= llWarning)
+            std::cerr << msg << (msg.empty() || msg.back() != '\n' ? "\n" : "");
+    });
     if (!FFLoader().LoadLibs(EncoderLibs)) {
         std::cerr << "pixaroll-cli transcode: " << FFLoader().LastErrMsg() << "\n";
         return 1;

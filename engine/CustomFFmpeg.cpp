@@ -49,7 +49,7 @@ bool TCustomFFmpeg::Execute() {
     } catch (const std::exception& e) {
         failed_ = true;
         errorMessage_ = e.what();
-        EngineLog(elQuiet, errorMessage_);
+        EngineLog(llQuiet, errorMessage_);
         // Close what was written so far as a playable file where the container allows it.
         for (auto& out : outputs_)
             if (out->HeaderWritten && !out->TrailerWritten) {
@@ -61,27 +61,20 @@ bool TCustomFFmpeg::Execute() {
     return !failed_;
 }
 
-int TCustomFFmpeg::InputInterruptCallback(void* opaque) {
-    auto* job = static_cast<TCustomFFmpeg*>(opaque);
-    return job->stopRequested_ ? 1 : OutputInterruptCallback(opaque);
-}
-
-int TCustomFFmpeg::OutputInterruptCallback(void* opaque) {
+bool TCustomFFmpeg::IOTimeoutCheck(void* opaque) {
     auto* job = static_cast<TCustomFFmpeg*>(opaque);
     int64_t start = job->ioClockStart_;
     if (job->IOTimeout <= 0 || start == INT64_MAX)
-        return 0;
+        return false;
     if (start == 0 || ff::av_gettime() - start > int64_t(job->IOTimeout) * 1000) {
-        EngineLog(elInfo, start == 0 ? "connecting/reading/writing canceled" : "connecting/reading/writing timeout");
-        return 1;
+        EngineLog(llInfo, start == 0 ? "connecting/reading/writing canceled" : "connecting/reading/writing timeout");
+        return true;
     }
-    return 0;
+    return false;
 }
+
+bool TCustomFFmpeg::StopCheck(void* opaque) { return static_cast<TCustomFFmpeg*>(opaque)->stopRequested_; }
 
 void TCustomFFmpeg::StartIOClock() { ioClockStart_ = ff::av_gettime(); }
 
 void TCustomFFmpeg::StopIOClock() { ioClockStart_ = INT64_MAX; }
-
-AVIOInterruptCB TCustomFFmpeg::InputInterruptCB() { return AVIOInterruptCB{&InputInterruptCallback, this}; }
-
-AVIOInterruptCB TCustomFFmpeg::OutputInterruptCB() { return AVIOInterruptCB{&OutputInterruptCallback, this}; }

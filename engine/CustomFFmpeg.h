@@ -94,15 +94,13 @@ protected:
     void SetupVideoEncoder(TOutputStream& ost, AVFormatContext* oc);
     void SetupAudioEncoder(TOutputStream& ost);
 
-    // I/O time-out and stop test for blocking library calls.
-    // Inputs also give up when a stop is requested; outputs only on the time-out, so that the
-    // trailer is still written after a stop.
-    static int InputInterruptCallback(void* job);
-    static int OutputInterruptCallback(void* job);
+    // Checks registered per thread with the interrupt registry: the I/O time-out around blocking
+    // opens, analysis and seeks; the stop test for the reads of the transcode loop (not for the
+    // flush and trailer, which must still be written after a stop).
+    static bool IOTimeoutCheck(void* job);
+    static bool StopCheck(void* job);
     void StartIOClock();
     void StopIOClock();
-    AVIOInterruptCB InputInterruptCB();
-    AVIOInterruptCB OutputInterruptCB();
 
     TJobSettings settings_;
     TGenericOptions generic_;

@@ -1,6 +1,7 @@
 #include "engine/EngineSupport.h"
 #include "engine/FFPtr.h"
 #include "engine/FFmpegException.h"
+#include "medialib/CodecLock.h"
 
 #include <cstdarg>
 #include <vector>
@@ -19,25 +20,10 @@ std::string Fmt(const char* format, ...) {
     return out;
 }
 
-void EngineLog(TEngineLogLevel level, const std::string& text) {
-    if (ff::av_log)
-        ff::av_log(nullptr, level, "%s\n", text.c_str());
-}
-
-std::string ErrorText(const std::string& fileName, int code) {
-    char text[256] = {};
-    if (!ff::av_strerror || ff::av_strerror(code, text, sizeof text) < 0)
-        std::snprintf(text, sizeof text, "Error number %d occurred", code);
-    return fileName + ": " + text;
-}
-
-std::mutex& CodecLock() {
-    static std::mutex lock;
-    return lock;
-}
+void EngineLog(TLogLevel level, const std::string& text) { GetFFLogger().Log(nullptr, level, text); }
 
 void TCodecContextFree::operator()(AVCodecContext* c) const {
-    std::lock_guard guard(CodecLock());
+    TCodecLockGuard guard; // freed also when the lock failed: leaking would not help
     ff::avcodec_free_context(&c);
 }
 

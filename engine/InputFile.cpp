@@ -4,6 +4,10 @@
 #include "engine/CodecLookup.h"
 #include "engine/CustomFFmpeg.h"
 #include "engine/EngineSupport.h"
+#include "medialib/InterruptCB.h"
+#include "medialib/UnicodeProtocol.h"
+
+#include <stdexcept>
 
 TInputFile::~TInputFile() {
     if (!ctx_)
@@ -13,7 +17,7 @@ TInputFile::~TInputFile() {
             virtual_->ReadClose(ctx_);
         ff::avformat_free_context(ctx_);
     } else {
-        ff::avformat_close_input(&ctx_);
+        CloseInputFile(&ctx_);
     }
 }
 
@@ -89,7 +93,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         SetIfFormatHas(fmt, opts.Addr(), "channel", std::to_string(s.VideoChannel));
     if (!s.TvStandard.empty())
         SetIfFormatHas(fmt, opts.Addr(), "standard", s.TvStandard);
-    generic_.FormatOptions(AV_OPT_FLAG_DECODING_PARAM, opts.Addr());
+    generic_.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);
 
     int strict = int(generic_.CodecInt(AVMEDIA_TYPE_VIDEO, "strict"));
     const AVCodec* forced[3] = {};
@@ -105,9 +109,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     ic->subtitle_codec = forced[2];
     ic->subtitle_codec_id = forced[2] ? forced[2]->id : AV_CODEC_ID_NONE;
     ic->flags |= AVFMT_FLAG_NONBLOCK;
-    ic->interrupt_callback = InputInterruptCB();
+    ic->interrupt_callback = InterruptCallbackRecord();
 
     std::unique_ptr<TInputFile> input;
+    TInterruptScope timeout(this, &IOTimeoutCheck);
     StartIOClock();
     if (virtualFmt) {
         ic->url = ff::av_strdup(fileName.c_str());
@@ -121,9 +126,27 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         }
         input = std::make_unique<TInputFile>(owned.release(), virtualFmt);
     } else {
+        const char* url = nullptr;
+        try {
+            url = PrepareFileName(fileName);
+        } catch (const std::length_error& e) {
+            LastError = e.what();
+            return false;
+        }
+        // A name the locale cannot spell is read through the program's own file I/O.
+        AVIOContext* custom = nullptr;
+        if (IsUnicodeURL(url)) {
+            if (int r = OpenFileIO(&custom, url, AVIO_FLAG_READ); r < 0) {
+                LastError = ErrorText(fileName, r);
+                return false;
+            }
+            ic->pb = custom;
+            ic->flags |= AVFMT_FLAG_CUSTOM_IO;
+        }
         AVFormatContext* opened = owned.release();
-        int r = ff::avformat_open_input(&opened, fileName.c_str(), fmt, opts.Addr());
-        if (r < 0) { // avformat_open_input freed the context
+        int r = ff::avformat_open_input(&opened, url, fmt, opts.Addr());
+        if (r < 0) { // avformat_open_input freed the context, not the custom I/O
+            CloseFileIO(&custom);
             LastError = ErrorText(fileName, r);
             return false;
         }
@@ -158,7 +181,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         StartIOClock();
         if (ff::avformat_find_stream_info(ic, nullptr) < 0 && s.Verbose >= 0) {
             LastError = Fmt("%s: could not find codec parameters", fileName.c_str());
-            EngineLog(elVerbose, LastError);
+            EngineLog(llVerbose, LastError);
             return false;
         }
     }
@@ -170,7 +193,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         StartIOClock();
         if (input->IsVirtual() || ff::av_seek_frame(ic, -1, target, AVSEEK_FLAG_BACKWARD) < 0) {
             if (s.Verbose > 0)
-                EngineLog(elVerbose, Fmt("%s: could not seek to position %0.3f", fileName.c_str(), double(target) / 1e6));
+                EngineLog(llVerbose, Fmt("%s: could not seek to position %0.3f", fileName.c_str(), double(target) / 1e6));
         }
         s.StartTime = 0;
     }

@@ -71,10 +71,10 @@ void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket
     }
     std::string text = Fmt("%s failed for stream %d, codec %s", bsf->filter->name, ost.Index,
                            ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy");
-    text += " " + ErrorText("", r).substr(2);
+    text += " " + ErrorCodeText(r);
     if (s_.ExitOnError)
         throw FFmpegException(text);
-    EngineLog(elError, text);
+    EngineLog(llError, text);
 }
 
 void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {

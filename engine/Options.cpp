@@ -22,16 +22,16 @@ struct TOptionRow {
 }
 
 void ListPixelFormats() {
-    EngineLog(elInfo, "Pixel formats:");
+    EngineLog(llInfo, "Pixel formats:");
     for (const AVPixFmtDescriptor* d = ff::av_pix_fmt_desc_next(nullptr); d; d = ff::av_pix_fmt_desc_next(d))
-        EngineLog(elInfo, Fmt("%-16s %d components, %d bits", d->name, d->nb_components, ff::av_get_bits_per_pixel(d)));
+        EngineLog(llInfo, Fmt("%-16s %d components, %d bits", d->name, d->nb_components, ff::av_get_bits_per_pixel(d)));
 }
 
 void ListSampleFormats() {
-    EngineLog(elInfo, "Sample formats:");
+    EngineLog(llInfo, "Sample formats:");
     for (int f = 0; f < AV_SAMPLE_FMT_NB; ++f)
         if (const char* name = ff::av_get_sample_fmt_name(AVSampleFormat(f)))
-            EngineLog(elInfo, Fmt("%-8s %d bits", name, 8 * ff::av_get_bytes_per_sample(AVSampleFormat(f))));
+            EngineLog(llInfo, Fmt("%-8s %d bits", name, 8 * ff::av_get_bytes_per_sample(AVSampleFormat(f))));
 }
 
 int LogLevelByName(const std::string& v) {
@@ -60,7 +60,7 @@ void AppendBitstreamFilter(std::vector<std::string>& chain, const std::string& v
 #define NOTHING(name) {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) {}}
 #define INFO_ONLY(name) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { \
-         EngineLog(elInfo, "Do nothing: option - " + n); }}
+         EngineLog(llInfo, "Do nothing: option - " + n); }}
 #define LATER(name) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { NotSupported(n); }}
 #define WHEN_ON_LATER(name) \
@@ -102,7 +102,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         FIELD("dframes", MaxFrames[2], ParseIntValue),
         NOTHING("benchmark"),
         {"timelimit", [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) {
-             EngineLog(elWarning, "Warning: -timelimit not implemented on Windows");
+             EngineLog(llWarning, "Warning: -timelimit not implemented on Windows");
          }},
         FIELD("dump", DumpPackets, ParseBoolValue), FIELD("hex", DumpHex, ParseBoolValue),
         FIELD("re", RateEmulation, ParseBoolValue),
@@ -115,7 +115,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         {"threads", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              s.ThreadCount = ParseIntValue(v);
              if (s.Verbose >= 0)
-                 EngineLog(elVerbose, "Warning: if the ffmpeg libraries were not compiled with thread support, "
+                 EngineLog(llVerbose, "Warning: if the ffmpeg libraries were not compiled with thread support, "
                                       "it would be using thread emulation.");
          }},
         FIELD("vsync", VideoSync, ParseIntValue), FIELD("async", AudioSync, ParseIntValue),
@@ -272,7 +272,7 @@ void TCustomFFmpeg::SetBitRate(const std::string& name, const std::string& value
 
 void TCustomFFmpeg::CheckBitRateWarning(AVMediaType type) {
     if (generic_.CodecInt(type, "b") < 1000)
-        EngineLog(elWarning, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
+        EngineLog(llWarning, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
 }
 
 void TCustomFFmpeg::AddStreamMap(const std::string& value) {

@@ -3,11 +3,14 @@
 #include "engine/CodecLookup.h"
 #include "engine/CustomFFmpeg.h"
 #include "engine/EngineSupport.h"
+#include "medialib/InterruptCB.h"
+#include "medialib/UnicodeProtocol.h"
 
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <stdexcept>
 
 TOutputFile::~TOutputFile() { Close(); }
 
@@ -17,7 +20,7 @@ void TOutputFile::Close() {
     bool ownsFile = !(ctx_->oformat->flags & AVFMT_NOFILE) && ctx_->pb;
     Streams.clear(); // encoders and filters before the container
     if (ownsFile)
-        ff::avio_closep(&ctx_->pb);
+        CloseFileIO(&ctx_->pb);
     ff::avformat_free_context(ctx_);
     ctx_ = nullptr;
     std::error_code ec;
@@ -133,21 +136,28 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         return -1;
     }
     if (!(ofmt->flags & AVFMT_NOFILE)) {
-        AVIOInterruptCB cb = OutputInterruptCB();
-        StartIOClock();
-        int r = ff::avio_open2(&oc->pb, fileName.c_str(), AVIO_FLAG_WRITE, &cb, nullptr);
-        StopIOClock();
+        int r;
+        try {
+            const char* url = PrepareFileName(fileName);
+            TInterruptScope timeout(this, &IOTimeoutCheck);
+            StartIOClock();
+            r = OpenFileIO(&oc->pb, url, AVIO_FLAG_WRITE);
+            StopIOClock();
+        } catch (const std::length_error& e) {
+            LastError = e.what();
+            return -1;
+        }
         if (r < 0) {
             LastError = ErrorText(fileName, r);
             return -1;
         }
     }
     oc->max_delay = int(s.MuxMaxDelay * 1000000);
-    oc->interrupt_callback = OutputInterruptCB();
+    oc->interrupt_callback = InterruptCallbackRecord();
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     if (s.MuxPreload > 0)
         out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());
-    generic_.FormatOptions(AV_OPT_FLAG_ENCODING_PARAM, out->HeaderOptions.Addr());
+    generic_.ApplyToFormat(oc, AV_OPT_FLAG_ENCODING_PARAM);
     s.StreamIds.clear();
     s.ForcedKeyFrames.clear();
     outputs_.push_back(std::move(out));
@@ -200,7 +210,7 @@ void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
     AVCodecContext* enc = ost->Encoder.get();
     enc->codec_type = type;
     enc->codec_id = ost->CodecId;
-    generic_.ApplyToCodec(enc, type, AV_OPT_FLAG_ENCODING_PARAM, ost->EncoderOptions.Addr());
+    generic_.ApplyToCodec(enc, ost->Codec, AV_OPT_FLAG_ENCODING_PARAM);
     ost->BitstreamFilterNames = std::move(s.BitstreamFilters[kind]);
     s.BitstreamFilters[kind].clear();
     enc->thread_count = s.ThreadCount;
@@ -363,7 +373,7 @@ void TCustomFFmpeg::SetupAudioEncoder(TOutputStream& ost) {
             if (std::abs(*r - rate) < std::abs(best - rate))
                 best = *r;
         if (best != rate)
-            EngineLog(elWarning, Fmt("Requested sampling rate unsupported using closest supported (%d)", best));
+            EngineLog(llWarning, Fmt("Requested sampling rate unsupported using closest supported (%d)", best));
         rate = best;
     }
     enc->sample_rate = rate;

@@ -3,6 +3,7 @@
 
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
+#include "medialib/CodecLock.h"
 
 #include <limits>
 
@@ -194,15 +195,15 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
     }
     int r;
     {
-        std::lock_guard guard(CodecLock());
-        r = ff::avcodec_open2(enc, codec, ost.EncoderOptions.Addr());
+        TCodecLockGuard guard;
+        r = guard.Locked() ? ff::avcodec_open2(enc, codec, nullptr) : AVERROR(EBUSY);
     }
     if (r < 0) {
         std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
                                "such as bit_rate, rate, width or height. Please check error log message to find out "
                                "more detail information.",
                                ost.FileIndex, ost.Index, typeName);
-        EngineLog(elError, text);
+        EngineLog(llError, text);
         throw FFmpegException(text);
     }
     extraSize_ += enc->extradata_size;
@@ -239,12 +240,11 @@ void TTranscoder::OpenDecoder(TInputStream& ist) {
     AVCodecContext* dec = ist.Decoder.get();
     dec->pkt_timebase = ist.Stream->time_base;
     dec->thread_count = s_.ThreadCount;
-    TDict opts;
-    job_.generic_.ApplyToCodec(dec, dec->codec_type, AV_OPT_FLAG_DECODING_PARAM, opts.Addr());
+    job_.generic_.ApplyToCodec(dec, codec, AV_OPT_FLAG_DECODING_PARAM);
     int r;
     {
-        std::lock_guard guard(CodecLock());
-        r = ff::avcodec_open2(dec, codec, opts.Addr());
+        TCodecLockGuard guard;
+        r = guard.Locked() ? ff::avcodec_open2(dec, codec, nullptr) : AVERROR(EBUSY);
     }
     if (r < 0)
         throw FFmpegException(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
@@ -257,7 +257,7 @@ void TTranscoder::WriteHeaders() {
         TOutputFile& out = *job_.outputs_[i];
         if (ff::avformat_write_header(out.Context(), out.HeaderOptions.Addr()) < 0) {
             std::string text = Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
-            EngineLog(elError, text);
+            EngineLog(llError, text);
             throw FFmpegException(text);
         }
         out.HeaderWritten = true;
@@ -268,7 +268,7 @@ void TTranscoder::WriteHeaders() {
 void TTranscoder::LogStreamMapping() {
     if (s_.Verbose < 0)
         return;
-    EngineLog(elVerbose, "Stream mapping:");
+    EngineLog(llVerbose, "Stream mapping:");
     for (TOutputStream* ost : ost_) {
         if (ost->SourceIndex < 0)
             continue;
@@ -280,6 +280,6 @@ void TTranscoder::LogStreamMapping() {
             line += Fmt(" [sync #%d.%d (%s)]", sync.FileIndex, sync.StreamIndex,
                         TypeName(sync.Stream->codecpar->codec_type));
         }
-        EngineLog(elVerbose, line);
+        EngineLog(llVerbose, line);
     }
 }

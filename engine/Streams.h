@@ -66,13 +66,13 @@ struct TOutputStream {
     const AVCodec* Codec = nullptr;        // chosen by name or by the container's default
     AVCodecID CodecId = AV_CODEC_ID_NONE;
     TCodecContextPtr Encoder;
-    TDict EncoderOptions;                  // private codec options for avcodec_open2
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.
     bool NeedsRescale = false;
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder
+    TFramePtr PictureSource;               // the input picture it was scaled from (a reference)
     int RescaleWidth = 0, RescaleHeight = 0;
     AVPixelFormat RescaleFormat = AV_PIX_FMT_NONE;
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base

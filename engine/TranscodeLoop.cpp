@@ -4,12 +4,22 @@
 
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
+#include "medialib/InterruptCB.h"
+#include "medialib/MainThread.h"
 
 #include <cmath>
+#include <optional>
 
 void TTranscoder::Run() {
     Prepare();
-    Loop();
+    {
+        // Blocking reads give up when a stop is requested; the user-interface thread keeps
+        // its I/O uninterrupted.
+        std::optional<TInterruptScope> stopTest;
+        if (!MainThreadDispatcher() || !MainThreadDispatcher()->IsMainThread())
+            stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck);
+        Loop();
+    }
     Flush();
     WriteTrailers();
     ReportProgress(true, -1);
@@ -73,7 +83,7 @@ void TTranscoder::Loop() {
             if (s_.ExitOnError)
                 throw FFmpegException(text);
             if (s_.Verbose >= 0)
-                EngineLog(elVerbose, text);
+                EngineLog(llVerbose, text);
         }
         int64_t now = ff::av_gettime_relative();
         if (now - lastReport_ > job_.ProgressInterval) {
@@ -141,7 +151,7 @@ bool TTranscoder::HandlePacket(TInputFile& file, AVPacket* pkt) {
         if (std::llabs(delta) > int64_t(s_.DtsDeltaThreshold * AV_TIME_BASE) || pktDts + 1 < ist.Pts) {
             file.TsOffset -= delta;
             if (s_.Verbose > 2)
-                EngineLog(elVerbose, Fmt("timestamp discontinuity %lld, new offset= %lld", (long long)delta,
+                EngineLog(llVerbose, Fmt("timestamp discontinuity %lld, new offset= %lld", (long long)delta,
                                          (long long)file.TsOffset));
             int64_t shift = ff::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
             pkt->dts -= shift;
@@ -313,14 +323,14 @@ void TTranscoder::ReportProgress(bool final, int currentInput) {
             line += Fmt(" dup=%lld drop=%lld", (long long)dupFrames_, (long long)dropFrames_);
         int64_t dupDrop = dupFrames_ * 1000003 + dropFrames_;
         if (!hook ? s_.Verbose >= 0 : (dupDrop != lastDupDrop_ && s_.Verbose >= 0))
-            EngineLog(elVerbose, line);
+            EngineLog(llVerbose, line);
         lastDupDrop_ = dupDrop;
         if (hook)
             job_.OnProgress(job_, info);
     }
     if (final && s_.Verbose >= 0) {
         double sum = double(videoSize_ + audioSize_ + extraSize_);
-        EngineLog(elVerbose, Fmt("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+        EngineLog(llVerbose, Fmt("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
                                  double(videoSize_) / 1024, double(audioSize_) / 1024, double(extraSize_) / 1024,
                                  sum > 0 ? (double(info.CurrentSize) - sum) * 100 / sum : 0.0));
     }

@@ -5,6 +5,7 @@
 #include "engine/Transcoder.h"
 
 #include <cmath>
+#include <cstring>
 
 void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     AVCodecContext* enc = ost.Encoder.get();
@@ -28,11 +29,11 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
         if (n == 0) {
             ++dropFrames_;
             if (s_.Verbose > 2)
-                EngineLog(elVerbose, "*** drop!");
+                EngineLog(llVerbose, "*** drop!");
         } else if (n > 1) {
             dupFrames_ += n - 1;
             if (s_.Verbose > 2)
-                EngineLog(elVerbose, Fmt("*** %d dup!", int(n - 1)));
+                EngineLog(llVerbose, Fmt("*** %d dup!", int(n - 1)));
         }
     } else {
         ost.SyncOpts = std::llrint(syncIpts);
@@ -48,6 +49,28 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     }
 }
 
+namespace {
+// True when two pictures of the same size and packed pixel format hold the same pixels. Still
+// pictures are common here (a slideshow holds each photo for seconds), and comparing costs a
+// small fraction of converting.
+bool SamePackedPixels(const AVFrame* a, const AVFrame* b) {
+    if (!a || !b || !a->data[0] || a->width != b->width || a->height != b->height || a->format != b->format ||
+        a->linesize[0] != b->linesize[0] || a->linesize[0] <= 0)
+        return false;
+    const AVPixFmtDescriptor* desc = ff::av_pix_fmt_desc_get(AVPixelFormat(a->format));
+    if (!desc || (desc->flags & (AV_PIX_FMT_FLAG_PLANAR | AV_PIX_FMT_FLAG_PAL)))
+        return false;
+    if (a->data[0] == b->data[0])
+        return true;
+    std::size_t rowBytes = std::size_t(ff::av_image_get_linesize(AVPixelFormat(a->format), a->width, 0));
+    for (int y = 0; y < a->height; ++y)
+        if (std::memcmp(a->data[0] + std::ptrdiff_t(y) * a->linesize[0], b->data[0] + std::ptrdiff_t(y) * b->linesize[0],
+                        rowBytes) != 0)
+            return false;
+    return true;
+}
+} // namespace
+
 // The decoded picture itself when it already has the encoder's size and format, else the
 // stream's scaled picture. A change of the input's size or format re-creates the scaler.
 AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
@@ -55,7 +78,7 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
     if (in->width != ost.RescaleWidth || in->height != ost.RescaleHeight || in->format != ost.RescaleFormat) {
         const TInputStream& ist = ist_[ost.SourceIndex];
         const char* fmtName = ff::av_get_pix_fmt_name(AVPixelFormat(in->format));
-        EngineLog(elInfo, Fmt("Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex,
+        EngineLog(llInfo, Fmt("Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex,
                               in->width, in->height, fmtName ? fmtName : "none"));
         ost.RescaleWidth = in->width;
         ost.RescaleHeight = in->height;
@@ -72,9 +95,16 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         if (!ost.Scaler)
             throw FFmpegException("Cannot get resampling context");
     }
-    if (!ost.Picture)
+    if (!ost.Picture) {
         ost.Picture = NewFrame();
+        ost.PictureSource = NewFrame();
+    }
     AVFrame* pic = ost.Picture.get();
+    if (pic->buf[0] && SamePackedPixels(in, ost.PictureSource.get()))
+        return pic; // the same picture again: it is scaled already
+    ff::av_frame_unref(ost.PictureSource.get());
+    if (in->buf[0])
+        ff::av_frame_ref(ost.PictureSource.get(), in);
     // The encoder may still hold the previous picture: then take a fresh buffer instead of
     // copying pixels that are about to be overwritten anyway.
     if (!pic->buf[0] || !ff::av_frame_is_writable(pic)) {

@@ -1,5 +1,6 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "medialib/FFLoad.h"
+#include "medialib/FFLog.h"
 #include "medialib/InputFormatRegistry.h"
 
 #include <gtest/gtest.h>
@@ -69,12 +70,12 @@ const char* const TestFramesFormat = "testframes";
 
 namespace {
 struct TTestFrames {
-    int Width, Height, Rate, Frames, EndCode, Next;
+    int Width, Height, Rate, Frames, EndCode, Hold, Next;
 };
 
 int TestReadHeader(AVFormatContext* s) {
     auto* t = static_cast<TTestFrames*>(s->priv_data);
-    if (std::sscanf(s->url, "%dx%d@%d:%d:%d", &t->Width, &t->Height, &t->Rate, &t->Frames, &t->EndCode) != 5 ||
+    if (std::sscanf(s->url, "%dx%d@%d:%d:%d:%d", &t->Width, &t->Height, &t->Rate, &t->Frames, &t->EndCode, &t->Hold) < 5 ||
         t->Width <= 0 || t->Height <= 0 || t->Rate <= 0)
         return AVERROR(EINVAL);
     AVStream* st = ff::avformat_new_stream(s, nullptr);
@@ -97,8 +98,18 @@ int TestReadPacket(AVFormatContext* s, AVPacket* pkt) {
     int size = t->Width * t->Height * 4;
     if (ff::av_new_packet(pkt, size) < 0)
         return AVERROR(ENOMEM);
+    if (t->Hold > 0) { // still pictures: one plain colour per group of Hold frames
+        int group = t->Next / t->Hold;
+        for (int i = 0; i < t->Width * t->Height; ++i) {
+            uint8_t* p = pkt->data + i * 4;
+            p[0] = uint8_t(group % 2 ? 220 : 30); // blue
+            p[1] = 40;
+            p[2] = uint8_t(group % 2 ? 30 : 220); // red
+            p[3] = 0;
+        }
+    }
     // A moving gradient, so that the encoder has something to code.
-    for (int y = 0; y < t->Height; ++y)
+    for (int y = 0; y < t->Height && t->Hold <= 0; ++y)
         for (int x = 0; x < t->Width; ++x) {
             uint8_t* p = pkt->data + (y * t->Width + x) * 4;
             p[0] = uint8_t(x * 4 + t->Next * 8);
@@ -117,19 +128,12 @@ int TestReadClose(AVFormatContext*) { return 0; }
 std::mutex logLock;
 std::vector<std::string>* logLines = nullptr;
 
-void CaptureLog(void*, int level, const char* fmt, va_list args) {
-    char line[2048];
-    std::vsnprintf(line, sizeof line, fmt, args);
-    std::lock_guard guard(logLock);
-    if (logLines && level <= AV_LOG_VERBOSE)
-        logLines->push_back(line);
-}
-
 class TEngineEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
-        ff::av_log_set_level(AV_LOG_QUIET);
+        GetFFLogger().SetTriggerEventInMainThread(false);
+        GetFFLogger().SetLogLevel(llQuiet);
         TVirtualInputFormat format;
         format.Name = TestFramesFormat;
         format.LongName = "Test frames";
@@ -143,21 +147,27 @@ public:
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new TEngineEnvironment);
 } // namespace
 
-std::string TestFramesName(int width, int height, int rate, int frames, int endCode) {
+std::string TestFramesName(int width, int height, int rate, int frames, int endCode, int hold) {
     return std::to_string(width) + "x" + std::to_string(height) + "@" + std::to_string(rate) + ":" +
-           std::to_string(frames) + ":" + std::to_string(endCode);
+           std::to_string(frames) + ":" + std::to_string(endCode) + ":" + std::to_string(hold);
 }
 
 TLogCapture::TLogCapture() {
-    std::lock_guard guard(logLock);
-    logLines = new std::vector<std::string>;
-    ff::av_log_set_level(AV_LOG_VERBOSE);
-    ff::av_log_set_callback(CaptureLog);
+    {
+        std::lock_guard guard(logLock);
+        logLines = new std::vector<std::string>;
+    }
+    GetFFLogger().SetLogLevel(llVerbose);
+    GetFFLogger().SetOnLog([](void*, TThreadID, TLogLevel, const std::string& msg) {
+        std::lock_guard guard(logLock);
+        if (logLines)
+            logLines->push_back(msg);
+    });
 }
 
 TLogCapture::~TLogCapture() {
-    ff::av_log_set_callback(ff::av_log_default_callback);
-    ff::av_log_set_level(AV_LOG_QUIET);
+    GetFFLogger().SetOnLog(nullptr);
+    GetFFLogger().SetLogLevel(llQuiet);
     std::lock_guard guard(logLock);
     delete logLines;
     logLines = nullptr;

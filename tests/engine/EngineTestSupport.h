@@ -33,10 +33,11 @@ TProbe ProbeVideo(const std::string& file);
 // What "ffmpeg -v error -i FILE -f null -" prints: empty for a clean file.
 std::string DecodeErrors(const std::string& file);
 
-// Name of the virtual test format. Its file name is "WxH@RATE:FRAMES:END": FRAMES pictures of
-// WxH at RATE per second, then the read answers END (a negative error code).
+// Name of the virtual test format. Its file name is "WxH@RATE:FRAMES:END:HOLD": FRAMES pictures
+// of WxH at RATE per second, then the read answers END (a negative error code). HOLD 0 gives a
+// moving gradient; above 0, plain pictures that alternate red and blue every HOLD frames.
 extern const char* const TestFramesFormat;
-std::string TestFramesName(int width, int height, int rate, int frames, int endCode = AVERROR_EOF);
+std::string TestFramesName(int width, int height, int rate, int frames, int endCode = AVERROR_EOF, int hold = 0);
 
 // Log lines written through FFmpeg's log while it lives.
 class TLogCapture {

@@ -174,3 +174,35 @@ TEST(EngineTranscode, ProgressReportsFramesAndAFinalReport) {
     EXPECT_EQ(last.FrameNumber, 6);
     EXPECT_GT(last.CurrentSize, 0);
 }
+
+TEST(EngineTranscode, HeldPicturesAreEncodedAndTheNextPictureReplacesThem) {
+    TTempDir dir;
+    TCustomFFmpeg job(1);
+    // Three red, three blue, three red pictures.
+    TRun run{TestFramesName(64, 48, 25, 9, AVERROR_EOF, 3), true, {{"vcodec", "mpeg4"}, {"r", "25"}, {"qscale", "2"}},
+             dir.File("held.mp4")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    // One averaged RGB pixel per frame.
+    std::string rgb = RunCommand("ffmpeg -nostdin -v error -i '" + run.Output +
+                                 "' -vf scale=1:1 -f rawvideo -pix_fmt rgb24 -");
+    ASSERT_EQ(rgb.size(), 27u);
+    for (int frame = 0; frame < 9; ++frame) {
+        bool red = (frame / 3) % 2 == 0;
+        int r = uint8_t(rgb[frame * 3]), b = uint8_t(rgb[frame * 3 + 2]);
+        EXPECT_NEAR(r, red ? 220 : 30, 12) << "frame " << frame;
+        EXPECT_NEAR(b, red ? 30 : 220, 12) << "frame " << frame;
+    }
+}
+
+TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
+    TTempDir dir;
+    std::string source = dir.File("clip-\xC3\xA9t\xC3\xA9.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 -c:v mpeg4 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+}
