@@ -7,7 +7,8 @@
 
 #include <filesystem>
 #include <iostream>
-#include <unistd.h>
+#include <stdexcept>
+#include <stdlib.h>
 
 namespace fs = std::filesystem;
 
@@ -15,9 +16,13 @@ namespace {
 // The pictures live in a private temporary folder for the length of the run.
 class TTempFolder {
 public:
-    TTempFolder() : path_(fs::temp_directory_path() / ("pixaroll-demo-" + std::to_string(::getpid()))) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
+    // mkdtemp creates a folder nobody else owns: a fixed or guessable name in the shared
+    // temporary folder could be taken over, or removed from under another run.
+    TTempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "pixaroll-demo-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("Cannot create a temporary folder: " + pattern);
+        path_ = pattern;
     }
     ~TTempFolder() {
         std::error_code ec;

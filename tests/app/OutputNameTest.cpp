@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
+#include <stdlib.h>
 
 namespace fs = std::filesystem;
 
@@ -14,11 +14,16 @@ namespace {
 class OutputName : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("pixaroll-outname-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        // mkdtemp: a fresh folder of our own, never one that happens to exist already.
+        std::string pattern = (fs::temp_directory_path() / "pixaroll-outname-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        std::error_code ignored;
+        if (!dir_.empty())
+            fs::remove_all(dir_, ignored);
+    }
     void Touch(const std::string& name) { std::ofstream(dir_ / name) << "x"; }
     fs::path dir_;
 };

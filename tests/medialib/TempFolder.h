@@ -2,15 +2,19 @@
 // A fresh folder below the system's temporary folder, removed with everything in it.
 
 #include <filesystem>
-#include <random>
+#include <stdexcept>
 #include <string>
+
+#include <stdlib.h>
 
 class TTempFolder {
 public:
     TTempFolder() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() / ("pixaroll-test-" + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
+        // mkdtemp makes the folder atomically, so two runs never share (or delete) one.
+        std::string pattern = (std::filesystem::temp_directory_path() / "pixaroll-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot create a temporary folder in " + pattern);
+        path_ = pattern;
     }
     ~TTempFolder() {
         std::error_code ec;
