@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 # Definite leaks count as errors; "possibly lost" and "still reachable" blocks are the
 # libraries' own process-lifetime caches (dynamic linker, fontconfig, FFmpeg's static tables).
-vg=(valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite
+vg=(valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite --keep-debuginfo=yes
     --errors-for-leak-kinds=definite --error-exitcode=99 --num-callers=30
     --suppressions="$root/tests/valgrind.supp")
 export QT_QPA_PLATFORM=offscreen
@@ -65,7 +65,7 @@ head -c $((size / 2)) "$work/one.jpg" >"$work/half.jpg"
 render=(render --size 160x120 --rate 25:1 --hold 0.4 --transition 0.4 --seed 3)
 check render-two-pictures 0 "$cli" "${render[@]}" --pictures "$work/one.jpg" "$work/two.bmp" --out-dir "$work/out"
 check render-broken-picture 1 "$cli" "${render[@]}" --pictures "$work/one.jpg" "$work/half.jpg" --out-dir "$work/out"
-check transcode 0 "$cli" transcode "$work/clip.avi" "$work/clip.mp4" -vcodec mpeg4 -s 80x60 -r 10
+check transcode 0 "$cli" transcode "$work/clip.avi" "$work/clip.mp4" -vcodec mpeg4 -s 80x60 -r 10 -an
 check transcode-missing-input 1 "$cli" transcode "$work/nothing.avi" "$work/nothing.mp4"
 
 for t in medialib_tests frameinput_tests app_tests app_output_tests; do
