@@ -1,6 +1,7 @@
 #include "cli/Args.h"
 
 #include <charconv>
+#include <cstdint>
 
 int ParseInt(const std::string& text, const std::string& what) {
     int value = 0;
@@ -33,7 +34,14 @@ void ParsePair(const std::string& text, const std::string& separators, int& a, i
 }
 } // namespace
 
-void ParseSize(const std::string& text, int& width, int& height) { ParsePair(text, "x", width, height, "size"); }
+void ParseSize(const std::string& text, int& width, int& height) {
+    ParsePair(text, "x", width, height, "size");
+    // Several frames of this size are held at once, four bytes a pixel: a mistyped size would
+    // otherwise take all the machine's memory before any encoder could refuse it.
+    if (width > MaxFrameSide || height > MaxFrameSide)
+        throw TUsageError("size \"" + text + "\" is too large (at most " + std::to_string(MaxFrameSide) + "x" +
+                          std::to_string(MaxFrameSide) + ")");
+}
 
 void ParseRate(const std::string& text, int& num, int& den) { ParsePair(text, ":/", num, den, "rate"); }
 
@@ -48,8 +56,10 @@ std::vector<int> ParseIntList(const std::string& text, const std::string& what) 
             int from = ParseInt(item.substr(0, dash), what), to = ParseInt(item.substr(dash + 1), what);
             if (to < from)
                 throw TUsageError(what + " range \"" + item + "\" runs backwards");
-            for (int i = from; i <= to; ++i)
-                out.push_back(i);
+            if (std::int64_t(to) - from >= MaxListLength - std::int64_t(out.size()))
+                throw TUsageError(what + " \"" + text + "\" lists too many values");
+            for (std::int64_t i = from; i <= to; ++i) // a range may end at the largest int
+                out.push_back(int(i));
         } else {
             out.push_back(ParseInt(item, what));
         }

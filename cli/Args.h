@@ -38,7 +38,12 @@ private:
 
 int ParseInt(const std::string& text, const std::string& what);
 double ParseDouble(const std::string& text, const std::string& what);
-// "WxH" with both above zero.
+// The largest frame side the commands accept.
+constexpr int MaxFrameSide = 8192;
+// The most values a list of integers may expand to.
+constexpr int MaxListLength = 100000;
+
+// "WxH" with both above zero and neither above MaxFrameSide.
 void ParseSize(const std::string& text, int& width, int& height);
 // "N:D" or "N/D" with both above zero.
 void ParseRate(const std::string& text, int& num, int& den);

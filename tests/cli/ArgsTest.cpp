@@ -1,0 +1,40 @@
+// The argument reader's limits: values that would make a command take the machine's memory
+// are refused as usage errors before anything is allocated.
+
+#include "cli/Args.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+namespace {
+TEST(ArgsLimits, SizesAboveTheLargestFrameAreUsageErrors) {
+    int w = 0, h = 0;
+    ParseSize("8192x8192", w, h);
+    EXPECT_EQ(w, 8192);
+    EXPECT_EQ(h, 8192);
+    ParseSize("1x8192", w, h);
+    EXPECT_EQ(w, 1);
+    for (const char* text : {"8193x2", "2x8193", "65536x65536", "0x5", "5x-1", "2147483647x1", "99999999999x2"})
+        EXPECT_THROW(ParseSize(text, w, h), TUsageError) << text;
+    try {
+        ParseSize("65536x65536", w, h);
+    } catch (const TUsageError& e) {
+        EXPECT_NE(std::string(e.what()).find("at most 8192x8192"), std::string::npos) << e.what();
+    }
+}
+
+TEST(ArgsLimits, ListsExpandRangesUpToTheirLimit) {
+    EXPECT_EQ(ParseIntList("1,5,10-12", "rows"), (std::vector<int>{1, 5, 10, 11, 12}));
+    // A range ending at the largest int must stop there, not wrap around.
+    const std::string top = std::to_string(INT_MAX - 2) + "-" + std::to_string(INT_MAX);
+    EXPECT_EQ(ParseIntList(top, "rows"), (std::vector<int>{INT_MAX - 2, INT_MAX - 1, INT_MAX}));
+    EXPECT_EQ(ParseIntList("1-100000", "rows").size(), 100000u);
+    EXPECT_THROW(ParseIntList("1-100001", "rows"), TUsageError);
+    EXPECT_THROW(ParseIntList("1-2147483647", "rows"), TUsageError);
+    // The limit counts the whole list, not each range alone.
+    EXPECT_THROW(ParseIntList("1-60000,1-60000", "rows"), TUsageError);
+    EXPECT_THROW(ParseIntList("5-1", "rows"), TUsageError);
+}
+} // namespace
