@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build
-targets=(pixaroll-cli medialib_tests frameinput_tests app_tests app_output_tests)
+targets=(pixaroll-cli medialib_tests frameinput_tests engine_tests app_tests app_output_tests)
 
 if [ "${1:-}" != "--no-build" ]; then
   ./scripts/install-deps.sh
@@ -68,7 +68,7 @@ check render-broken-picture 1 "$cli" "${render[@]}" --pictures "$work/one.jpg" "
 check transcode 0 "$cli" transcode "$work/clip.avi" "$work/clip.mp4" -vcodec mpeg4 -s 80x60 -r 10 -an
 check transcode-missing-input 1 "$cli" transcode "$work/nothing.avi" "$work/nothing.mp4"
 
-for t in medialib_tests frameinput_tests app_tests app_output_tests; do
+for t in medialib_tests frameinput_tests engine_tests app_tests app_output_tests; do
   bin=$(find "$build/tests" -name "$t" -type f -perm -u+x | head -n 1)
   [ -n "$bin" ] || { echo "no $t in $build: build first" >&2; exit 2; }
   check "$t" 0 "$bin" --gtest_brief=1
