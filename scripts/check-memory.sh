@@ -3,7 +3,7 @@
 # fails when any of them reads or writes memory it must not, or loses memory for good.
 #   scripts/check-memory.sh            build (build/) and check everything
 #   scripts/check-memory.sh --no-build check the programs already built in build/
-# Slow (several minutes): it is not part of ./test. Exit status 0 = clean, 1 = a finding,
+# Slow (about a minute on top of the build): it is not part of ./test. Exit status 0 = clean, 1 = a finding,
 # 2 = the checks could not run. The logs of every run stay in the folder printed at the end of
 # a failing run.
 set -euo pipefail
