@@ -3,9 +3,9 @@
 # fails when any of them reads or writes memory it must not, or loses memory for good.
 #   scripts/check-memory.sh            build (build/) and check everything
 #   scripts/check-memory.sh --no-build check the programs already built in build/
-# Slow (about a minute on top of the build): it is not part of ./test. Exit status 0 = clean, 1 = a finding,
-# 2 = the checks could not run. The logs of every run stay in the folder printed at the end of
-# a failing run.
+# Slow (about a minute on top of the build): it is not part of ./test. Exit status 0 = clean,
+# 1 = a finding, 2 = the checks could not run. After a failing run the logs of every program stay
+# in the folder it prints.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,10 +14,10 @@ targets=(pixaroll-cli medialib_tests frameinput_tests engine_tests app_tests app
 
 if [ "${1:-}" != "--no-build" ]; then
   ./scripts/install-deps.sh
-  command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 2; }
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j2 --target "${targets[@]}"
 fi
+command -v valgrind >/dev/null || { echo "valgrind is not installed (scripts/install-deps.sh)" >&2; exit 2; }
 cli=$build/cli/pixaroll-cli
 [ -x "$cli" ] || { echo "no $cli: build first" >&2; exit 2; }
 
