@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 struct TRun {
     std::string Input;           // file name (or test frames description)
@@ -205,4 +207,30 @@ TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
     TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
     ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
     EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+}
+
+TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
+    const char* cli = std::getenv("PIXAROLL_CLI");
+    if (!cli)
+        GTEST_SKIP() << "PIXAROLL_CLI is not set";
+    TTempDir dir;
+    std::string source = dir.File("in.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=128x96:rate=25 -frames:v 10 -c:v mpeg4 '" + source +
+                   "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    std::string out = dir.File("out.wmv");
+    std::string text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out +
+                                      "' -vcodec wmv2 -s 64x48 -r 25 -an",
+                                  &status);
+    EXPECT_EQ(status, 0) << text;
+    TProbe p = ProbeVideo(out);
+    EXPECT_EQ(p.Codec, "wmv2");
+    EXPECT_EQ(p.Width, 64);
+    EXPECT_EQ(p.Packets, 10);
+
+    text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out + "' -qscale 300", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(text.find("qscale must be > 0.0 and <= 255"), std::string::npos) << text;
 }
