@@ -239,3 +239,45 @@ TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
     EXPECT_NE(status, 0);
     EXPECT_NE(text.find("qscale must be > 0.0 and <= 255"), std::string::npos) << text;
 }
+
+TEST(EngineTranscode, RecordingTimeAndOutputStartCutThePictures) {
+    TTempDir dir;
+    TCustomFFmpeg limited(1);
+    TRun cut{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"t", "0.5"}}, dir.File("t.mp4")};
+    ASSERT_TRUE(Transcode(limited, cut)) << limited.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(cut.Output).Packets, 15);
+
+    // Given after the input, "ss" is the output start: earlier pictures are not written and
+    // output times count from it.
+    TCustomFFmpeg late(1);
+    TRun start{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"ss", "0.5"}},
+               dir.File("ss.mp4")};
+    ASSERT_TRUE(Transcode(late, start)) << late.ErrorMessage();
+    TProbe p = ProbeVideo(start.Output);
+    EXPECT_EQ(p.Packets, 15);
+    EXPECT_NEAR(p.Duration, 0.5, 0.05);
+}
+
+TEST(EngineTranscode, StreamMapsMustMatchTheOutputStreams) {
+    TTempDir dir;
+    const struct {
+        const char* Maps[2];
+        const char* Message;
+    } cases[] = {
+        {{"0:0", "0:0"}, "Number of stream maps must match number of output streams"},
+        {{"0:3", nullptr}, "Could not find input stream #0.3"},
+        {{"0:0:1:0", nullptr}, "Could not find sync stream #1.0"},
+    };
+    for (const auto& c : cases) {
+        TCustomFFmpeg job(1);
+        job.ApplyOption("f", TestFramesFormat);
+        ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 3)));
+        for (const char* map : c.Maps)
+            if (map)
+                job.ApplyOption("map", map);
+        job.ApplyOption("vcodec", "mpeg4");
+        ASSERT_EQ(job.OpenOutputFile(dir.File("m.mp4")), 1) << job.LastError;
+        EXPECT_FALSE(job.Execute());
+        EXPECT_EQ(job.ErrorMessage(), c.Message);
+    }
+}
