@@ -2,6 +2,7 @@
 // encoder's size and pixel format, encode, and drain the encoder at the end.
 
 #include "engine/EngineSupport.h"
+#include "engine/PictureConverter.h"
 #include "engine/Transcoder.h"
 
 #include <cmath>
@@ -88,7 +89,8 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
     }
     if (!ost.NeedsRescale)
         return in;
-    if (!ost.Scaler) {
+    bool fast = FastConversionApplies(in, enc->width, enc->height, enc->pix_fmt);
+    if (!ost.Scaler && !fast) {
         ost.Scaler.reset(ff::sws_getContext(ost.RescaleWidth, ost.RescaleHeight, ost.RescaleFormat, enc->width,
                                             enc->height, enc->pix_fmt, job_.generic_.ScalerFlags(), nullptr,
                                             nullptr, nullptr));
@@ -115,7 +117,10 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         if (ff::av_frame_get_buffer(pic, 0) < 0)
             throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     }
-    ff::sws_scale(ost.Scaler.get(), in->data, in->linesize, 0, in->height, pic->data, pic->linesize);
+    if (fast)
+        ConvertBgraToYuv420p(in, pic);
+    else
+        ff::sws_scale(ost.Scaler.get(), in->data, in->linesize, 0, in->height, pic->data, pic->linesize);
     pic->interlaced_frame = in->interlaced_frame;
     pic->top_field_first = in->top_field_first;
     pic->sample_aspect_ratio = enc->sample_aspect_ratio;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 struct TRun {
     std::string Input;           // file name (or test frames description)
@@ -205,4 +207,77 @@ TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
     TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
     ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
     EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+}
+
+TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
+    // PIXAROLL_CLI, or the program beside this test in the build tree (build/cli/).
+    std::string cli = std::getenv("PIXAROLL_CLI") ? std::getenv("PIXAROLL_CLI") : "";
+    if (cli.empty())
+        cli = (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "cli" /
+               "pixaroll-cli")
+                  .string();
+    if (!std::filesystem::exists(cli))
+        GTEST_SKIP() << "pixaroll-cli is not built";
+    TTempDir dir;
+    std::string source = dir.File("in.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=128x96:rate=25 -frames:v 10 -c:v mpeg4 '" + source +
+                   "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    std::string out = dir.File("out.wmv");
+    std::string text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out +
+                                      "' -vcodec wmv2 -s 64x48 -r 25 -an",
+                                  &status);
+    EXPECT_EQ(status, 0) << text;
+    TProbe p = ProbeVideo(out);
+    EXPECT_EQ(p.Codec, "wmv2");
+    EXPECT_EQ(p.Width, 64);
+    EXPECT_EQ(p.Packets, 10);
+
+    text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out + "' -qscale 300", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(text.find("qscale must be > 0.0 and <= 255"), std::string::npos) << text;
+}
+
+TEST(EngineTranscode, RecordingTimeAndOutputStartCutThePictures) {
+    TTempDir dir;
+    TCustomFFmpeg limited(1);
+    TRun cut{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"t", "0.5"}}, dir.File("t.mp4")};
+    ASSERT_TRUE(Transcode(limited, cut)) << limited.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(cut.Output).Packets, 15);
+
+    // Given after the input, "ss" is the output start: earlier pictures are not written and
+    // output times count from it.
+    TCustomFFmpeg late(1);
+    TRun start{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"ss", "0.5"}},
+               dir.File("ss.mp4")};
+    ASSERT_TRUE(Transcode(late, start)) << late.ErrorMessage();
+    TProbe p = ProbeVideo(start.Output);
+    EXPECT_EQ(p.Packets, 15);
+    EXPECT_NEAR(p.Duration, 0.5, 0.05);
+}
+
+TEST(EngineTranscode, StreamMapsMustMatchTheOutputStreams) {
+    TTempDir dir;
+    const struct {
+        const char* Maps[2];
+        const char* Message;
+    } cases[] = {
+        {{"0:0", "0:0"}, "Number of stream maps must match number of output streams"},
+        {{"0:3", nullptr}, "Could not find input stream #0.3"},
+        {{"0:0:1:0", nullptr}, "Could not find sync stream #1.0"},
+    };
+    for (const auto& c : cases) {
+        TCustomFFmpeg job(1);
+        job.ApplyOption("f", TestFramesFormat);
+        ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 3)));
+        for (const char* map : c.Maps)
+            if (map)
+                job.ApplyOption("map", map);
+        job.ApplyOption("vcodec", "mpeg4");
+        ASSERT_EQ(job.OpenOutputFile(dir.File("m.mp4")), 1) << job.LastError;
+        EXPECT_FALSE(job.Execute());
+        EXPECT_EQ(job.ErrorMessage(), c.Message);
+    }
 }
