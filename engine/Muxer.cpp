@@ -71,7 +71,8 @@ void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket
     }
     std::string text = Fmt("%s failed for stream %d, codec %s", bsf->filter->name, ost.Index,
                            ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy");
-    text += " " + ErrorCodeText(r);
+    text += ' ';
+    text += ErrorCodeText(r);
     if (s_.ExitOnError)
         throw FFmpegException(text);
     EngineLog(llError, text);
