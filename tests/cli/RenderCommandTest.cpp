@@ -101,6 +101,44 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     EXPECT_EQ(r.Status, 2) << r.Output;
 }
 
+// "codec_name" of every stream in order, separated by commas.
+std::string StreamCodecs(const std::string& file) {
+    TResult r = Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'");
+    std::string out;
+    for (char c : r.Output)
+        out += c == '\n' ? ',' : c;
+    while (!out.empty() && (out.back() == ',' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
+    // A soundtrack that names no file: the video is made without one.
+    const std::string options = "--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3";
+    TResult r = RunCli(Render(options + " --format flv --audio " + dir.File("gone.wav")));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(StreamCodecs(out + "/slideshow-_(new).flv"), "flv1");
+
+    // A 6 s tone under a slideshow of 2 x (10 + 5) + 5 + 2 = 37 frames; "Break when no
+    // pictures" ends the run with the pictures. Each container gets its own audio encoder.
+    const std::string tone = dir.File("tone.wav");
+    TResult made = ::Run("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=6 -ac 2 -y '" + tone + "'");
+    ASSERT_EQ(made.Status, 0) << made.Output;
+    const std::pair<const char*, const char*> expected[] = {
+        {"mp4", "mpeg4,aac"}, {"swf", "flv1,mp3"}, {"flv", "flv1,mp3"}, {"wmv", "wmv2,wmav2"}, {"mov", "mpeg4,aac"}};
+    for (const auto& [format, codecs] : expected) {
+        r = RunCli(Render(options + " --audio " + tone + " --break-when-no-pictures --format " + format));
+        if (r.Status != 0 && r.Output.find("Audio encoding is not supported") != std::string::npos)
+            GTEST_SKIP() << "the engine cannot encode audio yet";
+        ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
+        std::string file = out + "/slideshow-_(new)." + format;
+        if (std::string(format) == "flv")
+            file = out + "/slideshow-_(new_1).flv";
+        EXPECT_EQ(StreamCodecs(file), codecs) << format;
+        EXPECT_EQ(Probe(file), std::string(codecs).substr(0, 4) + ",160,120,37") << format;
+    }
+}
+
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
     TResult r = RunCli("demo " + out);
     ASSERT_EQ(r.Status, 0) << r.Output;
