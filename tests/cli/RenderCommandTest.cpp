@@ -82,6 +82,17 @@ TEST_F(RenderCommandTest, WritesEveryFrameUnderAFreshName) {
     EXPECT_TRUE(std::filesystem::exists(out + "/slideshow-_(new_1).mp4")) << third.Output;
 }
 
+TEST_F(RenderCommandTest, SwfAndFlvTakeTheContainersVideoEncoderAndMovTakesMpeg4) {
+    const std::string options = "--size 96x64 --rate 10:1 --hold 0.3 --transition 0.2 --sequential";
+    // 2 x (3 + 2) + 2 + 2 frames.
+    const std::pair<const char*, const char*> expected[] = {{"swf", "flv1"}, {"flv", "flv1"}, {"mov", "mpeg4"}};
+    for (const auto& [format, codec] : expected) {
+        TResult r = RunCli(Render(options + " --format " + format));
+        ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
+        EXPECT_EQ(Probe(out + "/slideshow-_(new)." + format), std::string(codec) + ",96,64,14") << format;
+    }
+}
+
 TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     std::string broken = dir.File("broken.jpg");
     std::ofstream(broken) << "not a picture";
