@@ -41,7 +41,7 @@ void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
         job.RandomEffects = true;
     } else if (option == "--seed") {
         job.RandomEffects = true;
-        job.Seed = std::uint32_t(ParseInt(args.Value(option), "--seed"));
+        job.Seed = ParseSeed(args.Value(option), "--seed");
     } else if (option == "--audio") {
         job.Audio = args.Value(option);
     } else if (option == "--mono") {

@@ -110,6 +110,16 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
 
     r = RunCli("render --pictures" + pictures);
     EXPECT_EQ(r.Status, 2) << r.Output;
+
+    // Durations must be finite; seeds take the generator's whole 32-bit range.
+    r = RunCli(Render("--hold inf"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
+    r = RunCli(Render("--size 32x24 --hold 0 --transition 0 --seed 4000000000"));
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    r = RunCli(Render("--seed 4294967296"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
+    r = RunCli(Render("--samplerate 48000"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
 }
 
 // "codec_name" of every stream in order, separated by commas.
