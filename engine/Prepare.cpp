@@ -150,9 +150,14 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     if (ff::avcodec_parameters_copy(st->codecpar, in->codecpar) < 0)
         throw FFmpegException("Could not copy the stream parameters");
     AVFormatContext* oc = job_.outputs_[ost.FileIndex]->Context();
-    // A container with its own tag table picks the tag for the codec itself.
-    if (oc->oformat->codec_tag)
-        st->codecpar->codec_tag = 0;
+    // The source's tag stays unless the container's tag table knows that tag as another codec
+    // and has a tag of its own for this one: then the container picks it.
+    if (const AVCodecTag* const* table = oc->oformat->codec_tag) {
+        unsigned int own = 0;
+        if (ff::av_codec_get_id(table, in->codecpar->codec_tag) != in->codecpar->codec_id &&
+            ff::av_codec_get_tag2(table, in->codecpar->codec_id, &own))
+            st->codecpar->codec_tag = 0;
+    }
     if (ost.Encoder && ost.Encoder->codec_tag)
         st->codecpar->codec_tag = ost.Encoder->codec_tag;
     if (ost.Type == AVMEDIA_TYPE_AUDIO && ((in->codecpar->codec_id == AV_CODEC_ID_MP3 && in->codecpar->block_align == 1) ||

@@ -281,3 +281,30 @@ TEST(EngineTranscode, StreamMapsMustMatchTheOutputStreams) {
         EXPECT_EQ(job.ErrorMessage(), c.Message);
     }
 }
+
+TEST(EngineTranscode, StreamCopyKeepsTheSourceTagWhereTheContainerAllowsIt) {
+    TTempDir dir;
+    // A video tag that avi knows for mpeg4 but that is not the container's first choice.
+    std::string avi = dir.File("tagged.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 -c:v mpeg4 -vtag XVID '" +
+                   avi + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    auto tag = [](const std::string& file) {
+        return RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=codec_tag_string -of csv=p=0 '" +
+                          file + "'");
+    };
+    ASSERT_EQ(tag(avi), "XVID\n");
+
+    TCustomFFmpeg sameContainer(1);
+    TRun keep{avi, false, {{"vcodec", "copy"}}, dir.File("copy.avi")};
+    ASSERT_TRUE(Transcode(sameContainer, keep)) << sameContainer.ErrorMessage();
+    EXPECT_EQ(tag(keep.Output), "XVID\n");
+
+    // mp4 has its own tag for mpeg4 and does not know XVID: the container's tag is written.
+    TCustomFFmpeg otherContainer(1);
+    TRun mp4{avi, false, {{"vcodec", "copy"}}, dir.File("copy.mp4")};
+    ASSERT_TRUE(Transcode(otherContainer, mp4)) << otherContainer.ErrorMessage();
+    EXPECT_EQ(tag(mp4.Output), "mp4v\n");
+}
