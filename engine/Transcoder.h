@@ -27,6 +27,7 @@ private:
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
+    void CopyChapters();
     void WriteHeaders();
     void LogStreamMapping();
 

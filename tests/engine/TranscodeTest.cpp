@@ -308,3 +308,36 @@ TEST(EngineTranscode, StreamCopyKeepsTheSourceTagWhereTheContainerAllowsIt) {
     ASSERT_TRUE(Transcode(otherContainer, mp4)) << otherContainer.ErrorMessage();
     EXPECT_EQ(tag(mp4.Output), "mp4v\n");
 }
+
+TEST(EngineTranscode, ChaptersOfTheInputFollowTheOutputStart) {
+    TTempDir dir;
+    std::string meta = dir.File("chapters.txt");
+    RunCommand("printf ';FFMETADATA1\\n[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=0\\nEND=400\\ntitle=Opening\\n"
+               "[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=400\\nEND=800\\ntitle=Closing\\n' > '" + meta + "'");
+    std::string source = dir.File("chaptered.mkv");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -i '" + meta +
+                   "' -map_chapters 1 -frames:v 20 -c:v mpeg4 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    auto chapters = [](const std::string& file) {
+        return RunCommand("ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title -of csv=p=0 '" +
+                          file + "'");
+    };
+    TCustomFFmpeg whole(1);
+    TRun all{source, false, {{"vcodec", "mpeg4"}}, dir.File("all.mkv")};
+    ASSERT_TRUE(Transcode(whole, all)) << whole.ErrorMessage();
+    EXPECT_EQ(chapters(all.Output), "0.000000,0.400000,Opening\n0.400000,0.800000,Closing\n");
+
+    // Starting the output at 0.5 s drops the chapter that ended before and moves the other.
+    TCustomFFmpeg late(1);
+    TRun part{source, false, {{"vcodec", "mpeg4"}, {"ss", "0.5"}}, dir.File("late.mkv")};
+    ASSERT_TRUE(Transcode(late, part)) << late.ErrorMessage();
+    EXPECT_EQ(chapters(part.Output), "0.000000,0.300000,Closing\n");
+
+    // A recording time of 0.3 s keeps only the first chapter, cut to it.
+    TCustomFFmpeg shortRun(1);
+    TRun cut{source, false, {{"vcodec", "mpeg4"}, {"t", "0.3"}}, dir.File("cut.mkv")};
+    ASSERT_TRUE(Transcode(shortRun, cut)) << shortRun.ErrorMessage();
+    EXPECT_EQ(chapters(cut.Output), "0.000000,0.300000,Opening\n");
+}
