@@ -102,6 +102,7 @@ void TTranscoder::BuildInputStreams() {
         TInputFile& file = *job_.inputs_[f];
         AVFormatContext* ic = file.Context();
         file.FirstStream = int(ist_.size());
+        file.StreamCount = int(ic->nb_streams);
         for (unsigned i = 0; i < ic->nb_streams; ++i) {
             TInputStream& ist = ist_.emplace_back();
             ist.FileIndex = int(f);

@@ -1,6 +1,7 @@
 // Whole runs: real files written by the engine and read back with ffprobe.
 
 #include "tests/engine/EngineTestSupport.h"
+#include "medialib/InputFormatRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -340,4 +341,77 @@ TEST(EngineTranscode, ChaptersOfTheInputFollowTheOutputStart) {
     TRun cut{source, false, {{"vcodec", "mpeg4"}, {"t", "0.3"}}, dir.File("cut.mkv")};
     ASSERT_TRUE(Transcode(shortRun, cut)) << shortRun.ErrorMessage();
     EXPECT_EQ(chapters(cut.Output), "0.000000,0.300000,Opening\n");
+}
+
+namespace {
+// An input like a broadcast stream: one picture stream at the start, and after five pictures a
+// second stream that appears while reading, whose packets carry times 10 s ahead.
+struct TGrowingInput {
+    int Next;
+};
+constexpr int GrowingWidth = 32, GrowingHeight = 24;
+
+AVStream* AddPictureStream(AVFormatContext* s) {
+    AVStream* st = ff::avformat_new_stream(s, nullptr);
+    if (st) {
+        st->time_base = AVRational{1, 1000000};
+        st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        st->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
+        st->codecpar->width = GrowingWidth;
+        st->codecpar->height = GrowingHeight;
+        st->codecpar->format = AV_PIX_FMT_BGRA;
+        st->r_frame_rate = st->avg_frame_rate = AVRational{25, 1};
+    }
+    return st;
+}
+
+int GrowingReadHeader(AVFormatContext* s) { return AddPictureStream(s) ? 0 : AVERROR(ENOMEM); }
+
+int GrowingReadPacket(AVFormatContext* s, AVPacket* pkt) {
+    auto* g = static_cast<TGrowingInput*>(s->priv_data);
+    if (g->Next >= 10)
+        return AVERROR_EOF;
+    if (g->Next == 5 && !AddPictureStream(s))
+        return AVERROR(ENOMEM);
+    int size = GrowingWidth * GrowingHeight * 4;
+    if (ff::av_new_packet(pkt, size) < 0)
+        return AVERROR(ENOMEM);
+    std::fill(pkt->data, pkt->data + size, uint8_t(40 * g->Next));
+    pkt->stream_index = g->Next < 5 ? 0 : 1;
+    pkt->pts = pkt->dts = (g->Next < 5 ? 0 : 10000000) + g->Next * 40000;
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    ++g->Next;
+    return size;
+}
+
+int GrowingReadClose(AVFormatContext*) { return 0; }
+} // namespace
+
+TEST(EngineTranscode, StreamsFoundWhileReadingAreIgnored) {
+    TVirtualInputFormat format;
+    format.Name = "growingtest";
+    format.LongName = "Growing test input";
+    format.PrivDataSize = sizeof(TGrowingInput);
+    format.ReadHeader = GrowingReadHeader;
+    format.ReadPacket = GrowingReadPacket;
+    format.ReadClose = GrowingReadClose;
+    ASSERT_TRUE(RegisterInputFormatOnce(format));
+
+    TTempDir dir;
+    TCustomFFmpeg job(2);
+    job.ApplyOption("f", "growingtest");
+    ASSERT_TRUE(job.OpenInputFile("growing")) << job.LastError;
+    job.ApplyOption("f", TestFramesFormat);
+    ASSERT_TRUE(job.OpenInputFile(TestFramesName(GrowingWidth, GrowingHeight, 25, 10))) << job.LastError;
+    // One output stream from each input: the second input's pictures must stay its own.
+    job.ApplyOption("vcodec", "mpeg4");
+    job.ApplyOption("r", "25");
+    std::string file = dir.File("two.mp4");
+    ASSERT_EQ(job.OpenOutputFile(file), 1) << job.LastError;
+    job.ApplyOption("vcodec", "mpeg4");
+    job.ApplyOption("newvideo", "");
+    ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+    std::string counts = RunCommand("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                    file + "'");
+    EXPECT_EQ(counts, "5\n10\n");
 }
