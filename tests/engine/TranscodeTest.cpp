@@ -415,3 +415,20 @@ TEST(EngineTranscode, StreamsFoundWhileReadingAreIgnored) {
                                     file + "'");
     EXPECT_EQ(counts, "5\n10\n");
 }
+
+TEST(EngineTranscode, BitstreamFiltersWorkInTheirOwnTimeBase) {
+    TTempDir dir;
+    // One second of 44.1 kHz sound, cut by the filter into packets of 1024 samples; matroska
+    // counts time in milliseconds, the filter in samples.
+    std::string source = dir.File("tone.wav");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=44100 -t 1 -c:a pcm_s16le '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    TRun run{source, false, {{"acodec", "copy"}, {"absf", "pcm_rechunk"}}, dir.File("rechunked.mkv")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+    std::string times = RunCommand("ffprobe -v error -show_entries packet=pts_time -of csv=p=0 '" + run.Output + "'");
+    EXPECT_EQ(times.substr(0, 18), "0.000000\n0.023000\n"); // 1024 / 44100 s apart
+}
