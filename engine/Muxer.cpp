@@ -61,6 +61,14 @@ void TTranscoder::WritePacket(TOutputStream& ost, AVPacket* pkt) {
     FilterAndWrite(ost, 0, pkt);
 }
 
+// Filters that gather data (re-chunking, frame merging) hand out what they hold only when told
+// that no more packets come; each filter's end is passed on to the next one.
+void TTranscoder::FlushBitstreamFilters(TOutputStream& ost) {
+    for (std::size_t i = 0; i < ost.BitstreamFilters.size(); ++i)
+        FilterAndWrite(ost, i, nullptr);
+}
+
+// pkt nullptr: the end of the packets for filter `index`.
 void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket* pkt) {
     if (index >= ost.BitstreamFilters.size()) {
         if (!ost.BitstreamFilters.empty())

@@ -265,6 +265,8 @@ void TTranscoder::Flush() {
             if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
                 DrainEncoder(*ost);
     }
+    for (TOutputStream* ost : ost_)
+        FlushBitstreamFilters(*ost);
 }
 
 void TTranscoder::WriteTrailers() {

@@ -431,4 +431,8 @@ TEST(EngineTranscode, BitstreamFiltersWorkInTheirOwnTimeBase) {
     EXPECT_EQ(DecodeErrors(run.Output), "");
     std::string times = RunCommand("ffprobe -v error -show_entries packet=pts_time -of csv=p=0 '" + run.Output + "'");
     EXPECT_EQ(times.substr(0, 18), "0.000000\n0.023000\n"); // 1024 / 44100 s apart
+    // 43 whole packets, and the last 68 samples that the filter held until the end, padded.
+    EXPECT_EQ(RunCommand("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '" +
+                         run.Output + "'"),
+              "44\n");
 }
