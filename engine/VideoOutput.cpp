@@ -43,7 +43,9 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     if (n <= 0)
         return;
     AVFrame* picture = PictureToEncode(ost, in);
-    for (int64_t i = 0; i < n && !job_.StopRequested(); ++i) {
+    // A stop is honoured between duplicates: the picture read in this pass is always written,
+    // so the frame during which the stop was asked for is not lost.
+    for (int64_t i = 0; i < n && (i == 0 || !job_.StopRequested()); ++i) {
         EncodeVideoFrame(ost, picture);
         ++ost.SyncOpts;
         ++ost.FrameNumber;

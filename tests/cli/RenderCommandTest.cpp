@@ -167,6 +167,15 @@ TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
     }
 }
 
+TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
+    // 2 x (10 + 5) + 5 frames of pictures; the first end frame asks for the stop and is still
+    // written, the second is never read.
+    TResult r = RunCli(Render("--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3 --format mp4 "
+                              "--break-when-no-pictures"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,160,120,36");
+}
+
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
     TResult r = RunCli("demo " + out);
     ASSERT_EQ(r.Status, 0) << r.Output;
