@@ -5,6 +5,15 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+// Any entry of that name counts, a symbolic link to nowhere included: writing through it would
+// put the video somewhere else than the name says.
+bool Taken(const std::string& name) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(name, ec));
+}
+} // namespace
+
 bool EnsureOutputFolder(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -18,9 +27,8 @@ std::string UniqueOutputName(const std::string& folder, const std::string& baseN
         dir += '/';
     std::string stem = dir + fs::path(baseName).stem().string();
     // "slideshow-" has no extension; stem() of a name ending in "." or ".." needs no care here.
-    std::error_code ec;
     std::string candidate = stem + "_(new)" + extension;
-    for (int n = 1; fs::exists(candidate, ec); ++n)
+    for (int n = 1; Taken(candidate); ++n)
         candidate = stem + "_(new_" + std::to_string(n) + ")" + extension;
     return candidate;
 }

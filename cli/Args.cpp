@@ -1,6 +1,7 @@
 #include "cli/Args.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 
 int ParseInt(const std::string& text, const std::string& what) {
@@ -15,7 +16,8 @@ double ParseDouble(const std::string& text, const std::string& what) {
     try {
         std::size_t used = 0;
         double value = std::stod(text, &used);
-        if (used == text.size())
+        // "inf" and "nan" read as numbers but are no durations or sizes.
+        if (used == text.size() && std::isfinite(value))
             return value;
     } catch (const std::exception&) {
     }
@@ -68,4 +70,12 @@ std::vector<int> ParseIntList(const std::string& text, const std::string& what) 
         start = comma + 1;
     }
     return out;
+}
+
+std::uint32_t ParseSeed(const std::string& text, const std::string& what) {
+    std::uint32_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        throw TUsageError(what + " must be an integer from 0 to 4294967295, not \"" + text + "\"");
+    return value;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A small command-line reader shared by the subcommands of pixaroll-cli.
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,3 +50,5 @@ void ParseSize(const std::string& text, int& width, int& height);
 void ParseRate(const std::string& text, int& num, int& den);
 // Comma-separated integers and ranges: "1,5,10-20".
 std::vector<int> ParseIntList(const std::string& text, const std::string& what);
+// A seed of the random generator: 0 to 4294967295, the whole range of its state.
+std::uint32_t ParseSeed(const std::string& text, const std::string& what);

@@ -4,6 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/SlideshowRender.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 namespace {
@@ -39,7 +41,19 @@ void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
         job.RandomEffects = true;
     } else if (option == "--seed") {
         job.RandomEffects = true;
-        job.Seed = std::uint32_t(ParseInt(args.Value(option), "--seed"));
+        job.Seed = ParseSeed(args.Value(option), "--seed");
+    } else if (option == "--audio") {
+        job.Audio = args.Value(option);
+    } else if (option == "--mono") {
+        job.AudioChannels = 1;
+    } else if (option == "--samplerate") {
+        // The window's list: "as source" (0) and four rates.
+        job.AudioSampleRate = ParseInt(args.Value(option), option);
+        const int rates[] = {0, 8000, 11025, 22050, 44100};
+        if (std::find(std::begin(rates), std::end(rates), job.AudioSampleRate) == std::end(rates))
+            throw TUsageError("--samplerate takes 0, 8000, 11025, 22050 or 44100");
+    } else if (option == "--break-when-no-pictures") {
+        job.BreakWhenNoPictures = true;
     } else {
         throw TUsageError("unknown option " + option);
     }
@@ -57,6 +71,8 @@ int CmdRender(const TCommandArgs& argv) {
         throw TUsageError("missing --out-dir");
     if (job.HoldSeconds < 0 || job.TransitionSeconds < 0)
         throw TUsageError("--hold and --transition take seconds of 0 or more");
+    if (!job.Audio.empty() && !std::filesystem::is_regular_file(job.Audio))
+        std::cerr << "pixaroll-cli render: no soundtrack: " << job.Audio << " does not exist\n";
     TRenderResult result = RenderSlideshow(job);
     std::cout << result.OutputFile << "\n";
     return 0;

@@ -13,8 +13,8 @@
 #include "medialib/MainThread.h"
 
 #include <atomic>
+#include <charconv>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -28,10 +28,12 @@ const TContainerRow& ContainerOf(const std::string& name) {
     return *row;
 }
 
+// The shortest text that reads back as the same number: the frame-count rule sees exactly the
+// seconds the user gave (six significant digits would round 0.5166666 to 0.516667).
 std::string SecondsText(double seconds) {
-    std::ostringstream out;
-    out << seconds;
-    return out.str();
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, seconds);
+    return ec == std::errc() ? std::string(text, end) : std::string();
 }
 
 // Installs a pumped main-thread queue for the life of the job and removes it again.
@@ -54,8 +56,8 @@ TOutputOptions OutputOptionsFor(const TRenderJob& job, const TContainerRow& cont
     if (std::size_t p = out.FrameRate.find(':'); p != std::string::npos)
         out.FrameRate[p] = '/';
     out.FrameSize = job.FrameSize;
-    out.AudioChannels = 2;
-    out.AudioSampleRate = 44100;
+    out.AudioChannels = job.AudioChannels;
+    out.AudioSampleRate = job.AudioSampleRate;
     out.VideoBitrate = job.BitRateKbps * 1000;
     return out;
 }
@@ -92,6 +94,7 @@ TRenderResult RenderSlideshow(const TRenderJob& job) {
     TSlideshowSequencer sequencer;
     sequencer.PictureCount = [&] { return int(job.Pictures.size()); };
     sequencer.PicturePath = [&](int i) { return job.Pictures.at(std::size_t(i)); };
+    sequencer.BreakWhenNoPictures = [&] { return job.BreakWhenNoPictures; };
     int width = 0, height = 0;
     ParseSize(job.FrameSize, width, height);
     sequencer.Prepare(width, height, FrameCountRule(job.FrameRate, SecondsText(job.HoldSeconds)),
@@ -107,11 +110,19 @@ TRenderResult RenderSlideshow(const TRenderJob& job) {
     };
 
     TFFmpeg engine(2);
+    sequencer.StopEncoder = [&] { engine.StopJob(); }; // no waiting: the worker waits for this frame
     TInputOptions input;
     input.FileFormat = "frameinput";
     engine.ApplyInputOptions(input);
     if (!engine.OpenInputFile(FrameInputParamString(adapter.Id(), job.FrameRate, job.FrameSize)))
         Fail("File open error: " + engine.LastError);
+    std::error_code ec;
+    if (!job.Audio.empty() && std::filesystem::is_regular_file(job.Audio, ec)) {
+        engine.ApplyInputOptions(TInputOptions());
+        if (!engine.OpenInputFile(job.Audio))
+            Fail("File open error: " + engine.LastError);
+        result.WithSoundtrack = true;
+    }
 
     result.OutputFile = UniqueOutputName(job.OutDir, "slideshow-", container.Extension);
     engine.ApplyOutputOptions(OutputOptionsFor(job, container));

@@ -21,11 +21,20 @@ struct TRenderJob {
     double TransitionSeconds = 2;
     bool RandomEffects = true;
     std::optional<std::uint32_t> Seed; // random effects from this seed instead of the clock
+    // The soundtrack, input 1 of the job; like the window, a name that is empty or names no
+    // existing file adds no soundtrack.
+    std::string Audio;
+    int AudioChannels = 2;        // 1 for mono
+    int AudioSampleRate = 44100;  // 0 leaves the rate to the engine
+    // "Break when no pictures": the end of the slideshow also ends the run, even while the
+    // soundtrack goes on.
+    bool BreakWhenNoPictures = false;
 };
 
 struct TRenderResult {
     std::string OutputFile;
     int Frames = 0; // frames the sequencer delivered
+    bool WithSoundtrack = false;
 };
 
 // Loads the libraries when needed and runs the job to its end. Throws std::runtime_error with

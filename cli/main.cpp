@@ -15,7 +15,8 @@ namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
-               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N]",
+               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
+               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures]",
      CmdRender},
     {"demo", "demo DIR", CmdDemo},
     {"frames",

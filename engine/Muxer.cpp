@@ -52,13 +52,29 @@ void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPack
     ++ost.FrameNumber;
 }
 
+// The filters were set up before the header was written, in the stream's time base of that
+// moment; the container may have chosen another one since. Packets arrive in the stream's
+// present time base and go into and out of the chain in the chain's own.
 void TTranscoder::WritePacket(TOutputStream& ost, AVPacket* pkt) {
+    if (!ost.BitstreamFilters.empty())
+        ff::av_packet_rescale_ts(pkt, ost.Stream->time_base, ost.BitstreamFilters.front()->time_base_in);
     FilterAndWrite(ost, 0, pkt);
 }
 
+// Filters that gather data (re-chunking, frame merging) hand out what they hold only when told
+// that no more packets come; each filter's end is passed on to the next one.
+void TTranscoder::FlushBitstreamFilters(TOutputStream& ost) {
+    for (std::size_t i = 0; i < ost.BitstreamFilters.size(); ++i)
+        FilterAndWrite(ost, i, nullptr);
+}
+
+// pkt nullptr: the end of the packets for filter `index`.
 void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket* pkt) {
-    if (index >= ost.BitstreamFilters.size())
+    if (index >= ost.BitstreamFilters.size()) {
+        if (!ost.BitstreamFilters.empty())
+            ff::av_packet_rescale_ts(pkt, ost.BitstreamFilters.back()->time_base_out, ost.Stream->time_base);
         return Mux(ost, pkt);
+    }
     AVBSFContext* bsf = ost.BitstreamFilters[index].get();
     int r = ff::av_bsf_send_packet(bsf, pkt);
     while (r >= 0) {
@@ -71,7 +87,8 @@ void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket
     }
     std::string text = Fmt("%s failed for stream %d, codec %s", bsf->filter->name, ost.Index,
                            ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy");
-    text += " " + ErrorCodeText(r);
+    text += ' ';
+    text += ErrorCodeText(r);
     if (s_.ExitOnError)
         throw FFmpegException(text);
     EngineLog(llError, text);

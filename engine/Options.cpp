@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 using THandler = void (*)(TCustomFFmpeg& job, TJobSettings& s, const std::string& name, const std::string& v);
@@ -32,16 +33,6 @@ void ListSampleFormats() {
     for (int f = 0; f < AV_SAMPLE_FMT_NB; ++f)
         if (const char* name = ff::av_get_sample_fmt_name(AVSampleFormat(f)))
             EngineLog(llInfo, Fmt("%-8s %d bits", name, 8 * ff::av_get_bytes_per_sample(AVSampleFormat(f))));
-}
-
-int LogLevelByName(const std::string& v) {
-    static const std::pair<const char*, int> levels[] = {
-        {"quiet", AV_LOG_QUIET}, {"panic", AV_LOG_PANIC}, {"fatal", AV_LOG_FATAL}, {"error", AV_LOG_ERROR},
-        {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO}, {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG}};
-    for (const auto& [name, level] : levels)
-        if (v == name)
-            return level;
-    return ParseIntValue(v);
 }
 
 void SetCodecName(std::string& name, bool& copy, const std::string& v) {
@@ -76,8 +67,14 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
     static const TOptionRow rows[] = {
         INFO_ONLY("L"), INFO_ONLY("h"), INFO_ONLY("version"), INFO_ONLY("formats"), INFO_ONLY("codecs"),
         INFO_ONLY("bsfs"), INFO_ONLY("protocols"), INFO_ONLY("filters"),
+        // The logger's threshold, not only FFmpeg's: the logger filters FFmpeg's lines by its
+        // own copy of the level and the program's messages by its LogLevel.
         {"loglevel", [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string& v) {
-             ff::av_log_set_level(LogLevelByName(v));
+             try {
+                 GetFFLogger().SetLogLevelByName(v);
+             } catch (const std::invalid_argument& e) {
+                 throw FFmpegException(e.what());
+             }
          }},
         FIELD("f", ForcedFormat, STRING),
         NOTHING("i"), NOTHING("y"),

@@ -5,6 +5,7 @@
 #include "engine/Transcoder.h"
 #include "medialib/CodecLock.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -54,8 +55,46 @@ void TTranscoder::Prepare() {
     if (!job_.inputs_.empty())
         for (auto& out : job_.outputs_)
             ff::av_dict_copy(&out->Context()->metadata, job_.inputs_[0]->Context()->metadata, AV_DICT_DONT_OVERWRITE);
+    CopyChapters();
     WriteHeaders();
     LogStreamMapping();
+}
+
+// The chapters of the first input that has any go to every output, moved by the input's offset
+// and the output start, and cut to the recording time.
+void TTranscoder::CopyChapters() {
+    for (auto& in : job_.inputs_) {
+        AVFormatContext* ic = in->Context();
+        if (!ic->nb_chapters)
+            continue;
+        for (auto& out : job_.outputs_)
+            for (unsigned i = 0; i < ic->nb_chapters; ++i) {
+                const AVChapter* ch = ic->chapters[i];
+                int64_t offset = ff::av_rescale_q(s_.StartTime - in->TsOffset, AV_TIME_BASE_Q, ch->time_base);
+                int64_t limit = s_.RecordingTime == INT64_MAX
+                                    ? INT64_MAX
+                                    : ff::av_rescale_q(s_.RecordingTime, AV_TIME_BASE_Q, ch->time_base);
+                if (ch->end < offset)
+                    continue;
+                if (limit != INT64_MAX && ch->start > limit + offset)
+                    break;
+                auto* copy = static_cast<AVChapter*>(ff::av_mallocz(sizeof(AVChapter)));
+                if (!copy)
+                    throw FFmpegException("av_mallocz failed");
+                copy->id = ch->id;
+                copy->time_base = ch->time_base;
+                copy->start = std::max<int64_t>(0, ch->start - offset);
+                copy->end = std::min(limit, ch->end - offset);
+                AVFormatContext* oc = out->Context();
+                if (ff::av_dict_copy(&copy->metadata, ch->metadata, 0) < 0 ||
+                    ff::av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), copy) < 0) {
+                    ff::av_dict_free(&copy->metadata);
+                    ff::av_free(copy);
+                    throw FFmpegException("av_mallocz failed");
+                }
+            }
+        return;
+    }
 }
 
 void TTranscoder::BuildInputStreams() {
@@ -63,6 +102,7 @@ void TTranscoder::BuildInputStreams() {
         TInputFile& file = *job_.inputs_[f];
         AVFormatContext* ic = file.Context();
         file.FirstStream = int(ist_.size());
+        file.StreamCount = int(ic->nb_streams);
         for (unsigned i = 0; i < ic->nb_streams; ++i) {
             TInputStream& ist = ist_.emplace_back();
             ist.FileIndex = int(f);
@@ -150,9 +190,14 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     if (ff::avcodec_parameters_copy(st->codecpar, in->codecpar) < 0)
         throw FFmpegException("Could not copy the stream parameters");
     AVFormatContext* oc = job_.outputs_[ost.FileIndex]->Context();
-    // A container with its own tag table picks the tag for the codec itself.
-    if (oc->oformat->codec_tag)
-        st->codecpar->codec_tag = 0;
+    // The source's tag stays unless the container's tag table knows that tag as another codec
+    // and has a tag of its own for this one: then the container picks it.
+    if (const AVCodecTag* const* table = oc->oformat->codec_tag) {
+        unsigned int own = 0;
+        if (ff::av_codec_get_id(table, in->codecpar->codec_tag) != in->codecpar->codec_id &&
+            ff::av_codec_get_tag2(table, in->codecpar->codec_id, &own))
+            st->codecpar->codec_tag = 0;
+    }
     if (ost.Encoder && ost.Encoder->codec_tag)
         st->codecpar->codec_tag = ost.Encoder->codec_tag;
     if (ost.Type == AVMEDIA_TYPE_AUDIO && ((in->codecpar->codec_id == AV_CODEC_ID_MP3 && in->codecpar->block_align == 1) ||

@@ -31,6 +31,7 @@ public:
     bool EndReached = false;
     bool NoPacketNow = false;
     int FirstStream = 0;                   // index of stream 0 in the input stream table
+    int StreamCount = 0;                   // streams known at preparation; later ones are ignored
 
 private:
     AVFormatContext* ctx_;

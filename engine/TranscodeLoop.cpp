@@ -125,8 +125,9 @@ int TTranscoder::ChooseInput() {
 // recording limit. Returns false when processing failed.
 bool TTranscoder::HandlePacket(TInputFile& file, AVPacket* pkt) {
     AVFormatContext* ic = file.Context();
-    if (pkt->stream_index < 0 || unsigned(pkt->stream_index) >= ic->nb_streams ||
-        file.FirstStream + pkt->stream_index >= int(ist_.size()))
+    // A stream that the demuxer found while reading has no record: its index would point into
+    // the next file's streams.
+    if (pkt->stream_index < 0 || pkt->stream_index >= file.StreamCount)
         return true;
     TInputStream& ist = ist_[file.FirstStream + pkt->stream_index];
     if (ist.Free)
@@ -264,6 +265,8 @@ void TTranscoder::Flush() {
             if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
                 DrainEncoder(*ost);
     }
+    for (TOutputStream* ost : ost_)
+        FlushBitstreamFilters(*ost);
 }
 
 void TTranscoder::WriteTrailers() {

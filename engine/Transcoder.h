@@ -27,6 +27,7 @@ private:
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
+    void CopyChapters();
     void WriteHeaders();
     void LogStreamMapping();
 
@@ -54,6 +55,7 @@ private:
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
     void WritePacket(TOutputStream& ost, AVPacket* pkt);
     void FilterAndWrite(TOutputStream& ost, std::size_t filter, AVPacket* pkt);
+    void FlushBitstreamFilters(TOutputStream& ost);
     void Mux(TOutputStream& ost, AVPacket* pkt);
 
     TCustomFFmpeg& job_;

@@ -2,6 +2,7 @@
 // encoder's size and pixel format, encode, and drain the encoder at the end.
 
 #include "engine/EngineSupport.h"
+#include "engine/PictureConverter.h"
 #include "engine/Transcoder.h"
 
 #include <cmath>
@@ -42,7 +43,9 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     if (n <= 0)
         return;
     AVFrame* picture = PictureToEncode(ost, in);
-    for (int64_t i = 0; i < n && !job_.StopRequested(); ++i) {
+    // A stop is honoured between duplicates: the picture read in this pass is always written,
+    // so the frame during which the stop was asked for is not lost.
+    for (int64_t i = 0; i < n && (i == 0 || !job_.StopRequested()); ++i) {
         EncodeVideoFrame(ost, picture);
         ++ost.SyncOpts;
         ++ost.FrameNumber;
@@ -88,7 +91,8 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
     }
     if (!ost.NeedsRescale)
         return in;
-    if (!ost.Scaler) {
+    bool fast = FastConversionApplies(in, enc->width, enc->height, enc->pix_fmt);
+    if (!ost.Scaler && !fast) {
         ost.Scaler.reset(ff::sws_getContext(ost.RescaleWidth, ost.RescaleHeight, ost.RescaleFormat, enc->width,
                                             enc->height, enc->pix_fmt, job_.generic_.ScalerFlags(), nullptr,
                                             nullptr, nullptr));
@@ -115,7 +119,10 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         if (ff::av_frame_get_buffer(pic, 0) < 0)
             throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     }
-    ff::sws_scale(ost.Scaler.get(), in->data, in->linesize, 0, in->height, pic->data, pic->linesize);
+    if (fast)
+        ConvertBgraToYuv420p(in, pic);
+    else
+        ff::sws_scale(ost.Scaler.get(), in->data, in->linesize, 0, in->height, pic->data, pic->linesize);
     pic->interlaced_frame = in->interlaced_frame;
     pic->top_field_first = in->top_field_first;
     pic->sample_aspect_ratio = enc->sample_aspect_ratio;

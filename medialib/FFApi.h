@@ -83,7 +83,8 @@ constexpr int AVLibraryCount = 8;
     X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref) \
     X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int) \
     X(av_opt_get_double) X(av_opt_get_q) \
-    X(av_image_get_linesize)
+    X(av_image_get_linesize) \
+    X(av_dynarray_add_nofree)
 
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
@@ -115,7 +116,8 @@ constexpr int AVLibraryCount = 8;
     X(av_dump_format) X(avformat_get_class) X(av_find_best_stream) X(avformat_query_codec) \
     X(av_guess_frame_rate) X(av_guess_sample_aspect_ratio) X(avformat_match_stream_specifier) \
     X(av_filename_number_test) \
-    X(av_guess_codec) X(av_pkt_dump_log2)
+    X(av_guess_codec) X(av_pkt_dump_log2) \
+    X(av_codec_get_id) X(av_codec_get_tag2)
 
 #define PIXAROLL_SWSCALE_FUNCS(X) \
     X(swscale_version) X(sws_getContext) X(sws_getCachedContext) X(sws_scale) X(sws_freeContext) \

@@ -258,6 +258,13 @@ void TFFLogger::LogCallback(void* context, int level, const char* fmt, va_list a
             pendingLines.erase(thread);
     }
     TFFLogger& logger = GetFFLogger();
-    for (const std::string& line : lines)
-        logger.Deliver(&logger, thread, AVLevelToLogLevel(level), line);
+    for (const std::string& line : lines) {
+        // This runs inside FFmpeg's C code: an exception from a handler must not unwind through
+        // it (that ends the program or leaves the library's state half changed), and one failing
+        // line must not cost the lines after it.
+        try {
+            logger.Deliver(&logger, thread, AVLevelToLogLevel(level), line);
+        } catch (...) {
+        }
+    }
 }

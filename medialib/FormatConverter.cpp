@@ -123,7 +123,9 @@ bool TFormatConverter::ToRGB(const TPicture& picture, AVPixelFormat pixelFormat,
         current_ = picture;
     }
     hasPicture_ = true;
-    bitmapInfo_ = TBitmapInfo{0, width, height, current_.LineSize[0], 1, std::int16_t(bitsPixel_), current_.Data[0]};
+    // The description gives the bits a pixel takes in memory: a 15-bit pixel occupies 16, and a
+    // reader that walks rows by bits per pixel would otherwise misplace every pixel.
+    bitmapInfo_ = TBitmapInfo{0, width, height, current_.LineSize[0], 1, std::int16_t(storedBits_), current_.Data[0]};
     if (copy)
         CopyToBitmap();
     return true;

@@ -20,7 +20,8 @@ struct TPicture {
     int LineSize[4] = {};
 };
 
-// Describes the current converted picture (a Windows BITMAP record's fields).
+// Describes the current converted picture (a Windows BITMAP record's fields). BitsPixel is the
+// size of a pixel in memory: 16 for the 15-bit layout.
 struct TBitmapInfo {
     std::int32_t Type = 0;
     std::int32_t Width = 0;

@@ -32,12 +32,20 @@ void TInterruptCB::RemoveInterrupt(TThreadID threadId, void* Sender, TInterruptC
         entries_.erase(it);
 }
 
+// The check runs after the lock is released: a job's check logs its time-out, and that line may
+// wait for the user-interface thread, which must not find the registry locked meanwhile (it
+// registers checks itself when it opens files). Only the polling thread removes its own
+// entries, so the entry stays valid while that thread runs its check.
 bool TInterruptCB::CheckInterrupt(TThreadID threadId) {
-    std::lock_guard guard(lock_);
-    for (const TEntry& e : entries_)
-        if (e.ThreadId == threadId)
-            return e.Check && e.Check(e.Sender);
-    return false;
+    TEntry first{};
+    {
+        std::lock_guard guard(lock_);
+        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) { return e.ThreadId == threadId; });
+        if (it == entries_.end())
+            return false;
+        first = *it;
+    }
+    return first.Check && first.Check(first.Sender);
 }
 
 void TInterruptCB::ClearInterrupts() {

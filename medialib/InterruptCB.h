@@ -21,7 +21,8 @@ public:
     // Removes the first entry with the same thread, Sender and check.
     void RemoveInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check);
     // The result of the first check registered for that thread; false when there is none. The
-    // check runs under the registry's lock, so it must not add or remove entries.
+    // check runs outside the registry's lock (it may log and so wait for the user-interface
+    // thread); call it for the calling thread, whose entries no other thread removes.
     bool CheckInterrupt(TThreadID threadId);
     void ClearInterrupts();
     std::size_t Count() const;

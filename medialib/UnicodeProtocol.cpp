@@ -142,10 +142,13 @@ std::wstring DecodeUnicodeURL(const char* url) {
 const char* PrepareFileName(const std::wstring& name) {
     thread_local char prepared[PreparedSize];
     std::string text;
+    // A name behind a known protocol is never wrapped, even when the narrow character set cannot
+    // spell all of it; it then goes over as UTF-8, the form the system's own names and URLs take,
+    // rather than as an empty name that would fail with a misleading error.
     if (NeedsUnicodeName(name))
         text = MakeUnicodeURL(name);
-    else
-        ToNarrow(name, text);
+    else if (!ToNarrow(name, text))
+        text = WideToUtf8(name);
     if (text.size() >= PreparedSize)
         throw std::length_error("File name too long: " + WideToUtf8(name));
     std::memset(prepared, 0, sizeof prepared);

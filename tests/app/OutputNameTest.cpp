@@ -35,6 +35,10 @@ TEST_F(OutputName, FirstFreeSuffixIsTaken) {
     Touch("slideshow-_(new_1).mp4");
     Touch("slideshow-_(new_3).mp4");
     EXPECT_EQ(UniqueOutputName(folder, "slideshow-", ".mp4"), folder + "/slideshow-_(new_2).mp4");
+    // A link to nowhere and a folder take their names as well.
+    fs::create_symlink(dir_ / "missing-target", dir_ / "slideshow-_(new_2).mp4");
+    fs::create_directory(dir_ / "slideshow-_(new_4).mp4");
+    EXPECT_EQ(UniqueOutputName(folder, "slideshow-", ".mp4"), folder + "/slideshow-_(new_5).mp4");
     // Other extensions are counted apart.
     EXPECT_EQ(UniqueOutputName(folder + "/", "slideshow-", ".flv"), folder + "/slideshow-_(new).flv");
 }

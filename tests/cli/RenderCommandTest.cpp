@@ -82,6 +82,17 @@ TEST_F(RenderCommandTest, WritesEveryFrameUnderAFreshName) {
     EXPECT_TRUE(std::filesystem::exists(out + "/slideshow-_(new_1).mp4")) << third.Output;
 }
 
+TEST_F(RenderCommandTest, SwfAndFlvTakeTheContainersVideoEncoderAndMovTakesMpeg4) {
+    const std::string options = "--size 96x64 --rate 10:1 --hold 0.3 --transition 0.2 --sequential";
+    // 2 x (3 + 2) + 2 + 2 frames.
+    const std::pair<const char*, const char*> expected[] = {{"swf", "flv1"}, {"flv", "flv1"}, {"mov", "mpeg4"}};
+    for (const auto& [format, codec] : expected) {
+        TResult r = RunCli(Render(options + " --format " + format));
+        ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
+        EXPECT_EQ(Probe(out + "/slideshow-_(new)." + format), std::string(codec) + ",96,64,14") << format;
+    }
+}
+
 TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     std::string broken = dir.File("broken.jpg");
     std::ofstream(broken) << "not a picture";
@@ -99,6 +110,70 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
 
     r = RunCli("render --pictures" + pictures);
     EXPECT_EQ(r.Status, 2) << r.Output;
+
+    // Durations must be finite; seeds take the generator's whole 32-bit range.
+    r = RunCli(Render("--hold inf"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
+    r = RunCli(Render("--size 32x24 --hold 0 --transition 0 --seed 4000000000"));
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    r = RunCli(Render("--seed 4294967296"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
+    r = RunCli(Render("--samplerate 48000"));
+    EXPECT_EQ(r.Status, 2) << r.Output;
+}
+
+// "codec_name" of every stream in order, separated by commas.
+std::string StreamCodecs(const std::string& file) {
+    TResult r = Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'");
+    std::string out;
+    for (char c : r.Output)
+        out += c == '\n' ? ',' : c;
+    while (!out.empty() && (out.back() == ',' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
+    // A soundtrack that names no file: the video is made without one.
+    const std::string options = "--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3";
+    TResult r = RunCli(Render(options + " --format flv --audio " + dir.File("gone.wav")));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(StreamCodecs(out + "/slideshow-_(new).flv"), "flv1");
+
+    // A 6 s tone under a slideshow of 2 x (10 + 5) + 5 + 2 = 37 frames (1.5 s); "Break when no
+    // pictures" ends the run with the pictures. Each container gets its own audio encoder.
+    const std::string tone = dir.File("tone.wav");
+    TResult made = ::Run("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=6 -ac 2 -y '" + tone + "'");
+    ASSERT_EQ(made.Status, 0) << made.Output;
+    const std::pair<const char*, const char*> expected[] = {
+        {"mp4", "mpeg4,aac"}, {"swf", "flv1,mp3"}, {"flv", "flv1,mp3"}, {"wmv", "wmv2,wmav2"}, {"mov", "mpeg4,aac"}};
+    for (const auto& [format, codecs] : expected) {
+        r = RunCli(Render(options + " --audio " + tone + " --break-when-no-pictures --format " + format));
+        if (r.Status != 0 && r.Output.find("Audio encoding is not supported") != std::string::npos)
+            GTEST_SKIP() << "the engine cannot encode audio yet";
+        ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
+        std::string file = out + "/slideshow-_(new)." + format;
+        if (std::string(format) == "flv")
+            file = out + "/slideshow-_(new_1).flv";
+        EXPECT_EQ(StreamCodecs(file), codecs) << format;
+        // The stop is asked for without waiting, from the first black frame on: the last
+        // transition is complete, at most both black frames follow, and the tone is cut off.
+        const std::string video = Probe(file);
+        const int frames = std::atoi(video.substr(video.rfind(',') + 1).c_str());
+        EXPECT_GE(frames, 35) << format << ": " << video;
+        EXPECT_LE(frames, 37) << format << ": " << video;
+        TResult duration = ::Run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'");
+        EXPECT_LT(std::atof(duration.Output.c_str()), 3.0) << format << ": " << duration.Output;
+    }
+}
+
+TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
+    // 2 x (10 + 5) + 5 frames of pictures; the first end frame asks for the stop and is still
+    // written, the second is never read.
+    TResult r = RunCli(Render("--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3 --format mp4 "
+                              "--break-when-no-pictures"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,160,120,36");
 }
 
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {

@@ -315,3 +315,72 @@ TEST(Wipes, PortraitFramesLetTheHeightLead) {
     // 20 x 40 at 25%: h = 10, w = 5.
     ExpectRevealed(43, 20, 40, 25, [](int x, int y) { return x < 5 && y < 10; });
 }
+
+TEST(Wipes, OddPortraitFramesRoundTheProgressAndTruncateHalves) {
+    // 15 x 25 at 30%: h = 7.5 rounds to 8, w = 8 x 15 / 25 = 4.8 rounds to 5. The centre offsets
+    // are half(10) = 5 and half(17) = 8; the quarters are 7 x 12, leaving the last column and
+    // row to the quarters that reach them.
+    constexpr int OW = 15, OH = 25, P = 30;
+    ExpectRevealed(11, OW, OH, P, [](int x, int) { return In(x, 5, 10); });
+    ExpectRevealed(53, OW, OH, P, [](int x, int y) { return In(x, 5, 10) && In(y, 8, 16); });
+    ExpectRevealed(12, OW, OH, P, [](int x, int) { return x < 2 || x >= 13; });
+    ExpectRevealed(29, OW, OH, P, [](int, int y) { return y < 4 || y >= 21; });
+    ExpectRevealed(54, OW, OH, P, [](int x, int y) { return !(In(x, 2, 13) && In(y, 4, 21)); });
+    ExpectFrame(9, OW, OH, P, [](int x, int y) { return New(5 + Near(x + 10, 5, 35), y); });
+    ExpectFrame(26, OW, OH, P, [](int x, int y) { return New(x, 8 + Near(y + 17, 8, 59)); });
+    ExpectFrame(51, OW, OH, P, [](int x, int y) { return New(5 + Near(x + 10, 5, 35), 8 + Near(y + 17, 8, 59)); });
+    ExpectFrame(56, OW, OH, P, [](int x, int y) {
+        const bool left = x < 2, right = x >= 13, top = y < 4, bottom = y >= 21;
+        if (!(left || right) || !(top || bottom))
+            return Old(x, y);
+        return New(left ? Near(x, 7, 2) : 7 + Near(x - 13, 7, 2), top ? Near(y, 12, 4) : 12 + Near(y - 21, 12, 4));
+    });
+    ExpectFrame(57, OW, OH, P, [](int x, int y) {
+        if (x < 2 && y < 12)
+            return New(x + 5, y); // top left, from the left
+        if (In(x, 7, 14) && y < 4)
+            return New(x, y + 8); // top right, from the top
+        if (x >= 13 && In(y, 12, 24))
+            return New(x - 6, y); // bottom right, from the right
+        if (x < 7 && y >= 21)
+            return New(x, y - 9); // bottom left, from the bottom
+        return Old(x, y);
+    });
+}
+
+namespace {
+
+// Bright enough that a darkening by 128 keeps every channel apart: red 200, green 130 + y,
+// blue 130 + x.
+std::uint32_t BrightPixel(int x, int y, int shade) {
+    auto c = [&](int v) { return std::uint8_t(std::clamp(v + shade, 0, 255)); };
+    return (NewTag << 24) | TFrameBitmap::MakePixel(c(200), c(130 + y), c(130 + x));
+}
+
+} // namespace
+
+TEST(Wipes, TwoPixelRollsTurnDifferentlyForColumnsAndRows) {
+    // At 30% the roll is W div 10 (H div 10) = 2 wide; the covered side keeps 17. Its half is 1,
+    // so the profile steps by 64: across columns it turns after the first one (back to 0), down
+    // rows it turns at once (to -128), counted from the roll's bottom row.
+    auto draw = [](int row, int width, int height) {
+        TFrameBitmap oldPicture(width, height), newPicture(width, height), display(width, height);
+        oldPicture.Fill(OldTag << 24);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                newPicture.SetPixel(x, y, BrightPixel(x, y, 0));
+        DrawTransitionFrame(display, oldPicture, newPicture, row, 30);
+        return display;
+    };
+    const TFrameBitmap right = draw(15, 25, 15); // w = 8: uncovered from column 17
+    EXPECT_EQ(right.Pixel(17, 4), BrightPixel(17, 4, 0));
+    EXPECT_EQ(right.Pixel(16, 4), BrightPixel(12, 4, 0));
+    EXPECT_EQ(right.Pixel(15, 4), BrightPixel(13, 4, -64));
+    EXPECT_EQ(right.Pixel(14, 4), OldTag << 24);
+
+    const TFrameBitmap bottom = draw(32, 15, 25); // h = 8: uncovered from row 17
+    EXPECT_EQ(bottom.Pixel(4, 17), BrightPixel(4, 17, 0));
+    EXPECT_EQ(bottom.Pixel(4, 16), BrightPixel(4, 12, -64));
+    EXPECT_EQ(bottom.Pixel(4, 15), BrightPixel(4, 13, -128));
+    EXPECT_EQ(bottom.Pixel(4, 14), OldTag << 24);
+}

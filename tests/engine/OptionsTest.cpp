@@ -2,6 +2,7 @@
 // and the settings they leave behind.
 
 #include "tests/engine/EngineTestSupport.h"
+#include "medialib/FFLog.h"
 
 #include <gtest/gtest.h>
 
@@ -131,4 +132,20 @@ TEST(EngineOptions, CapacityMustBeWithinOneTo512) {
     EXPECT_THROW(TCustomFFmpeg(513), std::logic_error);
     EXPECT_NO_THROW(TCustomFFmpeg(1));
     EXPECT_NO_THROW(TCustomFFmpeg(512));
+}
+
+TEST(EngineOptions, LogLevelSetsTheLoggersThresholdByNameOrNumber) {
+    TCustomFFmpeg job(1);
+    const struct {
+        const char* Value;
+        TLogLevel Level;
+        int FFmpegLevel;
+    } cases[] = {{"error", llError, 16}, {"Debug", llDebug, 48}, {"40", llVerbose, 40}, {"quiet", llQuiet, -8}};
+    for (const auto& c : cases) {
+        job.ApplyOption("loglevel", c.Value);
+        EXPECT_EQ(GetFFLogger().LogLevel(), c.Level) << c.Value;
+        EXPECT_EQ(ff::av_log_get_level(), c.FFmpegLevel) << c.Value;
+    }
+    EXPECT_THROW(job.ApplyOption("loglevel", "loud"), FFmpegException);
+    GetFFLogger().SetLogLevel(llQuiet);
 }

@@ -1,8 +1,11 @@
 // Whole runs: real files written by the engine and read back with ffprobe.
 
 #include "tests/engine/EngineTestSupport.h"
+#include "medialib/InputFormatRegistry.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace {
 struct TRun {
@@ -205,4 +208,231 @@ TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
     TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
     ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
     EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+}
+
+TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
+    // PIXAROLL_CLI, or the program beside this test in the build tree (build/cli/).
+    std::string cli = std::getenv("PIXAROLL_CLI") ? std::getenv("PIXAROLL_CLI") : "";
+    if (cli.empty())
+        cli = (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "cli" /
+               "pixaroll-cli")
+                  .string();
+    if (!std::filesystem::exists(cli))
+        GTEST_SKIP() << "pixaroll-cli is not built";
+    TTempDir dir;
+    std::string source = dir.File("in.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=128x96:rate=25 -frames:v 10 -c:v mpeg4 '" + source +
+                   "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    std::string out = dir.File("out.wmv");
+    std::string text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out +
+                                      "' -vcodec wmv2 -s 64x48 -r 25 -an",
+                                  &status);
+    EXPECT_EQ(status, 0) << text;
+    TProbe p = ProbeVideo(out);
+    EXPECT_EQ(p.Codec, "wmv2");
+    EXPECT_EQ(p.Width, 64);
+    EXPECT_EQ(p.Packets, 10);
+
+    text = RunCommand(std::string(cli) + " transcode '" + source + "' '" + out + "' -qscale 300", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(text.find("qscale must be > 0.0 and <= 255"), std::string::npos) << text;
+}
+
+TEST(EngineTranscode, RecordingTimeAndOutputStartCutThePictures) {
+    TTempDir dir;
+    TCustomFFmpeg limited(1);
+    TRun cut{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"t", "0.5"}}, dir.File("t.mp4")};
+    ASSERT_TRUE(Transcode(limited, cut)) << limited.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(cut.Output).Packets, 15);
+
+    // Given after the input, "ss" is the output start: earlier pictures are not written and
+    // output times count from it.
+    TCustomFFmpeg late(1);
+    TRun start{TestFramesName(64, 48, 30, 30), true, {{"vcodec", "mpeg4"}, {"r", "30"}, {"ss", "0.5"}},
+               dir.File("ss.mp4")};
+    ASSERT_TRUE(Transcode(late, start)) << late.ErrorMessage();
+    TProbe p = ProbeVideo(start.Output);
+    EXPECT_EQ(p.Packets, 15);
+    EXPECT_NEAR(p.Duration, 0.5, 0.05);
+}
+
+TEST(EngineTranscode, StreamMapsMustMatchTheOutputStreams) {
+    TTempDir dir;
+    const struct {
+        const char* Maps[2];
+        const char* Message;
+    } cases[] = {
+        {{"0:0", "0:0"}, "Number of stream maps must match number of output streams"},
+        {{"0:3", nullptr}, "Could not find input stream #0.3"},
+        {{"0:0:1:0", nullptr}, "Could not find sync stream #1.0"},
+    };
+    for (const auto& c : cases) {
+        TCustomFFmpeg job(1);
+        job.ApplyOption("f", TestFramesFormat);
+        ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 3)));
+        for (const char* map : c.Maps)
+            if (map)
+                job.ApplyOption("map", map);
+        job.ApplyOption("vcodec", "mpeg4");
+        ASSERT_EQ(job.OpenOutputFile(dir.File("m.mp4")), 1) << job.LastError;
+        EXPECT_FALSE(job.Execute());
+        EXPECT_EQ(job.ErrorMessage(), c.Message);
+    }
+}
+
+TEST(EngineTranscode, StreamCopyKeepsTheSourceTagWhereTheContainerAllowsIt) {
+    TTempDir dir;
+    // A video tag that avi knows for mpeg4 but that is not the container's first choice.
+    std::string avi = dir.File("tagged.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 -c:v mpeg4 -vtag XVID '" +
+                   avi + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    auto tag = [](const std::string& file) {
+        return RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=codec_tag_string -of csv=p=0 '" +
+                          file + "'");
+    };
+    ASSERT_EQ(tag(avi), "XVID\n");
+
+    TCustomFFmpeg sameContainer(1);
+    TRun keep{avi, false, {{"vcodec", "copy"}}, dir.File("copy.avi")};
+    ASSERT_TRUE(Transcode(sameContainer, keep)) << sameContainer.ErrorMessage();
+    EXPECT_EQ(tag(keep.Output), "XVID\n");
+
+    // mp4 has its own tag for mpeg4 and does not know XVID: the container's tag is written.
+    TCustomFFmpeg otherContainer(1);
+    TRun mp4{avi, false, {{"vcodec", "copy"}}, dir.File("copy.mp4")};
+    ASSERT_TRUE(Transcode(otherContainer, mp4)) << otherContainer.ErrorMessage();
+    EXPECT_EQ(tag(mp4.Output), "mp4v\n");
+}
+
+TEST(EngineTranscode, ChaptersOfTheInputFollowTheOutputStart) {
+    TTempDir dir;
+    std::string meta = dir.File("chapters.txt");
+    RunCommand("printf ';FFMETADATA1\\n[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=0\\nEND=400\\ntitle=Opening\\n"
+               "[CHAPTER]\\nTIMEBASE=1/1000\\nSTART=400\\nEND=800\\ntitle=Closing\\n' > '" + meta + "'");
+    std::string source = dir.File("chaptered.mkv");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -i '" + meta +
+                   "' -map_chapters 1 -frames:v 20 -c:v mpeg4 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    auto chapters = [](const std::string& file) {
+        return RunCommand("ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title -of csv=p=0 '" +
+                          file + "'");
+    };
+    TCustomFFmpeg whole(1);
+    TRun all{source, false, {{"vcodec", "mpeg4"}}, dir.File("all.mkv")};
+    ASSERT_TRUE(Transcode(whole, all)) << whole.ErrorMessage();
+    EXPECT_EQ(chapters(all.Output), "0.000000,0.400000,Opening\n0.400000,0.800000,Closing\n");
+
+    // Starting the output at 0.5 s drops the chapter that ended before and moves the other.
+    TCustomFFmpeg late(1);
+    TRun part{source, false, {{"vcodec", "mpeg4"}, {"ss", "0.5"}}, dir.File("late.mkv")};
+    ASSERT_TRUE(Transcode(late, part)) << late.ErrorMessage();
+    EXPECT_EQ(chapters(part.Output), "0.000000,0.300000,Closing\n");
+
+    // A recording time of 0.3 s keeps only the first chapter, cut to it.
+    TCustomFFmpeg shortRun(1);
+    TRun cut{source, false, {{"vcodec", "mpeg4"}, {"t", "0.3"}}, dir.File("cut.mkv")};
+    ASSERT_TRUE(Transcode(shortRun, cut)) << shortRun.ErrorMessage();
+    EXPECT_EQ(chapters(cut.Output), "0.000000,0.300000,Opening\n");
+}
+
+namespace {
+// An input like a broadcast stream: one picture stream at the start, and after five pictures a
+// second stream that appears while reading, whose packets carry times 10 s ahead.
+struct TGrowingInput {
+    int Next;
+};
+constexpr int GrowingWidth = 32, GrowingHeight = 24;
+
+AVStream* AddPictureStream(AVFormatContext* s) {
+    AVStream* st = ff::avformat_new_stream(s, nullptr);
+    if (st) {
+        st->time_base = AVRational{1, 1000000};
+        st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        st->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
+        st->codecpar->width = GrowingWidth;
+        st->codecpar->height = GrowingHeight;
+        st->codecpar->format = AV_PIX_FMT_BGRA;
+        st->r_frame_rate = st->avg_frame_rate = AVRational{25, 1};
+    }
+    return st;
+}
+
+int GrowingReadHeader(AVFormatContext* s) { return AddPictureStream(s) ? 0 : AVERROR(ENOMEM); }
+
+int GrowingReadPacket(AVFormatContext* s, AVPacket* pkt) {
+    auto* g = static_cast<TGrowingInput*>(s->priv_data);
+    if (g->Next >= 10)
+        return AVERROR_EOF;
+    if (g->Next == 5 && !AddPictureStream(s))
+        return AVERROR(ENOMEM);
+    int size = GrowingWidth * GrowingHeight * 4;
+    if (ff::av_new_packet(pkt, size) < 0)
+        return AVERROR(ENOMEM);
+    std::fill(pkt->data, pkt->data + size, uint8_t(40 * g->Next));
+    pkt->stream_index = g->Next < 5 ? 0 : 1;
+    pkt->pts = pkt->dts = (g->Next < 5 ? 0 : 10000000) + g->Next * 40000;
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    ++g->Next;
+    return size;
+}
+
+int GrowingReadClose(AVFormatContext*) { return 0; }
+} // namespace
+
+TEST(EngineTranscode, StreamsFoundWhileReadingAreIgnored) {
+    TVirtualInputFormat format;
+    format.Name = "growingtest";
+    format.LongName = "Growing test input";
+    format.PrivDataSize = sizeof(TGrowingInput);
+    format.ReadHeader = GrowingReadHeader;
+    format.ReadPacket = GrowingReadPacket;
+    format.ReadClose = GrowingReadClose;
+    ASSERT_TRUE(RegisterInputFormatOnce(format));
+
+    TTempDir dir;
+    TCustomFFmpeg job(2);
+    job.ApplyOption("f", "growingtest");
+    ASSERT_TRUE(job.OpenInputFile("growing")) << job.LastError;
+    job.ApplyOption("f", TestFramesFormat);
+    ASSERT_TRUE(job.OpenInputFile(TestFramesName(GrowingWidth, GrowingHeight, 25, 10))) << job.LastError;
+    // One output stream from each input: the second input's pictures must stay its own.
+    job.ApplyOption("vcodec", "mpeg4");
+    job.ApplyOption("r", "25");
+    std::string file = dir.File("two.mp4");
+    ASSERT_EQ(job.OpenOutputFile(file), 1) << job.LastError;
+    job.ApplyOption("vcodec", "mpeg4");
+    job.ApplyOption("newvideo", "");
+    ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+    std::string counts = RunCommand("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '" +
+                                    file + "'");
+    EXPECT_EQ(counts, "5\n10\n");
+}
+
+TEST(EngineTranscode, BitstreamFiltersWorkInTheirOwnTimeBase) {
+    TTempDir dir;
+    // One second of 44.1 kHz sound, cut by the filter into packets of 1024 samples; matroska
+    // counts time in milliseconds, the filter in samples.
+    std::string source = dir.File("tone.wav");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=44100 -t 1 -c:a pcm_s16le '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    TRun run{source, false, {{"acodec", "copy"}, {"absf", "pcm_rechunk"}}, dir.File("rechunked.mkv")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+    std::string times = RunCommand("ffprobe -v error -show_entries packet=pts_time -of csv=p=0 '" + run.Output + "'");
+    EXPECT_EQ(times.substr(0, 18), "0.000000\n0.023000\n"); // 1024 / 44100 s apart
+    // 43 whole packets, and the last 68 samples that the filter held until the end, padded.
+    EXPECT_EQ(RunCommand("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 '" +
+                         run.Output + "'"),
+              "44\n");
 }

@@ -102,6 +102,21 @@ TEST_F(FormatConverter, OddWidthsAndOtherFormatsAreConverted) {
     EXPECT_LE(mid[2], 5);
 }
 
+TEST_F(FormatConverter, TheDescriptionGivesTheBitsAPixelTakesInMemory) {
+    TFramePtr yuv = MakeFrame(AV_PIX_FMT_YUV420P, 16, 8);
+    FillYuv(yuv.get(), 128, 128, 128);
+    const struct {
+        int Bits, MemoryBits;
+    } layouts[] = {{15, 16}, {16, 16}, {8, 8}, {32, 32}};
+    for (const auto& layout : layouts) {
+        converter_.SetBitsPixel(layout.Bits);
+        ASSERT_TRUE(converter_.ToRGB(yuv.get(), true)) << layout.Bits;
+        EXPECT_EQ(converter_.BitmapInfo().BitsPixel, layout.MemoryBits) << layout.Bits;
+        EXPECT_EQ(converter_.BitmapInfo().WidthBytes, 16 * layout.MemoryBits / 8) << layout.Bits;
+        EXPECT_EQ(converter_.BitmapInfo().Planes, 1);
+    }
+}
+
 TEST_F(FormatConverter, BgraRoundTripThroughYuv420pKeepsTheColours) {
     converter_.SetBitsPixel(32);
     const int w = 32, h = 16;

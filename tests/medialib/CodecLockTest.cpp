@@ -1,11 +1,14 @@
 #include "medialib/CodecLock.h"
 #include "medialib/InterruptCB.h"
+#include "medialib/MainThread.h"
 #include "tests/medialib/LogCollector.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 using ::testing::ElementsAre;
@@ -159,5 +162,44 @@ TEST(InterruptRegistry, ScopeRegistersForItsLifetimeAndTheRecordPointsAtTheCallb
         EXPECT_EQ(cb.callback(cb.opaque), 1);
     }
     EXPECT_EQ(InterruptCallback(nullptr), 0);
+    EXPECT_EQ(InterruptRegistry()->Count(), 0u);
+}
+
+namespace {
+std::atomic<bool> insideCheck{false};
+bool TimesOutAndSaysSo(void*) {
+    insideCheck = true;
+    GetFFLogger().Log(nullptr, llInfo, "connecting/reading/writing timeout");
+    return true;
+}
+} // namespace
+
+TEST(InterruptRegistry, ACheckWaitingForTheMainThreadLeavesTheRegistryFree) {
+    TQueueMainThread mainThread;
+    SetMainThreadDispatcher(&mainThread);
+    GetFFLogger().SetLogLevel(llInfo);
+    TLogCollector log(true); // lines reach the handler on the main thread: the worker waits for it
+    insideCheck = false;
+    std::atomic<int> answer{-1};
+    std::thread worker([&] {
+        TInterruptScope scope(nullptr, TimesOutAndSaysSo);
+        answer = InterruptCallback(nullptr);
+    });
+    while (!insideCheck)
+        std::this_thread::yield();
+    // The main thread registering a check of its own (it opens files too) must not wait for the
+    // worker, which in turn waits for the main thread to take its log line.
+    auto registering = std::async(std::launch::async, [] {
+        InterruptRegistry()->AddInterrupt(1, nullptr, Never);
+        InterruptRegistry()->RemoveInterrupt(1, nullptr, Never);
+    });
+    EXPECT_EQ(registering.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    while (answer < 0)
+        mainThread.Pump(std::chrono::milliseconds(5));
+    worker.join();
+    registering.wait();
+    SetMainThreadDispatcher(nullptr);
+    EXPECT_EQ(answer, 1);
+    EXPECT_THAT(log.Texts(), ::testing::ElementsAre("connecting/reading/writing timeout"));
     EXPECT_EQ(InterruptRegistry()->Count(), 0u);
 }

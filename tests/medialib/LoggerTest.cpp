@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <iomanip>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 using ::testing::ElementsAre;
@@ -98,6 +99,19 @@ TEST_F(LoggerTest, FoldsRepeatedLinesAndSplitsPiecesHoldingSeveralLines) {
     FFLogPiece(nullptr, AV_LOG_WARNING, "long %s\n", std::string(5000, 'x').c_str());
     EXPECT_THAT(log.Texts(), ElementsAre("same", "    Last message repeated 2 times", "first", "second",
                                          "long " + std::string(5000, 'x')));
+}
+
+TEST_F(LoggerTest, AHandlerThatThrowsNeitherEscapesIntoFFmpegNorLosesTheNextLines) {
+    TLogCollector log;
+    std::vector<std::string> seen;
+    GetFFLogger().SetOnLog([&](void*, TThreadID, TLogLevel, const std::string& msg) {
+        seen.push_back(msg);
+        if (msg == "bad")
+            throw std::runtime_error("handler failed");
+    });
+    EXPECT_NO_THROW(ff::av_log(nullptr, AV_LOG_ERROR, "bad\ngood\n"));
+    EXPECT_NO_THROW(ff::av_log(nullptr, AV_LOG_ERROR, "later\n"));
+    EXPECT_THAT(seen, ElementsAre("bad", "good", "later"));
 }
 
 TEST_F(LoggerTest, DropsFFmpegMessagesAboveTheThreshold) {

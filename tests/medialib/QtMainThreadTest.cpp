@@ -17,6 +17,11 @@ TEST(QtMainThread, WorkersWaitForTheEventLoopToRunTheirCalls) {
     auto main = std::make_unique<TQtMainThread>();
     SetMainThreadDispatcher(main.get());
     EXPECT_TRUE(main->IsMainThread());
+    // On the user-interface thread itself a blocking queued invocation would never run (Qt refuses
+    // it as a dead lock): the call must run at once, before any event loop turns.
+    bool ranAtOnce = false;
+    CallInMainThread([&] { ranAtOnce = QThread::currentThread() == app.thread(); });
+    EXPECT_TRUE(ranAtOnce);
 
     std::atomic<int> onMain{0}, afterRun{0};
     bool notMainInWorker = true;

@@ -34,6 +34,8 @@ TEST(UnicodeNames, WrapOnlyWhatTheNarrowCharacterSetCannotSpell) {
     EXPECT_TRUE(NeedsUnicodeName(name));
     EXPECT_EQ(std::string(PrepareFileName(name)), "unicode:utf8:/tmp/" + GreekUtf8 + ".bmp");
     EXPECT_FALSE(NeedsUnicodeName(L"pipe:" + Greek)) << "a known protocol is never wrapped";
+    EXPECT_EQ(std::string(PrepareFileName(L"http://host/" + Greek)), "http://host/" + GreekUtf8)
+        << "an unwrapped name the character set cannot spell keeps every character";
     EXPECT_FALSE(NeedsUnicodeName(L"http://host/" + Greek));
     EXPECT_TRUE(NeedsUnicodeName(L"Pipe:" + Greek)) << "prefixes compare with case";
     EXPECT_TRUE(NeedsUnicodeName(L"c:" + Greek)) << "a drive-like prefix is no protocol";
