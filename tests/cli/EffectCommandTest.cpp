@@ -1,6 +1,7 @@
 // pixaroll-cli effect and effect-sheet as a user runs them: real files in, real files out.
 
 #include "effects/BmpFile.h"
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
@@ -13,29 +14,6 @@
 
 namespace {
 
-struct TResult {
-    int Status;
-    std::string Output;
-};
-
-const char* CliPath() {
-    const char* cli = std::getenv("PIXAROLL_CLI");
-    return cli && *cli ? cli : PIXAROLL_CLI_PATH;
-}
-
-TResult RunCli(const std::string& arguments) {
-    const std::string command = std::string(CliPath()) + " " + arguments + " 2>&1";
-    TResult result{-1, ""};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        result.Output += buffer;
-    const int status = pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 // Red tells the picture apart, green and blue carry the row and the column.
 std::uint32_t Coded(int tag, int x, int y) { return TFrameBitmap::MakePixel(std::uint8_t(tag), std::uint8_t(y), std::uint8_t(x)); }
@@ -67,7 +45,7 @@ protected:
 
 TEST_F(EffectCommandTest, DrawsTheFrameOfOneRowAndPercent) {
     const std::string out = dir.File("reveal.bmp");
-    const TResult reveal = RunCli("effect --row 5 --percent 50" + Pictures() + " -o " + out);
+    const TRunResult reveal = RunCli("effect --row 5 --percent 50" + Pictures() + " -o " + out);
     ASSERT_EQ(reveal.Status, 0) << reveal.Output;
     const TFrameBitmap frame = LoadBmpFile(out);
     ASSERT_EQ(frame.Width(), 40);
@@ -79,7 +57,7 @@ TEST_F(EffectCommandTest, DrawsTheFrameOfOneRowAndPercent) {
     }
 
     const std::string pushed = dir.File("push.bmp");
-    const TResult push = RunCli("effect --row 129 --percent 25" + Pictures() + " -o " + pushed + " --seed 7");
+    const TRunResult push = RunCli("effect --row 129 --percent 25" + Pictures() + " -o " + pushed + " --seed 7");
     ASSERT_EQ(push.Status, 0) << push.Output;
     const TFrameBitmap pushFrame = LoadBmpFile(pushed);
     EXPECT_EQ(Rgb(pushFrame, 9, 4), Coded(200, 39, 4));
@@ -96,15 +74,15 @@ TEST_F(EffectCommandTest, DrawsTheFrameOfOneRowAndPercent) {
 TEST_F(EffectCommandTest, RefusesBadInputWithAClearMessage) {
     const std::string other = dir.File("other.bmp");
     WriteCoded(other, 30, 20, 50);
-    const TResult sizes = RunCli("effect --row 1 --percent 50 --from " + oldFile + " --to " + other + " -o " +
+    const TRunResult sizes = RunCli("effect --row 1 --percent 50 --from " + oldFile + " --to " + other + " -o " +
                                  dir.File("x.bmp"));
     EXPECT_EQ(sizes.Status, 1);
     EXPECT_NE(sizes.Output.find("differ in size"), std::string::npos) << sizes.Output;
     EXPECT_NE(sizes.Output.find("40x20"), std::string::npos) << sizes.Output;
 
-    const TResult row = RunCli("effect --row 177 --percent 50" + Pictures() + " -o " + dir.File("x.bmp"));
+    const TRunResult row = RunCli("effect --row 177 --percent 50" + Pictures() + " -o " + dir.File("x.bmp"));
     EXPECT_EQ(row.Status, 2);
-    const TResult missing = RunCli("effect --row 1 --percent 50 --from " + dir.File("none.bmp") + " --to " + newFile +
+    const TRunResult missing = RunCli("effect --row 1 --percent 50 --from " + dir.File("none.bmp") + " --to " + newFile +
                                    " -o " + dir.File("x.bmp"));
     EXPECT_EQ(missing.Status, 1);
     EXPECT_NE(missing.Output.find("none.bmp"), std::string::npos) << missing.Output;
@@ -113,7 +91,7 @@ TEST_F(EffectCommandTest, RefusesBadInputWithAClearMessage) {
 
 TEST_F(EffectCommandTest, SheetHoldsOneCellPerRowAndPercent) {
     const std::string sheet = dir.File("sheet.bmp");
-    const TResult run = RunCli("effect-sheet -o " + sheet + " --size 40x30 --rows 1-3 --percents 0,100");
+    const TRunResult run = RunCli("effect-sheet -o " + sheet + " --size 40x30 --rows 1-3 --percents 0,100");
     ASSERT_EQ(run.Status, 0) << run.Output;
     const TFrameBitmap bmp = LoadBmpFile(sheet);
     EXPECT_GE(bmp.Width(), 3 * 2 * 40); // all six cells fit on one line

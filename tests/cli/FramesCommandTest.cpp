@@ -1,5 +1,6 @@
 // pixaroll-cli frames as a user runs it: frame count, effects, written frames, failures.
 
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
@@ -10,30 +11,6 @@
 #include <string>
 
 namespace {
-struct TResult {
-    int Status;
-    std::string Output;
-};
-
-const char* CliPath() {
-    const char* cli = std::getenv("PIXAROLL_CLI");
-    return cli && *cli ? cli : PIXAROLL_CLI_PATH;
-}
-
-TResult RunCli(const std::string& arguments) {
-    const char* cli = CliPath();
-    std::string command = std::string(cli) + " " + arguments + " 2>&1";
-    TResult result{-1, ""};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        result.Output += buffer;
-    const int status = pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 class FramesCommandTest : public ::testing::Test {
 protected:
@@ -50,7 +27,7 @@ protected:
 } // namespace
 
 TEST_F(FramesCommandTest, CountsFramesAndRepeatsEffectsForASeed) {
-    const TResult first = RunCli("frames --pictures" + pictures + " --rate 25:1 --hold 1 --transition 0.5 --seed 99 --every 0");
+    const TRunResult first = RunCli("frames --pictures" + pictures + " --rate 25:1 --hold 1 --transition 0.5 --seed 99 --every 0");
     ASSERT_EQ(first.Status, 0) << first.Output;
     // 2 x (25 + 12) + 12 + 2 frames; three transitions.
     EXPECT_EQ(first.Output.substr(0, first.Output.find('\n')), "frames 88");
@@ -63,14 +40,14 @@ TEST_F(FramesCommandTest, CountsFramesAndRepeatsEffectsForASeed) {
     EXPECT_EQ(RunCli("frames --pictures" + pictures + " --rate 25:1 --hold 1 --transition 0.5 --seed 99 --every 0").Output,
               first.Output);
 
-    const TResult sequential = RunCli("frames --pictures" + pictures + " --hold 0 --transition 0 --sequential --every 0");
+    const TRunResult sequential = RunCli("frames --pictures" + pictures + " --hold 0 --transition 0 --sequential --every 0");
     ASSERT_EQ(sequential.Status, 0) << sequential.Output;
     EXPECT_EQ(sequential.Output.substr(0, sequential.Output.find('\n')), "frames 7"); // 2 x 2 + 1 + 2
 }
 
 TEST_F(FramesCommandTest, WritesEveryKthFrame) {
     const std::filesystem::path out = dir.Path() / "out";
-    const TResult r = RunCli("frames --pictures" + pictures + " --size 64x48 --hold 0.2 --transition 0.1 --every 4 -o " + out.string());
+    const TRunResult r = RunCli("frames --pictures" + pictures + " --size 64x48 --hold 0.2 --transition 0.1 --every 4 -o " + out.string());
     ASSERT_EQ(r.Status, 0) << r.Output;
     ASSERT_EQ(r.Output.substr(0, r.Output.find('\n')), "frames 23"); // 2 x (6 + 3) + 3 + 2
     int written = 0;
@@ -81,7 +58,7 @@ TEST_F(FramesCommandTest, WritesEveryKthFrame) {
 }
 
 TEST_F(FramesCommandTest, MissingPictureAndBadOptionsFailWithAMessage) {
-    const TResult missing = RunCli("frames --pictures" + pictures + " " + dir.File("gone.jpg") + " --every 0");
+    const TRunResult missing = RunCli("frames --pictures" + pictures + " " + dir.File("gone.jpg") + " --every 0");
     EXPECT_EQ(missing.Status, 1);
     EXPECT_NE(missing.Output.find("gone.jpg"), std::string::npos) << missing.Output;
     EXPECT_EQ(RunCli("frames --pictures" + pictures + " --size 0x10 --every 0").Status, 2);

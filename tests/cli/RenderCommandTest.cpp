@@ -1,5 +1,6 @@
 // pixaroll-cli render and demo as a user runs them: real files read back with ffprobe.
 
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +12,10 @@
 #include <string>
 
 namespace {
-struct TResult {
-    int Status;
-    std::string Output;
-};
-
-const char* CliPath() {
-    const char* cli = std::getenv("PIXAROLL_CLI");
-    return cli && *cli ? cli : PIXAROLL_CLI_PATH;
-}
-
-TResult Run(const std::string& command) {
-    TResult result{-1, ""};
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        result.Output += buffer;
-    const int status = pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-TResult RunCli(const std::string& arguments) { return Run(std::string(CliPath()) + " " + arguments); }
 
 // "codec,width,height,packets" of the video stream.
 std::string Probe(const std::string& file) {
-    TResult r = Run("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+    TRunResult r = RunShell("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
                     "stream=codec_name,width,height,nb_read_packets -of csv=p=0 '" + file + "'");
     std::string out = r.Output;
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
@@ -67,17 +44,17 @@ protected:
 TEST_F(RenderCommandTest, WritesEveryFrameUnderAFreshName) {
     // 2 x (25 + 12) + 12 + 2 frames at 25:1 with 1 s holds and 0.5 s transitions.
     const std::string options = "--size 160x120 --rate 25:1 --hold 1 --transition 0.5 --seed 7";
-    TResult first = RunCli(Render(options));
+    TRunResult first = RunCli(Render(options));
     ASSERT_EQ(first.Status, 0) << first.Output;
     const std::string name = out + "/slideshow-_(new).mp4";
     EXPECT_NE(first.Output.find(name), std::string::npos) << first.Output;
     EXPECT_EQ(Probe(name), "mpeg4,160,120,88");
 
-    TResult second = RunCli(Render(options + " --format wmv --sequential"));
+    TRunResult second = RunCli(Render(options + " --format wmv --sequential"));
     ASSERT_EQ(second.Status, 0) << second.Output;
     EXPECT_EQ(Probe(out + "/slideshow-_(new).wmv"), "wmv2,160,120,88");
 
-    TResult third = RunCli(Render(options));
+    TRunResult third = RunCli(Render(options));
     ASSERT_EQ(third.Status, 0) << third.Output;
     EXPECT_TRUE(std::filesystem::exists(out + "/slideshow-_(new_1).mp4")) << third.Output;
 }
@@ -87,7 +64,7 @@ TEST_F(RenderCommandTest, SwfAndFlvTakeTheContainersVideoEncoderAndMovTakesMpeg4
     // 2 x (3 + 2) + 2 + 2 frames.
     const std::pair<const char*, const char*> expected[] = {{"swf", "flv1"}, {"flv", "flv1"}, {"mov", "mpeg4"}};
     for (const auto& [format, codec] : expected) {
-        TResult r = RunCli(Render(options + " --format " + format));
+        TRunResult r = RunCli(Render(options + " --format " + format));
         ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
         EXPECT_EQ(Probe(out + "/slideshow-_(new)." + format), std::string(codec) + ",96,64,14") << format;
     }
@@ -96,7 +73,7 @@ TEST_F(RenderCommandTest, SwfAndFlvTakeTheContainersVideoEncoderAndMovTakesMpeg4
 TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     std::string broken = dir.File("broken.jpg");
     std::ofstream(broken) << "not a picture";
-    TResult r = RunCli("render --pictures " + broken + " --out-dir " + out + " --hold 0.2 --transition 0.2");
+    TRunResult r = RunCli("render --pictures " + broken + " --out-dir " + out + " --hold 0.2 --transition 0.2");
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Output.find("broken.jpg"), std::string::npos) << r.Output;
 
@@ -124,7 +101,7 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
 
 // "codec_name" of every stream in order, separated by commas.
 std::string StreamCodecs(const std::string& file) {
-    TResult r = Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'");
+    TRunResult r = RunShell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'");
     std::string out;
     for (char c : r.Output)
         out += c == '\n' ? ',' : c;
@@ -136,14 +113,14 @@ std::string StreamCodecs(const std::string& file) {
 TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
     // A soundtrack that names no file: the video is made without one.
     const std::string options = "--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3";
-    TResult r = RunCli(Render(options + " --format flv --audio " + dir.File("gone.wav")));
+    TRunResult r = RunCli(Render(options + " --format flv --audio " + dir.File("gone.wav")));
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_EQ(StreamCodecs(out + "/slideshow-_(new).flv"), "flv1");
 
     // A 6 s tone under a slideshow of 2 x (10 + 5) + 5 + 2 = 37 frames (1.5 s); "Break when no
     // pictures" ends the run with the pictures. Each container gets its own audio encoder.
     const std::string tone = dir.File("tone.wav");
-    TResult made = ::Run("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=6 -ac 2 -y '" + tone + "'");
+    TRunResult made = RunShell("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=6 -ac 2 -y '" + tone + "'");
     ASSERT_EQ(made.Status, 0) << made.Output;
     const std::pair<const char*, const char*> expected[] = {
         {"mp4", "mpeg4,aac"}, {"swf", "flv1,mp3"}, {"flv", "flv1,mp3"}, {"wmv", "wmv2,wmav2"}, {"mov", "mpeg4,aac"}};
@@ -162,7 +139,7 @@ TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
         const int frames = std::atoi(video.substr(video.rfind(',') + 1).c_str());
         EXPECT_GE(frames, 35) << format << ": " << video;
         EXPECT_LE(frames, 37) << format << ": " << video;
-        TResult duration = ::Run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'");
+        TRunResult duration = RunShell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'");
         EXPECT_LT(std::atof(duration.Output.c_str()), 3.0) << format << ": " << duration.Output;
     }
 }
@@ -170,14 +147,14 @@ TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
 TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
     // 2 x (10 + 5) + 5 frames of pictures; the first end frame asks for the stop and is still
     // written, the second is never read.
-    TResult r = RunCli(Render("--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3 --format mp4 "
+    TRunResult r = RunCli(Render("--size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3 --format mp4 "
                               "--break-when-no-pictures"));
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,160,120,36");
 }
 
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
-    TResult r = RunCli("demo " + out);
+    TRunResult r = RunCli("demo " + out);
     ASSERT_EQ(r.Status, 0) << r.Output;
     // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames.
     EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,320,240,272");

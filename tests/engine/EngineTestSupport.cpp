@@ -2,6 +2,7 @@
 #include "medialib/FFLoad.h"
 #include "medialib/FFLog.h"
 #include "medialib/InputFormatRegistry.h"
+#include "tests/support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -25,17 +26,10 @@ TTempDir::~TTempDir() {
 }
 
 std::string RunCommand(const std::string& command, int* status) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return out;
-    std::array<char, 4096> buf;
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe))
-        out.append(buf.data(), n);
-    int rc = pclose(pipe);
+    TRunResult r = RunShell(command);
     if (status)
-        *status = rc;
-    return out;
+        *status = r.Status;
+    return r.Output;
 }
 
 TProbe ProbeVideo(const std::string& file) {

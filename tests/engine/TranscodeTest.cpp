@@ -1,6 +1,7 @@
 // Whole runs: real files written by the engine and read back with ffprobe.
 
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/RunCommand.h"
 #include "medialib/InputFormatRegistry.h"
 
 #include <gtest/gtest.h>
@@ -211,14 +212,7 @@ TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
 }
 
 TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
-    // PIXAROLL_CLI, or the program beside this test in the build tree (build/cli/).
-    std::string cli = std::getenv("PIXAROLL_CLI") ? std::getenv("PIXAROLL_CLI") : "";
-    if (cli.empty())
-        cli = (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "cli" /
-               "pixaroll-cli")
-                  .string();
-    if (!std::filesystem::exists(cli))
-        GTEST_SKIP() << "pixaroll-cli is not built";
+    const std::string cli = CliPath();
     TTempDir dir;
     std::string source = dir.File("in.avi");
     int status = 0;
