@@ -95,8 +95,10 @@ bool LoaderShuttingDown() { return shuttingDown.load(); }
 std::string TFFLoader::LibFileName(TAVLibrary lib) const {
     const TLibraryItem& item = LibraryItems[lib];
     std::string name = std::string("lib") + item.BaseName + ".so";
-    if (item.Major >= 0)
-        name += "." + std::to_string(item.Major);
+    if (item.Major >= 0) {
+        name += '.';
+        name += std::to_string(item.Major);
+    }
     return name;
 }
 
