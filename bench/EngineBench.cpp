@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,10 @@ double RunMelt(const std::filesystem::path& dir) {
 int main(int argc, char** argv) {
     if (argc > 1)
         totalFrames = std::atoi(argv[1]);
+    if (totalFrames <= 0) {
+        std::fprintf(stderr, "usage: engine_bench [FRAMES], FRAMES above 0\n");
+        return 2;
+    }
     if (!FFLoader().LoadLibs(EncoderLibs)) {
         std::fprintf(stderr, "%s\n", FFLoader().LastErrMsg().c_str());
         return 1;
@@ -130,7 +135,14 @@ int main(int argc, char** argv) {
     DrawPictures();
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "pixaroll-engine-bench";
     std::filesystem::create_directories(dir);
-    double engine = RunEngine((dir / "engine.mp4").string());
+    double engine = 0;
+    try {
+        engine = RunEngine((dir / "engine.mp4").string());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "engine run failed: %s\n", e.what());
+        std::filesystem::remove_all(dir);
+        return 1;
+    }
     std::printf("engine: %d frames 640x480 BGRA -> mpeg4 mp4 in %.2f s (%.0f frames/s)\n", totalFrames, engine,
                 totalFrames / engine);
     if (std::system("command -v melt > /dev/null 2>&1") == 0) {

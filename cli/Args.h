@@ -24,10 +24,12 @@ public:
             throw TUsageError("option " + option + " needs a value");
         return Next();
     }
-    // Every following argument up to the next one starting with "--".
+    // Every following argument up to the next option: one starting with "--", or "-o", the one
+    // short option the commands take ("frames --pictures a.jpg b.jpg -o DIR" must not read
+    // "-o" and DIR as pictures).
     std::vector<std::string> List() {
         std::vector<std::string> out;
-        while (!AtEnd() && Peek().rfind("--", 0) != 0)
+        while (!AtEnd() && Peek().rfind("--", 0) != 0 && Peek() != "-o")
             out.push_back(Next());
         return out;
     }

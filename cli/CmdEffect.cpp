@@ -7,7 +7,6 @@
 #include "effects/Effects.h"
 #include "effects/Transition.h"
 
-#include <charconv>
 #include <cstdint>
 #include <optional>
 
@@ -18,14 +17,6 @@ struct TEffectOptions {
     std::string From, To, Out;
     std::uint32_t Seed = 0;
 };
-
-std::uint32_t ParseSeedValue(const std::string& text) {
-    std::uint32_t seed = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        throw TUsageError("--seed must be an integer from 0 to 4294967295, not \"" + text + "\"");
-    return seed;
-}
 
 TEffectOptions ReadOptions(const TCommandArgs& args) {
     TEffectOptions o;
@@ -43,7 +34,7 @@ TEffectOptions ReadOptions(const TCommandArgs& args) {
         else if (opt == "-o")
             o.Out = a.Value(opt);
         else if (opt == "--seed")
-            o.Seed = ParseSeedValue(a.Value(opt));
+            o.Seed = ParseSeed(a.Value(opt), opt);
         else
             throw TUsageError("unknown option " + opt);
     }

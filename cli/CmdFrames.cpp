@@ -7,7 +7,6 @@
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
 
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -24,14 +23,6 @@ struct TFramesOptions {
     int Every = 1;
     std::string OutDir;
 };
-
-std::uint32_t ParseSeed(const std::string& text) {
-    std::uint32_t seed = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        throw TUsageError("--seed must be an integer from 0 to 4294967295, not \"" + text + "\"");
-    return seed;
-}
 
 TFramesOptions ReadOptions(const TCommandArgs& args) {
     TFramesOptions o;
@@ -56,7 +47,7 @@ TFramesOptions ReadOptions(const TCommandArgs& args) {
         } else if (opt == "--random") {
             o.Random = true;
         } else if (opt == "--seed") {
-            o.Seed = ParseSeed(a.Value(opt));
+            o.Seed = ParseSeed(a.Value(opt), opt);
             o.Random = true;
         } else if (opt == "--every") {
             o.Every = ParseInt(a.Value(opt), opt);

@@ -7,6 +7,7 @@
 #include "medialib/FFLoad.h"
 #include "medialib/FFLog.h"
 
+#include <cctype>
 #include <iostream>
 
 namespace {

@@ -166,14 +166,14 @@ int FrameInputReadHeader(AVFormatContext* s) {
     std::string error;
     int rc = ParseFrameInputParams(s->url ? s->url : "", params, error);
     // An id that names no live adapter is as bad as none.
-    if (rc >= 0 && !TFrameInputAdapter::Find(params.AdapterId))
+    TFrameInputAdapter* adapter = rc >= 0 ? TFrameInputAdapter::Find(params.AdapterId) : nullptr;
+    if (!adapter)
         params.AdapterId = 0;
     if (rc >= 0)
         rc = ValidateFrameInputParams(params, error);
     if (rc < 0)
         return Fail(s, AV_LOG_ERROR, error, rc);
     CopyParams(params, info);
-    TFrameInputAdapter* adapter = TFrameInputAdapter::Find(params.AdapterId);
 
     std::unique_ptr<TFrameBuffer> buffer;
     if ((rc = PrepareBuffer(s, info, buffer)) < 0 || (rc = CreateStream(s, info)) < 0) {

@@ -1,31 +1,20 @@
 #include "app/ContainerTable.h"
 #include "app/OutputName.h"
+#include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include <stdlib.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 class OutputName : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // mkdtemp: a fresh folder of our own, never one that happens to exist already.
-        std::string pattern = (fs::temp_directory_path() / "pixaroll-outname-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!dir_.empty())
-            fs::remove_all(dir_, ignored);
-    }
     void Touch(const std::string& name) { std::ofstream(dir_ / name) << "x"; }
-    fs::path dir_;
+    TTempDir temp_;
+    const fs::path dir_ = temp_.Path();
 };
 
 TEST_F(OutputName, FirstFreeSuffixIsTaken) {

@@ -37,4 +37,14 @@ TEST(ArgsLimits, ListsExpandRangesUpToTheirLimit) {
     EXPECT_THROW(ParseIntList("1-60000,1-60000", "rows"), TUsageError);
     EXPECT_THROW(ParseIntList("5-1", "rows"), TUsageError);
 }
+
+TEST(Args, ListsEndAtTheNextOption) {
+    TArgs args({"--pictures", "a.jpg", "-b.jpg", "-o", "out", "--every", "2"});
+    args.Next();
+    EXPECT_EQ(args.List(), (std::vector<std::string>{"a.jpg", "-b.jpg"}));
+    EXPECT_EQ(args.Next(), "-o");
+    EXPECT_EQ(args.Value("-o"), "out");
+    EXPECT_EQ(args.List(), std::vector<std::string>{});
+    EXPECT_EQ(args.Next(), "--every");
+}
 } // namespace

@@ -1,4 +1,5 @@
 #include "effects/BmpFile.h"
+#include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -78,13 +79,6 @@ Bytes MakeBmp(const TBmpFields& s) {
 
 class BmpFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pixaroll-bmp-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string Write(const Bytes& bytes, const std::string& name = "picture.bmp") {
         const std::string path = (dir_ / name).string();
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -105,7 +99,8 @@ protected:
         return {};
     }
 
-    fs::path dir_;
+    TTempDir temp_;
+    const fs::path dir_ = temp_.Path();
 };
 
 constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return TFrameBitmap::MakePixel(r, g, b); }
