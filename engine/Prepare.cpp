@@ -15,7 +15,8 @@ const char* TypeName(AVMediaType type) {
 }
 } // namespace
 
-TTranscoder::TTranscoder(TCustomFFmpeg& job) : job_(job), s_(job.settings_), packet_(NewPacket()) {}
+TTranscoder::TTranscoder(TCustomFFmpeg& job)
+    : job_(job), s_(job.settings_), packet_(NewPacket()), copyPacket_(NewPacket()) {}
 
 void TTranscoder::Prepare() {
     BuildInputStreams();
