@@ -91,7 +91,7 @@ protected:
 
     // Output stream creation (OutputFile.cpp).
     void CreateOutputStream(TOutputFile& out, AVMediaType type);
-    void SetupVideoEncoder(TOutputStream& ost, AVFormatContext* oc);
+    void SetupVideoEncoder(TOutputStream& ost);
     void SetupAudioEncoder(TOutputStream& ost);
 
     // Checks registered per thread with the interrupt registry: the I/O time-out around blocking

@@ -9,14 +9,8 @@
 std::string Fmt(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, format, args);
+    std::string out = FormatV(format, args);
     va_end(args);
-    std::string out(n > 0 ? std::size_t(n) : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(out.data(), out.size() + 1, format, again);
-    va_end(again);
     return out;
 }
 

@@ -21,9 +21,6 @@ struct TSwsFree {
 struct TBsfFree {
     void operator()(AVBSFContext* b) const { ff::av_bsf_free(&b); }
 };
-struct TDictFree {
-    void operator()(AVDictionary* d) const { ff::av_dict_free(&d); }
-};
 
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;

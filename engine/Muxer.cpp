@@ -24,6 +24,8 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& ost) {
     }
     if (!ost.BitstreamFilters.empty())
         ff::avcodec_parameters_copy(st->codecpar, ost.BitstreamFilters.back()->par_out);
+    while (filterPackets_.size() < ost.BitstreamFilters.size())
+        filterPackets_.push_back(NewPacket());
 }
 
 void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* in) {
@@ -38,10 +40,10 @@ void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPack
     AVRational itb = ist.Stream->time_base;
     AVRational otb = ost.Stream->time_base;
     int64_t start = ff::av_rescale_q(s_.StartTime, AV_TIME_BASE_Q, otb);
-    AVPacket* pkt = ff::av_packet_clone(in);
-    if (!pkt)
+    AVPacket* pkt = copyPacket_.get();
+    ff::av_packet_unref(pkt); // a failed write before may have left its data here
+    if (ff::av_packet_ref(pkt, in) < 0)
         throw FFmpegException("av_packet_clone failed");
-    TPacketPtr owner(pkt);
     pkt->stream_index = ost.Index;
     pkt->pts = in->pts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->pts, itb, otb) - start : AV_NOPTS_VALUE;
     pkt->dts = in->dts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->dts, itb, otb)
@@ -77,13 +79,14 @@ void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket
     }
     AVBSFContext* bsf = ost.BitstreamFilters[index].get();
     int r = ff::av_bsf_send_packet(bsf, pkt);
+    AVPacket* out = filterPackets_[index].get();
     while (r >= 0) {
-        TPacketPtr out = NewPacket();
-        r = ff::av_bsf_receive_packet(bsf, out.get());
+        ff::av_packet_unref(out); // the next filter or the muxer normally took it already
+        r = ff::av_bsf_receive_packet(bsf, out);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
             return;
         if (r >= 0)
-            FilterAndWrite(ost, index + 1, out.get());
+            FilterAndWrite(ost, index + 1, out);
     }
     std::string text = Fmt("%s failed for stream %d, codec %s", bsf->filter->name, ost.Index,
                            ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy");

@@ -230,7 +230,7 @@ void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
     language[kind]->clear();
 
     if (type == AVMEDIA_TYPE_VIDEO)
-        SetupVideoEncoder(*ost, oc);
+        SetupVideoEncoder(*ost);
     else if (type == AVMEDIA_TYPE_AUDIO && !ost->StreamCopy)
         SetupAudioEncoder(*ost);
     else if (type == AVMEDIA_TYPE_AUDIO)
@@ -294,7 +294,7 @@ uint16_t* MatrixCopy(const std::vector<uint16_t>& m) {
 }
 } // namespace
 
-void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost, AVFormatContext* oc) {
+void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     const TJobSettings& s = settings_;
     AVCodecContext* enc = ost.Encoder.get();
     AVStream* st = ost.Stream;
@@ -349,7 +349,6 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost, AVFormatContext* oc) {
     if (s.Psnr)
         enc->flags |= AV_CODEC_FLAG_PSNR;
     ost.ForcedKeyFramesText = s.ForcedKeyFrames;
-    (void)oc;
 }
 
 void TCustomFFmpeg::SetupAudioEncoder(TOutputStream& ost) {

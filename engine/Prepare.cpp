@@ -13,9 +13,16 @@ const char* TypeName(AVMediaType type) {
     const char* name = ff::av_get_media_type_string(type);
     return name ? name : "unknown";
 }
+
+// Codecs are opened under the process-wide codec lock; without it the opening is refused.
+int OpenUnderCodecLock(AVCodecContext* context, const AVCodec* codec) {
+    TCodecLockGuard guard;
+    return guard.Locked() ? ff::avcodec_open2(context, codec, nullptr) : AVERROR(EBUSY);
+}
 } // namespace
 
-TTranscoder::TTranscoder(TCustomFFmpeg& job) : job_(job), s_(job.settings_), packet_(NewPacket()) {}
+TTranscoder::TTranscoder(TCustomFFmpeg& job)
+    : job_(job), s_(job.settings_), packet_(NewPacket()), copyPacket_(NewPacket()) {}
 
 void TTranscoder::Prepare() {
     BuildInputStreams();
@@ -238,12 +245,7 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
         throw FFmpegException(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(ost.CodecId),
                                   ost.FileIndex, ost.Index, typeName));
     }
-    int r;
-    {
-        TCodecLockGuard guard;
-        r = guard.Locked() ? ff::avcodec_open2(enc, codec, nullptr) : AVERROR(EBUSY);
-    }
-    if (r < 0) {
+    if (OpenUnderCodecLock(enc, codec) < 0) {
         std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
                                "such as bit_rate, rate, width or height. Please check error log message to find out "
                                "more detail information.",
@@ -286,12 +288,7 @@ void TTranscoder::OpenDecoder(TInputStream& ist) {
     dec->pkt_timebase = ist.Stream->time_base;
     dec->thread_count = s_.ThreadCount;
     job_.generic_.ApplyToCodec(dec, codec, AV_OPT_FLAG_DECODING_PARAM);
-    int r;
-    {
-        TCodecLockGuard guard;
-        r = guard.Locked() ? ff::avcodec_open2(dec, codec, nullptr) : AVERROR(EBUSY);
-    }
-    if (r < 0)
+    if (OpenUnderCodecLock(dec, codec) < 0)
         throw FFmpegException(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
                                   ist.StreamIndex, typeName));
     ist.Frame = NewFrame();

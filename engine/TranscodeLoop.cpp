@@ -10,6 +10,13 @@
 #include <cmath>
 #include <optional>
 
+namespace {
+std::string DecodeErrorText(const TInputStream& ist) {
+    return Fmt("Error while decoding stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
+               ff::av_get_media_type_string(ist.Stream->codecpar->codec_type));
+}
+} // namespace
+
 void TTranscoder::Run() {
     Prepare();
     {
@@ -77,9 +84,7 @@ void TTranscoder::Loop() {
         }
         ff::av_packet_unref(pkt);
         if (!ok) {
-            const TInputStream& ist = ist_[file.FirstStream + streamIndex];
-            std::string text = Fmt("Error while decoding stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
-                                   ff::av_get_media_type_string(ist.Stream->codecpar->codec_type));
+            std::string text = DecodeErrorText(ist_[file.FirstStream + streamIndex]);
             if (s_.ExitOnError)
                 throw FFmpegException(text);
             if (s_.Verbose >= 0)
@@ -258,8 +263,7 @@ void TTranscoder::Flush() {
         if (!ist.DecodingNeeded)
             continue;
         if (!ProcessPacket(ist, nullptr) && s_.ExitOnError)
-            throw FFmpegException(Fmt("Error while decoding stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
-                                      ff::av_get_media_type_string(ist.Stream->codecpar->codec_type)));
+            throw FFmpegException(DecodeErrorText(ist));
         int sourceIndex = int(&ist - ist_.data());
         for (TOutputStream* ost : ost_)
             if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)

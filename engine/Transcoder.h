@@ -63,6 +63,10 @@ private:
     std::vector<TInputStream> ist_;
     std::vector<TOutputStream*> ost_; // every output stream, file by file
     TPacketPtr packet_;
+    // Reused for every packet: the stream-copied packet, and the output of each bitstream
+    // filter by its place in a chain (streams are filtered one after another, so chains share).
+    TPacketPtr copyPacket_;
+    std::vector<TPacketPtr> filterPackets_;
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;

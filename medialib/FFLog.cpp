@@ -34,6 +34,7 @@ std::mutex logLock;
 std::unordered_map<TThreadID, std::string> pendingLines; // unfinished line per thread
 std::string lastMsg;
 int repeatCount = 0;
+} // namespace
 
 std::string FormatV(const char* fmt, va_list args) {
     auto format = ff::libc::vsnprintf ? ff::libc::vsnprintf : &::vsnprintf;
@@ -54,6 +55,7 @@ std::string FormatV(const char* fmt, va_list args) {
     return big;
 }
 
+namespace {
 std::string Format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);

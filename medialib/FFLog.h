@@ -82,3 +82,6 @@ int AVLogLevel();
 
 // Forgets the last line, the repetition count and unfinished lines (program end, tests).
 void ClearLogState();
+
+// printf-style text into a string, the way log lines are built ("" when the format is bad).
+std::string FormatV(const char* fmt, va_list args);
