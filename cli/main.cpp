@@ -16,9 +16,9 @@ const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
-               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures]",
+               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet]",
      CmdRender},
-    {"demo", "demo DIR", CmdDemo},
+    {"demo", "demo DIR [--quiet]", CmdDemo},
     {"frames",
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
