@@ -17,6 +17,7 @@
 #include "engine/DoTerminateThread.h"
 #include "engine/FFmpegList.h"
 #include "engine/ThreadPriority.h"
+#include "medialib/FormatConverter.h" // TBitmapInfo of the preview record
 
 #include <atomic>
 #include <condition_variable>
