@@ -281,6 +281,17 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
     SetGeneric(name, value);
 }
 
+bool TCustomFFmpeg::OptionNeedsValue(const std::string& name) {
+    static const char* const switches[] = {
+        "L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "y", "benchmark", "dump", "hex",
+        "re", "copyts", "copytb", "shortest", "xerror", "copyinkf", "intra", "vn", "an", "sn", "sameq", "deinterlace",
+        "psnr", "vstats", "qphist", "force_fps", "isync", "newvideo", "newaudio", "newsubtitle"};
+    for (const char* s : switches)
+        if (name == s)
+            return false;
+    return true;
+}
+
 void TCustomFFmpeg::SetGeneric(const std::string& name, const std::string& value) {
     if (!generic_.Set(name, value) && RaiseOnOptionError)
         throw FFmpegException(generic_.ErrorMsg());

@@ -3,6 +3,7 @@
 
 #include "tests/engine/EngineTestSupport.h"
 #include "medialib/InputFormatRegistry.h"
+#include "tests/support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -168,4 +169,35 @@ TEST(EngineFailure, InputWithoutKnownStreamsIsRefused) {
     TCustomFFmpeg job(1);
     EXPECT_FALSE(job.OpenInputFile(dir.File("head.ts")));
     EXPECT_NE(job.LastError.find("head.ts"), std::string::npos) << job.LastError;
+}
+
+TEST(EngineFailure, CommandLineTranscodeSaysWhatWentWrongOnce) {
+    TTempDir dir;
+    const std::string clip = MakeClip(dir, "clip.avi", 25);
+    const std::string before = Contents(clip);
+    const std::string cli = std::string(CliPath()) + " transcode '" + clip + "' ";
+
+    TRunResult same = RunShell(cli + "'" + clip + "' -vcodec mpeg4");
+    EXPECT_EQ(same.Status, 1);
+    EXPECT_NE(same.Output.find("is the input file"), std::string::npos) << same.Output;
+    EXPECT_EQ(Contents(clip), before);
+
+    const std::string out = dir.File("out.mp4");
+    TRunResult missing = RunShell(cli + "'" + out + "' -vcodec");
+    EXPECT_NE(missing.Status, 0);
+    EXPECT_NE(missing.Output.find("Missing argument for option \"vcodec\""), std::string::npos) << missing.Output;
+    EXPECT_FALSE(fs::exists(out));
+
+    TRunResult late = RunShell(cli + "'" + out + "' -vcodec mpeg4 -ss 5");
+    EXPECT_EQ(late.Status, 1);
+    const std::string text = "Output file is empty, nothing was encoded";
+    const std::size_t first = late.Output.find(text);
+    ASSERT_NE(first, std::string::npos) << late.Output;
+    EXPECT_EQ(late.Output.find(text, first + 1), std::string::npos) << "printed twice:\n" << late.Output;
+    EXPECT_FALSE(fs::exists(out));
+
+    // A switch at the end needs no value.
+    TRunResult plain = RunShell(cli + "'" + out + "' -vcodec mpeg4 -an");
+    EXPECT_EQ(plain.Status, 0) << plain.Output;
+    EXPECT_EQ(ProbeVideo(out).Packets, 25);
 }
