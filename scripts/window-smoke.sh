@@ -9,8 +9,8 @@ program=$(realpath "${1:-build/app/window/pixaroll}")
 home=$(mktemp -d "${TMPDIR:-/tmp}/pixaroll-smoke-XXXXXX")
 trap 'rm -rf "$home"' EXIT
 export HOME=$home
-unset XDG_CONFIG_HOME
-exec xvfb-run -a bash -c '
+unset XDG_CONFIG_HOME QT_QPA_PLATFORM
+xvfb-run -a bash -c '
   set -u
   "$0" & pid=$!
   for i in $(seq 50); do
