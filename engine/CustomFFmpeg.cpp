@@ -123,15 +123,12 @@ void TCustomFFmpeg::RunJob() {
     } catch (const std::exception& e) {
         RecordFailure(e.what());
         // Close what was written so far as a playable file where the container allows it.
-        try {
-            for (auto& out : outputs_)
-                if (out->HeaderWritten && !out->TrailerWritten) {
-                    out->TrailerWritten = true;
-                    ff::av_write_trailer(out->Context());
-                }
-        } catch (const std::exception& e2) {
-            EngineLog(llError, e2.what());
-        }
+        for (auto& out : outputs_)
+            if (out->HeaderWritten && !out->TrailerWritten) {
+                out->TrailerWritten = true;
+                if (ff::av_write_trailer(out->Context()) < 0)
+                    out->TrailerFailed = true;
+            }
     }
     try {
         ClosePreview();
