@@ -98,8 +98,9 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
             LastError = libFolder.empty() ? FFLoader().LastErrMsg() : encoder_.LastErrMsg;
             return false;
         }
-        RegisterFrameInputFormat();
     }
+    // Also when somebody else loaded the libraries; registering twice changes nothing.
+    RegisterFrameInputFormat();
     encoder_.ClearTasks();
 
     TOutputOptions output;

@@ -88,7 +88,7 @@ void TProgressPrinter::Show(const TProgressInfo& info) {
         std::fprintf(stderr, "\r%s %s\033[K", bar.c_str(), text.c_str());
         std::fflush(stderr);
         shown_ = true;
-    } else if (info.Final || now - lastPlain_ >= std::chrono::seconds(5)) {
+    } else if (now - lastPlain_ >= std::chrono::seconds(5)) { // a log file wants a line now and then
         lastPlain_ = now;
         std::fprintf(stderr, "progress: %s\n", text.c_str());
     }

@@ -19,11 +19,12 @@ const TCommand Commands[] = {
                "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet]",
      CmdRender},
     {"demo", "demo DIR [--quiet]", CmdDemo},
+    {"info", "info FILE", CmdInfo},
     {"frames",
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
-    {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
+    {"transcode", "transcode IN OUT [-option value ...] [--quiet]", CmdTranscode},
     {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
     {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
     {"libs", "libs [--path DIR]", CmdLibs},
