@@ -102,7 +102,9 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
     int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
     if (end != AV_NOPTS_VALUE)
         ost.OutTime = double(end + pkt->duration) * av_q2d(tb);
-    int r = ff::av_interleaved_write_frame(job_.outputs_[ost.FileIndex]->Context(), pkt);
+    TOutputFile& out = *job_.outputs_[ost.FileIndex];
+    int r = ff::av_interleaved_write_frame(out.Context(), pkt);
     if (r < 0)
-        throw FFmpegException(ErrorText("av_interleaved_write_frame()", r));
+        throw FFmpegException(ErrorText(out.FileName, r));
+    ++out.PacketsWritten;
 }
