@@ -30,7 +30,10 @@ void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrame
             seed = static_cast<std::uint32_t>(ticks ^ (ticks >> 32));
         }
         SetRandSeed(*seed);
+        SeedBase = *seed;
         EffectNumber = Random(EffectCount) + 1;
+    } else {
+        SeedBase = GetRandSeed();
     }
     if (EffectNumber < 1 || EffectNumber > EffectCount)
         EffectNumber = 1;
@@ -54,6 +57,7 @@ const TFrameBitmap* TSlideshowSequencer::NextFrame() {
         FromFrame.Fill(0);
         if (count > 0)
             LoadPicture(0);
+        SeedTransition();
         InTransition = true;
         count = Count();
     }
@@ -85,6 +89,24 @@ void TSlideshowSequencer::BeginTransition(int count) {
         LoadPicture(PictureIndex + 1);
     else
         PictureFrame.Fill(0); // the last picture passes to black
+    SeedTransition();
+}
+
+std::uint32_t TSlideshowSequencer::TransitionSeed(std::uint32_t seedBase, int transition) {
+    // A golden-ratio step per transition, then a 32-bit finaliser that spreads every input bit
+    // over every output bit (the low bit included).
+    std::uint32_t x = seedBase + 0x9E3779B9u * static_cast<std::uint32_t>(transition + 1);
+    x ^= x >> 16;
+    x *= 0x85EBCA6Bu;
+    x ^= x >> 13;
+    x *= 0xC2B2AE35u;
+    x ^= x >> 16;
+    return x;
+}
+
+void TSlideshowSequencer::SeedTransition() {
+    TCanvasLock pictureLock(PictureFrame);
+    PictureFrame.SetHandle(TransitionSeed(SeedBase, PictureIndex + 1));
 }
 
 const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {

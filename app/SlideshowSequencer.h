@@ -33,7 +33,8 @@ public:
     // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
     // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from
     // the clock, or from seed when given) and the first effect is drawn from it; otherwise the
-    // effect number goes on from the previous run (1 the first time).
+    // effect number goes on from the previous run (1 the first time). The generator's state at
+    // this point becomes SeedBase, from which every transition's effect seed is made.
     void Prepare(int frameWidth, int frameHeight, int holdFrames, int transitionFrames, bool randomEffects,
                  std::optional<std::uint32_t> seed = std::nullopt);
 
@@ -60,11 +61,21 @@ public:
     bool RandomEffects = false;
     int EffectNumber = 0;             // 1..EffectCount, effect of the next or running transition
     int EndFrames = 0;                // frames produced after the pictures ran out
+    std::uint32_t SeedBase = 0;       // the run's origin of the transition seeds
+
+    // The seed the effects of transition k of a run receive (k = 0 is the fade-in): the new
+    // picture's handle is set to it when the transition begins, so it holds for every frame of
+    // the transition. Bitmap handles alone would give every transition of a run the same seed,
+    // always a multiple of 4 (the rotating shapes would always turn one way); mixed with the
+    // transition's number, seeds differ from transition to transition and both parities occur,
+    // and a run with the same SeedBase gets the same seeds. Draws nothing from the generator.
+    static std::uint32_t TransitionSeed(std::uint32_t seedBase, int transition);
 
 private:
     int Count() const;
     void LoadPicture(int k);
     void BeginTransition(int count);
+    void SeedTransition();
     void EffectStep(int percent);
     void ChooseNextEffect();
     const TFrameBitmap* TransitionFrame();

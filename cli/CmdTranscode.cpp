@@ -31,13 +31,16 @@ int CmdTranscode(const TCommandArgs& argv) {
         if (!LooksLikeOption(name))
             throw TUsageError("expected an option, not \"" + name + "\"");
         std::string value = !args.AtEnd() && !LooksLikeOption(args.Peek()) ? args.Next() : std::string();
+        if (value.empty() && TCustomFFmpeg::OptionNeedsValue(name.substr(1)))
+            throw TUsageError("Missing argument for option \"" + name.substr(1) + "\"");
         options.emplace_back(name.substr(1), value);
     }
 
     // Warnings and errors of the engine and the libraries go to the standard error stream.
     GetFFLogger().SetTriggerEventInMainThread(false);
     GetFFLogger().SetOnLog([](void*, TThreadID, TLogLevel level, const std::string& msg) {
-        if (level <= llWarning)
+        // The job's own failure (logged at llQuiet) is printed once below, with the command's name.
+        if (level <= llWarning && level != llQuiet)
             std::cerr << msg << (msg.empty() || msg.back() != '\n' ? "\n" : "");
     });
     if (!FFLoader().LoadLibs(EncoderLibs)) {

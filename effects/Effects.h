@@ -4,6 +4,7 @@
 #include "effects/FrameBitmap.h"
 
 #include <array>
+#include <cstdint>
 
 // Display: the frame being built (holds the whole old picture on entry).
 // Image: the new picture, same size, never changed.
@@ -18,6 +19,12 @@ struct TEffect {
 };
 
 constexpr int EffectCount = 176;
+
+// The seed value of the effects with stable randomness (they replay the generator from it on
+// every frame) and of the rotating shapes (an odd seed turns them the other way): the numeric
+// value of the new picture's handle. The slideshow gives every transition its own; the effect
+// command takes it from --seed.
+inline std::uint32_t EffectSeed(const TFrameBitmap& Image) { return Image.Handle(); }
 
 // Row n of the table is Effects[n - 1].
 extern const std::array<TEffect, EffectCount> Effects;

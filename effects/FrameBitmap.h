@@ -39,8 +39,9 @@ public:
     void SetPixel(int x, int y, std::uint32_t value) { Row(y)[x] = value; }
     void Fill(std::uint32_t value);
 
-    // Numeric identity of the bitmap. Effects with stable randomness use it as their seed;
-    // every bitmap gets a distinct value at construction, callers may set their own.
+    // Numeric identity of the bitmap. Effects with stable randomness use the new picture's as
+    // their seed (EffectSeed); every bitmap gets a distinct value at construction (a multiple
+    // of 4), callers may set their own: the slideshow sets one per transition.
     std::uint32_t Handle() const { return handle_; }
     void SetHandle(std::uint32_t handle) { handle_ = handle; }
 

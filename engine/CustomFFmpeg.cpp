@@ -54,7 +54,8 @@ bool TCustomFFmpeg::Execute() {
         for (auto& out : outputs_)
             if (out->HeaderWritten && !out->TrailerWritten) {
                 out->TrailerWritten = true;
-                ff::av_write_trailer(out->Context());
+                if (ff::av_write_trailer(out->Context()) < 0)
+                    out->TrailerFailed = true;
             }
     }
     CloseAll();

@@ -40,6 +40,8 @@ public:
 
     // Applies one option; raises FFmpegException with the option's message.
     void ApplyOption(const std::string& name, const std::string& value);
+    // False for the switches that are complete without a value ("an", "y", "shortest", ...).
+    static bool OptionNeedsValue(const std::string& name);
     // Opens an input with the pending settings; false with LastError set on failure.
     bool OpenInputFile(const std::string& fileName);
     // Creates an output with its streams; the number of outputs, or -1 with LastError set.

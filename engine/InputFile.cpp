@@ -153,6 +153,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         input = std::make_unique<TInputFile>(opened, nullptr);
     }
     ic = input->Context();
+    input->FileName = fileName;
 
     if (s.ProgramId >= 0) {
         bool found = false;
@@ -179,13 +180,22 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         OnBeforeFindStreamInfo(*this, ic);
     if (!input->IsVirtual()) {
         StartIOClock();
-        if (ff::avformat_find_stream_info(ic, nullptr) < 0 && s.Verbose >= 0) {
+        // Streams whose kind or parameters are unknown cannot be decoded or mapped: a run
+        // with them would write nothing and report success.
+        if (ff::avformat_find_stream_info(ic, nullptr) < 0) {
             LastError = Fmt("%s: could not find codec parameters", fileName.c_str());
-            EngineLog(llVerbose, LastError);
             return false;
         }
     }
+    if (ic->nb_streams == 0) {
+        LastError = Fmt("%s: the file holds no stream", fileName.c_str());
+        return false;
+    }
 
+    // A start before the beginning is the beginning: a negative one would otherwise become an
+    // offset that shifts every timestamp later and stretches the output.
+    if (s.StartTime < 0)
+        s.StartTime = 0;
     int64_t target = s.StartTime;
     if (ic->start_time != AV_NOPTS_VALUE)
         target += ic->start_time;

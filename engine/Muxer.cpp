@@ -106,7 +106,9 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
     int64_t start = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
     if (start != AV_NOPTS_VALUE)
         ost.OutTime = std::max(ost.OutTime, double(start + pkt->duration) * av_q2d(tb));
-    int r = ff::av_interleaved_write_frame(job_.outputs_[ost.FileIndex]->Context(), pkt);
+    TOutputFile& out = *job_.outputs_[ost.FileIndex];
+    int r = ff::av_interleaved_write_frame(out.Context(), pkt);
     if (r < 0)
-        throw FFmpegException(ErrorText("av_interleaved_write_frame()", r));
+        throw FFmpegException(ErrorText(out.FileName, r));
+    ++out.PacketsWritten;
 }

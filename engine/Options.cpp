@@ -6,6 +6,9 @@
 #include "engine/EngineSupport.h"
 #include "engine/OptionValues.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -17,6 +20,17 @@ struct TOptionRow {
     const char* Name;
     THandler Apply;
 };
+
+// Counts and durations below zero would end a run before its first packet and report success.
+int64_t NonNegative(const std::string& name, int64_t value) {
+    if (value < 0)
+        throw FFmpegException(Fmt("Option \"%s\" must not be negative", name.c_str()));
+    return value;
+}
+
+// Above this no encoder keeps up a timestamp per frame (MPEG-4 allows a time base up to 65535,
+// other encoders would duplicate each input frame tens of thousands of times).
+constexpr int MaxFrameRate = 1000;
 
 [[noreturn]] void NotSupported(const std::string& name) {
     throw FFmpegException(Fmt("Option \"%s\" is not supported", name.c_str()));
@@ -60,6 +74,9 @@ void AppendBitstreamFilter(std::vector<std::string>& chain, const std::string& v
 #define REMOVED(name, text) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) { throw FFmpegException(text); }}
 #define STRING(v) (v)
+#define FRAME_COUNT(name, kind) \
+    {name, [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) { \
+         s.MaxFrames[kind] = int(NonNegative(n, ParseIntValue(v))); }}
 #define FLOATF(v) float(ParseFloatValue(v))
 } // namespace
 
@@ -81,12 +98,14 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         {"map", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamMap(v); }},
         LATER("map_meta_data"), LATER("map_chapters"),
         {"t", [](TCustomFFmpeg& j, TJobSettings& s, const std::string& n, const std::string& v) {
-             s.RecordingTime = ParseTimeValue(n, v, true);
+             s.RecordingTime = NonNegative(n, ParseTimeValue(n, v, true));
              j.expectedDuration_ = s.RecordingTime;
          }},
         FIELD("fs", LimitFileSize, ParseInt64Value),
         {"ss", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
-             s.StartTime = ParseTimeValue(n, v, true);
+             // A start before the beginning is the beginning (a negative start would shift
+             // every timestamp later and stretch the output).
+             s.StartTime = std::max<int64_t>(0, ParseTimeValue(n, v, true));
          }},
         {"itsoffset", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
              s.InputTsOffset = ParseTimeValue(n, v, true);
@@ -96,7 +115,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              s.RecordingTimestamp = std::llround(double(ParseTimeValue(n, v, false)) / 1000000.0);
          }},
         {"metadata", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.SetMetadata(v); }},
-        FIELD("dframes", MaxFrames[2], ParseIntValue),
+        FRAME_COUNT("dframes", 2),
         NOTHING("benchmark"),
         {"timelimit", [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) {
              EngineLog(llWarning, "Warning: -timelimit not implemented on Windows");
@@ -125,10 +144,15 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         FIELD("xerror", ExitOnError, ParseBoolValue), FIELD("copyinkf", CopyInitialNonKeyframes, ParseBoolValue),
         {"b", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
         {"vb", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
-        FIELD("vframes", MaxFrames[0], ParseIntValue),
+        FRAME_COUNT("vframes", 0),
         {"r", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
-             if (ff::av_parse_video_rate(&s.FrameRate, v.c_str()) < 0)
+             AVRational rate{};
+             if (ff::av_parse_video_rate(&rate, v.c_str()) < 0)
                  throw FFmpegException("Incorrect frame rate");
+             if (av_cmp_q(rate, AVRational{MaxFrameRate, 1}) > 0)
+                 throw FFmpegException(Fmt("Frame rate %s is too high: at most %d frames a second", v.c_str(),
+                                           MaxFrameRate));
+             s.FrameRate = rate;
          }},
         {"s", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              if (ff::av_parse_video_size(&s.FrameWidth, &s.FrameHeight, v.c_str()) < 0)
@@ -200,7 +224,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         {"streamid", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamId(v); }},
         FIELD("force_key_frames", ForcedKeyFrames, STRING),
         {"ab", [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.SetBitRate(n, v); }},
-        FIELD("aframes", MaxFrames[1], ParseIntValue), FIELD("aq", AudioQScale, FLOATF),
+        FRAME_COUNT("aframes", 1), FIELD("aq", AudioQScale, FLOATF),
         {"ar", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              int rate = ParseIntValue(v);
              if (rate > 0) s.AudioSampleRate = rate;
@@ -257,6 +281,17 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
     SetGeneric(name, value);
 }
 
+bool TCustomFFmpeg::OptionNeedsValue(const std::string& name) {
+    static const char* const switches[] = {
+        "L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "y", "benchmark", "dump", "hex",
+        "re", "copyts", "copytb", "shortest", "xerror", "copyinkf", "intra", "vn", "an", "sn", "sameq", "deinterlace",
+        "psnr", "vstats", "qphist", "force_fps", "isync", "newvideo", "newaudio", "newsubtitle"};
+    for (const char* s : switches)
+        if (name == s)
+            return false;
+    return true;
+}
+
 void TCustomFFmpeg::SetGeneric(const std::string& name, const std::string& value) {
     if (!generic_.Set(name, value) && RaiseOnOptionError)
         throw FFmpegException(generic_.ErrorMsg());
@@ -273,17 +308,35 @@ void TCustomFFmpeg::CheckBitRateWarning(AVMediaType type) {
 }
 
 void TCustomFFmpeg::AddStreamMap(const std::string& value) {
+    // "file.stream" or "file:stream", optionally followed by the sync stream the same way; the
+    // numbers must be there: "x" would read as 0.0 and quietly map something else.
     const char* p = value.c_str();
     char* end = nullptr;
     TStreamMap m;
-    m.File = int(std::strtol(p, &end, 0));
-    p = *end ? end + 1 : end;
-    m.Stream = int(std::strtol(p, &end, 0));
-    if (*end) {
+    auto number = [&](int& out) {
+        if (!std::isdigit(static_cast<unsigned char>(*p)))
+            throw FFmpegException(Fmt("Invalid stream map \"%s\": expected file.stream", value.c_str()));
+        errno = 0;
+        long n = std::strtol(p, &end, 10);
+        if (errno != 0 || n > MaxStreams)
+            throw FFmpegException(Fmt("Invalid stream map \"%s\": number out of range", value.c_str()));
+        out = int(n);
+    };
+    auto separator = [&] {
+        if (*end != '.' && *end != ':')
+            throw FFmpegException(Fmt("Invalid stream map \"%s\": expected file.stream", value.c_str()));
         p = end + 1;
-        m.SyncFile = int(std::strtol(p, &end, 0));
-        p = *end ? end + 1 : end;
-        m.SyncStream = int(std::strtol(p, &end, 0));
+    };
+    number(m.File);
+    separator();
+    number(m.Stream);
+    if (*end) {
+        separator();
+        number(m.SyncFile);
+        separator();
+        number(m.SyncStream);
+        if (*end)
+            throw FFmpegException(Fmt("Invalid stream map \"%s\"", value.c_str()));
     } else {
         m.SyncFile = m.File;
         m.SyncStream = m.Stream;

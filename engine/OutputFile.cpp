@@ -19,14 +19,46 @@ void TOutputFile::Close() {
         return;
     bool ownsFile = !(ctx_->oformat->flags & AVFMT_NOFILE) && ctx_->pb;
     Streams.clear(); // encoders and filters before the container
-    if (ownsFile)
+    int ioError = 0;
+    if (ownsFile) {
+        if (ctx_->pb->write_flag) {
+            ff::avio_flush(ctx_->pb);
+            ioError = ctx_->pb->error;
+        }
         CloseFileIO(&ctx_->pb);
+    }
     ff::avformat_free_context(ctx_);
     ctx_ = nullptr;
+    if (!ownsFile)
+        return;
     std::error_code ec;
-    if (ownsFile && std::filesystem::is_regular_file(FileName, ec) && std::filesystem::file_size(FileName, ec) == 0)
+    if (!std::filesystem::is_regular_file(FileName, ec))
+        return; // a device or a pipe is not ours to delete
+    const bool empty = std::filesystem::file_size(FileName, ec) == 0;
+    // An output that was never started (its opening failed further on) is deleted silently.
+    if (empty && !HeaderWritten) {
         std::filesystem::remove(FileName, ec);
+        return;
+    }
+    std::string reason;
+    if (PacketsWritten == 0)
+        reason = "no frame was written into it";
+    else if (TrailerFailed || ioError < 0)
+        reason = "its end could not be written (" + ErrorCodeText(ioError < 0 ? ioError : AVERROR(EIO)) +
+                 ") and it would not play";
+    else
+        return; // a file that plays, also when the run failed part way: kept
+    if (std::filesystem::remove(FileName, ec))
+        EngineLog(llWarning, Fmt("Removed \"%s\": %s", FileName.c_str(), reason.c_str()));
 }
+
+namespace {
+// The same file under another name, through a link or a relative path.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+} // namespace
 
 namespace {
 bool AnyInputHas(const std::vector<std::unique_ptr<TInputFile>>& inputs, AVMediaType type) {
@@ -68,6 +100,19 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     if (join && inputs_.size() > 1) {
         LastError = "Joining inputs into one output is not supported";
         return -1;
+    }
+    for (const auto& in : inputs_)
+        if (!in->IsVirtual() && SameFile(in->FileName, fileName)) {
+            LastError = Fmt("Output file \"%s\" is the input file \"%s\": it would be overwritten while it is read",
+                            fileName.c_str(), in->FileName.c_str());
+            return -1;
+        }
+    {
+        std::error_code ec;
+        if (std::filesystem::is_directory(fileName, ec)) {
+            LastError = Fmt("Output file \"%s\" is a folder", fileName.c_str());
+            return -1;
+        }
     }
     const AVOutputFormat* ofmt = nullptr;
     if (!s.ForcedFormat.empty()) {

@@ -21,6 +21,7 @@ public:
 
     AVFormatContext* Context() const { return ctx_; }
     bool IsVirtual() const { return virtual_ != nullptr; }
+    std::string FileName;                  // as the caller named it
     // One packet into pkt (which must be blank); 0 or a negative AVERROR.
     int ReadPacket(AVPacket* pkt);
 
@@ -96,7 +97,8 @@ public:
     TOutputFile& operator=(const TOutputFile&) = delete;
 
     AVFormatContext* Context() const { return ctx_; }
-    // Closes the file; deletes it when nothing was written into it.
+    // Closes the file. A file that holds no packet, or whose trailer or last buffered bytes
+    // could not be written (a full disk), would not play: it is deleted, with a warning.
     void Close();
 
     std::string FileName;
@@ -104,6 +106,8 @@ public:
     TDict HeaderOptions;                   // format options for avformat_write_header
     bool HeaderWritten = false;
     bool TrailerWritten = false;
+    bool TrailerFailed = false;            // av_write_trailer reported an error
+    int64_t PacketsWritten = 0;            // packets the muxer accepted
 
 private:
     AVFormatContext* ctx_;

@@ -30,6 +30,12 @@ void TTranscoder::Run() {
     Flush();
     WriteTrailers();
     ReportProgress(true, -1);
+    // A run that ends without one packet in an output (a start past the end, a frame limit of
+    // zero, an input that had nothing to decode) is no success; the empty file is removed.
+    if (!job_.StopRequested())
+        for (auto& out : job_.outputs_)
+            if (out->PacketsWritten == 0)
+                throw FFmpegException("Output file is empty, nothing was encoded");
 }
 
 void TTranscoder::Loop() {
@@ -282,8 +288,10 @@ void TTranscoder::WriteTrailers() {
             continue;
         out->TrailerWritten = true;
         int r = ff::av_write_trailer(out->Context());
-        if (r < 0)
+        if (r < 0) {
+            out->TrailerFailed = true;
             throw FFmpegException(ErrorText(out->FileName, r));
+        }
     }
 }
 

@@ -21,6 +21,7 @@ constexpr std::uint32_t Marker = 0x00ABCDEF; // what the recording drawer paints
 struct TStep {
     int Effect, Percent;
     std::uint32_t OldPixel, NewPixel;
+    std::uint32_t Seed; // what the effect receives as its seed value
 };
 
 // Colour of picture i: a far-apart grey per picture, so frames can be told apart.
@@ -51,7 +52,8 @@ protected:
         // Records each effect step; at percent 0 the frame is the old picture, above it a marker.
         seq.DrawTransition = [this](TFrameBitmap& display, const TFrameBitmap& oldPic, const TFrameBitmap& newPic,
                                     int effect, int percent) {
-            steps.push_back({effect, percent, oldPic.Pixel(W / 2, H / 2) & 0xFFFFFF, newPic.Pixel(W / 2, H / 2) & 0xFFFFFF});
+            steps.push_back({effect, percent, oldPic.Pixel(W / 2, H / 2) & 0xFFFFFF, newPic.Pixel(W / 2, H / 2) & 0xFFFFFF,
+                             EffectSeed(newPic)});
             display = oldPic;
             if (percent > 0)
                 display.Fill(Marker);
@@ -186,6 +188,43 @@ TEST_F(SequencerTest, RandomEffectsComeFromTheProgramWideGenerator) {
         if (s.Percent == 0)
             used.push_back(s.Effect);
     EXPECT_EQ(used, expected);
+}
+
+// The effects' seed holds for a whole transition, changes from one transition to the next (in
+// both parities, so rotating shapes turn either way), repeats with the run's seed, and is
+// made without drawing from the generator (the effect sequence of a seed stays as it was).
+TEST_F(SequencerTest, EveryTransitionHasItsOwnReproducibleSeed) {
+    MakePictures(12);
+    const auto seedsOfRun = [this](bool random, std::uint32_t runSeed) {
+        steps.clear();
+        if (!random)
+            SetRandSeed(runSeed);
+        seq.Prepare(W, H, 1, 3, random, runSeed);
+        Run();
+        std::vector<std::uint32_t> seeds;
+        for (const TStep& s : steps) {
+            if (s.Percent == 0)
+                seeds.push_back(s.Seed);
+            else
+                EXPECT_EQ(s.Seed, seeds.back()) << "the seed changed within a transition";
+        }
+        return seeds;
+    };
+    const std::vector<std::uint32_t> first = seedsOfRun(true, 4242u);
+    ASSERT_EQ(first.size(), 13u); // fade-in, 11 between pictures, fade-out
+    std::vector<std::uint32_t> sorted = first;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end()) << "two transitions share a seed";
+    const auto odd = std::count_if(first.begin(), first.end(), [](std::uint32_t s) { return s % 2 == 1; });
+    EXPECT_GT(odd, 0);
+    EXPECT_LT(odd, 13);
+    for (std::size_t k = 0; k < first.size(); ++k)
+        EXPECT_EQ(first[k], TSlideshowSequencer::TransitionSeed(4242u, int(k))) << k;
+
+    EXPECT_EQ(seedsOfRun(true, 4242u), first);
+    EXPECT_NE(seedsOfRun(true, 4243u), first);
+    // Sequential runs start from the generator's state, so they repeat from the same state.
+    EXPECT_EQ(seedsOfRun(false, 77u), seedsOfRun(false, 77u));
 }
 
 TEST_F(SequencerTest, EndCallsAskToStopOnlyWhenBreakingIsOn) {
