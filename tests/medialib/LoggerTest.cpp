@@ -101,6 +101,14 @@ TEST_F(LoggerTest, FoldsRepeatedLinesAndSplitsPiecesHoldingSeveralLines) {
                                          "long " + std::string(5000, 'x')));
 }
 
+TEST_F(LoggerTest, ALineRepeatedOnceIsFoldedToo) {
+    TLogCollector log;
+    FFLogPiece(nullptr, AV_LOG_WARNING, "once more\n");
+    FFLogPiece(nullptr, AV_LOG_WARNING, "once more\n");
+    FFLogPiece(nullptr, AV_LOG_WARNING, "next\n");
+    EXPECT_THAT(log.Texts(), ElementsAre("once more", "    Last message repeated 1 times", "next"));
+}
+
 TEST_F(LoggerTest, AHandlerThatThrowsNeitherEscapesIntoFFmpegNorLosesTheNextLines) {
     TLogCollector log;
     std::vector<std::string> seen;

@@ -1,0 +1,121 @@
+#pragma once
+// The main window: the picture list, the soundtrack, the slideshow's timing, the output options,
+// the output folder and the run buttons. Every choice is written to the settings file the moment
+// it changes; Start reads some of them back from there.
+
+#include "app/GlobalObject.h"
+#include "app/IniFile.h"
+#include "app/QtMainThread.h"
+#include "medialib/FFLog.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class TfmDirectory;
+class TWindowServices;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // services answers the message boxes and dialogs (the real desktop when nullptr).
+    explicit TfrmMain(TWindowServices* services = nullptr, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The controls, as tests and the handlers see them.
+    QPushButton* btnVideo;
+    QPushButton* btnClear;
+    QListWidget* lstPictures;
+    QPushButton* btnAudio;
+    QLineEdit* txtAudio;
+    QCheckBox* chkPictures;
+    QCheckBox* chkRandomEffect;
+    QSpinBox* edtPictureDelay;
+    QSpinBox* edtTransitionDelay;
+    QComboBox* cmbFormat;
+    QPushButton* btnDefault;
+    QComboBox* cmbVideoSize;
+    QComboBox* cmbBitRate;
+    QComboBox* cmbFramerate;
+    QComboBox* cmbSampleRate;
+    QRadioButton* rdoStereo;
+    QRadioButton* rdoMono;
+    QLineEdit* edtDir;
+    QPushButton* btnBrows;
+    QPushButton* btnOpen;
+    QPushButton* btnStart;
+    QPushButton* btnPause;
+    QPushButton* btnStop;
+    QPushButton* btnExit;
+    QProgressBar* ProgressBar1;
+    QLabel* lblStatus;
+    QPlainTextEdit* mmoLog; // hidden in its own window until the Log menu shows it
+    QLabel* img1;
+    QAction* actLog;
+
+    TGlobalObject& Global() { return global_; }
+    TIniFile Ini() const { return TIniFile(global_.IniFileName()); }
+    TWindowServices& Services() { return *services_; }
+    QDialog* LogWindow() const { return logWindow_; }
+    TfmDirectory* DirectoryDialog() const { return fmDirectory_; }
+
+    // Adds one line to the log.
+    void AddLog(const QString& line);
+
+public slots:
+    void FormShow();
+    void cmbFormatChange();
+    void cmbBitRateChange();
+    void cmbVideoSizeChange();
+    void cmbFramerateChange();
+    void cmbSampleRateChange();
+    void rdoStereoClick();
+    void rdoMonoClick();
+    void btnDefaultClick();
+    void btnExitClick();
+    void btnVideoClick();
+    void btnClearClick();
+    void btnAudioClick();
+    void btnBrowsClick();
+    void btnOpenClick();
+    void ShowLog();
+    void OpenAddress(const QString& address);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Asks "Do you really want to exit?"; true lets the window close.
+    virtual bool FormCloseQuery();
+
+    // Writes the stereo and mono states (both radio handlers do the same).
+    void StoreChannels();
+    void FFLoggerLog(TThreadID threadId, TLogLevel level, const std::string& msg);
+    void SetIdleButtons();
+
+    void FormCreate();
+    void BuildControls();
+    void BuildMenu();
+    QWidget* BuildBanner();
+
+    TWindowServices* services_;
+    std::unique_ptr<TWindowServices> ownServices_;
+    TGlobalObject global_;
+    std::unique_ptr<TQtMainThread> mainThread_;
+    std::unique_ptr<TFFLogger> FFLogger;
+    QDialog* logWindow_ = nullptr;
+    TfmDirectory* fmDirectory_ = nullptr;
+    bool shown_ = false;
+};

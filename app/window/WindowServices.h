@@ -1,0 +1,29 @@
+#pragma once
+// Everything the main window asks of the desktop that a test must be able to answer: message
+// boxes, the open-file dialog, the folder chooser and opening addresses in other programs.
+// TWindowServices is the real desktop; tests derive from it and answer themselves.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class TWindowServices {
+public:
+    virtual ~TWindowServices() = default;
+
+    // "Do you really want to exit?"-style question with Yes and No; true for Yes.
+    virtual bool Question(QWidget* parent, const QString& caption, const QString& text);
+    // OK boxes with a warning, exclamation or information icon.
+    virtual void Warning(QWidget* parent, const QString& caption, const QString& text);
+    virtual void Exclamation(QWidget* parent, const QString& caption, const QString& text);
+    virtual void Information(QWidget* parent, const QString& caption, const QString& text);
+
+    // The open-file dialog. filter is "Description (*.a *.b)"; returns the chosen files in the
+    // dialog's order, empty when cancelled.
+    virtual QStringList OpenFiles(QWidget* parent, const QString& filter);
+    virtual QString OpenFile(QWidget* parent, const QString& filter);
+
+    // Shows a folder in the file manager or a web page in the browser; the result is not checked.
+    virtual void OpenUrl(const QString& address);
+};

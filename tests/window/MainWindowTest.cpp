@@ -1,0 +1,310 @@
+#include "app/GlobalObject.h"
+#include "app/window/DirectoryDialog.h"
+#include "app/window/MainWindow.h"
+#include "medialib/FFLog.h"
+#include "medialib/ThreadId.h"
+#include "tests/window/WindowTestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+class MainWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<TfrmMain> Open() {
+        auto window = std::make_unique<TfrmMain>(&services_);
+        window->show();
+        QApplication::processEvents();
+        return window;
+    }
+    std::string Key(const char* key) const { return home_.Ini().ReadString("settings", key, "<absent>"); }
+    void Pick(QComboBox* box) { QTest::keyClick(box, Qt::Key_Down); } // the user moves one entry down
+    QStringList Items(QListWidget* list) {
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->item(i)->text();
+        return items;
+    }
+
+    TPrivateHome home_;
+    TFakeServices services_;
+};
+
+TEST_F(MainWindow, FirstRunShowsTheDefaultsAndStoresThem) {
+    auto w = Open();
+    EXPECT_TRUE(w->rdoMono->isChecked());
+    EXPECT_FALSE(w->rdoStereo->isChecked());
+    EXPECT_EQ(w->cmbVideoSize->currentText(), "128x96");
+    EXPECT_EQ(w->cmbBitRate->currentText(), "192");
+    EXPECT_EQ(w->cmbFormat->currentText(), "mp4");
+    EXPECT_EQ(w->cmbFramerate->currentText(), "30:1");
+    EXPECT_EQ(w->cmbSampleRate->currentText(), "as source");
+    EXPECT_EQ(w->edtPictureDelay->text(), "5");
+    EXPECT_EQ(w->edtTransitionDelay->text(), "2");
+    EXPECT_EQ(w->cmbFormat->count(), 5);
+    EXPECT_EQ(w->cmbVideoSize->count(), 15);
+    EXPECT_EQ(w->cmbBitRate->count(), 9);
+
+    EXPECT_EQ(Key("firstrun"), "0");
+    EXPECT_EQ(Key("OutPutDir"), home_.Home() + "/pixaroll");
+    EXPECT_EQ(w->edtDir->text().toStdString(), home_.Home() + "/pixaroll");
+    EXPECT_FALSE(w->edtDir->isEnabled());
+    EXPECT_EQ(Key("stereo"), "0");
+    EXPECT_EQ(Key("mono"), "1");
+    EXPECT_EQ(w->windowTitle().toStdString(), "Zemo Pixaroll Free Ver" + VersionTextOf(PIXAROLL_VERSION));
+    EXPECT_TRUE(w->windowTitle().startsWith("Zemo Pixaroll Free Ver 1."));
+
+    EXPECT_TRUE(w->btnStart->isEnabled());
+    EXPECT_TRUE(w->btnExit->isEnabled());
+    EXPECT_FALSE(w->btnPause->isEnabled());
+    EXPECT_FALSE(w->btnStop->isEnabled());
+    EXPECT_TRUE(w->chkRandomEffect->isChecked());
+    EXPECT_TRUE(w->chkPictures->isChecked());
+    EXPECT_FALSE(w->LogWindow()->isVisible());
+    // The client area is at least the designed 596 by 397.
+    EXPECT_GE(w->centralWidget()->width(), 596);
+    EXPECT_GE(w->centralWidget()->height(), 397);
+}
+
+TEST_F(MainWindow, EveryChangeIsStoredAtOnceAndShownAtTheNextStart) {
+    {
+        auto w = Open();
+        Pick(w->cmbFormat);
+        EXPECT_EQ(Key("format"), "1");
+        Pick(w->cmbBitRate);
+        EXPECT_EQ(Key("bitrateindex"), "1");
+        EXPECT_EQ(Key("bitrate"), "256");
+        Pick(w->cmbFramerate);
+        EXPECT_EQ(Key("framerateindex"), "1");
+        EXPECT_EQ(Key("framerate"), "25:1");
+        Pick(w->cmbSampleRate);
+        EXPECT_EQ(Key("samplerate"), "1");
+        Pick(w->cmbVideoSize);
+        EXPECT_EQ(Key("videosizeindex"), "1");
+        EXPECT_EQ(Key("videosize"), "160x120");
+        QTest::mouseClick(w->rdoStereo, Qt::LeftButton);
+        EXPECT_EQ(Key("stereo"), "1");
+        EXPECT_EQ(Key("mono"), "0");
+        // A typed size has no list position.
+        w->cmbVideoSize->lineEdit()->selectAll();
+        QTest::keyClicks(w->cmbVideoSize->lineEdit(), "500x400");
+        EXPECT_EQ(Key("videosizeindex"), "-1");
+        EXPECT_EQ(Key("videosize"), "500x400");
+        // Positions set by code are not the user's choice and are not stored.
+        w->cmbFormat->setCurrentIndex(4);
+        EXPECT_EQ(Key("format"), "1");
+    }
+    auto w = Open();
+    EXPECT_EQ(w->cmbFormat->currentText(), "swf");
+    EXPECT_EQ(w->cmbBitRate->currentText(), "256");
+    EXPECT_EQ(w->cmbFramerate->currentText(), "25:1");
+    EXPECT_EQ(w->cmbSampleRate->currentText(), "8000");
+    EXPECT_EQ(w->cmbVideoSize->currentText(), "500x400"); // the typed size comes back
+    EXPECT_TRUE(w->rdoStereo->isChecked());
+    EXPECT_EQ(Key("firstrun"), "0");
+}
+
+TEST_F(MainWindow, DeletedOutputFolderIsReplacedByTheProfileDefault) {
+    home_.Ini().WriteString("settings", "firstrun", "0");
+    home_.Ini().WriteString("settings", "OutPutDir", home_.File("gone"));
+    fs::create_directory(home_.File("kept"));
+    {
+        auto w = Open();
+        EXPECT_EQ(w->edtDir->text().toStdString(), home_.Home() + "/pixaroll");
+        EXPECT_EQ(Key("OutPutDir"), home_.Home() + "/pixaroll");
+    }
+    home_.Ini().WriteString("settings", "OutPutDir", home_.File("kept"));
+    auto w = Open();
+    EXPECT_EQ(w->edtDir->text().toStdString(), home_.File("kept"));
+}
+
+TEST_F(MainWindow, DefaultSelectsTheChoicesOfEachContainer) {
+    auto w = Open();
+    const char* bitRates[] = {"1200", "768", "768", "1200", "1200"};
+    for (int format = 0; format < 5; ++format) {
+        w->cmbFramerate->setCurrentIndex(2);
+        w->cmbSampleRate->setCurrentIndex(3);
+        w->cmbVideoSize->setCurrentIndex(0);
+        w->rdoMono->setChecked(true);
+        w->cmbFormat->setCurrentIndex(format);
+        QTest::mouseClick(w->btnDefault, Qt::LeftButton);
+        EXPECT_EQ(w->cmbBitRate->currentText(), bitRates[format]);
+        EXPECT_EQ(Key("bitrate"), bitRates[format]);
+        EXPECT_EQ(Key("bitrateindex"), std::to_string(w->cmbBitRate->currentIndex()));
+        EXPECT_EQ(Key("videosize"), "320x240");
+        EXPECT_EQ(Key("videosizeindex"), "6");
+        EXPECT_EQ(Key("framerate"), "30:1"); // the default frame rate
+        EXPECT_EQ(Key("framerateindex"), "0");
+        EXPECT_EQ(Key("samplerate"), "0");
+        EXPECT_TRUE(w->rdoStereo->isChecked());
+        EXPECT_EQ(Key("stereo"), "1");
+        EXPECT_EQ(Key("mono"), "0");
+    }
+    // Without a container the button does nothing.
+    w->cmbFormat->setCurrentIndex(-1);
+    w->cmbBitRate->setCurrentIndex(0);
+    QTest::mouseClick(w->btnDefault, Qt::LeftButton);
+    EXPECT_EQ(w->cmbBitRate->currentText(), "192");
+    EXPECT_EQ(Key("bitrate"), "1200");
+}
+
+TEST_F(MainWindow, ExitStoresBothDelaysBeforeItAsks) {
+    auto w = Open();
+    QTest::keyClick(w->edtPictureDelay, Qt::Key_Up);
+    QTest::keyClick(w->edtTransitionDelay, Qt::Key_Up);
+    QTest::keyClick(w->edtTransitionDelay, Qt::Key_Up);
+    services_.Answer = false;
+    QTest::mouseClick(w->btnExit, Qt::LeftButton);
+    EXPECT_EQ(Key("PhotoDelay"), "6");
+    EXPECT_EQ(Key("EffectDelay"), "4");
+    ASSERT_EQ(services_.Boxes.size(), 1u);
+    EXPECT_EQ(services_.Boxes[0].Kind, "question");
+    EXPECT_EQ(services_.Boxes[0].Caption, "Warning");
+    EXPECT_EQ(services_.Boxes[0].Text, "Do you really want to exit?");
+    EXPECT_TRUE(w->isVisible());
+
+    // The close box asks as well but stores nothing.
+    QTest::keyClick(w->edtPictureDelay, Qt::Key_Up);
+    w->close();
+    EXPECT_EQ(services_.Boxes.size(), 2u);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(Key("PhotoDelay"), "6");
+
+    services_.Answer = true;
+    QTest::mouseClick(w->btnExit, Qt::LeftButton);
+    EXPECT_EQ(Key("PhotoDelay"), "7");
+    EXPECT_FALSE(w->isVisible());
+    // The stored delays come back.
+    w.reset();
+    auto again = Open();
+    EXPECT_EQ(again->edtPictureDelay->text(), "7");
+    EXPECT_EQ(again->edtTransitionDelay->text(), "4");
+}
+
+TEST_F(MainWindow, AddPhotosAppendsInTheDialogsOrder) {
+    auto w = Open();
+    services_.Files = {{"/p/c.JPG", "/p/a.bmp", "/p/b.Jpeg", "/p/notes.txt"}, {"/p/a.bmp"}, {}};
+    QTest::mouseClick(w->btnVideo, Qt::LeftButton);
+    EXPECT_EQ(Items(w->lstPictures), QStringList({"/p/c.JPG", "/p/a.bmp", "/p/b.Jpeg"}));
+    EXPECT_TRUE(w->mmoLog->toPlainText().contains("/p/notes.txt"));
+    EXPECT_TRUE(w->btnOpen->isEnabled());
+    // The filter accepts every letter case.
+    ASSERT_EQ(services_.Filters.size(), 1);
+    EXPECT_TRUE(services_.Filters[0].startsWith("Picture Files ("));
+    EXPECT_TRUE(services_.Filters[0].contains("*.[bB][mM][pP]"));
+    EXPECT_TRUE(services_.Filters[0].contains("*.[jJ][pP][eE][gG]"));
+    // Duplicates are kept, nothing is sorted.
+    QTest::mouseClick(w->btnVideo, Qt::LeftButton);
+    EXPECT_EQ(w->lstPictures->count(), 4);
+    EXPECT_EQ(w->lstPictures->item(3)->text(), "/p/a.bmp");
+    // Clear leaves Open as it was; a cancelled dialog sets it from the empty list.
+    QTest::mouseClick(w->btnClear, Qt::LeftButton);
+    EXPECT_EQ(w->lstPictures->count(), 0);
+    EXPECT_TRUE(w->btnOpen->isEnabled());
+    QTest::mouseClick(w->btnVideo, Qt::LeftButton);
+    EXPECT_FALSE(w->btnOpen->isEnabled());
+
+    services_.AudioFile = "/music/song.MP3";
+    QTest::mouseClick(w->btnAudio, Qt::LeftButton);
+    EXPECT_EQ(w->txtAudio->text(), "/music/song.MP3");
+    EXPECT_TRUE(services_.Filters.last().contains("*.[mM][pP]3"));
+    services_.AudioFile.clear(); // cancelled: the soundtrack stays
+    QTest::mouseClick(w->btnAudio, Qt::LeftButton);
+    EXPECT_EQ(w->txtAudio->text(), "/music/song.MP3");
+}
+
+TEST_F(MainWindow, BrowseStoresTheChosenFolderAndRefusesReadOnlyOnes) {
+    auto w = Open();
+    const std::string target = home_.File("videos");
+    fs::create_directory(target);
+    QTimer::singleShot(0, [&] {
+        TfmDirectory* d = w->DirectoryDialog();
+        ASSERT_TRUE(d && d->isVisible());
+        d->SelectFolder(QString::fromStdString(target));
+        EXPECT_TRUE(d->btnOk->isEnabled());
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->btnBrows, Qt::LeftButton);
+    EXPECT_EQ(Key("OutPutDir"), target);
+    EXPECT_EQ(w->edtDir->text().toStdString(), target);
+
+    // A folder on a read-only medium is refused and the dialog stays open; Cancel changes nothing.
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
+        TfmDirectory* d = w->DirectoryDialog();
+        EXPECT_EQ(d->CurrentFolder().toStdString(), target); // opens at the current folder
+        d->IsReadOnly = [](const QString&) { return true; };
+        d->SelectFolder(QString::fromStdString(home_.Home()));
+        QTest::mouseClick(d->btnOk, Qt::LeftButton);
+        stayedOpen = d->isVisible();
+        QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->btnBrows, Qt::LeftButton);
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(services_.Boxes.size(), 1u);
+    EXPECT_EQ(services_.Boxes[0].Kind, "information");
+    EXPECT_EQ(services_.Boxes[0].Caption, "Zemo Pixaroll");
+    EXPECT_EQ(services_.Boxes[0].Text, "Output folder cannot be located in CD-ROM.Please select another folder.");
+    EXPECT_EQ(Key("OutPutDir"), target);
+}
+
+TEST_F(MainWindow, OpenShowsTheFolderOrItsFallback) {
+    auto w = Open();
+    QTest::mouseClick(w->btnOpen, Qt::LeftButton);
+    // The first-run folder is created when it is shown.
+    EXPECT_EQ(services_.OpenedUrls, QStringList({QString::fromStdString(home_.Home() + "/pixaroll")}));
+    EXPECT_TRUE(fs::is_directory(home_.Home() + "/pixaroll"));
+
+    std::ofstream(home_.File("plain")) << "x";
+    home_.Ini().WriteString("settings", "OutPutDir", home_.File("plain/sub"));
+    QTest::mouseClick(w->btnOpen, Qt::LeftButton);
+    ASSERT_EQ(services_.Boxes.size(), 1u);
+    EXPECT_EQ(services_.Boxes[0].Caption, "Warning");
+    EXPECT_TRUE(services_.Boxes[0].Text.startsWith("Can not create output directory:"));
+    EXPECT_EQ(services_.OpenedUrls.last().toStdString(), home_.Home() + "/MyVideos");
+    EXPECT_EQ(Key("OutPutDir"), home_.Home() + "/MyVideos");
+
+    services_.OpenedUrls.clear();
+    w->edtDir->setText("/a");
+    QTest::mouseClick(w->btnOpen, Qt::LeftButton);
+    EXPECT_TRUE(services_.OpenedUrls.isEmpty());
+}
+
+TEST_F(MainWindow, LogLinesCarryThreadAndLevelAndTheLogIsOneKeyAway) {
+    auto w = Open();
+    GetFFLogger().Log(nullptr, llInfo, "abc");
+    const QString expected = QString("#%1.5: abc").arg(CurrentThreadId());
+    EXPECT_TRUE(w->mmoLog->toPlainText().split('\n').contains(expected)) << w->mmoLog->toPlainText().toStdString();
+    QApplication::setActiveWindow(w.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(w->LogWindow()->isVisible());
+}
+
+TEST_F(MainWindow, WebLinksOpenTheirAddresses) {
+    auto w = Open();
+    QTest::mouseClick(w->img1, Qt::LeftButton);
+    ASSERT_EQ(services_.OpenedUrls.size(), 1);
+    EXPECT_EQ(services_.OpenedUrls[0].toStdString(), w->Global().HomePageUrl());
+}
+} // namespace

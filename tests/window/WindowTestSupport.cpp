@@ -1,0 +1,54 @@
+#include "tests/window/WindowTestSupport.h"
+
+#include <cstdlib>
+
+bool TFakeServices::Question(QWidget*, const QString& caption, const QString& text) {
+    Boxes.push_back({"question", caption, text});
+    return Answer;
+}
+
+void TFakeServices::Warning(QWidget*, const QString& caption, const QString& text) {
+    Boxes.push_back({"warning", caption, text});
+}
+
+void TFakeServices::Exclamation(QWidget*, const QString& caption, const QString& text) {
+    Boxes.push_back({"exclamation", caption, text});
+}
+
+void TFakeServices::Information(QWidget*, const QString& caption, const QString& text) {
+    Boxes.push_back({"information", caption, text});
+}
+
+QStringList TFakeServices::OpenFiles(QWidget*, const QString& filter) {
+    Filters << filter;
+    if (Files.empty())
+        return {};
+    QStringList answer = Files.front();
+    Files.erase(Files.begin());
+    return answer;
+}
+
+QString TFakeServices::OpenFile(QWidget*, const QString& filter) {
+    Filters << filter;
+    return AudioFile;
+}
+
+void TFakeServices::OpenUrl(const QString& address) { OpenedUrls << address; }
+
+TPrivateHome::TPrivateHome() {
+    oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
+    if (const char* config = std::getenv("XDG_CONFIG_HOME")) {
+        hadConfig_ = true;
+        oldConfig_ = config;
+    }
+    setenv("HOME", Home().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (Home() + "/.config").c_str(), 1);
+}
+
+TPrivateHome::~TPrivateHome() {
+    setenv("HOME", oldHome_.c_str(), 1);
+    if (hadConfig_)
+        setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}

@@ -1,0 +1,49 @@
+#pragma once
+// What the widget tests share: a private home and settings folder, a desktop that answers
+// message boxes and dialogs the way the test says, and reading the settings file.
+
+#include "app/IniFile.h"
+#include "app/window/WindowServices.h"
+#include "tests/support/TestJpeg.h"
+
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+class TFakeServices : public TWindowServices {
+public:
+    struct TBox {
+        QString Kind, Caption, Text;
+    };
+    std::vector<TBox> Boxes;
+    bool Answer = false;            // the answer to questions
+    std::vector<QStringList> Files; // one answer per OpenFiles call, taken from the front
+    QString AudioFile;
+    QStringList OpenedUrls;
+    QStringList Filters;
+
+    bool Question(QWidget*, const QString& caption, const QString& text) override;
+    void Warning(QWidget*, const QString& caption, const QString& text) override;
+    void Exclamation(QWidget*, const QString& caption, const QString& text) override;
+    void Information(QWidget*, const QString& caption, const QString& text) override;
+    QStringList OpenFiles(QWidget*, const QString& filter) override;
+    QString OpenFile(QWidget*, const QString& filter) override;
+    void OpenUrl(const QString& address) override;
+};
+
+// HOME and XDG_CONFIG_HOME point into a fresh temporary folder for the life of the object.
+class TPrivateHome {
+public:
+    TPrivateHome();
+    ~TPrivateHome();
+    std::string Home() const { return temp_.Path().string(); }
+    std::string IniFileName() const { return Home() + "/.config/zemopixaroll.ini"; }
+    TIniFile Ini() const { return TIniFile(IniFileName()); }
+    std::string File(const std::string& name) const { return temp_.File(name); }
+
+private:
+    TTempDir temp_;
+    std::string oldHome_, oldConfig_;
+    bool hadConfig_ = false;
+};
