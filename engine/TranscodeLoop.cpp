@@ -69,6 +69,7 @@ void TTranscoder::Loop() {
             continue;
         }
         if (r < 0) {
+            CheckInputEnd(file, r);
             file.EndReached = true;
             if (s_.Shortest)
                 break;
@@ -196,6 +197,8 @@ bool TTranscoder::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
     if (ist.DecodingNeeded) {
         if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
             ok = DecodeVideo(ist, pkt);
+        else if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            ok = DecodeAudio(ist, pkt);
     } else {
         ist.Pts = ist.NextPts;
         AdvanceCopyTime(ist, pkt);
