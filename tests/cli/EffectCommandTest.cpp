@@ -98,3 +98,28 @@ TEST_F(EffectCommandTest, SheetHoldsOneCellPerRowAndPercent) {
     EXPECT_GE(bmp.Height(), 30);
     EXPECT_EQ(RunCli("effect-sheet -o " + sheet + " --rows 0").Status, 2);
 }
+
+TEST_F(EffectCommandTest, RotatingRowTurnsTheWayTheSeedSays) {
+    // Row 150 at 10 % of 160x120: a 16 x 12 rectangle about the centre turned by 36 degrees,
+    // clockwise for an even seed, anticlockwise for an odd one.
+    const std::string from = dir.File("big-old.bmp"), to = dir.File("big-new.bmp");
+    WriteCoded(from, 160, 120, 10);
+    WriteCoded(to, 160, 120, 200);
+    const auto draw = [&](int seed) {
+        const std::string out = dir.File("turn" + std::to_string(seed) + ".bmp");
+        const TRunResult run = RunCli("effect --row 150 --percent 10 --from " + from + " --to " + to + " -o " + out +
+                                      " --seed " + std::to_string(seed));
+        EXPECT_EQ(run.Status, 0) << run.Output;
+        return LoadBmpFile(out);
+    };
+    const TFrameBitmap even = draw(4), alsoEven = draw(6), odd = draw(5);
+    EXPECT_EQ(Rgb(even, 80, 60), Coded(200, 80, 60));
+    EXPECT_EQ(Rgb(even, 10, 10), Coded(10, 10, 10));
+    int differ = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) {
+            EXPECT_EQ(Rgb(even, x, y), Rgb(alsoEven, x, y));
+            differ += Rgb(even, x, y) != Rgb(odd, x, y);
+        }
+    EXPECT_GT(differ, 10);
+}
