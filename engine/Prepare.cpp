@@ -38,7 +38,7 @@ void TTranscoder::Prepare() {
         }
         switch (ost->Type) {
         case AVMEDIA_TYPE_VIDEO: SetupVideoEncoding(*ost, ist); break;
-        case AVMEDIA_TYPE_AUDIO: throw FFmpegException("Audio encoding is not supported yet; use -an or -acodec copy");
+        case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
         case AVMEDIA_TYPE_SUBTITLE:
             throw FFmpegException("Subtitle encoding is not supported yet; use -sn or -scodec copy");
         default: throw FFmpegException("invalid codec_type");
@@ -192,6 +192,8 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     AVStream* st = ost.Stream;
     if (ost.Type == AVMEDIA_TYPE_AUDIO && s_.AudioVolume != 256)
         throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+    if (ost.Type == AVMEDIA_TYPE_AUDIO && job_.OnAudioHook)
+        throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
     if (in->codecpar->extradata_size > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE)
         throw FFmpegException("icodec.extradata_size is invalid (too large)");
     if (ff::avcodec_parameters_copy(st->codecpar, in->codecpar) < 0)

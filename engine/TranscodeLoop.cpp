@@ -69,6 +69,7 @@ void TTranscoder::Loop() {
             continue;
         }
         if (r < 0) {
+            CheckInputEnd(file, r);
             file.EndReached = true;
             if (s_.Shortest)
                 break;
@@ -192,6 +193,8 @@ bool TTranscoder::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
     if (ist.DecodingNeeded) {
         if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
             return DecodeVideo(ist, pkt);
+        if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            return DecodeAudio(ist, pkt);
         return true;
     }
     ist.Pts = ist.NextPts;

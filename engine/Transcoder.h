@@ -1,7 +1,7 @@
 #pragma once
 // One run of a job: run preparation, the read/decode/encode/mux loop, flush and trailers.
 // The stages live in their own files: Prepare.cpp, TranscodeLoop.cpp, VideoOutput.cpp,
-// Muxer.cpp.
+// AudioOutput.cpp, Muxer.cpp.
 
 #include "engine/CustomFFmpeg.h"
 
@@ -49,6 +49,20 @@ private:
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
     void ReceivePackets(TOutputStream& ost);
     void DrainEncoder(TOutputStream& ost);
+
+    // AudioOutput.cpp
+    void SetupAudioEncoding(TOutputStream& ost, TInputStream& ist);
+    bool DecodeAudio(TInputStream& ist, const AVPacket* pkt);
+    void OutputAudio(TOutputStream& ost, TInputStream& ist, AVFrame* in);
+    void PrepareResampler(TOutputStream& ost, const AVFrame* in);
+    int SyncAudio(TOutputStream& ost, TInputStream& ist, int inputSamples);
+    void QueueSamples(TOutputStream& ost, const uint8_t* const* planes, int count);
+    void EncodeAudioFrames(TOutputStream& ost);
+    void EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFrame);
+    void FlushAudio(TOutputStream& ost);
+
+    // InputEnd.cpp
+    void CheckInputEnd(const TInputFile& file, int readResult);
 
     // Muxer.cpp
     void InitBitstreamFilters(TOutputStream& ost);

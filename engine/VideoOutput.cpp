@@ -172,6 +172,8 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
 void TTranscoder::DrainEncoder(TOutputStream& ost) {
     if (!ost.Encoder || !ost.EncodingNeeded)
         return;
+    if (ost.Type == AVMEDIA_TYPE_AUDIO)
+        FlushAudio(ost);
     int r = ff::avcodec_send_frame(ost.Encoder.get(), nullptr);
     if (r < 0 && r != AVERROR_EOF)
         throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");

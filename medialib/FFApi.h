@@ -126,7 +126,8 @@ constexpr int AVLibraryCount = 8;
 
 #define PIXAROLL_SWRESAMPLE_FUNCS(X) \
     X(swresample_version) X(swr_alloc) X(swr_alloc_set_opts2) X(swr_init) X(swr_free) \
-    X(swr_convert) X(swr_get_delay) X(swr_get_out_samples) X(swr_is_initialized)
+    X(swr_convert) X(swr_get_delay) X(swr_get_out_samples) X(swr_is_initialized) \
+    X(swr_set_compensation) X(swr_inject_silence)
 
 #define PIXAROLL_AVFILTER_FUNCS(X) \
     X(avfilter_version) X(avfilter_graph_alloc) X(avfilter_graph_free) X(avfilter_get_by_name) \

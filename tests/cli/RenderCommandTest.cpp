@@ -99,9 +99,11 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     EXPECT_EQ(r.Status, 2) << r.Output;
 }
 
-// "codec_name" of every stream in order, separated by commas.
+// "codec_name" of every stream, video first, separated by commas. (Flash containers list
+// their streams in the order their first packets come, and MP3 starts before its time 0.)
 std::string StreamCodecs(const std::string& file) {
-    TRunResult r = RunShell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'");
+    TRunResult r = RunShell("ffprobe -v error -show_entries stream=codec_type,codec_name -of csv=p=0 '" + file +
+                            "' | sort -t, -k2,2r | cut -d, -f1");
     std::string out;
     for (char c : r.Output)
         out += c == '\n' ? ',' : c;
@@ -126,8 +128,6 @@ TEST_F(RenderCommandTest, SoundtrackIsTheSecondInputAndAMissingOneIsSkipped) {
         {"mp4", "mpeg4,aac"}, {"swf", "flv1,mp3"}, {"flv", "flv1,mp3"}, {"wmv", "wmv2,wmav2"}, {"mov", "mpeg4,aac"}};
     for (const auto& [format, codecs] : expected) {
         r = RunCli(Render(options + " --audio " + tone + " --break-when-no-pictures --format " + format));
-        if (r.Status != 0 && r.Output.find("Audio encoding is not supported") != std::string::npos)
-            GTEST_SKIP() << "the engine cannot encode audio yet";
         ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
         std::string file = out + "/slideshow-_(new)." + format;
         if (std::string(format) == "flv")
