@@ -154,6 +154,11 @@ public:
     std::function<void(TCustomFFmpeg&)> OnTerminate;
     // A preview picture (PreviewBitmapBit): the bitmap, its time in microseconds, its number.
     std::function<void(TCustomFFmpeg&, const TBitmapInfo&, int64_t, int)> OnPreviewBitmap;
+    // The audio hook: every decoded block of audio, before the volume and before any output
+    // stream sees it, with its presentation time in microseconds. The frame carries the
+    // decoder's sample format, channel layout and rate; its samples may be changed in place.
+    // Runs on the thread of the transcode and must be quick.
+    std::function<void(TCustomFFmpeg&, AVFrame* samples, int64_t pts)> OnAudioHook;
 
 protected:
     friend class TTranscoder;

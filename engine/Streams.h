@@ -71,6 +71,7 @@ struct TOutputStream {
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.
+    double Aspect = 0;                     // display aspect asked for ("aspect"), 0 when none
     bool NeedsRescale = false;
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder
@@ -80,6 +81,17 @@ struct TOutputStream {
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base
     std::size_t NextForcedKeyFrame = 0;
     std::string ForcedKeyFramesText;
+    // Audio: the decoder format, rate and layout the resampler was made for, the resampler
+    // (none while the decoder already delivers what the encoder takes), the FIFO of encoder
+    // samples that cuts them into whole encoder frames, and the reused buffers.
+    AVSampleFormat ResampleFormat = AV_SAMPLE_FMT_NONE;
+    int ResampleRate = 0;
+    TChannelLayout ResampleLayout;
+    bool ResamplerChecked = false;         // the resampler matches the current input
+    TSwrPtr Resampler;
+    TAudioFifoPtr Fifo;
+    TFramePtr ResampleBuffer;              // resampler output, grown on demand
+    TFramePtr AudioFrame;                  // one encoder frame
     // Muxing.
     std::vector<std::string> BitstreamFilterNames;
     std::vector<TBsfPtr> BitstreamFilters;
