@@ -3,6 +3,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/DemoPictures.h"
+#include "cli/DemoSoundtrack.h"
 #include "cli/JobRunner.h"
 #include "cli/SlideshowRender.h"
 
@@ -56,6 +57,9 @@ int CmdDemo(const TCommandArgs& argv) {
     job.HoldSeconds = "1";
     job.TransitionSeconds = "1";
     job.Seed = 2026; // the same effects every time
+    // As long as the slideshow: 4 x (1 s + 1 s) + 1 s of frames and the two end frames.
+    job.Audio = (pictures.Path() / "demo-music.wav").string();
+    WriteDemoSoundtrack(job.Audio, 9.0);
     TRenderResult result = RenderSlideshow(job, quiet);
     std::cout << result.OutputFile << " (" << result.Frames << " frames)\n";
     return ReportStop("demo", result.StopSignal);

@@ -10,7 +10,7 @@
 #include <iostream>
 
 namespace {
-void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet) {
+void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
     if (option == "--pictures") {
         job.Pictures = args.List();
         if (job.Pictures.empty())
@@ -59,6 +59,10 @@ void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job,
         job.BreakWhenNoPictures = true;
     } else if (option == "--quiet") {
         quiet = true;
+    } else if (option == "--progress-every") {
+        every = ParseDouble(args.Value(option), option);
+        if (!(every >= 0))
+            throw TUsageError("--progress-every takes seconds of 0 or more");
     } else {
         throw TUsageError("unknown option " + option);
     }
@@ -69,15 +73,16 @@ int CmdRender(const TCommandArgs& argv) {
     TArgs args(argv);
     TSlideshowSettings job;
     bool quiet = false;
+    double every = 5;
     while (!args.AtEnd())
-        ReadOption(args, args.Next(), job, quiet);
+        ReadOption(args, args.Next(), job, quiet, every);
     if (job.Pictures.empty())
         throw TUsageError("missing --pictures");
     if (job.OutDir.empty())
         throw TUsageError("missing --out-dir");
     if (!job.Audio.empty() && !std::filesystem::is_regular_file(job.Audio))
         std::cerr << "pixaroll-cli render: no soundtrack: " << job.Audio << " does not exist\n";
-    TRenderResult result = RenderSlideshow(job, quiet);
+    TRenderResult result = RenderSlideshow(job, quiet, every);
     std::cout << result.OutputFile << "\n";
     return ReportStop("render", result.StopSignal);
 }

@@ -54,9 +54,9 @@ TStopSignals::~TStopSignals() {
 
 int TStopSignals::Received() { return receivedSignal.load(); }
 
-TProgressPrinter::TProgressPrinter(bool quiet, int64_t expectedFrames, double frameRate)
+TProgressPrinter::TProgressPrinter(bool quiet, int64_t expectedFrames, double frameRate, double plainEvery)
     : quiet_(quiet), terminal_(::isatty(STDERR_FILENO) == 1), expectedFrames_(expectedFrames), frameRate_(frameRate),
-      start_(std::chrono::steady_clock::now()), lastPlain_(start_) {}
+      plainEvery_(plainEvery), start_(std::chrono::steady_clock::now()), lastPlain_(start_) {}
 
 std::string TProgressPrinter::Describe(const TProgressInfo& info, int64_t expectedFrames, double frameRate,
                                        double elapsed) {
@@ -88,7 +88,7 @@ void TProgressPrinter::Show(const TProgressInfo& info) {
         std::fprintf(stderr, "\r%s %s\033[K", bar.c_str(), text.c_str());
         std::fflush(stderr);
         shown_ = true;
-    } else if (now - lastPlain_ >= std::chrono::seconds(5)) { // a log file wants a line now and then
+    } else if (std::chrono::duration<double>(now - lastPlain_).count() >= plainEvery_) { // a line now and then
         lastPlain_ = now;
         std::fprintf(stderr, "progress: %s\n", text.c_str());
     }

@@ -27,7 +27,8 @@ public:
 // terminal, a plain line every few seconds otherwise, nothing when quiet.
 class TProgressPrinter {
 public:
-    TProgressPrinter(bool quiet, int64_t expectedFrames, double frameRate);
+    // plainEvery: seconds between two plain lines (when the stream is no terminal).
+    TProgressPrinter(bool quiet, int64_t expectedFrames, double frameRate, double plainEvery = 5);
     // expectedFrames above 0 gives the percent by frames, else by time against TotalDuration.
     void Show(const TProgressInfo& info);
     // Ends a bar line on a terminal.
@@ -39,6 +40,7 @@ private:
     bool quiet_, terminal_;
     int64_t expectedFrames_;
     double frameRate_;
+    double plainEvery_;
     std::chrono::steady_clock::time_point start_, lastPlain_;
     bool shown_ = false;
 };

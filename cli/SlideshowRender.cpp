@@ -20,7 +20,7 @@ double RateValue(const std::string& rate) {
 }
 } // namespace
 
-TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet) {
+TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
     if (settings.Pictures.empty())
         Fail("no pictures given");
     for (const std::string& picture : settings.Pictures)
@@ -40,7 +40,7 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet) {
 
     const TSlideshowSequencer& seq = job.Sequencer;
     int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;
-    TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate));
+    TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate), progressEvery);
     std::mutex endLock;
     TTerminateInfo taskEnd;
     std::atomic<bool> allEnded{false};

@@ -18,4 +18,5 @@ struct TRenderResult {
 // it (the file written so far is closed properly). quiet: no progress on the standard error
 // stream. Throws std::runtime_error with the text a user needs when the job cannot be set up or
 // fails.
-TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet);
+// progressEvery: seconds between two plain progress lines when standard error is no terminal.
+TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery = 5);

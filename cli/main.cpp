@@ -16,7 +16,7 @@ const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
-               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet]",
+               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
      CmdRender},
     {"demo", "demo DIR [--quiet]", CmdDemo},
     {"info", "info FILE", CmdInfo},

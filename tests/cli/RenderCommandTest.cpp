@@ -161,8 +161,12 @@ TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
     TRunResult r = RunCli("demo " + out);
     ASSERT_EQ(r.Status, 0) << r.Output;
-    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames.
-    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,320,240,272");
+    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames, and the
+    // soundtrack the demo makes itself.
+    std::string file = out + "/slideshow-_(new).mp4";
+    EXPECT_EQ(Probe(file), "mpeg4,320,240,272");
+    EXPECT_EQ(StreamCodecs(file), "mpeg4,aac");
+    EXPECT_EQ(RunShell("ffmpeg -v error -i '" + file + "' -f null - 2>&1").Output, "");
 }
 } // namespace
 
@@ -200,8 +204,9 @@ TEST_F(RenderCommandTest, ProgressLinesOnlyForLongRunsAndNoneWhenQuiet) {
     TRunResult r = RunCli(Render("--size 96x64 --hold 0.2 --transition 0.2"));
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_EQ(r.Output.find("progress:"), std::string::npos) << r.Output;
-    // ... and a long one prints some, with percent, frames, speed and time left.
-    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv"));
+    // ... and a longer one prints some (here one per report), with percent, frames, speed and
+    // time left.
+    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv --progress-every 0"));
     ASSERT_EQ(r.Status, 0) << r.Output;
     std::size_t at = r.Output.find("progress:");
     ASSERT_NE(at, std::string::npos) << r.Output;
@@ -211,7 +216,7 @@ TEST_F(RenderCommandTest, ProgressLinesOnlyForLongRunsAndNoneWhenQuiet) {
     EXPECT_NE(line.find("/12020"), std::string::npos) << line; // 2 x (6000 + 6) + 6 + 2 frames
     EXPECT_NE(line.find("x "), std::string::npos) << line;
     EXPECT_NE(line.find("left"), std::string::npos) << line;
-    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv --quiet"));
+    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv --progress-every 0 --quiet"));
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_EQ(r.Output.find("progress:"), std::string::npos) << r.Output;
 }
