@@ -23,6 +23,7 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void OpenEncoder(TOutputStream& ost);
