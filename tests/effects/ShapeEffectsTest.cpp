@@ -269,6 +269,9 @@ std::vector<int> ShapeRows() {
     return rows;
 }
 
+// The random squares and the rotating shapes are the rows that read the seed.
+bool SeedMatters(int row) { return row == 128 || (row >= 150 && row <= 152); }
+
 struct TTally {
     long long Judged = 0, Total = 0;
 };
@@ -309,7 +312,8 @@ TEST(ShapeEffects, EveryRowMatchesTheModelAtEveryPercent) {
         for (const auto& s : sizes)
             for (int p = 1; p <= 99 && ok; p += (s[0] == 64 ? 1 : 4))
                 for (std::uint32_t seed : {0x2468ACE0u, 0x13579BDFu})
-                    ok = ok && ExpectLikeModel(row, s[0], s[1], p, seed, tally);
+                    if (seed % 2 == 0 || SeedMatters(row))
+                        ok = ok && ExpectLikeModel(row, s[0], s[1], p, seed, tally);
         // The comparison must have judged most pixels, or it proves nothing (the small diamonds
         // and triangles of the grids are nearly all edge at these sizes).
         EXPECT_GT(tally.Judged, tally.Total * 4 / 10) << "row " << row << ": too few pixels away from edges";
