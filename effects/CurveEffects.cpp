@@ -20,10 +20,6 @@ namespace {
 
 constexpr int half(int x) { return x / 2; }
 
-// The random squares replay the same draws for every frame of a transition: their seed is the
-// numeric identity of the new picture's bitmap, which the slideshow keeps for the whole job.
-std::uint32_t StableSeed(const TFrameBitmap& I) { return I.Handle(); }
-
 void RoundRectReveal(TFrameBitmap& D, const TFrameBitmap& I, int left, int top, int right, int bottom, int ew,
                      int eh) {
     ClipAndCopy(D, I, CreateRoundRectRgn(left, top, right, bottom, ew, eh));
@@ -134,7 +130,7 @@ CURVE(RandomSquaresAppear) {
     const int c = (std::min(W, H) / 50) * 2 + 2;
     TComplexRegion rects;
     {
-        TStableRandom seeded(StableSeed(I));
+        TStableRandom seeded(EffectSeed(I));
         for (int x = 0; x < W; x += c)
             for (int y = 0; y < H; y += c)
                 if (Random(100) < p)

@@ -41,12 +41,9 @@ TRegion Combined(TCombineMode mode, std::initializer_list<TRegion> parts) {
 
 TRegion Frame(int W, int H) { return CreateRectRgn(0, 0, W, H); }
 
-// The rotating shapes turn the same way for every frame of a transition: the sense comes from
-// the numeric identity of the new picture's bitmap, which the slideshow keeps for the job.
-std::uint32_t StableSeed(const TFrameBitmap& I) { return I.Handle(); }
-
+// The sense of the turn comes from the transition's seed, so it is the same on every frame.
 void RotatedReveal(TFrameBitmap& D, const TFrameBitmap& I, std::span<TPoint> points, int cx, int cy, int p) {
-    RotatePoints(points, int(points.size()) - 1, cx, cy, RotationAngle(p, StableSeed(I)));
+    RotatePoints(points, int(points.size()) - 1, cx, cy, RotationAngle(p, EffectSeed(I)));
     ClipAndCopy(D, I, CreatePolygonRgn(points.data(), int(points.size()), TFillRule::Winding));
 }
 

@@ -238,6 +238,9 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     generic_.ApplyToFormat(oc, AV_OPT_FLAG_ENCODING_PARAM);
     s.StreamIds.clear();
     s.ForcedKeyFrames.clear();
+    // "vn", "an" and "sn" belong to the output they were given for, also when it got no
+    // stream of that kind because of them.
+    s.VideoDisable = s.AudioDisable = s.SubtitleDisable = false;
     outputs_.push_back(std::move(out));
     return int(outputs_.size());
 }
@@ -385,6 +388,7 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
                                 : AVRational{0, 1};
     enc->sample_aspect_ratio = sar;
     st->sample_aspect_ratio = sar;
+    ost.Aspect = aspect;
     if (ost.StreamCopy)
         return;
 

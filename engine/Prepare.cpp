@@ -7,6 +7,8 @@
 #include "medialib/FFLog.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -22,8 +24,25 @@ int OpenUnderCodecLock(AVCodecContext* context, const AVCodec* codec) {
 }
 } // namespace
 
+// A copied stream counts time in frames when its source counts in ticks much finer than a
+// frame (below a millisecond): containers that store one entry per tick (avi) or that derive
+// their own rate from the time base then see the real frame rate. "copytb" keeps the source's.
+AVRational TTranscoder::CopyTimeBase(const AVStream* in) const {
+    AVRational tb = in->time_base;
+    if (s_.CopyTb)
+        return tb;
+    AVRational frame{0, 1};
+    if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && in->r_frame_rate.num > 0 && in->r_frame_rate.den > 0)
+        frame = av_inv_q(in->r_frame_rate);
+    else if (in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && in->codecpar->sample_rate > 0)
+        frame = AVRational{1, in->codecpar->sample_rate};
+    if (frame.num > 0 && av_cmp_q(frame, tb) > 0 && av_cmp_q(tb, AVRational{1, 1000}) < 0)
+        ff::av_reduce(&tb.num, &tb.den, frame.num, frame.den, INT_MAX);
+    return tb;
+}
+
 TTranscoder::TTranscoder(TCustomFFmpeg& job)
-    : job_(job), s_(job.settings_), packet_(NewPacket()), copyPacket_(NewPacket()) {}
+    : job_(job), s_(job.settings_), packet_(NewPacket()), encodedPacket_(NewPacket()), copyPacket_(NewPacket()) {}
 
 void TTranscoder::Prepare() {
     BuildInputStreams();
@@ -213,9 +232,18 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     if (ost.Type == AVMEDIA_TYPE_AUDIO && ((in->codecpar->codec_id == AV_CODEC_ID_MP3 && in->codecpar->block_align == 1) ||
                                            in->codecpar->codec_id == AV_CODEC_ID_AC3))
         st->codecpar->block_align = 0;
-    if (ost.Type == AVMEDIA_TYPE_VIDEO && st->sample_aspect_ratio.num == 0)
-        st->sample_aspect_ratio = in->sample_aspect_ratio;
-    st->time_base = in->time_base;
+    if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+        // The copied pictures keep their size: the aspect asked for gives their pixel shape, and
+        // the container needs the same value in the stream and in its parameters.
+        AVCodecParameters* par = st->codecpar;
+        if (ost.Aspect > 0 && par->width > 0 && par->height > 0)
+            st->sample_aspect_ratio = ff::av_d2q(ost.Aspect * par->height / par->width, 255);
+        else if (st->sample_aspect_ratio.num == 0)
+            st->sample_aspect_ratio = in->sample_aspect_ratio;
+        if (st->sample_aspect_ratio.num)
+            par->sample_aspect_ratio = st->sample_aspect_ratio;
+    }
+    st->time_base = CopyTimeBase(in);
     st->avg_frame_rate = in->avg_frame_rate;
     st->r_frame_rate = in->r_frame_rate;
     ost.Encoder.reset(); // a copied stream has no encoder
@@ -260,6 +288,15 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
         throw FFmpegException("Could not copy the encoder parameters to the stream");
     ost.Stream->time_base = enc->time_base;
+    // What the encoder tells the container about itself (the video buffer size, which MPEG
+    // program streams size their multiplex from).
+    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+        const AVPacketSideData& side = enc->coded_side_data[i];
+        uint8_t* data = ff::av_stream_new_side_data(ost.Stream, side.type, side.size);
+        if (!data)
+            throw FFmpegException("av_stream_new_side_data failed");
+        std::memcpy(data, side.data, side.size);
+    }
     // Forced key frames: comma-separated times, in encoder time base.
     std::string text = ost.ForcedKeyFramesText;
     for (std::size_t at = 0; !text.empty() && at != std::string::npos;) {

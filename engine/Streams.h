@@ -71,6 +71,7 @@ struct TOutputStream {
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.
+    double Aspect = 0;                     // display aspect asked for ("aspect"), 0 when none
     bool NeedsRescale = false;
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder

@@ -24,6 +24,7 @@ private:
     void CheckOutputs();
     void MapStreams();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
+    AVRational CopyTimeBase(const AVStream* in) const;
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
@@ -66,7 +67,7 @@ private:
 
     // Muxer.cpp
     void InitBitstreamFilters(TOutputStream& ost);
-    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt, int64_t packetTime);
     void WritePacket(TOutputStream& ost, AVPacket* pkt);
     void FilterAndWrite(TOutputStream& ost, std::size_t filter, AVPacket* pkt);
     void FlushBitstreamFilters(TOutputStream& ost);
@@ -76,7 +77,8 @@ private:
     TJobSettings& s_;
     std::vector<TInputStream> ist_;
     std::vector<TOutputStream*> ost_; // every output stream, file by file
-    TPacketPtr packet_;
+    TPacketPtr packet_;      // the packet read from an input
+    TPacketPtr encodedPacket_; // what an encoder hands out (never the read packet: copies still need it)
     // Reused for every packet: the stream-copied packet, and the output of each bitstream
     // filter by its place in a chain (streams are filtered one after another, so chains share).
     TPacketPtr copyPacket_;

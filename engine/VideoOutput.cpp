@@ -147,7 +147,7 @@ void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
 
 void TTranscoder::ReceivePackets(TOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder.get();
-    AVPacket* pkt = packet_.get();
+    AVPacket* pkt = encodedPacket_.get();
     for (;;) {
         int r = ff::avcodec_receive_packet(enc, pkt);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
@@ -163,6 +163,9 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
         } else {
             audioSize_ += pkt->size;
         }
+        // A video encoder counts in frames: a packet without a duration lasts one frame.
+        if (ost.Type == AVMEDIA_TYPE_VIDEO && pkt->duration <= 0)
+            pkt->duration = 1;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         pkt->stream_index = ost.Index;
         WritePacket(ost, pkt);

@@ -68,6 +68,11 @@ TEST_F(RenderCommandTest, SwfAndFlvTakeTheContainersVideoEncoderAndMovTakesMpeg4
         ASSERT_EQ(r.Status, 0) << format << ": " << r.Output;
         EXPECT_EQ(Probe(out + "/slideshow-_(new)." + format), std::string(codec) + ",96,64,14") << format;
     }
+    // The rate written as the engine writes it holds the pictures just as long.
+    const std::string slash = "--size 96x64 --rate 10/1 --hold 0.3 --transition 0.2 --sequential";
+    TRunResult r = RunCli(Render(slash + " --format mp4"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,96,64,14");
 }
 
 TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
