@@ -262,6 +262,30 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     ost.RescaleHeight = in->height;
     ost.RescaleFormat = AVPixelFormat(in->format);
     ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    // Deinterlacing is a filter in front of the user's.
+    std::string filters = ost.FilterDescription;
+    if (s_.Deinterlace)
+        filters = filters.empty() ? "yadif" : "yadif," + filters;
+    if (!filters.empty()) {
+        TVideoFilterSpec spec;
+        spec.Width = in->width;
+        spec.Height = in->height;
+        spec.Format = AVPixelFormat(in->format);
+        spec.SampleAspect = ist.Stream->sample_aspect_ratio.num ? ist.Stream->sample_aspect_ratio : in->sample_aspect_ratio;
+        spec.EncoderWidth = enc->width;
+        spec.EncoderHeight = enc->height;
+        spec.EncoderFormat = enc->pix_fmt;
+        spec.ScalerFlags = job_.generic_.ScalerFlags();
+        spec.Description = filters;
+        ost.Filter = std::make_unique<TVideoFilterGraph>(spec);
+        // The graph's pictures have the encoder's format and the size the graph gives them.
+        enc->width = ost.Filter->OutputWidth();
+        enc->height = ost.Filter->OutputHeight();
+        ost.RescaleWidth = enc->width;
+        ost.RescaleHeight = enc->height;
+        ost.RescaleFormat = enc->pix_fmt;
+        ost.NeedsRescale = false;
+    }
     ost.EncodingNeeded = true;
     ist.DecodingNeeded = true;
 }
