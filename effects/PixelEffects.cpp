@@ -221,55 +221,53 @@ void LinearRange(std::int64_t f0, std::int64_t step, std::int64_t lo, std::int64
     last = std::min(last, to);
 }
 
-// One span x0 .. x1-1 of a destination row of RotateImage; a and b are the two fixed-point sums
-// at x0, growing by C and S per pixel. Only the pixels whose source lies inside the picture
-// are drawn: 0 <= PX + (a >> 16) < W means -PX x 65536 <= a < (W - PX) x 65536, and the sums
-// are linear in x, so those pixels form one run, found before the loop.
-void RotateSpan(TPixel* d, const TPixel* image, int x0, int x1, std::int64_t a, std::int64_t b, std::int64_t C,
-                std::int64_t S, int PX, int PY, int W, int H) {
-    std::int64_t first = 0, last = x1 - x0;
+// The run of a destination row of RotateImage whose sources lie inside the picture. The two
+// fixed-point sums a = u x C - v x S and b = u x S + v x C grow by C and S per pixel; the
+// source is inside when 0 <= PX + (a >> 16) < W and 0 <= PY + (b >> 16) < H, that is when
+// -PX x 65536 <= a < (W - PX) x 65536 and likewise for b: both linear in x, so the pixels
+// inside form one run, found before the loop. first, last and the sums at first come back.
+bool InsideRun(int W, int H, int PX, int PY, std::int64_t C, std::int64_t S, std::int64_t& a, std::int64_t& b,
+               std::int64_t& first, std::int64_t& last) {
+    first = 0;
+    last = W;
     LinearRange(a, C, -std::int64_t(PX) * 65536, (std::int64_t(W) - PX) * 65536, last, first, last);
     LinearRange(b, S, -std::int64_t(PY) * 65536, (std::int64_t(H) - PY) * 65536, last, first, last);
     a += first * C;
     b += first * S;
-    const std::int64_t rowOfT = std::int64_t(H) - 1 - PY; // image row of t = PY + (b >> 16)
-    for (std::int64_t k = first; k < last; ++k, a += C, b += S)
-        d[x0 + k] = image[(rowOfT - (b >> 16)) * W + PX + (a >> 16)];
+    return first < last;
+}
+
+// Pixels first .. last-1 of a destination row, every source inside: the source of the pixel
+// is row H - 1 - t, column s, at offset (H - 1 - PY - (b >> 16)) x W + PX + (a >> 16).
+void RotateRun(TPixel* d, const TPixel* image, std::int64_t first, std::int64_t last, std::int64_t a, std::int64_t b,
+               std::int64_t C, std::int64_t S, std::int64_t origin, int W) {
+    for (std::int64_t x = first; x < last; ++x, a += C, b += S)
+        d[x] = image[origin - (b >> 16) * W + (a >> 16)];
 }
 
 #ifdef PIXAROLL_AVX2_PIXELS
-// The same eight pixels at a time with 32-bit sums (exact for frames below RotateAvx2Limit) and
-// a masked gather: pixels whose source lies outside keep what the frame holds.
+// The same eight pixels at a time with 32-bit sums (exact for frames below RotateAvx2Limit)
+// and the processor's gather.
 constexpr int RotateAvx2Limit = 16000;
 
-__attribute__((target("avx2"))) void RotateSpanAvx2(TPixel* d, const TPixel* image, int x0, int x1, std::int64_t a,
-                                                    std::int64_t b, std::int64_t C, std::int64_t S, int PX, int PY,
-                                                    int W, int H) {
-    std::int64_t first = 0, last = x1 - x0;
-    LinearRange(a, C, -std::int64_t(PX) * 65536, (std::int64_t(W) - PX) * 65536, last, first, last);
-    LinearRange(b, S, -std::int64_t(PY) * 65536, (std::int64_t(H) - PY) * 65536, last, first, last);
-    if (first >= last)
-        return;
-    a += first * C;
-    b += first * S;
+__attribute__((target("avx2"))) void RotateRunAvx2(TPixel* d, const TPixel* image, std::int64_t first,
+                                                   std::int64_t last, std::int64_t a, std::int64_t b, std::int64_t C,
+                                                   std::int64_t S, std::int64_t origin, int W) {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i av = _mm256_add_epi32(_mm256_set1_epi32(int(a)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(C))));
     __m256i bv = _mm256_add_epi32(_mm256_set1_epi32(int(b)), _mm256_mullo_epi32(lane, _mm256_set1_epi32(int(S))));
     const __m256i aStep = _mm256_set1_epi32(int(8 * C)), bStep = _mm256_set1_epi32(int(8 * S));
-    // index = (H - 1 - PY - (b >> 16)) x W + PX + (a >> 16)
-    const __m256i origin = _mm256_set1_epi32((H - 1 - PY) * W + PX), width = _mm256_set1_epi32(W);
-    const int* base = reinterpret_cast<const int*>(image);
-    std::int64_t k = first;
-    for (; k + 8 <= last; k += 8) {
+    const __m256i base = _mm256_set1_epi32(int(origin)), width = _mm256_set1_epi32(W);
+    const int* pixels = reinterpret_cast<const int*>(image);
+    std::int64_t x = first;
+    for (; x + 8 <= last; x += 8) {
         const __m256i index = _mm256_add_epi32(
-            _mm256_sub_epi32(origin, _mm256_mullo_epi32(_mm256_srai_epi32(bv, 16), width)), _mm256_srai_epi32(av, 16));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x0 + k), _mm256_i32gather_epi32(base, index, 4));
+            _mm256_sub_epi32(base, _mm256_mullo_epi32(_mm256_srai_epi32(bv, 16), width)), _mm256_srai_epi32(av, 16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), _mm256_i32gather_epi32(pixels, index, 4));
         av = _mm256_add_epi32(av, aStep);
         bv = _mm256_add_epi32(bv, bStep);
     }
-    const std::int64_t done = k - first;
-    // The rest of the run (fewer than eight pixels) lies inside as well.
-    RotateSpan(d, image, int(x0 + k), int(x0 + last), a + done * C, b + done * S, C, S, PX, PY, W, H);
+    RotateRun(d, image, x, last, a + (x - first) * C, b + (x - first) * S, C, S, origin, W);
 }
 #endif
 
@@ -279,26 +277,20 @@ void RotateImage(TFrameBitmap& Display, const TFrameBitmap& Image, int PX, int P
     const int W = std::min(Display.Width(), Image.Width()), H = std::min(Display.Height(), Image.Height());
     const std::int64_t S = std::int64_t(std::trunc(std::sin(-A) * 65536.0));
     const std::int64_t C = std::int64_t(std::trunc(std::cos(-A) * 65536.0));
-    auto span = RotateSpan;
+    auto run = RotateRun;
 #ifdef PIXAROLL_AVX2_PIXELS
     if (AvxPathsEnabled() && W < RotateAvx2Limit && H < RotateAvx2Limit && std::abs(PX) < RotateAvx2Limit &&
         std::abs(PY) < RotateAvx2Limit)
-        span = RotateSpanAvx2;
+        run = RotateRunAvx2;
 #endif
-    // The frame is drawn in tiles: a tile's source pixels lie within a small turned square of
-    // the picture, so they stay in the caches, where a whole turned row would touch a new
-    // memory page with every pixel.
-    constexpr int Tile = 64;
-    const TPixel* image = Image.Pixels();
-    for (int ty = 0; ty < H; ty += Tile)
-        for (int tx = 0; tx < W; tx += Tile) {
-            const int yEnd = std::min(ty + Tile, H), xEnd = std::min(tx + Tile, W);
-            for (int y = ty; y < yEnd; ++y) {
-                // u = x + 1 - PX grows by one per pixel, so both sums grow by C and S.
-                const std::int64_t v = std::int64_t(H) - PY - y, u = std::int64_t(tx) + 1 - PX;
-                span(Display.Row(y), image, tx, xEnd, u * C - v * S, u * S + v * C, C, S, PX, PY, W, H);
-            }
-        }
+    const std::int64_t origin = std::int64_t(H - 1 - PY) * W + PX;
+    for (int y = 0; y < H; ++y) {
+        // At x = 0: u = 1 - PX, v = H - PY - y.
+        const std::int64_t u = 1 - std::int64_t(PX), v = std::int64_t(H) - PY - y;
+        std::int64_t a = u * C - v * S, b = u * S + v * C, first, last;
+        if (InsideRun(W, H, PX, PY, C, S, a, b, first, last))
+            run(Display.Row(y), Image.Pixels(), first, last, a, b, C, S, origin, W);
+    }
 }
 
 TChannelOrder ChannelMixOrder(std::uint32_t seed) {

@@ -25,9 +25,16 @@ int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, I
 
 } // namespace
 
+namespace {
+// The storage of the last block released on this thread: the next collector starts in it
+// instead of asking the system for a fresh block (effects collect a region every frame).
+thread_local std::vector<std::uint8_t> SpareBlock;
+} // namespace
+
 void TComplexRegion::Clear() {
-    buffer_.clear();
-    buffer_.shrink_to_fit();
+    if (buffer_.capacity() > SpareBlock.capacity())
+        SpareBlock = std::move(buffer_);
+    buffer_ = {};
     capacity_ = 0;
     count_ = 0;
     next_ = 0;
@@ -36,6 +43,8 @@ void TComplexRegion::Clear() {
 
 void TComplexRegion::AddRect(int Left, int Top, int Right, int Bottom) {
     if (count_ == capacity_) {
+        if (buffer_.capacity() == 0 && SpareBlock.capacity() > 0)
+            buffer_ = std::move(SpareBlock);
         capacity_ += kGrowBy;
         buffer_.resize(std::size_t(capacity_) * kRectSize + kHeaderSize + 4);
         next_ = kHeaderSize + std::size_t(count_) * kRectSize;
@@ -71,7 +80,9 @@ std::optional<TRegion> ExtCreateRegion(std::size_t size, const void* data) {
     const std::size_t count = GetU32(bytes + 8);
     if (count > (size - TComplexRegion::kHeaderSize) / TComplexRegion::kRectSize)
         return std::nullopt;
-    std::vector<TRect> rects(count);
+    // Kept from call to call like the region's own working lists (see FromRects).
+    thread_local std::vector<TRect> rects;
+    rects.resize(count);
     if (count)
         std::memcpy(rects.data(), bytes + TComplexRegion::kHeaderSize, count * TComplexRegion::kRectSize);
     return TRegion::FromRects(rects);

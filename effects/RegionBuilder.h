@@ -22,6 +22,9 @@ public:
     static constexpr std::size_t kRectSize = 16;
 
     TComplexRegion() { Clear(); }
+    ~TComplexRegion() { Clear(); }
+    TComplexRegion(const TComplexRegion&) = default;
+    TComplexRegion& operator=(const TComplexRegion&) = default;
 
     // Releases the block and forgets every rectangle.
     void Clear();

@@ -496,6 +496,30 @@ TEST(RotatingShapes, TurnClockwiseForAnEvenSeedAndAnticlockwiseForAnOdd) {
     EXPECT_TRUE(IsOld(back, 50, 280));
 }
 
+TEST(RotatingShapes, StarTurnsAboutTheCentre) {
+    // 640x480 at 25 %: w = 160, h = 120. Unturned, the star's arms reach from x = 0 to 640 and
+    // from y = 0 to 480; a quarter turn puts the long arms upright (y -80..560) and the short
+    // ones across (x 80..560). Either sense gives the same star, which has a half-turn symmetry.
+    for (std::uint32_t seed : {10u, 11u}) {
+        const TFrameBitmap d = Draw(151, 640, 480, 25, seed);
+        EXPECT_TRUE(IsNew(d, 320, 240));
+        EXPECT_TRUE(IsNew(d, 320, 20)) << "the long arm turned upright";
+        EXPECT_TRUE(IsNew(d, 320, 470));
+        EXPECT_TRUE(IsOld(d, 20, 240)) << "no arm reaches the left edge any more";
+        EXPECT_TRUE(IsOld(d, 620, 240));
+        EXPECT_TRUE(IsNew(d, 100, 240));
+        EXPECT_TRUE(IsOld(d, 100, 100));
+    }
+    // At 50 % (a half turn) the star is as unturned: w = 320, h = 240, inner corners at
+    // (160, 120), (480, 120), (480, 360), (160, 360); tips beyond the frame.
+    const TFrameBitmap half = Draw(151, 640, 480, 50, 10);
+    EXPECT_TRUE(IsOld(half, 0, 0));
+    EXPECT_TRUE(IsOld(half, 639, 479));
+    EXPECT_TRUE(IsNew(half, 100, 150));
+    EXPECT_TRUE(IsNew(half, 0, 240));
+    EXPECT_TRUE(IsNew(half, 320, 0));
+}
+
 TEST(PolygonReveals, WorkedExamplesOfSingleRows) {
     // Row 114 at 99 %: w = 634; two triangles leave a sliver about the diagonal from the top
     // left to the bottom right corner.
