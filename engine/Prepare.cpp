@@ -47,6 +47,7 @@ void TTranscoder::Prepare() {
     BuildInputStreams();
     CheckOutputs();
     MapStreams();
+    CheckInputsUsed();
     for (TOutputStream* ost : ost_) {
         TInputStream& ist = ist_[ost->SourceIndex];
         ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
@@ -203,6 +204,29 @@ void TTranscoder::MapStreams() {
             ost.SourceIndex = ost.SyncIndex = chosen;
         }
         ist_[ost.SourceIndex].Free = false;
+    }
+}
+
+// Without explicit maps, every input is there to give an output something: a soundtrack that
+// holds no audio (a picture, a video without sound) would otherwise vanish without a word.
+void TTranscoder::CheckInputsUsed() {
+    if (!s_.StreamMaps.empty())
+        return;
+    for (const auto& in : job_.inputs_) {
+        bool used = false;
+        std::string kinds;
+        for (int i = 0; i < in->StreamCount; ++i) {
+            const TInputStream& ist = ist_[std::size_t(in->FirstStream + i)];
+            used = used || !ist.Free;
+            std::string kind = TypeName(ist.Stream->codecpar->codec_type);
+            if (kinds.find(kind) == std::string::npos)
+                kinds += (kinds.empty() ? "" : ", ") + kind;
+        }
+        if (!used) {
+            const char* url = in->Context()->url;
+            throw FFmpegException(Fmt("%s: no stream of this file goes to an output (it holds %s)", url ? url : "",
+                                      kinds.empty() ? "no stream" : kinds.c_str()));
+        }
     }
 }
 

@@ -23,6 +23,7 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
