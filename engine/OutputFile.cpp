@@ -389,6 +389,7 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     enc->sample_aspect_ratio = sar;
     st->sample_aspect_ratio = sar;
     ost.Aspect = aspect;
+    ost.FilterDescription = s.VideoFilters;
     if (ost.StreamCopy)
         return;
 
