@@ -23,13 +23,18 @@ double RateValue(const std::string& rate) {
 TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
     if (settings.Pictures.empty())
         Fail("no pictures given");
-    for (const std::string& picture : settings.Pictures)
+    for (const std::string& picture : settings.Pictures) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(picture, ec))
+            Fail("Cannot read picture \"" + picture + "\": it is a folder, not a file");
         if (!std::filesystem::is_regular_file(picture))
             Fail("picture not found: " + picture);
+    }
     if (!FindContainer(settings.Format))
         Fail("unknown output format \"" + settings.Format + "\" (mp4, swf, flv, wmv or mov)");
-    if (!EnsureOutputFolder(settings.OutDir))
-        Fail("Cannot create output directory: " + settings.OutDir);
+    std::string reason;
+    if (!EnsureOutputFolder(settings.OutDir, reason))
+        Fail("Cannot create output directory " + settings.OutDir + ": " + reason);
 
     TMainThreadScope mainThread;
     TFFEncoder encoder;
