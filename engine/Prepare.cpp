@@ -4,6 +4,7 @@
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
 #include "medialib/CodecLock.h"
+#include "medialib/FFLog.h"
 
 #include <algorithm>
 #include <climits>
@@ -355,13 +356,13 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
         throw FFmpegException(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(ost.CodecId),
                                   ost.FileIndex, ost.Index, typeName));
     }
-    if (OpenUnderCodecLock(enc, codec) < 0) {
-        std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
-                               "such as bit_rate, rate, width or height. Please check error log message to find out "
-                               "more detail information.",
-                               ost.FileIndex, ost.Index, typeName);
-        EngineLog(llError, text);
-        throw FFmpegException(text);
+    // The encoder says why it refuses in its log lines (also when the log level hides them):
+    // that reason goes into the message, which the run's failure reports once.
+    TFFErrorCapture reasons;
+    if (int r = OpenUnderCodecLock(enc, codec); r < 0) {
+        const std::string reason = reasons.Text().empty() ? ErrorCodeText(r) : reasons.Text();
+        throw FFmpegException(Fmt("Error while opening encoder %s for output stream #%d.%d (%s): %s", codec->name,
+                                  ost.FileIndex, ost.Index, typeName, reason.c_str()));
     }
     extraSize_ += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
