@@ -46,6 +46,7 @@ private:
     void ReportProgress(bool final, int currentInput);
 
     // VideoOutput.cpp
+    void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
     void OutputVideo(TOutputStream& ost, AVFrame* in);
     AVFrame* PictureToEncode(TOutputStream& ost, AVFrame* in);
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
