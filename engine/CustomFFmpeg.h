@@ -172,6 +172,8 @@ protected:
     void SetTsScale(const std::string& value);
     void SetMatrix(std::vector<uint16_t>& matrix, const std::string& value);
     void SetMetadata(const std::string& value);
+    // A disc target ("vcd", "pal-dvd", ...); fallbackPal is the norm when nothing decides it.
+    void ApplyTarget(const std::string& value, bool fallbackPal);
     void NewStream(AVMediaType type);
     void CheckBitRateWarning(AVMediaType type);
 
