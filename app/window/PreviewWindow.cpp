@@ -68,7 +68,7 @@ void TPreviewWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TPreviewWindow::closeEvent(QCloseEvent* event) {
-    if (event->spontaneous())
-        closedByUser_ = true;
+    // The program never closes the window, it destroys it: a close is the user's.
+    closedByUser_ = true;
     QWidget::closeEvent(event);
 }
