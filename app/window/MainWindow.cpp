@@ -601,10 +601,13 @@ void TfrmMain::btnStartClick() {
         services_->Warning(this, "Warning", Q(text));
     });
 
-    if (encoder_.Working()) // the last run is still ending
-        return;
     // The last run's tasks go first; they may still refer to the last job's frame input.
-    encoder_.ClearTasks();
+    try {
+        encoder_.ClearTasks();
+    } catch (const std::exception& e) { // the last run is still ending
+        AddLog(QString("***") + e.what());
+        return;
+    }
     job_ = std::make_unique<TSlideshowJob>(encoder_);
     job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
     job_->PrepareSequencer(settings);
