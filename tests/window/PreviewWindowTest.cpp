@@ -1,10 +1,12 @@
 #include "app/window/PreviewWindow.h"
+#include "app/window/Previewer.h"
 
 #include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -53,4 +55,69 @@ TEST(PreviewWindow, LargeFramesAreShownSmallerThanTheScreen) {
     EXPECT_LT(w.width(), 20000);
     EXPECT_NEAR(double(w.width()) / w.height(), 4.0 / 3.0, 0.01);
 }
+TPreviewWindow* FindPreview() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* preview = qobject_cast<TPreviewWindow*>(w))
+            return preview;
+    return nullptr;
+}
+
+// The engine's side: made, used and destroyed on a worker thread, shown on this one.
+TEST(Previewer, PostsFramesAtMostEvery100msAndStopsWhenClosed) {
+    InstallQtPreviewFactory();
+    std::unique_ptr<IPreviewWindow> previewer = CreatePreviewWindow();
+    ASSERT_NE(previewer, nullptr);
+    const auto red = Picture(32, 24, 128, 0x00FF0000), blue = Picture(32, 24, 128, 0x000000FF);
+    bool first = false, second = false;
+    std::thread worker([&] {
+        first = previewer->Show(red.data(), 32, 24, 128, 1, 0);
+        second = previewer->Show(blue.data(), 32, 24, 128, 2, 33333); // within 100 ms: skipped
+    });
+    worker.join();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+    QApplication::processEvents();
+    TPreviewWindow* window = FindPreview();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Frame 1 - 00:00:00.000");
+    EXPECT_EQ(window->Frame().pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+
+    QTest::qWait(120);
+    std::thread([&] { previewer->Show(blue.data(), 32, 24, 128, 5, 166666); }).join();
+    QApplication::processEvents();
+    EXPECT_EQ(window->windowTitle(), "Frame 5 - 00:00:00.166");
+
+    // The user closes it: the engine hears false and nothing shows again.
+    window->close();
+    QApplication::processEvents();
+    QTest::qWait(120);
+    bool afterClose = true;
+    std::thread([&] { afterClose = previewer->Show(red.data(), 32, 24, 128, 9, 300000); }).join();
+    EXPECT_FALSE(afterClose);
+    QApplication::processEvents();
+    EXPECT_EQ(FindPreview(), nullptr);
+    std::thread([&] { previewer.reset(); }).join();
+    QApplication::processEvents();
+    SetPreviewWindowFactory(nullptr);
+}
+
+TEST(Previewer, DestroyingItRemovesTheWindow) {
+    auto previewer = std::make_unique<TPreviewer>();
+    const auto bits = Picture(16, 16, 64, 0x00808080);
+    ASSERT_TRUE(previewer->Show(bits.data(), 16, 16, 64, 1, 0));
+    QApplication::processEvents();
+    ASSERT_NE(FindPreview(), nullptr);
+    std::make_unique<TPreviewer>().reset(); // one never shown makes no window and removes none
+    QApplication::processEvents();
+    EXPECT_NE(FindPreview(), nullptr);
+    previewer.reset();
+    QApplication::processEvents();
+    EXPECT_EQ(FindPreview(), nullptr);
+    // Bad pictures are refused without a window.
+    TPreviewer other;
+    EXPECT_FALSE(other.Show(nullptr, 16, 16, 64, 1, 0));
+    EXPECT_FALSE(other.Show(bits.data(), 16, 16, 32, 1, 0));
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/window/MainWindow.h"
+#include "app/window/PreviewWindow.h"
 #include "tests/support/RunCommand.h"
 #include "tests/window/WindowTestSupport.h"
 
@@ -53,6 +54,13 @@ void WriteWav(const std::string& fileName, double seconds, int rate = 44100, int
         for (int c = 0; c < channels; ++c)
             u16(std::uint16_t(v));
     }
+}
+
+TPreviewWindow* VisiblePreview() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* preview = qobject_cast<TPreviewWindow*>(w); preview && preview->isVisible())
+            return preview;
+    return nullptr;
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -297,8 +305,14 @@ TEST_F(RunControl, WindowAnswersWhileALargeJobRuns) {
     QTest::keyClick(w->cmbSampleRate, Qt::Key_Down);
     EXPECT_EQ(w->cmbSampleRate->currentText(), "8000");
     EXPECT_EQ(home_.Ini().ReadString("settings", "samplerate", ""), "1");
+    // The preview window shows the frames being encoded, with their number and time.
+    ASSERT_TRUE(WaitUntil([] { return VisiblePreview() != nullptr; }, 10000));
+    EXPECT_TRUE(VisiblePreview()->windowTitle().startsWith("Frame ")) << VisiblePreview()->windowTitle().toStdString();
+    EXPECT_EQ(VisiblePreview()->Frame().size(), QSize(1280, 960));
     ASSERT_TRUE(WaitForEnd());
     tick.stop();
+    // ... and goes away with the job.
+    EXPECT_TRUE(WaitUntil([] { return VisiblePreview() == nullptr; }, 5000));
     std::printf("longest wait of the user-interface thread during the 1280x960 job: %lld ms\n", (long long)longest);
     RecordProperty("LongestUiWaitMs", int(longest));
     EXPECT_LT(longest, 250);
