@@ -610,6 +610,8 @@ void TfrmMain::btnStartClick() {
     }
     job_ = std::make_unique<TSlideshowJob>(encoder_);
     job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
+    job_->Adapter.OnReadHeader = [this](TFrameInputAdapter&) { AddLog("FrameInput read header"); };
+    job_->Adapter.OnReadClose = [this](TFrameInputAdapter&) { AddLog("FrameInput read close"); };
     job_->PrepareSequencer(settings);
     // The slideshow reads the picture list as it stands on every frame.
     job_->Sequencer.PictureCount = [this] { return lstPictures->count(); };

@@ -251,6 +251,9 @@ TEST_F(RunControl, StopEmptiesStatusAndBarAndReturnsToIdle) {
     EXPECT_TRUE(Idle(*w));
     EXPECT_TRUE(services_.Boxes.empty());
     EXPECT_EQ(Probe(w->Job()->OutputFile(), "stream=codec_type"), "video\n"); // what was written plays
+    const QStringList log = w->mmoLog->toPlainText().split('\n');
+    EXPECT_TRUE(log.contains("FrameInput read header"));
+    EXPECT_TRUE(log.contains("FrameInput read close"));
     // The next Start is a new job, not the resumption of the stopped one.
     TSlideshowJob* stopped = w->Job();
     QTest::mouseClick(w->btnStart, Qt::LeftButton);
@@ -258,6 +261,25 @@ TEST_F(RunControl, StopEmptiesStatusAndBarAndReturnsToIdle) {
     EXPECT_TRUE(Running(*w));
     QTest::mouseClick(w->btnStop, Qt::LeftButton);
     EXPECT_TRUE(Idle(*w));
+}
+
+TEST_F(RunControl, ClosingDuringARunStopsItFirst) {
+    auto w = Open();
+    AddPictures(*w, TwoPictures());
+    SetDelays(*w, 100, 2);
+    QTest::mouseClick(w->btnStart, Qt::LeftButton);
+    ASSERT_NE(w->Job(), nullptr);
+    const std::string out = w->Job()->OutputFile();
+    ASSERT_TRUE(WaitUntil([&] { return w->Job()->FramesDelivered() > 5; }, 30000));
+    services_.Answer = false;
+    w->close(); // the close box
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(Running(*w));
+    services_.Answer = true;
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    w.reset();
+    EXPECT_EQ(Probe(out, "stream=codec_type"), "video\n");
 }
 
 TEST_F(RunControl, BrokenPictureGivesOneMessageBoxNamingIt) {
