@@ -3,9 +3,14 @@
 #include "app/FitDrawer.h"
 #include "app/FitRect.h"
 #include "app/JpegPicture.h"
+#include "app/PngPicture.h"
 #include "effects/BmpFile.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
 
 bool TPictureLoader::IsBitmapFileName(const std::string& fileName) {
     // The extension starts at the last "." of the file's own name, not of a folder.
@@ -23,17 +28,49 @@ bool TPictureLoader::IsBitmapFileName(const std::string& fileName) {
     return true;
 }
 
+TPictureLoader::TKind TPictureLoader::KindOf(const std::string& fileName) {
+    // The file's first bytes decide; a name's extension only when they are none of the three,
+    // so that a bitmap named .bmp gets the bitmap reader's reasons.
+    unsigned char head[8] = {};
+    std::size_t got = 0;
+    if (std::FILE* f = std::fopen(fileName.c_str(), "rb")) {
+        got = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    static const unsigned char PngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (got == 8 && std::memcmp(head, PngSignature, 8) == 0)
+        return pkPng;
+    if (got >= 2 && head[0] == 'B' && head[1] == 'M')
+        return pkBitmap;
+    if (got >= 2 && head[0] == 0xFF && head[1] == 0xD8)
+        return pkJpeg;
+    return IsBitmapFileName(fileName) ? pkBitmap : pkJpeg;
+}
+
 void TPictureLoader::Load(const std::string& fileName, TFrameBitmap& frame) {
     TCanvasLock lock(frame);
     frame.Fill(0);
     lastReduction_ = 1;
-    if (!IsBitmapFileName(fileName)) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec))
+        throw TPictureError("Cannot read picture \"" + fileName + "\": it is a folder, not a file");
+    switch (KindOf(fileName)) {
+    case pkJpeg:
         lastReduction_ = DrawJpegPicture(fileName, frame, ScaledDecoding);
         return;
+    case pkPng:
+        DrawPngPicture(fileName, frame);
+        return;
+    case pkBitmap:
+        break;
     }
-    const TFrameBitmap picture = LoadBmpFile(fileName);
+    // Rows are read from the file as the fit needs them: a large bitmap is never held whole.
+    TBmpReader picture(fileName);
     const TRect fit = FitRect(TRect{0, 0, picture.Width(), picture.Height()}, TRect{0, 0, frame.Width(), frame.Height()});
     TFitDrawer drawer(frame, picture.Width(), picture.Height(), fit);
-    for (int y = drawer.NextRow(); y >= 0; y = drawer.NextRow())
-        drawer.PutRow(picture.Row(y));
+    std::vector<std::uint32_t> row(static_cast<std::size_t>(picture.Width()));
+    for (int y = drawer.NextRow(); y >= 0; y = drawer.NextRow()) {
+        picture.ReadRow(y, row.data());
+        drawer.PutRow(row.data());
+    }
 }

@@ -7,9 +7,14 @@
 
 class TPictureLoader {
 public:
-    // ".bmp" in any case goes to the bitmap reader, every other extension to the JPEG decoder.
+    // JPEG, PNG or Windows bitmap, told apart by the file's first bytes (by the extension when
+    // they are none of these: ".bmp" in any case to the bitmap reader, any other to the JPEG
+    // decoder). A JPEG's EXIF orientation is honoured; transparent PNG parts show black.
     // Throws TPictureError naming the file and the reason; the frame is black or partly drawn then.
     void Load(const std::string& fileName, TFrameBitmap& frame);
+
+    enum TKind { pkJpeg, pkPng, pkBitmap };
+    static TKind KindOf(const std::string& fileName);
 
     // Reduced JPEG decoding for photos at least twice the frame size (on by default).
     bool ScaledDecoding = true;

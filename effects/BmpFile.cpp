@@ -1,5 +1,6 @@
 #include "effects/BmpFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -36,19 +37,70 @@ struct TFileCloser {
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
+// Where the bitmap's bytes come from: a file read piece by piece, or contents in memory.
+class TBmpSource {
+public:
+    virtual ~TBmpSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Exactly n bytes from offset, which lie within Size(); false when they cannot be read.
+    virtual bool Read(std::uint64_t offset, std::uint8_t* to, std::size_t n) = 0;
+};
+
+class TMemorySource : public TBmpSource {
+public:
+    explicit TMemorySource(const std::vector<std::uint8_t>& data) : data_(data) {}
+    std::uint64_t Size() const override { return data_.size(); }
+    bool Read(std::uint64_t offset, std::uint8_t* to, std::size_t n) override {
+        std::memcpy(to, data_.data() + offset, n);
+        return true;
+    }
+
+private:
+    const std::vector<std::uint8_t>& data_;
+};
+
+// The headers, the masks and a colour table of 256 entries all lie within this many bytes.
+constexpr std::size_t kHeadBytes = 2048;
+
 class TBmpDecoder {
 public:
-    TBmpDecoder(const std::string& fileName, const std::vector<std::uint8_t>& data)
-        : name_(fileName), data_(data) {}
-
-    TFrameBitmap Decode() {
+    TBmpDecoder(const std::string& fileName, TBmpSource& source) : name_(fileName), source_(source) {
+        size_ = source.Size();
+        data_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kHeadBytes)));
+        if (!data_.empty() && !source.Read(0, data_.data(), data_.size()))
+            Fail("the file cannot be read");
         ReadFileHeader();
         ReadInfoHeader();
         CheckFormat();
         ReadMasks();
         ReadPalette();
         CheckPixelData();
-        return DecodePixels();
+        row_.resize(static_cast<std::size_t>(stride_));
+    }
+
+    int Width() const { return static_cast<int>(width_); }
+    int Height() const { return static_cast<int>(height_); }
+
+    // Row y counted from the top, whichever way the file stores its rows.
+    void ReadRow(int y, std::uint32_t* dst) {
+        const std::uint64_t r = topDown_ ? std::uint64_t(y) : std::uint64_t(height_ - 1 - y);
+        const std::uint64_t at = pixelOffset_ + r * stride_;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(stride_, size_ - at));
+        if (!source_.Read(at, row_.data(), n))
+            Fail("the pixel data cannot be read");
+        DecodeRow(row_.data(), dst);
+    }
+
+    TFrameBitmap Decode() {
+        TFrameBitmap bitmap;
+        try {
+            bitmap.SetSize(static_cast<int>(width_), static_cast<int>(height_));
+        } catch (const std::bad_alloc&) {
+            Fail("not enough memory for " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
+        }
+        for (int y = 0; y < bitmap.Height(); ++y)
+            ReadRow(y, bitmap.Row(y));
+        return bitmap;
     }
 
 private:
@@ -86,10 +138,10 @@ private:
     std::int32_t I32(std::size_t at) const { return static_cast<std::int32_t>(U32(at)); }
 
     void ReadFileHeader() {
-        if (data_.empty())
+        if (size_ == 0)
             Fail("the file is empty");
-        if (data_.size() < kFileHeaderSize + 4)
-            Fail("the file is too short to be a bitmap (" + std::to_string(data_.size()) + " bytes)");
+        if (size_ < kFileHeaderSize + 4)
+            Fail("the file is too short to be a bitmap (" + std::to_string(size_) + " bytes)");
         if (data_[0] != 'B' || data_[1] != 'M')
             Fail("not a Windows bitmap (the file does not start with \"BM\")");
         pixelOffset_ = U32(10);
@@ -100,7 +152,7 @@ private:
         const std::uint32_t h = headerSize_;
         if (h != kCoreHeaderSize && h != kInfoHeaderSize && h != 52 && h != 56 && h != 108 && h != 124)
             Fail("unsupported bitmap header size " + std::to_string(h));
-        if (kFileHeaderSize + h > data_.size())
+        if (kFileHeaderSize + h > size_)
             Fail("the bitmap header is truncated");
         const std::size_t p = kFileHeaderSize + 4;
         std::int64_t height = 0;
@@ -170,7 +222,7 @@ private:
         if (headerSize_ == kInfoHeaderSize) {
             // The masks follow a plain info header and come before the colour table.
             dataStart_ += compression_ == kAlphaBitFields ? 16 : 12;
-            if (dataStart_ > data_.size())
+            if (dataStart_ > size_)
                 Fail("the colour masks are truncated");
         }
         SetMasks(U32(at), U32(at + 4), U32(at + 8));
@@ -195,7 +247,7 @@ private:
         std::uint32_t declared = (core || colorsUsed_ == 0) ? maxColors : colorsUsed_;
         if (declared > maxColors)
             declared = maxColors; // more entries than indices: the extra ones are never used
-        const std::uint64_t room = (std::min<std::uint64_t>(pixelOffset_, data_.size()) - dataStart_) / entrySize;
+        const std::uint64_t room = (std::min<std::uint64_t>(pixelOffset_, size_) - dataStart_) / entrySize;
         if (room < declared)
             Fail("the colour table is too short (" + std::to_string(room) + " of " + std::to_string(declared) +
                  " entries)");
@@ -211,27 +263,12 @@ private:
         stride_ = ((rowBits + 31) / 32) * 4;
         // The last row need not carry its padding.
         const std::uint64_t needed = stride_ * std::uint64_t(height_ - 1) + (rowBits + 7) / 8;
-        if (pixelOffset_ >= data_.size())
+        if (pixelOffset_ >= size_)
             Fail("the pixel data offset " + std::to_string(pixelOffset_) + " lies beyond the end of the file");
-        const std::uint64_t available = data_.size() - pixelOffset_;
+        const std::uint64_t available = size_ - pixelOffset_;
         if (available < needed)
             Fail("the pixel data is truncated (" + std::to_string(available) + " of " + std::to_string(needed) +
                  " bytes)");
-    }
-
-    TFrameBitmap DecodePixels() {
-        TFrameBitmap bitmap;
-        try {
-            bitmap.SetSize(static_cast<int>(width_), static_cast<int>(height_));
-        } catch (const std::bad_alloc&) {
-            Fail("not enough memory for " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
-        }
-        for (std::int64_t r = 0; r < height_; ++r) {
-            const std::uint8_t* src = data_.data() + pixelOffset_ + std::size_t(r) * stride_;
-            const int y = static_cast<int>(topDown_ ? r : height_ - 1 - r);
-            DecodeRow(src, bitmap.Row(y));
-        }
-        return bitmap;
     }
 
     void DecodeRow(const std::uint8_t* src, std::uint32_t* dst) const {
@@ -273,7 +310,10 @@ private:
     }
 
     const std::string& name_;
-    const std::vector<std::uint8_t>& data_;
+    TBmpSource& source_;
+    std::uint64_t size_ = 0;
+    std::vector<std::uint8_t> data_; // the first kHeadBytes of the file (fewer when it is shorter)
+    std::vector<std::uint8_t> row_;
     std::uint32_t pixelOffset_ = 0;
     std::uint32_t headerSize_ = 0;
     std::size_t dataStart_ = 0; // first byte after the headers and masks
@@ -291,29 +331,37 @@ private:
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
-    const auto fail = [&](const std::string& reason) {
-        throw TPictureError("Cannot read picture \"" + fileName + "\": " + reason);
-    };
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec))
-        fail("it is a folder, not a file");
-    TFilePtr file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        fail(ErrnoText(errno));
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
-        fail(ErrnoText(errno));
-    const long size = std::ftell(file.get());
-    if (size < 0)
-        fail(ErrnoText(errno)); // a folder or an unseekable file
-    if (size > kMaxFileSize)
-        fail("the file is too large for a bitmap");
-    std::rewind(file.get());
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-    if (!data.empty() && std::fread(data.data(), 1, data.size(), file.get()) != data.size())
-        fail(std::ferror(file.get()) ? ErrnoText(errno) : "the file changed while it was read");
-    return data;
-}
+// The file read piece by piece: a bitmap is never held whole as file contents.
+class TFileSource : public TBmpSource {
+public:
+    explicit TFileSource(const std::string& fileName) {
+        const auto fail = [&](const std::string& reason) {
+            throw TPictureError("Cannot read picture \"" + fileName + "\": " + reason);
+        };
+        std::error_code ec;
+        if (std::filesystem::is_directory(fileName, ec))
+            fail("it is a folder, not a file");
+        file_.reset(std::fopen(fileName.c_str(), "rb"));
+        if (!file_)
+            fail(ErrnoText(errno));
+        if (fseeko(file_.get(), 0, SEEK_END) != 0)
+            fail(ErrnoText(errno));
+        const off_t size = ftello(file_.get());
+        if (size < 0)
+            fail(ErrnoText(errno)); // an unseekable file
+        if (size > kMaxFileSize)
+            fail("the file is too large for a bitmap");
+        size_ = std::uint64_t(size);
+    }
+    std::uint64_t Size() const override { return size_; }
+    bool Read(std::uint64_t offset, std::uint8_t* to, std::size_t n) override {
+        return fseeko(file_.get(), off_t(offset), SEEK_SET) == 0 && std::fread(to, 1, n, file_.get()) == n;
+    }
+
+private:
+    TFilePtr file_;
+    std::uint64_t size_ = 0;
+};
 
 void PutU16(std::uint8_t* p, std::uint32_t v) {
     p[0] = std::uint8_t(v);
@@ -327,12 +375,27 @@ void PutU32(std::uint8_t* p, std::uint32_t v) {
 
 } // namespace
 
+struct TBmpReader::TImpl {
+    std::string Name;
+    TFileSource Source;
+    TBmpDecoder Decoder;
+    explicit TImpl(const std::string& fileName) : Name(fileName), Source(fileName), Decoder(Name, Source) {}
+};
+
+TBmpReader::TBmpReader(const std::string& fileName) : impl_(std::make_unique<TImpl>(fileName)) {}
+TBmpReader::~TBmpReader() = default;
+int TBmpReader::Width() const { return impl_->Decoder.Width(); }
+int TBmpReader::Height() const { return impl_->Decoder.Height(); }
+void TBmpReader::ReadRow(int y, std::uint32_t* row) { impl_->Decoder.ReadRow(y, row); }
+
 TFrameBitmap LoadBmpFile(const std::string& fileName) {
-    return DecodeBmp(ReadWholeFile(fileName), fileName);
+    TFileSource source(fileName);
+    return TBmpDecoder(fileName, source).Decode();
 }
 
 TFrameBitmap DecodeBmp(const std::vector<std::uint8_t>& contents, const std::string& fileName) {
-    return TBmpDecoder(fileName, contents).Decode();
+    TMemorySource source(contents);
+    return TBmpDecoder(fileName, source).Decode();
 }
 
 void SaveBmpFile(const TFrameBitmap& bitmap, const std::string& fileName) {

@@ -452,6 +452,8 @@ struct TPixelDeltas {
 
 void UseVectorUnits(bool allowed) { VectorUnitsAllowed = allowed; }
 
+bool AvxPathsEnabled() { return VectorUnitsAllowed && HasAvx2(); }
+
 void ShadeColumns(TFrameBitmap& display, int amount, int left, int count) {
     if (count < 2 || amount <= 0)
         return;

@@ -34,3 +34,6 @@ void ShadeRows(TFrameBitmap& display, int amount, int top, int count);
 // The stretch uses the processor's vector units where it has them (AVX2); tests and
 // benchmarks switch them off to check and time the portable paths.
 void UseVectorUnits(bool allowed);
+// Whether the AVX2 paths may run: the processor has AVX2 and UseVectorUnits has not switched
+// them off. The pixel effects follow the same switch.
+bool AvxPathsEnabled();

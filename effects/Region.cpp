@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 namespace {
 
@@ -155,8 +156,65 @@ TRegion::TRegion(const TRect& rect) {
     }
 }
 
+namespace {
+
+// Sorts the rectangles by top and lists the distinct tops and bottoms in increasing order.
+// Regions of effects lie within a few frame heights, so where the rows they span are few
+// compared with the rectangles, a counting sort does it in linear time (and keeps the order
+// in which rectangles with one top were added, which is mostly their order along x).
+void SortByTop(std::vector<TRect>& in, std::vector<int>& ys) {
+    thread_local std::vector<TRect> sorted;
+    thread_local std::vector<int> slots;
+    int lo = INT_MAX, hi = INT_MIN;
+    for (const TRect& r : in) {
+        lo = std::min(lo, r.Top);
+        hi = std::max(hi, r.Bottom);
+    }
+    const long long range = (long long)hi - lo + 1;
+    if (range > 4 * (long long)in.size() + 4096) {
+        std::sort(in.begin(), in.end(), [](const TRect& a, const TRect& b) { return a.Top < b.Top; });
+        for (const TRect& r : in) {
+            ys.push_back(r.Top);
+            ys.push_back(r.Bottom);
+        }
+        std::sort(ys.begin(), ys.end());
+        ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+        return;
+    }
+    // slots[k]: first, then next free position of the rectangles with top lo + k; a row that is
+    // a top or a bottom is marked in the spare high bit of its count while counting.
+    constexpr int Marked = 1 << 30;
+    slots.assign(std::size_t(range) + 1, 0);
+    for (const TRect& r : in) {
+        ++slots[std::size_t(r.Top - lo)];
+        slots[std::size_t(r.Top - lo)] |= Marked;
+        slots[std::size_t(r.Bottom - lo)] |= Marked;
+    }
+    int position = 0;
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+        if (slots[k] & Marked)
+            ys.push_back(lo + int(k));
+        const int n = slots[k] & ~Marked;
+        slots[k] = position;
+        position += n;
+    }
+    sorted.resize(in.size());
+    for (const TRect& r : in)
+        sorted[std::size_t(slots[std::size_t(r.Top - lo)]++)] = r;
+    in.swap(sorted);
+}
+
+} // namespace
+
 TRegion TRegion::FromRects(std::span<const TRect> rects) {
-    std::vector<TRect> in;
+    // The working lists keep their storage from call to call: effects make a region of
+    // thousands of rectangles every frame, and fresh blocks of that size come from the system
+    // (page faults and zeroing) each time they are allocated again.
+    thread_local std::vector<TRect> in, active, merged;
+    thread_local std::vector<int> ys;
+    in.clear();
+    active.clear();
+    ys.clear();
     in.reserve(rects.size());
     for (const TRect& r : rects)
         if (!r.IsEmpty())
@@ -166,17 +224,9 @@ TRegion TRegion::FromRects(std::span<const TRect> rects) {
 
     // Sweep down through every distinct top and bottom; between two of them the set of
     // rectangles that cross is constant, and its columns, sorted and merged, form one band.
-    std::sort(in.begin(), in.end(), [](const TRect& a, const TRect& b) { return a.Top < b.Top; });
-    std::vector<int> ys;
-    ys.reserve(2 * in.size());
-    for (const TRect& r : in) {
-        ys.push_back(r.Top);
-        ys.push_back(r.Bottom);
-    }
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    SortByTop(in, ys);
 
-    std::vector<TRect> active; // sorted by left
+    // active: the rectangles crossing the current band, sorted by left.
     std::size_t next = 0;
     TBandWriter out;
     out.Reserve(in.size());
@@ -184,8 +234,20 @@ TRegion TRegion::FromRects(std::span<const TRect> rects) {
     for (std::size_t i = 0; i + 1 < ys.size(); ++i) {
         const int top = ys[i], bottom = ys[i + 1];
         std::erase_if(active, [top](const TRect& r) { return r.Bottom <= top; });
-        for (; next < in.size() && in[next].Top == top; ++next)
-            active.insert(std::upper_bound(active.begin(), active.end(), in[next], byLeft), in[next]);
+        // The rectangles starting here are sorted among themselves and merged in at once: one
+        // insertion each would move the whole active list per rectangle, which is quadratic
+        // when hundreds of strips start on the same row.
+        const std::size_t first = next;
+        while (next < in.size() && in[next].Top == top)
+            ++next;
+        if (next > first) {
+            const auto from = in.begin() + std::ptrdiff_t(first), to = in.begin() + std::ptrdiff_t(next);
+            if (!std::is_sorted(from, to, byLeft))
+                std::sort(from, to, byLeft);
+            merged.clear();
+            std::merge(active.begin(), active.end(), from, to, std::back_inserter(merged), byLeft);
+            active.swap(merged);
+        }
         if (active.empty())
             continue;
         out.BeginBand(top, bottom);

@@ -1,5 +1,7 @@
 #include "effects/RegionBuilder.h"
 
+#include "effects/RegionBandWriter.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -23,9 +25,16 @@ int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, I
 
 } // namespace
 
+namespace {
+// The storage of the last block released on this thread: the next collector starts in it
+// instead of asking the system for a fresh block (effects collect a region every frame).
+thread_local std::vector<std::uint8_t> SpareBlock;
+} // namespace
+
 void TComplexRegion::Clear() {
-    buffer_.clear();
-    buffer_.shrink_to_fit();
+    if (buffer_.capacity() > SpareBlock.capacity())
+        SpareBlock = std::move(buffer_);
+    buffer_ = {};
     capacity_ = 0;
     count_ = 0;
     next_ = 0;
@@ -34,6 +43,8 @@ void TComplexRegion::Clear() {
 
 void TComplexRegion::AddRect(int Left, int Top, int Right, int Bottom) {
     if (count_ == capacity_) {
+        if (buffer_.capacity() == 0 && SpareBlock.capacity() > 0)
+            buffer_ = std::move(SpareBlock);
         capacity_ += kGrowBy;
         buffer_.resize(std::size_t(capacity_) * kRectSize + kHeaderSize + 4);
         next_ = kHeaderSize + std::size_t(count_) * kRectSize;
@@ -69,7 +80,9 @@ std::optional<TRegion> ExtCreateRegion(std::size_t size, const void* data) {
     const std::size_t count = GetU32(bytes + 8);
     if (count > (size - TComplexRegion::kHeaderSize) / TComplexRegion::kRectSize)
         return std::nullopt;
-    std::vector<TRect> rects(count);
+    // Kept from call to call like the region's own working lists (see FromRects).
+    thread_local std::vector<TRect> rects;
+    rects.resize(count);
     if (count)
         std::memcpy(rects.data(), bytes + TComplexRegion::kHeaderSize, count * TComplexRegion::kRectSize);
     return TRegion::FromRects(rects);
@@ -161,4 +174,86 @@ void CombineRgn(TRegion& dest, const TRegion& a, const TRegion& b, TCombineMode 
         dest = a;
         break;
     }
+}
+
+namespace {
+
+// Where one part of a union stands: the band being read and the end of the part.
+struct TPartCursor {
+    const TRect* Band;
+    const TRect* BandEnd;
+    const TRect* End;
+
+    void FindBandEnd() {
+        BandEnd = Band;
+        while (BandEnd != End && BandEnd->Top == Band->Top)
+            ++BandEnd;
+    }
+};
+
+} // namespace
+
+TRegion UnionOfRegions(const std::vector<TRegion>& parts) {
+    std::vector<TPartCursor> open;
+    std::size_t total = 0;
+    for (const TRegion& part : parts)
+        if (!part.IsEmpty()) {
+            const std::vector<TRect>& r = part.Rects();
+            open.push_back({r.data(), nullptr, r.data() + r.size()});
+            open.back().FindBandEnd();
+            total += r.size();
+        }
+    if (open.size() <= 1)
+        return open.empty() ? TRegion() : *std::find_if(parts.begin(), parts.end(), [](const TRegion& r) { return !r.IsEmpty(); });
+
+    // One sweep down through all parts at once: between two successive band edges of any part
+    // the set of bands crossing is constant, and their spans, sorted and merged, form one band
+    // of the result. The result is written once, in order, with no intermediate regions.
+    TBandWriter out;
+    out.Reserve(total);
+    std::vector<std::pair<int, int>> spans;
+    int y = INT_MAX;
+    for (const TPartCursor& c : open)
+        y = std::min(y, c.Band->Top);
+    while (!open.empty()) {
+        int next = INT_MAX;
+        spans.clear();
+        for (const TPartCursor& c : open) {
+            if (c.Band->Top > y) {
+                next = std::min(next, c.Band->Top);
+                continue;
+            }
+            next = std::min(next, c.Band->Bottom);
+            for (const TRect* r = c.Band; r != c.BandEnd; ++r)
+                spans.emplace_back(r->Left, r->Right);
+        }
+        if (!spans.empty()) {
+            std::sort(spans.begin(), spans.end());
+            out.BeginBand(y, next);
+            for (const auto& [left, right] : spans)
+                out.AddSpan(left, right);
+            out.EndBand();
+        }
+        for (TPartCursor& c : open)
+            if (c.Band->Bottom == next) {
+                c.Band = c.BandEnd;
+                if (c.Band != c.End)
+                    c.FindBandEnd();
+            }
+        std::erase_if(open, [](const TPartCursor& c) { return c.Band == c.End; });
+        y = next;
+    }
+    return out.Finish();
+}
+
+TRegion RepeatRgn(const TRegion& shape, int firstX, int stepX, int endX, int firstY, int stepY, int endY) {
+    if (stepX <= 0 || stepY <= 0 || shape.IsEmpty())
+        return {};
+    std::vector<TRegion> copies;
+    for (long long x = firstX; x < endX; x += stepX)
+        for (long long y = firstY; y < endY; y += stepY) {
+            copies.push_back(shape);
+            copies.back().Offset(static_cast<int>(x), static_cast<int>(y));
+        }
+    return UnionOfRegions(copies);
 }

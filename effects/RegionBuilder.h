@@ -22,6 +22,9 @@ public:
     static constexpr std::size_t kRectSize = 16;
 
     TComplexRegion() { Clear(); }
+    ~TComplexRegion() { Clear(); }
+    TComplexRegion(const TComplexRegion&) = default;
+    TComplexRegion& operator=(const TComplexRegion&) = default;
 
     // Releases the block and forgets every rectangle.
     void Clear();
@@ -77,3 +80,13 @@ TRegion CreateEllipticRgn(int left, int top, int right, int bottom);
 TRegion CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight);
 // dest = a (mode) b; dest may be a or b itself. rgnCopy copies a.
 void CombineRgn(TRegion& dest, const TRegion& a, const TRegion& b, TCombineMode mode);
+
+// The union of all parts (empty for none), the same as merging each into the first in turn,
+// made in one pass over all of them: a grid of many shapes costs one pass, not one per shape.
+TRegion UnionOfRegions(const std::vector<TRegion>& parts);
+
+// A grid of copies of one shape: the union of shape moved by (x, y) for x = firstX, firstX +
+// stepX, ... while x < endX and, for each, y = firstY, firstY + stepY, ... while y < endY.
+// Scan conversion does not depend on where a shape stands, so this is the grid of the shape
+// made at every place, for the cost of making it once. Empty when a step is not above 0.
+TRegion RepeatRgn(const TRegion& shape, int firstX, int stepX, int endX, int firstY, int stepY, int endY);

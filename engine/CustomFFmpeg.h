@@ -75,6 +75,11 @@ public:
     int64_t ProgressInterval = 500000;   // microseconds
     std::function<void(TCustomFFmpeg&, const TProgressInfo&)> OnProgress;
     std::function<void(TCustomFFmpeg&, AVFormatContext*)> OnBeforeFindStreamInfo;
+    // The audio hook: every decoded block of audio, before the volume and before any output
+    // stream sees it, with its presentation time in microseconds. The frame carries the
+    // decoder's sample format, channel layout and rate; its samples may be changed in place.
+    // Runs on the thread of the transcode and must be quick.
+    std::function<void(TCustomFFmpeg&, AVFrame* samples, int64_t pts)> OnAudioHook;
 
 protected:
     friend class TTranscoder;
@@ -88,6 +93,8 @@ protected:
     void SetTsScale(const std::string& value);
     void SetMatrix(std::vector<uint16_t>& matrix, const std::string& value);
     void SetMetadata(const std::string& value);
+    // A disc target ("vcd", "pal-dvd", ...); fallbackPal is the norm when nothing decides it.
+    void ApplyTarget(const std::string& value, bool fallbackPal);
     void NewStream(AVMediaType type);
     void CheckBitRateWarning(AVMediaType type);
 

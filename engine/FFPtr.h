@@ -21,12 +21,35 @@ struct TSwsFree {
 struct TBsfFree {
     void operator()(AVBSFContext* b) const { ff::av_bsf_free(&b); }
 };
+struct TSwrFree {
+    void operator()(SwrContext* s) const { ff::swr_free(&s); }
+};
+struct TAudioFifoFree {
+    void operator()(AVAudioFifo* f) const { ff::av_audio_fifo_free(f); }
+};
 
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
 using TBsfPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
+using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
+using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
+
+// An AVChannelLayout that releases what a custom channel order allocated.
+class TChannelLayout {
+public:
+    TChannelLayout() = default;
+    TChannelLayout(const TChannelLayout&) = delete;
+    TChannelLayout& operator=(const TChannelLayout&) = delete;
+    ~TChannelLayout() { ff::av_channel_layout_uninit(&layout_); }
+    const AVChannelLayout* Get() const { return &layout_; }
+    // Copies another layout; false when that needs memory that cannot be had.
+    bool Assign(const AVChannelLayout* other) { return ff::av_channel_layout_copy(&layout_, other) >= 0; }
+
+private:
+    AVChannelLayout layout_{};
+};
 
 // An AVDictionary that frees itself; Get() hands out the address the FFmpeg calls want.
 class TDict {

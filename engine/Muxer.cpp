@@ -4,6 +4,8 @@
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
 
+#include <algorithm>
+
 void TTranscoder::InitBitstreamFilters(TOutputStream& ost) {
     AVStream* st = ost.Stream;
     for (const std::string& name : ost.BitstreamFilterNames) {
@@ -28,7 +30,7 @@ void TTranscoder::InitBitstreamFilters(TOutputStream& ost) {
         filterPackets_.push_back(NewPacket());
 }
 
-void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* in) {
+void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* in, int64_t packetTime) {
     if (!(in->flags & AV_PKT_FLAG_KEY) && !s_.CopyInitialNonKeyframes && ost.FrameNumber == 0)
         return;
     if (ost.Type == AVMEDIA_TYPE_AUDIO)
@@ -47,7 +49,7 @@ void TTranscoder::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPack
     pkt->stream_index = ost.Index;
     pkt->pts = in->pts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->pts, itb, otb) - start : AV_NOPTS_VALUE;
     pkt->dts = in->dts != AV_NOPTS_VALUE ? ff::av_rescale_q(in->dts, itb, otb)
-                                         : ff::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, otb);
+                                         : ff::av_rescale_q(packetTime, AV_TIME_BASE_Q, otb);
     pkt->dts -= start;
     pkt->duration = ff::av_rescale_q(in->duration, itb, otb);
     WritePacket(ost, pkt);
@@ -98,10 +100,12 @@ void TTranscoder::FilterAndWrite(TOutputStream& ost, std::size_t index, AVPacket
 }
 
 void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
+    // The stream's next time: where the packet just written ends. Input choice compares it,
+    // so it must not lag by the packet being written.
     AVRational tb = ost.Stream->time_base;
-    int64_t end = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-    if (end != AV_NOPTS_VALUE)
-        ost.OutTime = double(end + pkt->duration) * av_q2d(tb);
+    int64_t start = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+    if (start != AV_NOPTS_VALUE)
+        ost.OutTime = std::max(ost.OutTime, double(start + pkt->duration) * av_q2d(tb));
     TOutputFile& out = *job_.outputs_[ost.FileIndex];
     int r = ff::av_interleaved_write_frame(out.Context(), pkt);
     if (r < 0)

@@ -127,7 +127,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              if (ParseIntValue(v) != -1) NotSupported(n);
          }},
         FIELD("v", Verbose, ParseIntValue),
-        LATER("target"),
+        {"target", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.ApplyTarget(v, false); }},
         {"threads", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              s.ThreadCount = ParseIntValue(v);
              if (s.Verbose >= 0)
@@ -192,21 +192,16 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              SetCodecName(s.VideoCodecName, s.VideoStreamCopy, v);
          }},
         LATER("me_threshold"), WHEN_ON_LATER("sameq"),
-        {"pass", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+        {"pass", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              int pass = ParseIntValue(v);
              if (pass != 1 && pass != 2)
                  throw FFmpegException("pass number can be only 1 or 2");
-             NotSupported(n);
+             s.DoPass = pass;
          }},
         FIELD("passlogfile", PassLogFile, STRING),
-        WHEN_ON_LATER("deinterlace"), FIELD("psnr", Psnr, ParseBoolValue),
+        FIELD("deinterlace", Deinterlace, ParseBoolValue), FIELD("psnr", Psnr, ParseBoolValue),
         WHEN_ON_LATER("vstats"), LATER("vstats_file"), LATER("vhook"),
-        {"vfilters", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
-             if (!v.empty()) NotSupported(n);
-         }},
-        {"vf", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
-             if (!v.empty()) NotSupported(n);
-         }},
+        FIELD("vfilters", VideoFilters, STRING), FIELD("vf", VideoFilters, STRING),
         {"intra_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
              j.SetMatrix(s.IntraMatrix, v);
          }},

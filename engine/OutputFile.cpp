@@ -89,6 +89,39 @@ const char* StreamFailureText(AVMediaType type) {
            : type == AVMEDIA_TYPE_AUDIO ? "new_audio_stream fail: %s"
                                         : "new_subtitle_stream fail: %s";
 }
+
+// Containers that carry a codec's audio only at some rates: Flash video and Flash movies store
+// MP3 at 44100, 22050 or 11025 Hz.
+struct TContainerRates {
+    const char* Format;
+    AVCodecID Codec;
+    int Rates[4]; // 0 ends the list
+};
+const TContainerRates ContainerRates[] = {
+    {"flv", AV_CODEC_ID_MP3, {44100, 22050, 11025, 0}},
+    {"swf", AV_CODEC_ID_MP3, {44100, 22050, 11025, 0}},
+};
+
+// Moves the encoder to the nearest rate the container carries for its codec (the higher on a
+// tie), with a note in the log, instead of failing when the header is written.
+void FitContainerSampleRate(const AVOutputFormat* format, AVCodecContext* enc) {
+    for (const TContainerRates& row : ContainerRates) {
+        if (std::strcmp(format->name, row.Format) != 0 || enc->codec_id != row.Codec)
+            continue;
+        int best = 0;
+        for (const int* r = row.Rates; *r; ++r)
+            if (best == 0 || std::abs(*r - enc->sample_rate) < std::abs(best - enc->sample_rate))
+                best = *r;
+        if (best != enc->sample_rate) {
+            EngineLog(llWarning, Fmt("The %s container carries %s audio at 44100, 22050 or 11025 Hz only: %d Hz "
+                                     "becomes %d Hz", row.Format, ff::avcodec_get_name(row.Codec),
+                                     enc->sample_rate, best));
+            enc->sample_rate = best;
+            enc->time_base = AVRational{1, best};
+        }
+        return;
+    }
+}
 } // namespace
 
 int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
@@ -205,6 +238,9 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     generic_.ApplyToFormat(oc, AV_OPT_FLAG_ENCODING_PARAM);
     s.StreamIds.clear();
     s.ForcedKeyFrames.clear();
+    // "vn", "an" and "sn" belong to the output they were given for, also when it got no
+    // stream of that kind because of them.
+    s.VideoDisable = s.AudioDisable = s.SubtitleDisable = false;
     outputs_.push_back(std::move(out));
     return int(outputs_.size());
 }
@@ -276,8 +312,10 @@ void TCustomFFmpeg::CreateOutputStream(TOutputFile& out, AVMediaType type) {
 
     if (type == AVMEDIA_TYPE_VIDEO)
         SetupVideoEncoder(*ost);
-    else if (type == AVMEDIA_TYPE_AUDIO && !ost->StreamCopy)
+    else if (type == AVMEDIA_TYPE_AUDIO && !ost->StreamCopy) {
         SetupAudioEncoder(*ost);
+        FitContainerSampleRate(oc->oformat, enc);
+    }
     else if (type == AVMEDIA_TYPE_AUDIO)
         enc->sample_rate = s.AudioSampleRate;
 
@@ -350,6 +388,8 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
                                 : AVRational{0, 1};
     enc->sample_aspect_ratio = sar;
     st->sample_aspect_ratio = sar;
+    ost.Aspect = aspect;
+    ost.FilterDescription = s.VideoFilters;
     if (ost.StreamCopy)
         return;
 
@@ -364,6 +404,11 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     st->r_frame_rate = rate;
     enc->width = s.FrameWidth;
     enc->height = s.FrameHeight;
+    // MPEG-4 part 2 headers hold 13-bit sides: the encoder would refuse the size only when the
+    // run starts, after the output file is made.
+    if (ost.CodecId == AV_CODEC_ID_MPEG4 && (enc->width > 8191 || enc->height > 8191))
+        throw FFmpegException(Fmt("the frame size %dx%d is too large for the mpeg4 encoder (at most 8191 on each side)",
+                                  enc->width, enc->height));
 
     AVPixelFormat fmt = s.FramePixFmt;
     if (codec && codec->pix_fmts) {
@@ -393,8 +438,14 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     enc->intra_dc_precision = s.IntraDcPrecision - 8;
     if (s.Psnr)
         enc->flags |= AV_CODEC_FLAG_PSNR;
+    ost.Pass = s.DoPass;
+    if (s.DoPass == 1)
+        enc->flags |= AV_CODEC_FLAG_PASS1;
+    else if (s.DoPass == 2)
+        enc->flags |= AV_CODEC_FLAG_PASS2;
     ost.ForcedKeyFramesText = s.ForcedKeyFrames;
 }
+
 
 void TCustomFFmpeg::SetupAudioEncoder(TOutputStream& ost) {
     const TJobSettings& s = settings_;

@@ -4,8 +4,12 @@
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
 #include "medialib/CodecLock.h"
+#include "medialib/FFLog.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
+#include <sstream>
 #include <limits>
 
 namespace {
@@ -21,13 +25,31 @@ int OpenUnderCodecLock(AVCodecContext* context, const AVCodec* codec) {
 }
 } // namespace
 
+// A copied stream counts time in frames when its source counts in ticks much finer than a
+// frame (below a millisecond): containers that store one entry per tick (avi) or that derive
+// their own rate from the time base then see the real frame rate. "copytb" keeps the source's.
+AVRational TTranscoder::CopyTimeBase(const AVStream* in) const {
+    AVRational tb = in->time_base;
+    if (s_.CopyTb)
+        return tb;
+    AVRational frame{0, 1};
+    if (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && in->r_frame_rate.num > 0 && in->r_frame_rate.den > 0)
+        frame = av_inv_q(in->r_frame_rate);
+    else if (in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && in->codecpar->sample_rate > 0)
+        frame = AVRational{1, in->codecpar->sample_rate};
+    if (frame.num > 0 && av_cmp_q(frame, tb) > 0 && av_cmp_q(tb, AVRational{1, 1000}) < 0)
+        ff::av_reduce(&tb.num, &tb.den, frame.num, frame.den, INT_MAX);
+    return tb;
+}
+
 TTranscoder::TTranscoder(TCustomFFmpeg& job)
-    : job_(job), s_(job.settings_), packet_(NewPacket()), copyPacket_(NewPacket()) {}
+    : job_(job), s_(job.settings_), packet_(NewPacket()), encodedPacket_(NewPacket()), copyPacket_(NewPacket()) {}
 
 void TTranscoder::Prepare() {
     BuildInputStreams();
     CheckOutputs();
     MapStreams();
+    CheckInputsUsed();
     for (TOutputStream* ost : ost_) {
         TInputStream& ist = ist_[ost->SourceIndex];
         ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
@@ -37,8 +59,11 @@ void TTranscoder::Prepare() {
             continue;
         }
         switch (ost->Type) {
-        case AVMEDIA_TYPE_VIDEO: SetupVideoEncoding(*ost, ist); break;
-        case AVMEDIA_TYPE_AUDIO: throw FFmpegException("Audio encoding is not supported yet; use -an or -acodec copy");
+        case AVMEDIA_TYPE_VIDEO:
+            SetupVideoEncoding(*ost, ist);
+            SetupTwoPass(*ost, int(std::find(ost_.begin(), ost_.end(), ost) - ost_.begin()));
+            break;
+        case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
         case AVMEDIA_TYPE_SUBTITLE:
             throw FFmpegException("Subtitle encoding is not supported yet; use -sn or -scodec copy");
         default: throw FFmpegException("invalid codec_type");
@@ -187,11 +212,36 @@ void TTranscoder::MapStreams() {
     }
 }
 
+// Without explicit maps, every input is there to give an output something: a soundtrack that
+// holds no audio (a picture, a video without sound) would otherwise vanish without a word.
+void TTranscoder::CheckInputsUsed() {
+    if (!s_.StreamMaps.empty())
+        return;
+    for (const auto& in : job_.inputs_) {
+        bool used = false;
+        std::string kinds;
+        for (int i = 0; i < in->StreamCount; ++i) {
+            const TInputStream& ist = ist_[std::size_t(in->FirstStream + i)];
+            used = used || !ist.Free;
+            std::string kind = TypeName(ist.Stream->codecpar->codec_type);
+            if (kinds.find(kind) == std::string::npos)
+                kinds += (kinds.empty() ? "" : ", ") + kind;
+        }
+        if (!used) {
+            const char* url = in->Context()->url;
+            throw FFmpegException(Fmt("%s: no stream of this file goes to an output (it holds %s)", url ? url : "",
+                                      kinds.empty() ? "no stream" : kinds.c_str()));
+        }
+    }
+}
+
 void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     AVStream* in = ist.Stream;
     AVStream* st = ost.Stream;
     if (ost.Type == AVMEDIA_TYPE_AUDIO && s_.AudioVolume != 256)
         throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+    if (ost.Type == AVMEDIA_TYPE_AUDIO && job_.OnAudioHook)
+        throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
     if (in->codecpar->extradata_size > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE)
         throw FFmpegException("icodec.extradata_size is invalid (too large)");
     if (ff::avcodec_parameters_copy(st->codecpar, in->codecpar) < 0)
@@ -210,9 +260,18 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     if (ost.Type == AVMEDIA_TYPE_AUDIO && ((in->codecpar->codec_id == AV_CODEC_ID_MP3 && in->codecpar->block_align == 1) ||
                                            in->codecpar->codec_id == AV_CODEC_ID_AC3))
         st->codecpar->block_align = 0;
-    if (ost.Type == AVMEDIA_TYPE_VIDEO && st->sample_aspect_ratio.num == 0)
-        st->sample_aspect_ratio = in->sample_aspect_ratio;
-    st->time_base = in->time_base;
+    if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+        // The copied pictures keep their size: the aspect asked for gives their pixel shape, and
+        // the container needs the same value in the stream and in its parameters.
+        AVCodecParameters* par = st->codecpar;
+        if (ost.Aspect > 0 && par->width > 0 && par->height > 0)
+            st->sample_aspect_ratio = ff::av_d2q(ost.Aspect * par->height / par->width, 255);
+        else if (st->sample_aspect_ratio.num == 0)
+            st->sample_aspect_ratio = in->sample_aspect_ratio;
+        if (st->sample_aspect_ratio.num)
+            par->sample_aspect_ratio = st->sample_aspect_ratio;
+    }
+    st->time_base = CopyTimeBase(in);
     st->avg_frame_rate = in->avg_frame_rate;
     st->r_frame_rate = in->r_frame_rate;
     ost.Encoder.reset(); // a copied stream has no encoder
@@ -232,8 +291,60 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     ost.RescaleHeight = in->height;
     ost.RescaleFormat = AVPixelFormat(in->format);
     ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    // Deinterlacing is a filter in front of the user's.
+    std::string filters = ost.FilterDescription;
+    if (s_.Deinterlace)
+        filters = filters.empty() ? "yadif" : "yadif," + filters;
+    if (!filters.empty()) {
+        TVideoFilterSpec spec;
+        spec.Width = in->width;
+        spec.Height = in->height;
+        spec.Format = AVPixelFormat(in->format);
+        spec.SampleAspect = ist.Stream->sample_aspect_ratio.num ? ist.Stream->sample_aspect_ratio : in->sample_aspect_ratio;
+        spec.EncoderWidth = enc->width;
+        spec.EncoderHeight = enc->height;
+        spec.EncoderFormat = enc->pix_fmt;
+        spec.ScalerFlags = job_.generic_.ScalerFlags();
+        spec.Description = filters;
+        ost.Filter = std::make_unique<TVideoFilterGraph>(spec);
+        // The graph's pictures have the encoder's format and the size the graph gives them.
+        enc->width = ost.Filter->OutputWidth();
+        enc->height = ost.Filter->OutputHeight();
+        ost.RescaleWidth = enc->width;
+        ost.RescaleHeight = enc->height;
+        ost.RescaleFormat = enc->pix_fmt;
+        ost.NeedsRescale = false;
+    }
     ost.EncodingNeeded = true;
     ist.DecodingNeeded = true;
+}
+
+// The statistics file of a two-pass stream: the first pass writes what the encoder learnt,
+// the second hands all of it to the encoder before the first picture.
+void TTranscoder::SetupTwoPass(TOutputStream& ost, int index) {
+    if (ost.Pass == 0)
+        return;
+    std::string name = Fmt("%s-%d.log", s_.PassLogFile.empty() ? "ffmpeg2pass" : s_.PassLogFile.c_str(), index);
+    if (name.size() > 1023)
+        name.resize(1023);
+    if (ost.Pass == 1) {
+        ost.PassLog = std::make_unique<std::ofstream>(name, std::ios::binary | std::ios::trunc);
+        if (!*ost.PassLog)
+            throw FFmpegException(Fmt("Cannot write log file %s for pass-1 encoding", name.c_str()));
+        return;
+    }
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream text;
+    if (!in || !(text << in.rdbuf()))
+        throw FFmpegException(Fmt("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+    ost.PassStats = text.str();
+    ost.Encoder->stats_in = ost.PassStats.data();
+}
+
+void TTranscoder::WritePassStats(TOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder.get();
+    if (ost.PassLog && enc && enc->stats_out && !(*ost.PassLog << enc->stats_out))
+        throw FFmpegException("Cannot write the pass-1 log file");
 }
 
 void TTranscoder::OpenEncoder(TOutputStream& ost) {
@@ -245,18 +356,27 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
         throw FFmpegException(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(ost.CodecId),
                                   ost.FileIndex, ost.Index, typeName));
     }
-    if (OpenUnderCodecLock(enc, codec) < 0) {
-        std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
-                               "such as bit_rate, rate, width or height. Please check error log message to find out "
-                               "more detail information.",
-                               ost.FileIndex, ost.Index, typeName);
-        EngineLog(llError, text);
-        throw FFmpegException(text);
+    // The encoder says why it refuses in its log lines (also when the log level hides them):
+    // that reason goes into the message, which the run's failure reports once.
+    TFFErrorCapture reasons;
+    if (int r = OpenUnderCodecLock(enc, codec); r < 0) {
+        const std::string reason = reasons.Text().empty() ? ErrorCodeText(r) : reasons.Text();
+        throw FFmpegException(Fmt("Error while opening encoder %s for output stream #%d.%d (%s): %s", codec->name,
+                                  ost.FileIndex, ost.Index, typeName, reason.c_str()));
     }
     extraSize_ += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
         throw FFmpegException("Could not copy the encoder parameters to the stream");
     ost.Stream->time_base = enc->time_base;
+    // What the encoder tells the container about itself (the video buffer size, which MPEG
+    // program streams size their multiplex from).
+    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+        const AVPacketSideData& side = enc->coded_side_data[i];
+        uint8_t* data = ff::av_stream_new_side_data(ost.Stream, side.type, side.size);
+        if (!data)
+            throw FFmpegException("av_stream_new_side_data failed");
+        std::memcpy(data, side.data, side.size);
+    }
     // Forced key frames: comma-separated times, in encoder time base.
     std::string text = ost.ForcedKeyFramesText;
     for (std::size_t at = 0; !text.empty() && at != std::string::npos;) {

@@ -2,9 +2,11 @@
 // The opened files and the per-stream records of a job.
 
 #include "engine/FFPtr.h"
+#include "engine/FilterGraph.h"
 #include "engine/JobSettings.h"
 #include "medialib/InputFormatRegistry.h"
 
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -67,10 +69,17 @@ struct TOutputStream {
     bool StreamCopy = false;
     const AVCodec* Codec = nullptr;        // chosen by name or by the container's default
     AVCodecID CodecId = AV_CODEC_ID_NONE;
+    std::string PassStats;                 // the first pass's statistics, read by the encoder (outlives it)
     TCodecContextPtr Encoder;
+    int Pass = 0;                          // two-pass encoding: 1 or 2, 0 for one pass
+    std::unique_ptr<std::ofstream> PassLog; // the first pass writes its statistics here
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.
+    std::string FilterDescription;         // "vf" when the stream was created
+    std::unique_ptr<TVideoFilterGraph> Filter;
+    TFramePtr Filtered;                    // a picture out of the filter graph
+    double Aspect = 0;                     // display aspect asked for ("aspect"), 0 when none
     bool NeedsRescale = false;
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder
@@ -80,6 +89,17 @@ struct TOutputStream {
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base
     std::size_t NextForcedKeyFrame = 0;
     std::string ForcedKeyFramesText;
+    // Audio: the decoder format, rate and layout the resampler was made for, the resampler
+    // (none while the decoder already delivers what the encoder takes), the FIFO of encoder
+    // samples that cuts them into whole encoder frames, and the reused buffers.
+    AVSampleFormat ResampleFormat = AV_SAMPLE_FMT_NONE;
+    int ResampleRate = 0;
+    TChannelLayout ResampleLayout;
+    bool ResamplerChecked = false;         // the resampler matches the current input
+    TSwrPtr Resampler;
+    TAudioFifoPtr Fifo;
+    TFramePtr ResampleBuffer;              // resampler output, grown on demand
+    TFramePtr AudioFrame;                  // one encoder frame
     // Muxing.
     std::vector<std::string> BitstreamFilterNames;
     std::vector<TBsfPtr> BitstreamFilters;

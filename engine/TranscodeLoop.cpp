@@ -69,6 +69,7 @@ void TTranscoder::Loop() {
             continue;
         }
         if (r < 0) {
+            CheckInputEnd(file, r);
             file.EndReached = true;
             if (s_.Shortest)
                 break;
@@ -182,30 +183,35 @@ bool TTranscoder::HandlePacket(TInputFile& file, AVPacket* pkt) {
     return ProcessPacket(ist, pkt);
 }
 
-// One packet of an input stream, or nullptr for the end of its data.
+// One packet of an input stream, or nullptr for the end of its data. The packet goes to every
+// output stream it feeds: decoded for those that encode, as it is for those that copy.
 bool TTranscoder::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
     if (ist.NextPts == NoTimestamp)
         ist.NextPts = ist.Pts;
     if (pkt && pkt->dts != AV_NOPTS_VALUE)
         ist.NextPts = ist.Pts = ff::av_rescale_q(pkt->dts, ist.Stream->time_base, AV_TIME_BASE_Q);
+    // The copies are timed by the packet, not by the pictures the decoder hands out for it.
+    const int64_t packetTime = ist.NextPts;
 
+    bool ok = true;
     if (ist.DecodingNeeded) {
         if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-            return DecodeVideo(ist, pkt);
-        return true;
+            ok = DecodeVideo(ist, pkt);
+        else if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            ok = DecodeAudio(ist, pkt);
+    } else {
+        ist.Pts = ist.NextPts;
+        AdvanceCopyTime(ist, pkt);
+        if (pkt)
+            EmulateRate(ist);
     }
-    ist.Pts = ist.NextPts;
-    AdvanceCopyTime(ist, pkt);
-    if (!pkt)
-        return true;
-    EmulateRate(ist);
-    if (s_.StartTime != 0 && ist.Pts < s_.StartTime)
-        return true;
+    if (!pkt || !ok || (s_.StartTime != 0 && packetTime < s_.StartTime))
+        return ok;
     int sourceIndex = int(&ist - ist_.data());
     for (TOutputStream* ost : ost_)
         if (ost->SourceIndex == sourceIndex && ost->StreamCopy)
-            CopyPacket(*ost, ist, pkt);
-    return true;
+            CopyPacket(*ost, ist, pkt, packetTime);
+    return ok;
 }
 
 void TTranscoder::AdvanceCopyTime(TInputStream& ist, const AVPacket* pkt) {
@@ -256,7 +262,7 @@ bool TTranscoder::DecodeVideo(TInputStream& ist, const AVPacket* pkt) {
         if (s_.StartTime == 0 || ist.Pts >= s_.StartTime)
             for (TOutputStream* ost : ost_)
                 if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded) {
-                    OutputVideo(*ost, frame);
+                    FilterVideo(*ost, ist, frame);
                     if (job_.StopRequested())
                         break;
                 }
@@ -272,8 +278,11 @@ void TTranscoder::Flush() {
             throw FFmpegException(DecodeErrorText(ist));
         int sourceIndex = int(&ist - ist_.data());
         for (TOutputStream* ost : ost_)
-            if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
+            if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded) {
+                if (ost->Filter)
+                    FilterVideo(*ost, ist, nullptr);
                 DrainEncoder(*ost);
+            }
     }
     for (TOutputStream* ost : ost_)
         FlushBitstreamFilters(*ost);

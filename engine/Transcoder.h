@@ -1,7 +1,7 @@
 #pragma once
 // One run of a job: run preparation, the read/decode/encode/mux loop, flush and trailers.
 // The stages live in their own files: Prepare.cpp, TranscodeLoop.cpp, VideoOutput.cpp,
-// Muxer.cpp.
+// AudioOutput.cpp, Muxer.cpp.
 
 #include "engine/CustomFFmpeg.h"
 
@@ -23,8 +23,12 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
+    AVRational CopyTimeBase(const AVStream* in) const;
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
+    void SetupTwoPass(TOutputStream& ost, int index);
+    void WritePassStats(TOutputStream& ost);
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
     void CopyChapters();
@@ -44,15 +48,30 @@ private:
     void ReportProgress(bool final, int currentInput);
 
     // VideoOutput.cpp
+    void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
     void OutputVideo(TOutputStream& ost, AVFrame* in);
     AVFrame* PictureToEncode(TOutputStream& ost, AVFrame* in);
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
     void ReceivePackets(TOutputStream& ost);
     void DrainEncoder(TOutputStream& ost);
 
+    // AudioOutput.cpp
+    void SetupAudioEncoding(TOutputStream& ost, TInputStream& ist);
+    bool DecodeAudio(TInputStream& ist, const AVPacket* pkt);
+    void OutputAudio(TOutputStream& ost, TInputStream& ist, AVFrame* in);
+    void PrepareResampler(TOutputStream& ost, const AVFrame* in);
+    int SyncAudio(TOutputStream& ost, TInputStream& ist, int inputSamples);
+    void QueueSamples(TOutputStream& ost, const uint8_t* const* planes, int count);
+    void EncodeAudioFrames(TOutputStream& ost);
+    void EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFrame);
+    void FlushAudio(TOutputStream& ost);
+
+    // InputEnd.cpp
+    void CheckInputEnd(const TInputFile& file, int readResult);
+
     // Muxer.cpp
     void InitBitstreamFilters(TOutputStream& ost);
-    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+    void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt, int64_t packetTime);
     void WritePacket(TOutputStream& ost, AVPacket* pkt);
     void FilterAndWrite(TOutputStream& ost, std::size_t filter, AVPacket* pkt);
     void FlushBitstreamFilters(TOutputStream& ost);
@@ -62,7 +81,8 @@ private:
     TJobSettings& s_;
     std::vector<TInputStream> ist_;
     std::vector<TOutputStream*> ost_; // every output stream, file by file
-    TPacketPtr packet_;
+    TPacketPtr packet_;      // the packet read from an input
+    TPacketPtr encodedPacket_; // what an encoder hands out (never the read packet: copies still need it)
     // Reused for every packet: the stream-copied packet, and the output of each bitstream
     // filter by its place in a chain (streams are filtered one after another, so chains share).
     TPacketPtr copyPacket_;

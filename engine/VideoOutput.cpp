@@ -8,6 +8,35 @@
 #include <cmath>
 #include <cstring>
 
+// A decoded picture (nullptr: the end of them) through the stream's filter graph, when it has
+// one; each picture the graph hands out is output with the time the graph gave it.
+void TTranscoder::FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in) {
+    if (!ost.Filter) {
+        if (in)
+            OutputVideo(ost, in);
+        return;
+    }
+    ost.Filter->Push(in, ist.Pts);
+    if (!ost.Filtered)
+        ost.Filtered = NewFrame();
+    AVFrame* picture = ost.Filtered.get();
+    const int64_t decodedTime = ist.Pts;
+    int64_t time = 0;
+    while (!job_.StopRequested() && ost.Filter->Pull(picture, time)) {
+        if (time != AV_NOPTS_VALUE)
+            ist.Pts = time;
+        try {
+            OutputVideo(ost, picture);
+        } catch (...) {
+            ist.Pts = decodedTime;
+            throw;
+        }
+        ff::av_frame_unref(picture);
+    }
+    ff::av_frame_unref(picture);
+    ist.Pts = decodedTime;
+}
+
 void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     AVCodecContext* enc = ost.Encoder.get();
     const TInputStream& sync = ist_[ost.SyncIndex];
@@ -147,7 +176,7 @@ void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
 
 void TTranscoder::ReceivePackets(TOutputStream& ost) {
     AVCodecContext* enc = ost.Encoder.get();
-    AVPacket* pkt = packet_.get();
+    AVPacket* pkt = encodedPacket_.get();
     for (;;) {
         int r = ff::avcodec_receive_packet(enc, pkt);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
@@ -163,8 +192,12 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
         } else {
             audioSize_ += pkt->size;
         }
+        // A video encoder counts in frames: a packet without a duration lasts one frame.
+        if (ost.Type == AVMEDIA_TYPE_VIDEO && pkt->duration <= 0)
+            pkt->duration = 1;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         pkt->stream_index = ost.Index;
+        WritePassStats(ost);
         WritePacket(ost, pkt);
     }
 }
@@ -172,6 +205,8 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
 void TTranscoder::DrainEncoder(TOutputStream& ost) {
     if (!ost.Encoder || !ost.EncodingNeeded)
         return;
+    if (ost.Type == AVMEDIA_TYPE_AUDIO)
+        FlushAudio(ost);
     int r = ff::avcodec_send_frame(ost.Encoder.get(), nullptr);
     if (r < 0 && r != AVERROR_EOF)
         throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");

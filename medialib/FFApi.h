@@ -102,6 +102,7 @@ constexpr int AVLibraryCount = 8;
     X(av_bsf_get_by_name) X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) \
     X(av_bsf_receive_packet) X(av_bsf_free) \
     X(av_packet_new_side_data) X(av_packet_get_side_data) \
+    X(avcodec_decode_subtitle2) X(avcodec_encode_subtitle) X(avsubtitle_free) \
     X(av_get_bits_per_sample) X(av_get_exact_bits_per_sample) X(avcodec_get_type)
 
 #define PIXAROLL_AVFORMAT_FUNCS(X) \
@@ -116,6 +117,7 @@ constexpr int AVLibraryCount = 8;
     X(av_dump_format) X(avformat_get_class) X(av_find_best_stream) X(avformat_query_codec) \
     X(av_guess_frame_rate) X(av_guess_sample_aspect_ratio) X(avformat_match_stream_specifier) \
     X(av_filename_number_test) \
+    X(av_stream_new_side_data) X(av_sdp_create) X(av_stream_get_codec_timebase) \
     X(av_guess_codec) X(av_pkt_dump_log2) \
     X(av_codec_get_id) X(av_codec_get_tag2)
 
@@ -126,13 +128,16 @@ constexpr int AVLibraryCount = 8;
 
 #define PIXAROLL_SWRESAMPLE_FUNCS(X) \
     X(swresample_version) X(swr_alloc) X(swr_alloc_set_opts2) X(swr_init) X(swr_free) \
-    X(swr_convert) X(swr_get_delay) X(swr_get_out_samples) X(swr_is_initialized)
+    X(swr_convert) X(swr_get_delay) X(swr_get_out_samples) X(swr_is_initialized) \
+    X(swr_set_compensation) X(swr_inject_silence)
 
 #define PIXAROLL_AVFILTER_FUNCS(X) \
     X(avfilter_version) X(avfilter_graph_alloc) X(avfilter_graph_free) X(avfilter_get_by_name) \
     X(avfilter_graph_create_filter) X(avfilter_graph_parse_ptr) X(avfilter_graph_config) \
     X(avfilter_inout_alloc) X(avfilter_inout_free) X(avfilter_link) \
-    X(av_buffersrc_add_frame_flags) X(av_buffersink_get_frame)
+    X(av_buffersrc_add_frame_flags) X(av_buffersink_get_frame) \
+    X(av_buffersink_get_w) X(av_buffersink_get_h) X(av_buffersink_get_time_base) \
+    X(av_buffersink_get_sample_aspect_ratio) X(avfilter_graph_get_filter)
 
 #define PIXAROLL_AVDEVICE_FUNCS(X) X(avdevice_version) X(avdevice_register_all)
 

@@ -148,14 +148,23 @@ TEST_F(PictureLoaderTest, BitmapExtensionInAnyCaseGoesToTheBitmapReader) {
     EXPECT_FALSE(TPictureLoader::IsBitmapFileName("bmp"));
     EXPECT_FALSE(TPictureLoader::IsBitmapFileName("a.bmpx"));
 
-    // A JPEG named .BMP is read as a bitmap and refused; a .png is read as a JPEG and refused.
+    // The first bytes decide over the name: a JPEG named .BMP is shown, a PNG signature goes to
+    // the PNG reader (which finds this one cut short), anything else named .bmp to the bitmap
+    // reader and named otherwise to the JPEG decoder.
     const std::string jpegAsBmp = dir.File("photo.BMP");
     WriteTestJpeg(jpegAsBmp, 16, 16, [](int, int) { return Red; });
     TFrameBitmap frame(32, 24);
-    EXPECT_THROW(loader.Load(jpegAsBmp, frame), TPictureError);
-    const std::string png = dir.File("picture.png");
+    loader.Load(jpegAsBmp, frame);
+    EXPECT_LE(ChannelDistance(frame.Pixel(16, 12), Red), 8);
+    const std::string png = dir.File("picture.jpg");
     WriteAll(png, {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n', 0, 0, 0, 13});
-    ExpectPictureError(loader, png, frame, "Not a JPEG file");
+    ExpectPictureError(loader, png, frame, "the picture data ends early");
+    const std::string text = dir.File("notes.bmp");
+    WriteAll(text, {'h', 'e', 'l', 'l', 'o'});
+    ExpectPictureError(loader, text, frame, "too short to be a bitmap");
+    const std::string other = dir.File("notes.png");
+    WriteAll(other, {'h', 'e', 'l', 'l', 'o'});
+    ExpectPictureError(loader, other, frame, "Not a JPEG file");
 }
 
 TEST_F(PictureLoaderTest, BitmapIsEnlargedPixelForPixelAndLetterboxed) {

@@ -243,6 +243,22 @@ TEST_F(SequencerTest, EndCallsAskToStopOnlyWhenBreakingIsOn) {
     EXPECT_EQ(stopRequests, 0);
 }
 
+TEST_F(SequencerTest, AStartAfterAStoppedRunBeginsFromScratch) {
+    MakePictures(2);
+    seq.Prepare(W, H, 3, 4, false);
+    const std::vector<std::uint32_t> whole = Run();
+    ASSERT_EQ(whole.size(), 2u * (3 + 4) + 4 + 2);
+    // Stopped during the fade-in, in a hold, at the first frame of a transition (percent 0
+    // drawn) and inside it: the next run shows the same frames as the first.
+    for (int stopAfter : {2, 5, 8, 9}) {
+        SCOPED_TRACE(stopAfter);
+        seq.Prepare(W, H, 3, 4, false);
+        ASSERT_EQ(Run(stopAfter).size(), std::size_t(stopAfter));
+        seq.Prepare(W, H, 3, 4, false);
+        EXPECT_EQ(Run(), whole);
+    }
+}
+
 TEST_F(SequencerTest, PictureListIsReadLive) {
     MakePictures(3);
     seq.Prepare(W, H, 2, 1, false);

@@ -57,6 +57,21 @@ TEST(IniFile, NumbersThatDoNotReadGiveTheDefault) {
     EXPECT_TRUE(ini.ReadBool("settings", "missing", true));
 }
 
+TEST(IniFile, KeysOfOtherSectionsAreNeitherReadNorWritten) {
+    TTempDir temp;
+    const std::string file = temp.File("x.ini");
+    std::ofstream(file) << "mono=1\n[settings]\nformat=2\n[other]\nstereo=1\nformat=9\n";
+    TIniFile ini(file);
+    EXPECT_EQ(ini.ReadInteger("settings", "format", 0), 2);
+    EXPECT_EQ(ini.ReadInteger("other", "format", 0), 9);
+    EXPECT_FALSE(ini.ValueExists("settings", "stereo")) << "a key of the section after it";
+    EXPECT_FALSE(ini.ValueExists("settings", "mono")) << "a key before any section";
+    ASSERT_TRUE(ini.WriteBool("settings", "stereo", false));
+    EXPECT_FALSE(ini.ReadBool("settings", "stereo", true));
+    EXPECT_TRUE(ini.ReadBool("other", "stereo", false));
+    EXPECT_EQ(ReadAll(file), "mono=1\n[settings]\nformat=2\nstereo=0\n[other]\nstereo=1\nformat=9\n");
+}
+
 TEST(IniFile, AnUnwritableFileLosesTheChangeQuietly) {
     TTempDir temp;
     const std::string blocker = temp.File("file");

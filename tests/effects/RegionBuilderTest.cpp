@@ -143,3 +143,77 @@ TEST(RegionToolkit, GraphicsInterfaceCalls) {
 }
 
 } // namespace
+
+namespace {
+
+// Shapes of the kinds the grid effects repeat, with corners at odd and negative places.
+std::vector<TRegion> MixedShapes(std::mt19937& rng) {
+    std::uniform_int_distribution<int> c(-8, 48), s(0, 14);
+    std::vector<TRegion> shapes;
+    for (int i = 0; i < 24; ++i) {
+        const int x = c(rng), y = c(rng), a = s(rng), b = s(rng);
+        switch (i % 4) {
+        case 0: shapes.push_back(PolygonRgn({x - a, y, x, y - b, x + a, y, x, y + b})); break;
+        case 1: shapes.push_back(PolygonRgn({x - a, y - b, x, y + b, x + a, y - b})); break;
+        case 2: shapes.push_back(CreateEllipticRgn(x - a, y - b, x + a, y + b)); break;
+        default: shapes.push_back(CreateRoundRectRgn(x, y, x + a, y + b, a, b)); break;
+        }
+    }
+    return shapes;
+}
+
+} // namespace
+
+TEST(RegionToolkit, UnionOfManyRegionsInOneSweep) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20; ++round) {
+        const std::vector<TRegion> shapes = MixedShapes(rng);
+        TRegion oneByOne = shapes.front();
+        TMask expected;
+        for (const TRegion& s : shapes) {
+            oneByOne = oneByOne.Union(s);
+            for (const TRect& r : s.Rects())
+                expected.Paint(r);
+        }
+        const TRegion all = UnionOfRegions(shapes);
+        EXPECT_EQ(MaskOf(all), expected) << Picture(MaskOf(all)) << "\n" << Picture(expected);
+        EXPECT_EQ(all, oneByOne);
+        ExpectCanonical(all);
+    }
+    EXPECT_TRUE(UnionOfRegions({}).IsEmpty());
+    EXPECT_TRUE(UnionOfRegions({TRegion(), TRegion()}).IsEmpty());
+    const TRegion one(TRect{1, 2, 3, 4});
+    EXPECT_EQ(UnionOfRegions({TRegion(), one, TRegion()}), one);
+}
+
+TEST(RegionToolkit, RepeatedShapeEqualsTheShapeMadeAtEveryPlace) {
+    // Moving a scan-converted shape by whole pixels gives the shape scan-converted at its new
+    // place: the grid effects rely on it to make one shape and move copies of it.
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> d(-37, 37);
+    for (int round = 0; round < 40; ++round) {
+        const int dx = d(rng), dy = d(rng), a = round % 9 + 1, b = round % 7 + 2;
+        TRegion moved = PolygonRgn({-a, 0, 0, -b, a, 0, 0, b});
+        moved.Offset(dx, dy);
+        EXPECT_EQ(moved, PolygonRgn({dx - a, dy, dx, dy - b, dx + a, dy, dx, dy + b}));
+        moved = PolygonRgn({-a, -b, 0, b, a, -b});
+        moved.Offset(dx, dy);
+        EXPECT_EQ(moved, PolygonRgn({dx - a, dy - b, dx, dy + b, dx + a, dy - b}));
+        moved = CreateEllipticRgn(3 - a, 3 - b, 3 + a, 4 + b);
+        moved.Offset(dx, dy);
+        EXPECT_EQ(moved, CreateEllipticRgn(dx + 3 - a, dy + 3 - b, dx + 3 + a, dy + 4 + b));
+    }
+
+    // A 3 x 2 grid of diamonds 10 apart, from (5, 5): the union of the six made in place.
+    const TRegion grid = RepeatRgn(PolygonRgn({-6, 0, 0, -6, 6, 0, 0, 6}), 5, 10, 30, 5, 10, 20);
+    std::vector<TRegion> inPlace;
+    for (int x = 5; x < 30; x += 10)
+        for (int y = 5; y < 20; y += 10)
+            inPlace.push_back(PolygonRgn({x - 6, y, x, y - 6, x + 6, y, x, y + 6}));
+    EXPECT_EQ(grid, UnionOfRegions(inPlace));
+    EXPECT_TRUE(grid.Contains(25, 15));
+    EXPECT_FALSE(grid.Contains(35, 5)) << "no column at x = 35";
+    EXPECT_FALSE(grid.Contains(5, 25)) << "no row at y = 25";
+    EXPECT_TRUE(RepeatRgn(grid, 0, 0, 10, 0, 1, 10).IsEmpty()) << "a step of 0 makes nothing";
+    EXPECT_TRUE(RepeatRgn(grid, 0, 5, 0, 0, 5, 10).IsEmpty()) << "an empty range makes nothing";
+}

@@ -268,3 +268,27 @@ TEST(Region, EllipsesAndRoundedRectanglesCountPixelCentres) {
 }
 
 } // namespace
+
+// Hundreds of strips, many starting on the same row in no particular order along x, as the
+// strip effects collect them; with a far-away rectangle added the rows span too much for the
+// counting sort and the general sort takes over. Both must give the region that uniting the
+// rectangles one by one gives.
+TEST(Region, ManyStripsMakeTheRegionOfUnitingThemOneByOne) {
+    std::mt19937 rng(777);
+    for (int trial = 0; trial < 24; ++trial) {
+        std::vector<TRect> rects;
+        const int n = 50 + trial * 30;
+        for (int k = 0; k < n; ++k) {
+            const int top = int(rng() % 12) * 5 - 10, left = int(rng() % 300) - 20;
+            rects.push_back({left, top, left + int(rng() % 9) - 1, top + int(rng() % 40)});
+        }
+        if (trial % 2)
+            rects.push_back({3, 200000, 9, 200004});
+        TRegion folded;
+        for (const TRect& r : rects)
+            folded = folded.Union(TRegion(r));
+        const TRegion made = TRegion::FromRects(rects);
+        ASSERT_EQ(made, folded) << "trial " << trial;
+        ExpectCanonical(made);
+    }
+}

@@ -96,6 +96,19 @@ TEST(Wipes, RevealsUncoverInPlace) {
     ExpectRevealed(55, W, H, 25, [](int x, int y) { return (x < 5 || x >= 35) && (y < 2 || y >= 18); });
 }
 
+TEST(Wipes, CentredWipesTruncateAnOddMargin) {
+    // 40 x 20 at 7%: w = 2.8 rounds to 3, h = 3 x 20 / 40 = 1.5 rounds away to 2. The margin
+    // W - w = 37 is odd: the strip starts at half(37) = 18, not at half(W) - half(w) = 19.
+    ExpectRevealed(11, W, H, 7, [](int x, int) { return In(x, 18, 21); });
+    ExpectRevealed(53, W, H, 7, [](int x, int y) { return In(x, 18, 21) && In(y, 9, 11); });
+    ExpectFrame(10, W, H, 7, [](int x, int y) { return In(x, 18, 21) ? New(Near(x - 18, 40, 3), y) : Old(x, y); });
+    // At 3%: w = 1.2 rounds to 1, h = 0.5 rounds away to 1; both margins (39 and 19) are odd.
+    ExpectRevealed(11, W, H, 3, [](int x, int) { return x == 19; });
+    ExpectRevealed(28, W, H, 3, [](int, int y) { return y == 9; });
+    ExpectRevealed(53, W, H, 3, [](int x, int y) { return x == 19 && y == 9; });
+    ExpectFrame(27, W, H, 3, [](int x, int y) { return y == 9 ? New(x, Near(0, 20, 1)) : Old(x, y); });
+}
+
 TEST(Wipes, RevealInToCentreUncoversAllButAShrinkingRectangle) {
     ExpectRevealed(54, W, H, 25, [](int x, int y) { return !(In(x, 5, 35) && In(y, 2, 18)); });
     // At 1% of 200x100 (w 2, h 1) only the left and right columns are uncovered.
@@ -291,6 +304,82 @@ TEST(Wipes, UnrollRollWidthFollowsTheUncoveredAndCoveredSizes) {
     const TFrameBitmap tiny = DrawRoll(14, 8, 4, 50);
     EXPECT_EQ(tiny.Pixel(3, 1), RollPixel(3, 1, 0));
     EXPECT_EQ(tiny.Pixel(4, 1), OldTag << 24);
+}
+
+namespace {
+
+// Shading profiles of a 15 wide roll (half 7, so each step is 64 div 7 = 9). Across columns the
+// profile turns after the eighth step, down rows after the seventh.
+constexpr int ColumnShade15[15] = {-64, -55, -46, -37, -28, -19, -10, -1, -10, -19, -28, -37, -46, -55, -64};
+constexpr int RowShade15[15] = {-64, -55, -46, -37, -28, -19, -10, -19, -28, -37, -46, -55, -64, -73, -82};
+
+// A new picture whose pixels name their place (blue 100 + x mod 128, green 100 + y mod 128) with
+// red 200 to read the shade from; no channel reaches 0 or 255 under these shades.
+std::uint32_t Marked(int x, int y, int shade) {
+    return (NewTag << 24) |
+           TFrameBitmap::MakePixel(std::uint8_t(200 + shade), std::uint8_t(100 + y % 128 + shade),
+                                   std::uint8_t(100 + x % 128 + shade));
+}
+
+TFrameBitmap DrawMarked(int row, int width, int height, int percent) {
+    TFrameBitmap oldPicture(width, height), newPicture(width, height), display(width, height);
+    oldPicture.Fill(OldTag << 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            newPicture.SetPixel(x, y, Marked(x, y, 0));
+    DrawTransitionFrame(display, oldPicture, newPicture, row, percent);
+    return display;
+}
+
+void ExpectPixels(const TFrameBitmap& d, int row, const std::function<std::uint32_t(int, int)>& want) {
+    int failures = 0;
+    for (int y = 0; y < d.Height() && failures < 5; ++y)
+        for (int x = 0; x < d.Width() && failures < 5; ++x)
+            if (d.Pixel(x, y) != want(x, y)) {
+                ++failures;
+                ADD_FAILURE() << "row " << row << ", pixel (" << x << "," << y << "): got " << std::hex
+                              << d.Pixel(x, y) << ", want " << want(x, y);
+            }
+}
+
+} // namespace
+
+TEST(Wipes, UnrollHalvesTheRollWhenLessThanTwoRollsRemainCovered) {
+    // 210 x 20 at 85%: w = 178.5 rounds to 179, 31 columns stay covered. The roll would be
+    // 210 div 10 = 21 wide, but 31 < 42 halves it to 15.
+    // Row 14: columns 179..193 mirror columns 194..208; the rest stays old.
+    ExpectPixels(DrawMarked(14, 210, 20, 85), 14, [](int x, int y) {
+        if (x < 179)
+            return Marked(x, y, 0);
+        if (x < 194)
+            return Marked(387 - x, y, ColumnShade15[x - 179]);
+        return OldTag << 24;
+    });
+    // Row 15: uncovered from column 31; columns 16..30 mirror columns 0..14.
+    ExpectPixels(DrawMarked(15, 210, 20, 85), 15, [](int x, int y) {
+        if (x >= 31)
+            return Marked(x, y, 0);
+        if (x >= 16)
+            return Marked(30 - x, y, ColumnShade15[x - 16]);
+        return OldTag << 24;
+    });
+    // 20 x 210 at 85%: h = 179 leads. Row 31: rows 179..193 mirror rows 194..208, shaded from
+    // the roll's bottom row up.
+    ExpectPixels(DrawMarked(31, 20, 210, 85), 31, [](int x, int y) {
+        if (y < 179)
+            return Marked(x, y, 0);
+        if (y < 194)
+            return Marked(x, 387 - y, RowShade15[193 - y]);
+        return OldTag << 24;
+    });
+    // Row 32: uncovered from row 31; rows 16..30 mirror rows 0..14.
+    ExpectPixels(DrawMarked(32, 20, 210, 85), 32, [](int x, int y) {
+        if (y >= 31)
+            return Marked(x, y, 0);
+        if (y >= 16)
+            return Marked(x, 30 - y, RowShade15[30 - y]);
+        return OldTag << 24;
+    });
 }
 
 TEST(Wipes, UnrollVerticallyCountsTheShadingFromTheBottomRow) {

@@ -36,6 +36,8 @@ TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
         {"padcolor", "000000", "Removed, use the pad filter instead"},
         {"vtag", "abc", "tag parameter must be 4 chars or int value"},
         {"streamid", "3", "Invalid value \"3\" for option \"streamid\", required syntax is \"index:value\""},
+        {"streamid", "20:5", "stream index over MAX_STREAMS(20)"},
+        {"streamid", "-1:5", "stream index over MAX_STREAMS(20)"},
         {"itsscale", "25:1.5", "stream index over MAX_STREAMS(20)"},
         {"intra_matrix", "8,9,10", "Syntax error in matrix \"8,9,10\" at coeff 2"},
         {"metadata", "title", "Missing ="},
@@ -48,8 +50,7 @@ TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
         {"vbsf", "nosuchfilter", "Unknown bitstream filter nosuchfilter"},
         {"nosuchoption", "1", "Unrecognized option \"nosuchoption\""},
         {"g", "many", "Invalid value \"many\" for option \"g\""},
-        {"target", "pal-dvd", "Option \"target\" is not supported"},
-        {"vf", "scale=1:1", "Option \"vf\" is not supported"},
+        {"target", "pal-laserdisc", "Unknown target type"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorOf(job, c.Name, c.Value), c.Message) << c.Name << " " << c.Value;
@@ -88,6 +89,9 @@ TEST(EngineOptions, TakenValuesLandInTheSettings) {
     job.ApplyOption("map", "0.1");
     EXPECT_EQ(s.StreamMaps[1].SyncFile, 0);
     EXPECT_EQ(s.StreamMaps[1].SyncStream, 1);
+    job.ApplyOption("streamid", "19:7");
+    ASSERT_EQ(s.StreamIds.count(19), 1u) << "the last stream index is taken";
+    EXPECT_EQ(s.StreamIds.at(19), 7);
     job.ApplyOption("vcodec", "copy");
     EXPECT_TRUE(s.VideoStreamCopy);
     EXPECT_EQ(s.VideoCodecName, "");

@@ -40,9 +40,10 @@ TEST(EngineTranscode, EachContainerGetsItsCodecSizeRateAndEveryFrame) {
         const char* Extension;
         const char* VideoCodec; // empty: the container's default
         const char* Expected;
+        bool Reorders; // B-frames: the encoder holds pictures back until it is drained
     } containers[] = {
-        {"mp4", "mpeg4", "mpeg4"}, {"swf", "", "flv1"}, {"flv", "", "flv1"},
-        {"wmv", "wmv2", "wmv2"},   {"mov", "mpeg4", "mpeg4"},
+        {"mp4", "mpeg4", "mpeg4", true}, {"swf", "", "flv1", false}, {"flv", "", "flv1", false},
+        {"wmv", "wmv2", "wmv2", false},  {"mov", "mpeg4", "mpeg4", false},
     };
     for (const auto& c : containers) {
         SCOPED_TRACE(c.Extension);
@@ -51,6 +52,8 @@ TEST(EngineTranscode, EachContainerGetsItsCodecSizeRateAndEveryFrame) {
                  dir.File(std::string("slideshow.") + c.Extension)};
         if (*c.VideoCodec)
             run.Options.insert(run.Options.begin(), {"vcodec", c.VideoCodec});
+        if (c.Reorders)
+            run.Options.push_back({"bf", "2"});
         ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
         EXPECT_TRUE(job.Finished());
         TProbe p = ProbeVideo(run.Output);
@@ -75,8 +78,9 @@ TEST(EngineTranscode, OrdinaryFileIsScaledOrCopied) {
                &status);
     ASSERT_EQ(status, 0);
 
+    // With B-frames the encoder still holds the last pictures when the input ends.
     TCustomFFmpeg scaled(1);
-    TRun run{source, false, {{"vcodec", "mpeg4"}, {"s", "64x48"}, {"r", "25"}}, dir.File("scaled.mp4")};
+    TRun run{source, false, {{"vcodec", "mpeg4"}, {"s", "64x48"}, {"r", "25"}, {"bf", "2"}}, dir.File("scaled.mp4")};
     ASSERT_TRUE(Transcode(scaled, run)) << scaled.ErrorMessage();
     TProbe p = ProbeVideo(run.Output);
     EXPECT_EQ(p.Width, 64);
@@ -96,6 +100,27 @@ TEST(EngineTranscode, OrdinaryFileIsScaledOrCopied) {
     EXPECT_EQ(DecodeErrors(copy.Output), "");
 }
 
+namespace {
+// Which test picture each frame of a file shows: the pictures of the moving gradient carry
+// their number in red (16 per picture), read back from one averaged pixel per frame.
+std::vector<int> ShownPictures(const std::string& file) {
+    const std::string rgb =
+        RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -vf scale=1:1 -f rawvideo -pix_fmt rgb24 -");
+    std::vector<int> shown;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        shown.push_back((std::uint8_t(rgb[i]) + 8) / 16);
+    return shown;
+}
+
+// Presentation (or decode) times of the first video stream's packets, in seconds, as written.
+std::string PacketTimes(const std::string& file, const char* entry = "pts_time") {
+    return RunCommand(std::string("ffprobe -v error -select_streams v:0 -show_entries packet=") + entry +
+                      " -of csv=p=0 '" + file + "'");
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+} // namespace
+
 TEST(EngineTranscode, ConstantRateOutputDuplicatesAndDropsPictures) {
     TTempDir dir;
     // 10 pictures at 15/s into 30/s: the first is written once, every later one fills the gap
@@ -112,6 +137,16 @@ TEST(EngineTranscode, ConstantRateOutputDuplicatesAndDropsPictures) {
     int frames = ProbeVideo(down.Output).Packets;
     EXPECT_GE(frames, 10);
     EXPECT_LE(frames, 11);
+
+    // 10 pictures at 10/s into 25/s: picture k belongs at output frame 2.5 k. Each picture
+    // fills the gap up to its place, the count of copies rounded (exact halves to even): 1, 2, 2,
+    // 2, 3, 2, 3, 2, 3, 2 copies.
+    TCustomFFmpeg uneven(1);
+    TRun ratio{TestFramesName(32, 32, 10, 10), true,
+               {{"vcodec", "mpeg4"}, {"r", "25"}, {"vsync", "1"}, {"qscale", "2"}}, dir.File("ratio.mp4")};
+    ASSERT_TRUE(Transcode(uneven, ratio)) << uneven.ErrorMessage();
+    const std::vector<int> shown = ShownPictures(ratio.Output);
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 1, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 6, 7, 7, 8, 8, 8, 9, 9}));
 
     // vframes caps the output.
     TCustomFFmpeg capped(1);
@@ -205,10 +240,25 @@ TEST(EngineTranscode, FileNamesOutsideTheLocaleAreReadAndWritten) {
     RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 5 -c:v mpeg4 '" + source + "'",
                &status);
     ASSERT_EQ(status, 0);
+    std::string longer = dir.File("longer-\xC3\xA9t\xC3\xA9.avi");
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 40 -c:v mpeg4 '" + longer + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    // A longer film first, then the short one over it under the same name: the file must be
+    // the short film alone, byte for byte what a fresh file of it holds.
+    const std::string name = dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4");
+    TCustomFFmpeg first(1);
+    ASSERT_TRUE(Transcode(first, {longer, false, {{"vcodec", "mpeg4"}}, name})) << first.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(name).Packets, 40);
     TCustomFFmpeg job(1);
-    TRun run{source, false, {{"vcodec", "mpeg4"}}, dir.File("diaporama-\xC3\xA9t\xC3\xA9.mp4")};
+    TRun run{source, false, {{"vcodec", "mpeg4"}}, name};
     ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
     EXPECT_EQ(ProbeVideo(run.Output).Packets, 5);
+    TCustomFFmpeg fresh(1);
+    TRun plain{source, false, {{"vcodec", "mpeg4"}}, dir.File("fresh.mp4")};
+    ASSERT_TRUE(Transcode(fresh, plain)) << fresh.ErrorMessage();
+    EXPECT_EQ(std::filesystem::file_size(name), std::filesystem::file_size(plain.Output));
+    EXPECT_EQ(DecodeErrors(name), "");
 }
 
 TEST(EngineTranscode, CommandLineTranscodeWritesTheFileOrExplainsTheOption) {
@@ -251,6 +301,46 @@ TEST(EngineTranscode, RecordingTimeAndOutputStartCutThePictures) {
     TProbe p = ProbeVideo(start.Output);
     EXPECT_EQ(p.Packets, 15);
     EXPECT_NEAR(p.Duration, 0.5, 0.05);
+}
+
+TEST(EngineTranscode, StreamCopyFromTheOutputStartCountsTimesFromTheCut) {
+    TTempDir dir;
+    // Every picture a key frame, 20 per second: the cut at 0.5 s falls on picture 10.
+    std::string source = dir.File("intra.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=20 -frames:v 20 -c:v mpeg4 -g 1 '" +
+                   source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    TRun run{source, false, {{"vcodec", "copy"}, {"ss", "0.5"}}, dir.File("cut.mkv")};
+    ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(run.Output).Packets, 10);
+    EXPECT_EQ(FirstLine(PacketTimes(run.Output, "dts_time")), "0.000000");
+    EXPECT_EQ(FirstLine(PacketTimes(run.Output)), "0.000000");
+    EXPECT_EQ(DecodeErrors(run.Output), "");
+}
+
+TEST(EngineTranscode, InputOffsetDelaysEveryOutputTime) {
+    TTempDir dir;
+    // An input counting in 25ths of a second, so that the offset must be converted to its time
+    // base and not from it.
+    std::string source = dir.File("clip.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 10 -c:v mpeg4 '" + source +
+                   "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    for (const char* codec : {"copy", "mpeg4"}) {
+        SCOPED_TRACE(codec);
+        TCustomFFmpeg job(1);
+        job.ApplyOption("itsoffset", "1"); // an input option: given before the input opens
+        TRun run{source, false, {{"vcodec", codec}}, dir.File(std::string("late-") + codec + ".mkv")};
+        ASSERT_TRUE(Transcode(job, run)) << job.ErrorMessage();
+        const std::string times = PacketTimes(run.Output);
+        EXPECT_EQ(FirstLine(times), "1.000000") << times;
+        EXPECT_EQ(ProbeVideo(run.Output).Packets, 10);
+    }
 }
 
 TEST(EngineTranscode, StreamMapsMustMatchTheOutputStreams) {

@@ -197,7 +197,7 @@ TEST_F(FrameInputFormat, NegativeHandlerResultsEndTheInput) {
 TEST_F(FrameInputFormat, HandlerMayMoveTheTimeStampForwardOnly) {
     std::int64_t newPts = 0;
     adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap&, PInputFrameInfo info) {
-        if (info->FrameNumber == 2 || info->FrameNumber == 4)
+        if (info->FrameNumber == 2 || info->FrameNumber >= 4)
             info->PTS = newPts;
         return 0;
     };
@@ -219,6 +219,15 @@ TEST_F(FrameInputFormat, HandlerMayMoveTheTimeStampForwardOnly) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].Level, AV_LOG_WARNING);
     EXPECT_EQ(lines[0].Text, "invalid pts 533333\n");
+    // The refused value is not remembered: the next one is measured against the stamp the
+    // packet really got.
+    EXPECT_EQ(input.Info().LastPTS, 566667);
+    newPts = 550000;
+    ASSERT_GT(input.Read(), 0);
+    EXPECT_EQ(input.Packet()->pts, 600000);
+    lines = log_.Take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].Text, "invalid pts 550000\n");
 }
 
 TEST_F(FrameInputFormat, CanvasIsPackedIntoTheStreamDepth) {

@@ -111,6 +111,32 @@ TEST_F(CodecLockTest, SerialisesCodecWorkAcrossThreads) {
     EXPECT_FALSE(TCodecLockGuard().Locked()) << "without a lock the codec work is refused";
 }
 
+TEST_F(CodecLockTest, AThreadThatDoesNotOwnTheLockCannotReleaseIt) {
+    UnregisterCodecLock();
+    ASSERT_EQ(CodecLockCallback(&mine, lockCreate), 0);
+    ASSERT_EQ(CodecLockCallback(&mine, lockObtain), 0); // this thread owns it
+    TLogCollector log;
+    std::atomic<int> stranger{99}, obtained{0}, released{-1};
+    std::thread other([&] {
+        stranger = CodecLockCallback(&mine, lockRelease);
+        obtained = CodecLockCallback(&mine, lockObtain) == 0 ? 1 : -1; // waits for the owner
+        released = CodecLockCallback(&mine, lockRelease);
+    });
+    while (stranger == 99)
+        std::this_thread::yield();
+    EXPECT_EQ(stranger, -1) << "a release by a thread that does not own the lock is refused";
+    // The refused release left the lock with its owner: the other thread is still waiting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(obtained, 0) << "the lock was taken away from its owner";
+    EXPECT_EQ(CodecLockCallback(&mine, lockRelease), 0);
+    other.join();
+    EXPECT_EQ(obtained, 1);
+    EXPECT_EQ(released, 0);
+    const auto texts = log.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_THAT(texts[0], ::testing::StartsWith("error, could not release codec mutex ["));
+}
+
 namespace {
 struct TJob {
     bool Stop = false;

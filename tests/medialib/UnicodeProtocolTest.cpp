@@ -89,6 +89,24 @@ TEST(UnicodeFile, OpensReadsWritesSeeksAndReportsFailures) {
     EXPECT_TRUE(check.good()) << "the file carries its real name on disk";
 }
 
+TEST(UnicodeFile, WritingAgainReplacesTheWholeFile) {
+    TTempFolder folder;
+    const std::string url = MakeUnicodeURL(Utf8ToWide(folder.Path().string()) + L"/" + Greek + L".bin");
+    const std::string disk = WideToUtf8(DecodeUnicodeURL(url.c_str()));
+    const std::uint8_t data[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    TUnicodeFile file;
+    for (int mode : {uoWrite, uoReadWrite}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(file.Open(url.c_str(), mode), 0);
+        EXPECT_EQ(file.Write(data, 8), 8);
+        EXPECT_EQ(file.Close(), 0);
+        ASSERT_EQ(file.Open(url.c_str(), mode), 0);
+        EXPECT_EQ(file.Write(data, 3), 3);
+        EXPECT_EQ(file.Close(), 0);
+        EXPECT_EQ(std::filesystem::file_size(disk), 3u) << "the tail of the longer file is left behind";
+    }
+}
+
 TEST(UnicodeFile, FFmpegWritesAndReadsBackAFileWithANonAsciiName) {
     FFLoader().LibraryPath.clear();
     ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();

@@ -7,8 +7,10 @@
 
 #include <jpeglib.h>
 
-void WriteTestJpeg(const std::string& fileName, int width, int height,
-                   const std::function<std::uint32_t(int x, int y)>& colour, int quality, bool grayscale) {
+namespace {
+void WriteJpeg(const std::string& fileName, int width, int height,
+               const std::function<std::uint32_t(int x, int y)>& colour, int quality, bool grayscale,
+               bool progressive, int orientation) {
     std::FILE* file = std::fopen(fileName.c_str(), "wb");
     if (!file)
         throw std::runtime_error("cannot create " + fileName);
@@ -23,7 +25,15 @@ void WriteTestJpeg(const std::string& fileName, int width, int height,
     info.in_color_space = grayscale ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
+    if (orientation > 0) {
+        // "Exif\0\0", a little-endian TIFF header and one directory with the orientation tag.
+        const JOCTET exif[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                               0x12, 0x01, 3, 0, 1, 0, 0, 0, JOCTET(orientation), 0, 0, 0, 0, 0, 0, 0};
+        jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
+    }
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * info.input_components);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -42,6 +52,18 @@ void WriteTestJpeg(const std::string& fileName, int width, int height,
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     std::fclose(file);
+}
+
+} // namespace
+
+void WriteTestJpeg(const std::string& fileName, int width, int height,
+                   const std::function<std::uint32_t(int x, int y)>& colour, int quality, bool grayscale) {
+    WriteJpeg(fileName, width, height, colour, quality, grayscale, false, 0);
+}
+
+void WriteTestJpeg(const std::string& fileName, int width, int height,
+                   const std::function<std::uint32_t(int x, int y)>& colour, const TTestJpegOptions& options) {
+    WriteJpeg(fileName, width, height, colour, options.Quality, false, options.Progressive, options.Orientation);
 }
 
 TTempDir::TTempDir() {

@@ -10,6 +10,15 @@
 void WriteTestJpeg(const std::string& fileName, int width, int height,
                    const std::function<std::uint32_t(int x, int y)>& colour, int quality = 95, bool grayscale = false);
 
+// The rarer kinds of JPEG files cameras and programs write.
+struct TTestJpegOptions {
+    int Quality = 95;
+    bool Progressive = false;
+    int Orientation = 0; // 1..8: an EXIF block with this orientation; 0: none
+};
+void WriteTestJpeg(const std::string& fileName, int width, int height,
+                   const std::function<std::uint32_t(int x, int y)>& colour, const TTestJpegOptions& options);
+
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TTempDir {
 public:
