@@ -3,10 +3,13 @@
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
 #include "app/window/DirectoryDialog.h"
+#include "app/window/Previewer.h"
 #include "app/window/WindowServices.h"
 #include "app/window/WindowTexts.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -108,6 +111,11 @@ TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(par
 }
 
 TfrmMain::~TfrmMain() {
+    // Every task ends before the window's parts go away.
+    encoder_.Stop(true);
+    encoder_.OnProgress = nullptr;
+    encoder_.OnTerminate = nullptr;
+    SetPreviewWindowFactory(nullptr);
     if (FFLogger)
         FFLogger->SetOnLog(nullptr);
     if (GlobalObject() == &global_)
@@ -132,6 +140,14 @@ void TfrmMain::FormCreate() {
     FFLogger->SetOnLog([this](void*, TThreadID id, TLogLevel level, const std::string& msg) {
         FFLoggerLog(id, level, msg);
     });
+
+    InstallQtPreviewFactory();
+    // Progress arrives on this thread (the worker waits for it); the end of a task arrives on a
+    // delivery thread and is handed over without waiting, so the window's work runs here.
+    encoder_.OnProgress = [this](TCustomEncoder&, PProgressInfo info) { FFEncoderProgress(*info); };
+    encoder_.OnTerminate = [this](TCustomEncoder&, const TTerminateInfo& info) {
+        QMetaObject::invokeMethod(this, [this, info] { FFEncoderTerminate(info); }, Qt::QueuedConnection);
+    };
 }
 
 void TfrmMain::BuildControls() {
@@ -294,6 +310,9 @@ void TfrmMain::BuildControls() {
     connect(btnAudio, &QPushButton::clicked, this, &TfrmMain::btnAudioClick);
     connect(btnBrows, &QPushButton::clicked, this, &TfrmMain::btnBrowsClick);
     connect(btnOpen, &QPushButton::clicked, this, &TfrmMain::btnOpenClick);
+    connect(btnStart, &QPushButton::clicked, this, &TfrmMain::btnStartClick);
+    connect(btnPause, &QPushButton::clicked, this, &TfrmMain::btnPauseClick);
+    connect(btnStop, &QPushButton::clicked, this, &TfrmMain::btnStopClick);
 }
 
 QWidget* TfrmMain::BuildBanner() {
@@ -453,6 +472,7 @@ void TfrmMain::btnExitClick() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (FormCloseQuery()) {
+        StopBeforeClosing();
         logWindow_->close();
         event->accept();
     } else {
@@ -516,4 +536,157 @@ void TfrmMain::AddLog(const QString& line) { mmoLog->appendPlainText(line); }
 
 void TfrmMain::FFLoggerLog(TThreadID threadId, TLogLevel level, const std::string& msg) {
     AddLog(QString("#%1.%2: %3").arg(threadId).arg(int(level)).arg(Q(msg)));
+}
+
+// --- Run control ---------------------------------------------------------------------------
+
+QSize TfrmMain::FrameSizeOf(const QString& text) {
+    const qsizetype x = text.indexOf('x');
+    bool okW = false, okH = false;
+    int w = (x < 0 ? text : text.left(x)).toInt(&okW);
+    int h = (x < 0 ? QString() : text.mid(x + 1)).toInt(&okH);
+    return QSize(okW ? w : 320, okH ? h : 320);
+}
+
+int TfrmMain::SampleRateOfPosition(int position) {
+    static constexpr int Rates[] = {0, 8000, 11025, 22050, 44100};
+    return position >= 0 && position < int(std::size(Rates)) ? Rates[position] : 44100;
+}
+
+int TfrmMain::ProgressPercent(std::int64_t currentTime, std::int64_t totalDuration) {
+    if (totalDuration <= 0)
+        return 0;
+    const std::int64_t percent = currentTime * 100 / totalDuration;
+    return int(std::clamp<std::int64_t>(percent, 0, 100));
+}
+
+TSlideshowSettings TfrmMain::JobSettings() const {
+    const TIniFile ini = Ini();
+    TSlideshowSettings settings;
+    for (int i = 0; i < lstPictures->count(); ++i)
+        settings.Pictures.push_back(S(lstPictures->item(i)->text()));
+    settings.Format = S(cmbFormat->currentText());
+    // The frame rate and size as the controls stand; bit rate, channels and sample rate as the
+    // change handlers stored them.
+    settings.FrameRate = S(cmbFramerate->currentText());
+    settings.FrameSize = S(cmbVideoSize->currentText());
+    settings.VideoBitRate = ini.ReadInteger(keys::Section, keys::BitRate, 768) * 1000;
+    settings.AudioChannels = ini.ReadBool(keys::Section, keys::Stereo, true) ? 2 : 1;
+    settings.AudioSampleRate = ini.ValueExists(keys::Section, keys::SampleRate)
+                                   ? SampleRateOfPosition(ini.ReadInteger(keys::Section, keys::SampleRate, 4))
+                                   : 44100;
+    settings.HoldSeconds = S(edtPictureDelay->text());
+    settings.TransitionSeconds = S(edtTransitionDelay->text());
+    settings.RandomEffects = chkRandomEffect->isChecked();
+    settings.Audio = S(txtAudio->text());
+    settings.BreakWhenNoPictures = chkPictures->isChecked();
+    return settings;
+}
+
+void TfrmMain::btnStartClick() {
+    if (lstPictures->count() == 0) {
+        btnVideoClick();
+        return;
+    }
+    // A paused job goes on where it stopped.
+    if (jobPaused_) {
+        encoder_.Resume();
+        jobPaused_ = false;
+        SetRunningButtons();
+        return;
+    }
+
+    TSlideshowSettings settings = JobSettings();
+    settings.OutDir = OutputFolderForStart(Ini(), ProfileFolder(), [this](const std::string& text) {
+        services_->Warning(this, "Warning", Q(text));
+    });
+
+    // The last run's tasks go first; they may still refer to the last job's frame input.
+    try {
+        encoder_.ClearTasks();
+    } catch (const std::exception& e) { // the last run is still ending
+        AddLog(QString("***") + e.what());
+        return;
+    }
+    job_ = std::make_unique<TSlideshowJob>(encoder_);
+    job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
+    job_->Adapter.OnReadHeader = [this](TFrameInputAdapter&) { AddLog("FrameInput read header"); };
+    job_->Adapter.OnReadClose = [this](TFrameInputAdapter&) { AddLog("FrameInput read close"); };
+    job_->PrepareSequencer(settings);
+    // The slideshow reads the picture list as it stands on every frame.
+    job_->Sequencer.PictureCount = [this] { return lstPictures->count(); };
+    job_->Sequencer.PicturePath = [this](int i) {
+        QListWidgetItem* item = lstPictures->item(i);
+        return item ? S(item->text()) : std::string();
+    };
+
+    const std::string libFolder = S(QCoreApplication::applicationDirPath()) + "/LibAV";
+    if (!job_->BuildTask(settings, libFolder)) {
+        // The log is hidden: the reason is told here as well.
+        services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
+        return;
+    }
+    SetRunningButtons();
+    btnStop->setFocus();
+    job_->Start(true);
+}
+
+void TfrmMain::btnPauseClick() {
+    btnPause->setEnabled(false);
+    btnStart->setEnabled(true);
+    jobPaused_ = true;
+    encoder_.Pause();
+}
+
+void TfrmMain::btnStopClick() {
+    SetIdleButtons();
+    SetRunControlsEnabled(true);
+    ProgressBar1->setValue(0);
+    ProgressBar1->repaint();
+    lblStatus->clear();
+    // A stopped job cannot be resumed.
+    jobPaused_ = false;
+    encoder_.Stop(true);
+    // Progress served while the stop waited may have written them again.
+    ProgressBar1->setValue(0);
+    lblStatus->clear();
+}
+
+void TfrmMain::SetRunControlsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat})
+        w->setEnabled(enabled);
+}
+
+void TfrmMain::SetRunningButtons() {
+    SetRunControlsEnabled(false);
+    btnStart->setEnabled(false);
+    btnStop->setEnabled(true);
+    btnPause->setEnabled(true);
+}
+
+void TfrmMain::FFEncoderProgress(const TProgressInfo& info) {
+    lblStatus->setText(QString("Frame number: %1; FPS: %2; Size: %3; Time: %4")
+                           .arg(info.FrameNumber)
+                           .arg(info.FrameRate)
+                           .arg(info.CurrentSize)
+                           .arg(info.CurrentTime));
+    ProgressBar1->setValue(ProgressPercent(info.CurrentTime, info.TotalDuration));
+}
+
+void TfrmMain::FFEncoderTerminate(const TTerminateInfo& info) {
+    if (info.TaskIndex < 0) {
+        jobPaused_ = false;
+        btnStart->setEnabled(true);
+        btnStop->setEnabled(false);
+        btnPause->setEnabled(false);
+        SetRunControlsEnabled(true);
+        btnOpenClick();
+    }
+    if (info.Failed)
+        services_->Exclamation(this, Q(global_.AppTitle()), Q(info.ErrorMessage));
+}
+
+void TfrmMain::StopBeforeClosing() {
+    if (encoder_.Working())
+        encoder_.Stop(true);
 }

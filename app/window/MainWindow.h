@@ -6,6 +6,8 @@
 #include "app/GlobalObject.h"
 #include "app/IniFile.h"
 #include "app/QtMainThread.h"
+#include "app/SlideshowJob.h"
+#include "engine/FFEncoder.h"
 #include "medialib/FFLog.h"
 
 #include <QMainWindow>
@@ -93,6 +95,26 @@ public slots:
     void btnOpenClick();
     void ShowLog();
     void OpenAddress(const QString& address);
+    void btnStartClick();
+    void btnPauseClick();
+    void btnStopClick();
+
+public:
+    // The encoder component and the job of the last Start (tests watch them).
+    TFFEncoder& Encoder() { return encoder_; }
+    TSlideshowJob* Job() const { return job_.get(); }
+    bool JobPaused() const { return jobPaused_; }
+    // The choices of the window and the settings file as Start hands them to the job.
+    TSlideshowSettings JobSettings() const;
+    // Frame size from a size text: the number before the first "x" and the one after it, 320
+    // for a part that is no number (what the slideshow draws while the text goes unchanged to
+    // the engine).
+    static QSize FrameSizeOf(const QString& text);
+    // The sample rate of a position of the sample-rate list: 0 for "as source", 44100 for a
+    // position the list does not have.
+    static int SampleRateOfPosition(int position);
+    // The progress bar's position for a time and total duration (0 when there is no total).
+    static int ProgressPercent(std::int64_t currentTime, std::int64_t totalDuration);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -104,6 +126,11 @@ protected:
     void StoreChannels();
     void FFLoggerLog(TThreadID threadId, TLogLevel level, const std::string& msg);
     void SetIdleButtons();
+    void SetRunningButtons();
+    void SetRunControlsEnabled(bool enabled);
+    void FFEncoderProgress(const TProgressInfo& info);
+    void FFEncoderTerminate(const TTerminateInfo& info);
+    void StopBeforeClosing();
 
     void FormCreate();
     void BuildControls();
@@ -115,6 +142,11 @@ protected:
     TGlobalObject global_;
     std::unique_ptr<TQtMainThread> mainThread_;
     std::unique_ptr<TFFLogger> FFLogger;
+    // The job outlives the encoder's run (the worker reads its frame input), so it is declared
+    // before the encoder and destroyed after it.
+    std::unique_ptr<TSlideshowJob> job_;
+    TFFEncoder encoder_;
+    bool jobPaused_ = false;
     QDialog* logWindow_ = nullptr;
     TfmDirectory* fmDirectory_ = nullptr;
     bool shown_ = false;

@@ -34,7 +34,11 @@ TPreviewWindow::TPreviewWindow(QSize frameSize, QWidget* parent)
 void TPreviewWindow::ShowFrame(const std::uint8_t* bits, int width, int height, int stride, int frameNumber,
                                std::int64_t timeUs) {
     // The picture belongs to the engine and is valid only during this call.
-    frame_ = QImage(bits, width, height, stride, QImage::Format_RGB32).copy();
+    ShowImage(QImage(bits, width, height, stride, QImage::Format_RGB32).copy(), frameNumber, timeUs);
+}
+
+void TPreviewWindow::ShowImage(const QImage& picture, int frameNumber, std::int64_t timeUs) {
+    frame_ = picture;
     setWindowTitle(PreviewCaption(frameNumber, timeUs));
     if (!isVisible())
         show();
@@ -68,7 +72,9 @@ void TPreviewWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TPreviewWindow::closeEvent(QCloseEvent* event) {
-    if (event->spontaneous())
-        closedByUser_ = true;
+    // The program never closes the window, it destroys it: a close is the user's.
+    closedByUser_ = true;
+    if (OnClosedByUser)
+        OnClosedByUser();
     QWidget::closeEvent(event);
 }

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 class TPreviewWindow : public QWidget {
     Q_OBJECT
@@ -18,7 +19,11 @@ public:
     // with its frame number and time. Runs on the user-interface thread.
     void ShowFrame(const std::uint8_t* bits, int width, int height, int stride, int frameNumber,
                    std::int64_t timeUs);
+    // The same with a picture already copied.
+    void ShowImage(const QImage& picture, int frameNumber, std::int64_t timeUs);
     bool ClosedByUser() const { return closedByUser_; }
+    // Called when the user closes the window.
+    std::function<void()> OnClosedByUser;
     const QImage& Frame() const { return frame_; }
 
 protected:

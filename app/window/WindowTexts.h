@@ -50,7 +50,7 @@ inline constexpr TRelatedProduct RelatedSoftware[] = {
 };
 
 // File extensions the open-file dialog offers, matched in any letter case.
-inline const QStringList PictureExtensions = {"bmp", "jpeg", "jpg"};
+inline const QStringList PictureExtensions = {"bmp", "jpeg", "jpg", "png"};
 inline const QStringList AudioExtensions = {"aac", "ac3", "ape", "dts", "flac", "m4a", "mka", "mp2", "mp3",
                                             "mpa", "mpc", "ofr", "ogg", "ra",  "tta", "wav", "wma"};
 

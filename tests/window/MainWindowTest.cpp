@@ -203,9 +203,9 @@ TEST_F(MainWindow, ExitStoresBothDelaysBeforeItAsks) {
 
 TEST_F(MainWindow, AddPhotosAppendsInTheDialogsOrder) {
     auto w = Open();
-    services_.Files = {{"/p/c.JPG", "/p/a.bmp", "/p/b.Jpeg", "/p/notes.txt"}, {"/p/a.bmp"}, {}};
+    services_.Files = {{"/p/c.JPG", "/p/a.bmp", "/p/notes.txt", "/p/b.Jpeg", "/p/d.Png"}, {"/p/a.bmp"}, {}};
     QTest::mouseClick(w->btnVideo, Qt::LeftButton);
-    EXPECT_EQ(Items(w->lstPictures), QStringList({"/p/c.JPG", "/p/a.bmp", "/p/b.Jpeg"}));
+    EXPECT_EQ(Items(w->lstPictures), QStringList({"/p/c.JPG", "/p/a.bmp", "/p/b.Jpeg", "/p/d.Png"}));
     EXPECT_TRUE(w->mmoLog->toPlainText().contains("/p/notes.txt"));
     EXPECT_TRUE(w->btnOpen->isEnabled());
     // The filter accepts every letter case.
@@ -213,10 +213,11 @@ TEST_F(MainWindow, AddPhotosAppendsInTheDialogsOrder) {
     EXPECT_TRUE(services_.Filters[0].startsWith("Picture Files ("));
     EXPECT_TRUE(services_.Filters[0].contains("*.[bB][mM][pP]"));
     EXPECT_TRUE(services_.Filters[0].contains("*.[jJ][pP][eE][gG]"));
+    EXPECT_TRUE(services_.Filters[0].contains("*.[pP][nN][gG]"));
     // Duplicates are kept, nothing is sorted.
     QTest::mouseClick(w->btnVideo, Qt::LeftButton);
-    EXPECT_EQ(w->lstPictures->count(), 4);
-    EXPECT_EQ(w->lstPictures->item(3)->text(), "/p/a.bmp");
+    EXPECT_EQ(w->lstPictures->count(), 5);
+    EXPECT_EQ(w->lstPictures->item(4)->text(), "/p/a.bmp");
     // Clear leaves Open as it was; a cancelled dialog sets it from the empty list.
     QTest::mouseClick(w->btnClear, Qt::LeftButton);
     EXPECT_EQ(w->lstPictures->count(), 0);
