@@ -10,6 +10,7 @@
 #include "engine/GenericOptions.h"
 #include "engine/JobSettings.h"
 #include "engine/Streams.h"
+#include "medialib/FrameHook.h"
 
 #include <atomic>
 #include <functional>
@@ -93,6 +94,7 @@ protected:
     void SetTsScale(const std::string& value);
     void SetMatrix(std::vector<uint16_t>& matrix, const std::string& value);
     void SetMetadata(const std::string& value);
+    void AddVideoHook(const std::string& value);
     void NewStream(AVMediaType type);
     void CheckBitRateWarning(AVMediaType type);
 
@@ -113,6 +115,7 @@ protected:
     TGenericOptions generic_;
     std::vector<std::unique_ptr<TInputFile>> inputs_;
     std::vector<std::unique_ptr<TOutputFile>> outputs_;
+    TFrameHooks frameHooks_;             // "vhook" modules, run on every decoded picture
     int64_t expectedDuration_ = -1;
 
     std::atomic<bool> stopRequested_{false};

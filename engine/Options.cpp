@@ -200,7 +200,8 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
          }},
         FIELD("passlogfile", PassLogFile, STRING),
         WHEN_ON_LATER("deinterlace"), FIELD("psnr", Psnr, ParseBoolValue),
-        WHEN_ON_LATER("vstats"), LATER("vstats_file"), LATER("vhook"),
+        WHEN_ON_LATER("vstats"), LATER("vstats_file"),
+        {"vhook", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddVideoHook(v); }},
         {"vfilters", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
              if (!v.empty()) NotSupported(n);
          }},
@@ -410,4 +411,10 @@ void TCustomFFmpeg::NewStream(AVMediaType type) {
     if (outputs_.empty())
         throw FFmpegException("At least one output file must be specified");
     CreateOutputStream(*outputs_.back(), type);
+}
+
+void TCustomFFmpeg::AddVideoHook(const std::string& value) {
+    // The module's own reason is in the log already.
+    if (frameHooks_.Add(value) != 0)
+        throw FFmpegException("Failed to add video hook function: " + value);
 }
