@@ -26,18 +26,24 @@ int IntegerOr(const std::string& text, int fallback) {
     return value;
 }
 
-// Plain decimal numbers only: strtod alone would also take "inf", "nan" and hex floats.
 double NumberOr(const std::string& text, double fallback) {
-    std::string t = Trimmed(text);
-    if (t.empty() || t.find_first_not_of("0123456789+-.eE") != std::string::npos)
-        return fallback;
-    char* end = nullptr;
-    double value = std::strtod(t.c_str(), &end);
-    if (end != t.c_str() + t.size() || !std::isfinite(value))
-        return fallback;
-    return value;
+    double value = 0;
+    return ParseDecimalNumber(text, value) ? value : fallback;
 }
 } // namespace
+
+// Plain decimal numbers only: strtod alone would also take "inf", "nan" and hex floats.
+bool ParseDecimalNumber(const std::string& text, double& value) {
+    std::string t = Trimmed(text);
+    if (t.empty() || t.find_first_not_of("0123456789+-.eE") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    const double v = std::strtod(t.c_str(), &end);
+    if (end != t.c_str() + t.size() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
 
 int FrameCountRule(const std::string& frameRateText, const std::string& delayText) {
     std::size_t colon = frameRateText.find(':');

@@ -15,9 +15,17 @@ bool Taken(const std::string& name) {
 } // namespace
 
 bool EnsureOutputFolder(const std::string& folder) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    return fs::is_directory(folder, ec);
+    std::string reason;
+    return EnsureOutputFolder(folder, reason);
+}
+
+bool EnsureOutputFolder(const std::string& folder, std::string& reason) {
+    std::error_code made, checked;
+    fs::create_directories(folder, made);
+    if (fs::is_directory(folder, checked))
+        return true;
+    reason = made ? made.message() : fs::exists(folder, checked) ? "it is a file, not a folder" : "it was not created";
+    return false;
 }
 
 std::string UniqueOutputName(const std::string& folder, const std::string& baseName,

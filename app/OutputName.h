@@ -6,6 +6,8 @@
 
 // Creates the folder with every missing level; false when it does not exist afterwards.
 bool EnsureOutputFolder(const std::string& folder);
+// The same, with the system's reason when it fails ("Permission denied", "Not a directory").
+bool EnsureOutputFolder(const std::string& folder, std::string& reason);
 
 // folder + the file-name part of baseName without its extension + "_(new)" + extension, or
 // "_(new_N)" with the first N = 1, 2, ... whose file does not exist. Only computes the name.

@@ -1,5 +1,7 @@
 #include "cli/Args.h"
 
+#include "app/FrameCount.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,16 +14,13 @@ int ParseInt(const std::string& text, const std::string& what) {
     return value;
 }
 
+// The application's own reading of numbers: what the command line accepts, the slideshow
+// understands the same way ("0x10" is no number of seconds for either).
 double ParseDouble(const std::string& text, const std::string& what) {
-    try {
-        std::size_t used = 0;
-        double value = std::stod(text, &used);
-        // "inf" and "nan" read as numbers but are no durations or sizes.
-        if (used == text.size() && std::isfinite(value))
-            return value;
-    } catch (const std::exception&) {
-    }
-    throw TUsageError(what + " must be a number, not \"" + text + "\"");
+    double value = 0;
+    if (!ParseDecimalNumber(text, value))
+        throw TUsageError(what + " must be a number, not \"" + text + "\"");
+    return value;
 }
 
 namespace {

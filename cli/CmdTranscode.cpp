@@ -1,5 +1,6 @@
-// pixaroll-cli transcode IN OUT [-option value ...]: the engine on ordinary files. The options
-// are the engine's own option names and apply to the output.
+// pixaroll-cli transcode: the engine on ordinary files, with the engine's own option names.
+//   transcode IN OUT [-option value ...]                     the options apply to the output
+//   transcode [options] -i IN ... [options] OUT [[options] OUT ...]   the classic shape
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -7,6 +8,7 @@
 #include "medialib/FFLoad.h"
 #include "medialib/FFLog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <iostream>
 
@@ -17,15 +19,58 @@ bool LooksLikeOption(const std::string& arg) {
 }
 } // namespace
 
-int CmdTranscode(const TCommandArgs& argv) {
-    TArgs args(argv);
+namespace {
+// One step of a command line in the classic shape, in the order given.
+struct TStep {
+    enum { Option, Input, Output } Kind;
+    std::string Name, Value;
+};
+
+// "-name value", or a switch without a value; throws when a value is missing.
+TStep ReadOption(TArgs& args) {
+    std::string name = args.Next().substr(1);
+    if (!TCustomFFmpeg::OptionNeedsValue(name))
+        return {TStep::Option, name, ""};
     if (args.AtEnd())
-        throw TUsageError("missing input file");
-    std::string input = args.Next();
+        throw TUsageError("Missing argument for option \"" + name + "\"");
+    return {TStep::Option, name, args.Next()};
+}
+
+// The classic shape: options before the file they belong to, "-i IN" for each input, and each
+// output's name after its options. "newvideo", "newaudio" and "newsubtitle" add a stream to the
+// output named before them.
+std::vector<TStep> ParseClassic(TArgs& args) {
+    std::vector<TStep> steps;
+    std::vector<std::string> unused; // options given since the last file
+    while (!args.AtEnd()) {
+        const std::string& arg = args.Peek();
+        if (arg == "-i") {
+            args.Next();
+            if (args.AtEnd())
+                throw TUsageError("Missing argument for option \"i\"");
+            steps.push_back({TStep::Input, "", args.Next()});
+            unused.clear();
+        } else if (LooksLikeOption(arg)) {
+            steps.push_back(ReadOption(args));
+            const std::string& name = steps.back().Name;
+            if (name != "newvideo" && name != "newaudio" && name != "newsubtitle")
+                unused.push_back(name);
+        } else {
+            steps.push_back({TStep::Output, "", args.Next()});
+            unused.clear();
+        }
+    }
+    if (!unused.empty())
+        throw TUsageError("option \"" + unused.front() + "\" after the last output file applies to no file");
+    return steps;
+}
+
+// The short shape: IN OUT and then the output's options.
+std::vector<TStep> ParseShort(TArgs& args) {
+    std::vector<TStep> steps{{TStep::Input, "", args.Next()}};
     if (args.AtEnd())
         throw TUsageError("missing output file");
     std::string output = args.Next();
-    std::vector<std::pair<std::string, std::string>> options;
     while (!args.AtEnd()) {
         std::string name = args.Next();
         if (!LooksLikeOption(name))
@@ -33,8 +78,27 @@ int CmdTranscode(const TCommandArgs& argv) {
         std::string value = !args.AtEnd() && !LooksLikeOption(args.Peek()) ? args.Next() : std::string();
         if (value.empty() && TCustomFFmpeg::OptionNeedsValue(name.substr(1)))
             throw TUsageError("Missing argument for option \"" + name.substr(1) + "\"");
-        options.emplace_back(name.substr(1), value);
+        steps.push_back({TStep::Option, name.substr(1), value});
     }
+    steps.push_back({TStep::Output, "", output});
+    return steps;
+}
+} // namespace
+
+int CmdTranscode(const TCommandArgs& argv) {
+    TArgs args(argv);
+    if (args.AtEnd())
+        throw TUsageError("missing input file");
+    std::vector<TStep> steps = LooksLikeOption(args.Peek()) ? ParseClassic(args) : ParseShort(args);
+    int inputs = 0, outputs = 0;
+    for (const TStep& step : steps) {
+        inputs += step.Kind == TStep::Input;
+        outputs += step.Kind == TStep::Output;
+    }
+    if (inputs == 0)
+        throw TUsageError("missing input file");
+    if (outputs == 0)
+        throw TUsageError("missing output file");
 
     // Warnings and errors of the engine and the libraries go to the standard error stream.
     GetFFLogger().SetTriggerEventInMainThread(false);
@@ -47,16 +111,14 @@ int CmdTranscode(const TCommandArgs& argv) {
         std::cerr << "pixaroll-cli transcode: " << FFLoader().LastErrMsg() << "\n";
         return 1;
     }
-    TCustomFFmpeg job(1);
-    if (!job.OpenInputFile(input)) {
-        std::cerr << "pixaroll-cli transcode: " << job.LastError << "\n";
-        return 1;
-    }
-    for (const auto& [name, value] : options)
-        job.ApplyOption(name, value);
-    if (job.OpenOutputFile(output) < 0) {
-        std::cerr << "pixaroll-cli transcode: " << job.LastError << "\n";
-        return 1;
+    TCustomFFmpeg job(std::max(inputs, outputs));
+    for (const TStep& step : steps) {
+        if (step.Kind == TStep::Option) {
+            job.ApplyOption(step.Name, step.Value);
+        } else if (step.Kind == TStep::Input ? !job.OpenInputFile(step.Value) : job.OpenOutputFile(step.Value) < 0) {
+            std::cerr << "pixaroll-cli transcode: " << job.LastError << "\n";
+            return 1;
+        }
     }
     if (!job.Execute()) {
         std::cerr << "pixaroll-cli transcode: " << job.ErrorMessage() << "\n";

@@ -79,12 +79,17 @@ void Execute(TFFmpeg& engine, TQueueMainThread& mainThread) {
 TRenderResult RenderSlideshow(const TRenderJob& job) {
     if (job.Pictures.empty())
         Fail("no pictures given");
-    for (const std::string& picture : job.Pictures)
+    for (const std::string& picture : job.Pictures) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(picture, ec))
+            Fail("Cannot read picture \"" + picture + "\": it is a folder, not a file");
         if (!std::filesystem::is_regular_file(picture))
             Fail("picture not found: " + picture);
+    }
     const TContainerRow& container = ContainerOf(job.Format);
-    if (!EnsureOutputFolder(job.OutDir))
-        Fail("Cannot create output directory: " + job.OutDir);
+    std::string reason;
+    if (!EnsureOutputFolder(job.OutDir, reason))
+        Fail("Cannot create output directory " + job.OutDir + ": " + reason);
 
     if (!FFLoader().LoadLibs(EncoderLibs))
         Fail(FFLoader().LastErrMsg());

@@ -23,7 +23,7 @@ const TCommand Commands[] = {
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
-    {"transcode", "transcode IN OUT [-option value ...]", CmdTranscode},
+    {"transcode", "transcode IN OUT [-option value ...] | transcode [options] -i IN ... [options] OUT ...", CmdTranscode},
     {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
     {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
     {"libs", "libs [--path DIR]", CmdLibs},

@@ -115,6 +115,9 @@ bool TTranscoder::DecodeAudio(TInputStream& ist, const AVPacket* pkt) {
             for (TOutputStream* ost : ost_)
                 if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
                     OutputAudio(*ost, ist, frame);
+        // Only the first block is the start: a later jump is drift, measured against the
+        // threshold, even when the stream began in step.
+        ist.IsStart = false;
         ff::av_frame_unref(frame);
     }
 }

@@ -45,6 +45,8 @@ struct TJobSettings {
     bool ForceFps = false;                    // "force_fps"
     std::string ForcedKeyFrames;              // "force_key_frames", pending
     std::string RcOverride;                   // "rc_override"
+    std::string VideoFilters;                 // "vf", "vfilters"
+    bool Deinterlace = false;                 // "deinterlace"
     std::vector<uint16_t> IntraMatrix, InterMatrix;
     std::string VideoLanguage;                // "vlang"
     uint32_t VideoTag = 0;                    // "vtag"

@@ -199,15 +199,10 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              NotSupported(n);
          }},
         FIELD("passlogfile", PassLogFile, STRING),
-        WHEN_ON_LATER("deinterlace"), FIELD("psnr", Psnr, ParseBoolValue),
+        FIELD("deinterlace", Deinterlace, ParseBoolValue), FIELD("psnr", Psnr, ParseBoolValue),
         WHEN_ON_LATER("vstats"), LATER("vstats_file"),
         {"vhook", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddVideoHook(v); }},
-        {"vfilters", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
-             if (!v.empty()) NotSupported(n);
-         }},
-        {"vf", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
-             if (!v.empty()) NotSupported(n);
-         }},
+        FIELD("vfilters", VideoFilters, STRING), FIELD("vf", VideoFilters, STRING),
         {"intra_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
              j.SetMatrix(s.IntraMatrix, v);
          }},

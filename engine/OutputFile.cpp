@@ -389,6 +389,7 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     enc->sample_aspect_ratio = sar;
     st->sample_aspect_ratio = sar;
     ost.Aspect = aspect;
+    ost.FilterDescription = s.VideoFilters;
     if (ost.StreamCopy)
         return;
 
@@ -403,6 +404,11 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     st->r_frame_rate = rate;
     enc->width = s.FrameWidth;
     enc->height = s.FrameHeight;
+    // MPEG-4 part 2 headers hold 13-bit sides: the encoder would refuse the size only when the
+    // run starts, after the output file is made.
+    if (ost.CodecId == AV_CODEC_ID_MPEG4 && (enc->width > 8191 || enc->height > 8191))
+        throw FFmpegException(Fmt("the frame size %dx%d is too large for the mpeg4 encoder (at most 8191 on each side)",
+                                  enc->width, enc->height));
 
     AVPixelFormat fmt = s.FramePixFmt;
     if (codec && codec->pix_fmts) {

@@ -4,6 +4,7 @@
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
 #include "medialib/CodecLock.h"
+#include "medialib/FFLog.h"
 
 #include <algorithm>
 #include <climits>
@@ -47,6 +48,7 @@ void TTranscoder::Prepare() {
     BuildInputStreams();
     CheckOutputs();
     MapStreams();
+    CheckInputsUsed();
     for (TOutputStream* ost : ost_) {
         TInputStream& ist = ist_[ost->SourceIndex];
         ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
@@ -206,6 +208,29 @@ void TTranscoder::MapStreams() {
     }
 }
 
+// Without explicit maps, every input is there to give an output something: a soundtrack that
+// holds no audio (a picture, a video without sound) would otherwise vanish without a word.
+void TTranscoder::CheckInputsUsed() {
+    if (!s_.StreamMaps.empty())
+        return;
+    for (const auto& in : job_.inputs_) {
+        bool used = false;
+        std::string kinds;
+        for (int i = 0; i < in->StreamCount; ++i) {
+            const TInputStream& ist = ist_[std::size_t(in->FirstStream + i)];
+            used = used || !ist.Free;
+            std::string kind = TypeName(ist.Stream->codecpar->codec_type);
+            if (kinds.find(kind) == std::string::npos)
+                kinds += (kinds.empty() ? "" : ", ") + kind;
+        }
+        if (!used) {
+            const char* url = in->Context()->url;
+            throw FFmpegException(Fmt("%s: no stream of this file goes to an output (it holds %s)", url ? url : "",
+                                      kinds.empty() ? "no stream" : kinds.c_str()));
+        }
+    }
+}
+
 void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
     AVStream* in = ist.Stream;
     AVStream* st = ost.Stream;
@@ -264,6 +289,30 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     ost.RescaleHeight = in->height;
     ost.RescaleFormat = AVPixelFormat(in->format);
     ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    // Deinterlacing is a filter in front of the user's.
+    std::string filters = ost.FilterDescription;
+    if (s_.Deinterlace)
+        filters = filters.empty() ? "yadif" : "yadif," + filters;
+    if (!filters.empty()) {
+        TVideoFilterSpec spec;
+        spec.Width = in->width;
+        spec.Height = in->height;
+        spec.Format = AVPixelFormat(in->format);
+        spec.SampleAspect = ist.Stream->sample_aspect_ratio.num ? ist.Stream->sample_aspect_ratio : in->sample_aspect_ratio;
+        spec.EncoderWidth = enc->width;
+        spec.EncoderHeight = enc->height;
+        spec.EncoderFormat = enc->pix_fmt;
+        spec.ScalerFlags = job_.generic_.ScalerFlags();
+        spec.Description = filters;
+        ost.Filter = std::make_unique<TVideoFilterGraph>(spec);
+        // The graph's pictures have the encoder's format and the size the graph gives them.
+        enc->width = ost.Filter->OutputWidth();
+        enc->height = ost.Filter->OutputHeight();
+        ost.RescaleWidth = enc->width;
+        ost.RescaleHeight = enc->height;
+        ost.RescaleFormat = enc->pix_fmt;
+        ost.NeedsRescale = false;
+    }
     ost.EncodingNeeded = true;
     ist.DecodingNeeded = true;
 }
@@ -277,13 +326,13 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
         throw FFmpegException(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(ost.CodecId),
                                   ost.FileIndex, ost.Index, typeName));
     }
-    if (OpenUnderCodecLock(enc, codec) < 0) {
-        std::string text = Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
-                               "such as bit_rate, rate, width or height. Please check error log message to find out "
-                               "more detail information.",
-                               ost.FileIndex, ost.Index, typeName);
-        EngineLog(llError, text);
-        throw FFmpegException(text);
+    // The encoder says why it refuses in its log lines (also when the log level hides them):
+    // that reason goes into the message, which the run's failure reports once.
+    TFFErrorCapture reasons;
+    if (int r = OpenUnderCodecLock(enc, codec); r < 0) {
+        const std::string reason = reasons.Text().empty() ? ErrorCodeText(r) : reasons.Text();
+        throw FFmpegException(Fmt("Error while opening encoder %s for output stream #%d.%d (%s): %s", codec->name,
+                                  ost.FileIndex, ost.Index, typeName, reason.c_str()));
     }
     extraSize_ += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)

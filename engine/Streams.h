@@ -2,6 +2,7 @@
 // The opened files and the per-stream records of a job.
 
 #include "engine/FFPtr.h"
+#include "engine/FilterGraph.h"
 #include "engine/JobSettings.h"
 #include "medialib/InputFormatRegistry.h"
 
@@ -71,6 +72,9 @@ struct TOutputStream {
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.
+    std::string FilterDescription;         // "vf" when the stream was created
+    std::unique_ptr<TVideoFilterGraph> Filter;
+    TFramePtr Filtered;                    // a picture out of the filter graph
     double Aspect = 0;                     // display aspect asked for ("aspect"), 0 when none
     bool NeedsRescale = false;
     TSwsPtr Scaler;

@@ -264,7 +264,7 @@ bool TTranscoder::DecodeVideo(TInputStream& ist, const AVPacket* pkt) {
         if (s_.StartTime == 0 || ist.Pts >= s_.StartTime)
             for (TOutputStream* ost : ost_)
                 if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded) {
-                    OutputVideo(*ost, frame);
+                    FilterVideo(*ost, ist, frame);
                     if (job_.StopRequested())
                         break;
                 }
@@ -280,8 +280,11 @@ void TTranscoder::Flush() {
             throw FFmpegException(DecodeErrorText(ist));
         int sourceIndex = int(&ist - ist_.data());
         for (TOutputStream* ost : ost_)
-            if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
+            if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded) {
+                if (ost->Filter)
+                    FilterVideo(*ost, ist, nullptr);
                 DrainEncoder(*ost);
+            }
     }
     for (TOutputStream* ost : ost_)
         FlushBitstreamFilters(*ost);

@@ -23,6 +23,7 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
@@ -48,6 +49,7 @@ private:
     void RunFrameHooks(const TInputStream& ist, AVFrame* picture);
 
     // VideoOutput.cpp
+    void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
     void OutputVideo(TOutputStream& ost, AVFrame* in);
     AVFrame* PictureToEncode(TOutputStream& ost, AVFrame* in);
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);

@@ -8,6 +8,35 @@
 #include <cmath>
 #include <cstring>
 
+// A decoded picture (nullptr: the end of them) through the stream's filter graph, when it has
+// one; each picture the graph hands out is output with the time the graph gave it.
+void TTranscoder::FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in) {
+    if (!ost.Filter) {
+        if (in)
+            OutputVideo(ost, in);
+        return;
+    }
+    ost.Filter->Push(in, ist.Pts);
+    if (!ost.Filtered)
+        ost.Filtered = NewFrame();
+    AVFrame* picture = ost.Filtered.get();
+    const int64_t decodedTime = ist.Pts;
+    int64_t time = 0;
+    while (!job_.StopRequested() && ost.Filter->Pull(picture, time)) {
+        if (time != AV_NOPTS_VALUE)
+            ist.Pts = time;
+        try {
+            OutputVideo(ost, picture);
+        } catch (...) {
+            ist.Pts = decodedTime;
+            throw;
+        }
+        ff::av_frame_unref(picture);
+    }
+    ff::av_frame_unref(picture);
+    ist.Pts = decodedTime;
+}
+
 void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     AVCodecContext* enc = ost.Encoder.get();
     const TInputStream& sync = ist_[ost.SyncIndex];

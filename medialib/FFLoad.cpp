@@ -3,6 +3,9 @@
 #include "medialib/CodecLock.h"
 #include "medialib/FFLog.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <dlfcn.h>
 #include <gnu/libc-version.h>
 #include <link.h>
@@ -42,6 +45,18 @@ constexpr int LoadFlags = RTLD_NOW | RTLD_GLOBAL;
 
 std::atomic<bool> shuttingDown{false};
 const TFFLoader* processLoader = nullptr; // the instance whose end is the program's end
+
+// The bound functions, the codec lock and the log callback are process-wide, while each loader
+// holds its own handles. Per library: the loaders that have it bound, with their handles, and the
+// handle the functions are bound from. A loader that lets go unbinds only when it was the last
+// holder; when the functions came from its copy, they are bound again from another holder's.
+struct THolder {
+    const TFFLoader* Loader;
+    void* Handle;
+};
+std::mutex holdersLock;
+std::vector<THolder> holders[AVLibraryCount];
+void* boundFrom[AVLibraryCount] = {};
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
@@ -141,10 +156,20 @@ bool TFFLoader::BindLoaded(TAVLibrary lib) {
         }
     }
     std::string missing, why;
+    std::lock_guard guard(holdersLock);
     if (!ff::BindLibrary(lib, status_[lib].Handle, missing, why)) {
         lastErrMsg_ = "Load function " + missing + "@" + file + " error: " + why;
+        // The functions may be half bound now: back to another holder's copy, or to none.
+        if (!holders[lib].empty() && ff::BindLibrary(lib, holders[lib].back().Handle, missing, why)) {
+            boundFrom[lib] = holders[lib].back().Handle;
+        } else {
+            ff::UnbindLibrary(lib);
+            boundFrom[lib] = nullptr;
+        }
         return false;
     }
+    holders[lib].push_back({this, status_[lib].Handle});
+    boundFrom[lib] = status_[lib].Handle;
     return true;
 }
 
@@ -180,11 +205,23 @@ void TFFLoader::UnloadLib(TAVLibrary lib) {
     std::lock_guard guard(lock_);
     TLibraryStatus& st = status_[lib];
     if (st.Bound) {
-        if (lib == avcodec)
-            UnregisterCodecLock();
-        if (lib == avutil && ff::av_log_set_callback)
-            ff::av_log_set_callback(ff::av_log_default_callback); // our callback may outlive nothing
-        ff::UnbindLibrary(lib);
+        std::lock_guard holdersGuard(holdersLock);
+        std::vector<THolder>& held = holders[lib];
+        held.erase(std::remove_if(held.begin(), held.end(), [this](const THolder& h) { return h.Loader == this; }),
+                   held.end());
+        if (held.empty()) {
+            if (lib == avcodec)
+                UnregisterCodecLock();
+            if (lib == avutil && ff::av_log_set_callback)
+                ff::av_log_set_callback(ff::av_log_default_callback); // our callback may outlive nothing
+            ff::UnbindLibrary(lib);
+            boundFrom[lib] = nullptr;
+        } else if (boundFrom[lib] == st.Handle && held.back().Handle != st.Handle) {
+            // Another loader holds another copy: its functions, before this copy goes away.
+            std::string missing, why;
+            if (ff::BindLibrary(lib, held.back().Handle, missing, why))
+                boundFrom[lib] = held.back().Handle;
+        }
         st.Bound = false;
     }
     if (st.Handle) {

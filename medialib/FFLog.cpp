@@ -89,7 +89,8 @@ std::string ContextPrefix(void* context) {
             prefix = Bracket(ItemName(parentCls, parent), parent) + " ";
         }
     }
-    return prefix + Bracket(ItemName(cls, context), context);
+    // The text follows the prefix after a blank: "[libx264 @ 0x...] ratecontrol...".
+    return prefix + Bracket(ItemName(cls, context), context) + " ";
 }
 
 struct TLevelName {
@@ -227,13 +228,33 @@ void TFFLogger::LogFmt(void* Sender, TLogLevel level, const char* fmt, ...) {
     Log(Sender, level, msg);
 }
 
+namespace {
+thread_local TFFErrorCapture* errorCapture = nullptr;
+} // namespace
+
+TFFErrorCapture::TFFErrorCapture() : outer_(errorCapture) { errorCapture = this; }
+
+TFFErrorCapture::~TFFErrorCapture() { errorCapture = outer_; }
+
+std::string TFFErrorCapture::Text() const { return text_; }
+
 void TFFLogger::LogCallback(void* context, int level, const char* fmt, va_list args) {
     if (level >= 0)
         level &= 0xFF; // the bits above carry a colour hint for terminals
-    if (level > avLogLevel.load())
+    TFFErrorCapture* capture = errorCapture;
+    if (level > avLogLevel.load() && !(capture && level <= AV_LOG_ERROR))
         return;
     const TThreadID thread = CurrentThreadId();
     const std::string msg = FormatV(fmt, args);
+    if (capture && level <= AV_LOG_ERROR) {
+        std::string line = msg;
+        while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty())
+            capture->text_ += (capture->text_.empty() ? "" : "; ") + line;
+        if (level > avLogLevel.load())
+            return;
+    }
     const std::string prefix = ContextPrefix(context);
     std::vector<std::string> lines;
     {

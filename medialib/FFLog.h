@@ -74,6 +74,24 @@ private:
     TLogEvent onLog_;
 };
 
+// While it lives, the libraries' error lines written on the calling thread are kept, also when
+// the log level hides them: a failure such as an encoder refusing to open can then name the
+// library's own reason. Scopes nest; the innermost one collects.
+class TFFErrorCapture {
+public:
+    TFFErrorCapture();
+    ~TFFErrorCapture();
+    TFFErrorCapture(const TFFErrorCapture&) = delete;
+    TFFErrorCapture& operator=(const TFFErrorCapture&) = delete;
+    // The error lines, joined by "; ", without their "[name @ 0x...]" prefixes; empty when none.
+    std::string Text() const;
+
+private:
+    friend class TFFLogger;
+    TFFErrorCapture* outer_;
+    std::string text_;
+};
+
 // The single logger; creates an auto-created one when there is none.
 TFFLogger& GetFFLogger();
 

@@ -95,8 +95,10 @@ struct TTagText {
     const char* Text;
 };
 
-// FFmpeg's own tagged codes. End of file and invalid data used to be the error numbers 32 and
-// 22; today's libraries report them as tags, which keep the texts they always had.
+// FFmpeg's own tagged codes. The last two rows, end of file and invalid data, go beyond the
+// list of tagged codes these texts were written for, and are kept on purpose: they used to be
+// the error numbers 32 and 22, today's libraries report them as tags, and without these rows
+// the two most common results of a read would print as "Error number ... occurred".
 const TTagText TagTexts[] = {
     {AVERROR_DECODER_NOT_FOUND, "Decoder not found"},
     {AVERROR_ENCODER_NOT_FOUND, "Encoder not found"},

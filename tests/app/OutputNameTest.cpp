@@ -43,6 +43,12 @@ TEST_F(OutputName, FoldersAreCreatedWithEveryLevel) {
     EXPECT_TRUE(fs::is_directory(deep));
     Touch("file");
     EXPECT_FALSE(EnsureOutputFolder((dir_ / "file" / "sub").string()));
+    std::string reason;
+    EXPECT_FALSE(EnsureOutputFolder((dir_ / "file" / "sub").string(), reason));
+    EXPECT_EQ(reason, "Not a directory");
+    reason.clear();
+    EXPECT_FALSE(EnsureOutputFolder((dir_ / "file").string(), reason));
+    EXPECT_EQ(reason, "Not a directory");
 }
 
 TEST(ContainerTable, EveryContainerIsFoundByNameAndWritesItsOwnExtension) {

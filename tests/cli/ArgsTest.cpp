@@ -2,6 +2,7 @@
 // are refused as usage errors before anything is allocated.
 
 #include "cli/Args.h"
+#include "app/FrameCount.h"
 
 #include <gtest/gtest.h>
 
@@ -48,3 +49,17 @@ TEST(Args, ListsEndAtTheNextOption) {
     EXPECT_EQ(args.Next(), "--every");
 }
 } // namespace
+
+// The command line reads seconds as the slideshow does: a text the slideshow would not take as
+// a number is refused here rather than quietly becoming another duration.
+TEST(ArgsNumbers, SecondsAreReadAsTheSlideshowReadsThem) {
+    EXPECT_EQ(ParseDouble("2.5", "--hold"), 2.5);
+    EXPECT_EQ(ParseDouble("-1", "--hold"), -1.0);
+    EXPECT_EQ(ParseDouble("1e1", "--hold"), 10.0);
+    for (const char* text : {"0x10", "inf", "nan", "", "2s", "1,5", "0x1p4"})
+        EXPECT_THROW(ParseDouble(text, "--hold"), TUsageError) << text;
+    double value = 0;
+    EXPECT_FALSE(ParseDecimalNumber("0x10", value));
+    EXPECT_EQ(FrameCountRule("10:1", "0x10"), 20) << "the slideshow's fallback of 2 s";
+    EXPECT_EQ(FrameCountRule("10:1", "2.5"), 25);
+}

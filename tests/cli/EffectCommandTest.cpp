@@ -123,3 +123,36 @@ TEST_F(EffectCommandTest, RotatingRowTurnsTheWayTheSeedSays) {
         }
     EXPECT_GT(differ, 10);
 }
+
+// --seed S is the very seed value Dissolve receives (its draws replayed from S, bottom row
+// first), and every effect run starts the program-wide generator afresh, so the shreds, which
+// draw from it as it stands, come out the same in every run.
+TEST_F(EffectCommandTest, SeedIsTheEffectsSeedValueAndEveryRunStartsTheGeneratorAfresh) {
+    const auto draw = [&](int row, const std::string& seed) {
+        const std::string out = dir.File("r" + std::to_string(row) + "s" + seed + ".bmp");
+        const TRunResult run = RunCli("effect --row " + std::to_string(row) + " --percent 50" + Pictures() + " -o " + out +
+                                      (seed.empty() ? "" : " --seed " + seed));
+        EXPECT_EQ(run.Status, 0) << run.Output;
+        return LoadBmpFile(out);
+    };
+    const TFrameBitmap dissolve = draw(169, "3000000000");
+    std::uint32_t s = 3000000000u;
+    for (int y = 19; y >= 0; --y)
+        for (int x = 0; x < 40; ++x) {
+            s = s * 134775813u + 1u;
+            const bool shown = ((std::uint64_t(s) * 100) >> 32) < 50;
+            ASSERT_EQ(Rgb(dissolve, x, y), Coded(shown ? 200 : 10, x, y)) << x << "," << y;
+        }
+    // Shreds from the left at 40x20: one-pixel strips of length Random(8) - 4 + 20, drawn from
+    // the generator's initial state 0.
+    for (int run = 0; run < 2; ++run) {
+        const TFrameBitmap shreds = draw(66, "");
+        std::uint32_t g = 0;
+        for (int y = 0; y < 20; ++y) {
+            g = g * 134775813u + 1u;
+            const int length = int((std::uint64_t(g) * 8) >> 32) - 4 + 20;
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(Rgb(shreds, x, y), Coded(x < length ? 200 : 10, x, y)) << x << "," << y;
+        }
+    }
+}

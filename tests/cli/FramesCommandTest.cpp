@@ -66,3 +66,27 @@ TEST_F(FramesCommandTest, MissingPictureAndBadOptionsFailWithAMessage) {
     EXPECT_EQ(RunCli("frames --pictures" + pictures).Status, 2); // frames to write, no folder
     EXPECT_EQ(RunCli("frames --every 0").Status, 2);
 }
+
+TEST_F(FramesCommandTest, PictureThatCannotBeWrittenIsRemovedWithTheReason) {
+    // Pictures of noise make large PNG files; a file size limit of 4 KB stands in for a full
+    // disk (with SIGXFSZ ignored, writes beyond it fail with "File too large").
+    std::string noisy;
+    for (int i = 0; i < 2; ++i) {
+        const std::string file = dir.File("noise" + std::to_string(i) + ".jpg");
+        WriteTestJpeg(file, 320, 240, [i](int x, int y) { return std::uint32_t((x * 7919 + y * 104729 + i) * 2654435761u); });
+        noisy += " " + file;
+    }
+    const std::filesystem::path out = dir.Path() / "out";
+    std::filesystem::create_directory(out);
+    const TRunResult r = RunShell("trap '' XFSZ; ulimit -f 4; '" + std::string(CliPath()) + "' frames --pictures" +
+                                  noisy + " --size 320x240 --hold 0.1 --transition 0 --every 1 -o '" + out.string() + "'");
+    EXPECT_EQ(r.Status, 1) << r.Output;
+    EXPECT_NE(r.Output.find("File too large"), std::string::npos) << r.Output;
+    // The picture it could not write is named and gone; those before it were written whole.
+    const std::size_t at = r.Output.find("frame-");
+    ASSERT_NE(at, std::string::npos) << r.Output;
+    const std::string failed = r.Output.substr(at, std::string("frame-000000.png").size());
+    EXPECT_FALSE(std::filesystem::exists(out / failed)) << failed;
+    for (const auto& entry : std::filesystem::directory_iterator(out))
+        EXPECT_LE(std::filesystem::file_size(entry.path()), 4096u) << entry.path();
+}

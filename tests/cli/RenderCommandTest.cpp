@@ -165,3 +165,28 @@ TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
     EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,320,240,272");
 }
 } // namespace
+
+TEST_F(RenderCommandTest, FailedRunsLeaveNoFileBehindAndSayWhy) {
+    // A picture that cannot be read fails the run at its first frame: no empty video is left,
+    // also after a second try.
+    const std::string broken = dir.File("broken.jpg");
+    std::ofstream(broken) << "not a picture";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TRunResult r = RunCli("render --pictures " + broken + " --out-dir " + out + " --hold 0.2 --transition 0.2");
+        EXPECT_EQ(r.Status, 1) << r.Output;
+    }
+    ASSERT_TRUE(std::filesystem::is_directory(out));
+    EXPECT_TRUE(std::filesystem::is_empty(out)) << std::filesystem::directory_iterator(out)->path();
+
+    // A folder given as a picture is named as a folder.
+    std::filesystem::create_directory(dir.File("holiday.jpg"));
+    TRunResult folder = RunCli("render --pictures " + dir.File("holiday.jpg") + " --out-dir " + out);
+    EXPECT_EQ(folder.Status, 1);
+    EXPECT_NE(folder.Output.find("is a folder"), std::string::npos) << folder.Output;
+
+    // An output folder that cannot be made gives the system's reason.
+    std::ofstream(dir.File("plain")) << "a file";
+    TRunResult place = RunCli(Render("--out-dir " + dir.File("plain") + "/videos"));
+    EXPECT_EQ(place.Status, 1);
+    EXPECT_NE(place.Output.find("Not a directory"), std::string::npos) << place.Output;
+}

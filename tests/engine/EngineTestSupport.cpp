@@ -35,7 +35,7 @@ std::string RunCommand(const std::string& command, int* status) {
 TProbe ProbeVideo(const std::string& file) {
     TProbe p;
     std::string out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
-                                 "stream=codec_name,width,height,r_frame_rate,nb_read_packets:format=duration "
+                                 "stream=codec_name,width,height,r_frame_rate,start_time,nb_read_packets:format=duration "
                                  "-of default=noprint_wrappers=1 '" + file + "'");
     std::istringstream lines(out);
     std::string line;
@@ -50,6 +50,7 @@ TProbe ProbeVideo(const std::string& file) {
         else if (key == "r_frame_rate") p.FrameRate = value;
         else if (key == "nb_read_packets") p.Packets = std::atoi(value.c_str());
         else if (key == "duration") p.Duration = std::atof(value.c_str());
+        else if (key == "start_time") p.Start = std::atof(value.c_str());
     }
     return p;
 }

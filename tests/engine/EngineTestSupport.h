@@ -27,6 +27,7 @@ struct TProbe {
     std::string FrameRate;   // r_frame_rate, "30/1"
     int Packets = -1;        // nb_read_packets
     double Duration = -1;    // of the container
+    double Start = 0;        // start_time of the stream, seconds
 };
 // The first video stream of a file as ffprobe sees it.
 TProbe ProbeVideo(const std::string& file);

@@ -201,3 +201,29 @@ TEST(EngineFailure, CommandLineTranscodeSaysWhatWentWrongOnce) {
     EXPECT_EQ(plain.Status, 0) << plain.Output;
     EXPECT_EQ(ProbeVideo(out).Packets, 25);
 }
+
+TEST(EngineFailure, EncoderRefusalsNameTheirReason) {
+    TTempDir dir;
+    // Sides the MPEG-4 headers cannot hold: refused when the output is opened, before any file.
+    TCustomFFmpeg wide(1);
+    wide.ApplyOption("f", TestFramesFormat);
+    ASSERT_TRUE(wide.OpenInputFile(TestFramesName(64, 48, 25, 3)));
+    wide.ApplyOption("vcodec", "mpeg4");
+    wide.ApplyOption("s", "8192x64");
+    EXPECT_EQ(wide.OpenOutputFile(dir.File("wide.mp4")), -1);
+    EXPECT_NE(wide.LastError.find("8192x64 is too large for the mpeg4 encoder"), std::string::npos) << wide.LastError;
+    EXPECT_FALSE(fs::exists(dir.File("wide.mp4")));
+
+    // An encoder that refuses to open says why, even with the log level at quiet; the output
+    // made for it is removed.
+    TCustomFFmpeg odd(1);
+    odd.ApplyOption("f", TestFramesFormat);
+    ASSERT_TRUE(odd.OpenInputFile(TestFramesName(64, 48, 25, 3)));
+    odd.ApplyOption("vcodec", "libx264");
+    odd.ApplyOption("s", "63x48");
+    ASSERT_EQ(odd.OpenOutputFile(dir.File("odd.mp4")), 1) << odd.LastError;
+    EXPECT_FALSE(odd.Execute());
+    EXPECT_NE(odd.ErrorMessage().find("Error while opening encoder libx264"), std::string::npos) << odd.ErrorMessage();
+    EXPECT_NE(odd.ErrorMessage().find("width not divisible by 2"), std::string::npos) << odd.ErrorMessage();
+    EXPECT_FALSE(fs::exists(dir.File("odd.mp4")));
+}

@@ -51,7 +51,6 @@ TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
         {"nosuchoption", "1", "Unrecognized option \"nosuchoption\""},
         {"g", "many", "Invalid value \"many\" for option \"g\""},
         {"target", "pal-dvd", "Option \"target\" is not supported"},
-        {"vf", "scale=1:1", "Option \"vf\" is not supported"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorOf(job, c.Name, c.Value), c.Message) << c.Name << " " << c.Value;

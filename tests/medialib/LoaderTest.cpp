@@ -1,4 +1,5 @@
 #include "medialib/FFLoad.h"
+#include "medialib/CodecLock.h"
 #include "tests/medialib/LogCollector.h"
 #include "tests/medialib/TempFolder.h"
 
@@ -27,6 +28,36 @@ protected:
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 } // namespace
+
+TEST_F(LoaderTest, ASecondLoaderGoingAwayLeavesTheFirstOnesFunctionsBound) {
+    loader.LibraryPath.clear();
+    ASSERT_TRUE(loader.LoadLibs(EncoderLibs)) << loader.LastErrMsg();
+    {
+        TFFLoader second;
+        second.LibraryPath.clear();
+        ASSERT_TRUE(second.LoadLibs(EncoderLibs)) << second.LastErrMsg();
+    } // unloads its libraries
+    EXPECT_TRUE(loader.LibsLoaded(EncoderLibs));
+    EXPECT_NE(ff::avcodec_find_encoder_by_name, nullptr);
+    EXPECT_NE(ff::av_log_set_callback, nullptr);
+    // A later load of the same set (which installs the callbacks again) and a codec opening
+    // under the codec lock still work.
+    EXPECT_NO_THROW(EXPECT_TRUE(loader.LoadLibs(EncoderLibs)));
+    const AVCodec* codec = ff::avcodec_find_encoder_by_name("mpeg4");
+    ASSERT_NE(codec, nullptr);
+    AVCodecContext* context = ff::avcodec_alloc_context3(codec);
+    context->width = 64, context->height = 48, context->time_base = {1, 25}, context->pix_fmt = AV_PIX_FMT_YUV420P;
+    {
+        TCodecLockGuard guard;
+        EXPECT_TRUE(guard.Locked());
+        EXPECT_EQ(ff::avcodec_open2(context, codec, nullptr), 0);
+    }
+    ff::avcodec_free_context(&context);
+
+    // The last holder going away unbinds.
+    loader.UnloadLibs(AllLibs);
+    EXPECT_EQ(ff::avcodec_find_encoder_by_name, nullptr);
+}
 
 TEST_F(LoaderTest, FileNamesFollowTheHeadersMajors) {
     EXPECT_EQ(loader.LibFileName(avcodec), "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR));

@@ -71,7 +71,7 @@ TEST_F(LoggerTest, AssemblesPiecesIntoOneLineWithThePrefixOnce) {
     EXPECT_TRUE(log.Lines().empty()) << "an unfinished line waits";
     FFLogPiece(&ctx, AV_LOG_INFO, "%s\n", "def");
     ASSERT_EQ(log.Lines().size(), 1u);
-    EXPECT_EQ(log.Lines()[0].Msg, "[parent @ " + Hex(&ctx) + "]abcdef");
+    EXPECT_EQ(log.Lines()[0].Msg, "[parent @ " + Hex(&ctx) + "] abcdef");
     EXPECT_EQ(log.Lines()[0].Level, llInfo);
     EXPECT_EQ(log.Lines()[0].Thread, CurrentThreadId());
     EXPECT_EQ(log.Lines()[0].Sender, &GetFFLogger());
@@ -86,8 +86,34 @@ TEST_F(LoggerTest, PrefixNamesTheParentOnlyForNewEnoughClasses) {
     FFLogPiece(&child, AV_LOG_ERROR, "one\n");
     FFLogPiece(&oldChild, AV_LOG_ERROR, "two\n");
     FFLogPiece(nullptr, AV_LOG_ERROR, "three\n");
-    EXPECT_THAT(log.Texts(), ElementsAre("[parent @ " + Hex(&parent) + "] [child @ " + Hex(&child) + "]one",
-                                         "[child @ " + Hex(&oldChild) + "]two", "three"));
+    EXPECT_THAT(log.Texts(), ElementsAre("[parent @ " + Hex(&parent) + "] [child @ " + Hex(&child) + "] one",
+                                         "[child @ " + Hex(&oldChild) + "] two", "three"));
+}
+
+TEST_F(LoggerTest, ErrorCaptureKeepsThisThreadsErrorsAlsoWhenTheLevelHidesThem) {
+    TLogCollector log;
+    GetFFLogger().SetLogLevel(llQuiet);
+    AVClass cls = MakeClass(LIBAVUTIL_VERSION_INT);
+    TFakeContext ctx{&cls, nullptr};
+    std::string inner, outer;
+    {
+        TFFErrorCapture capture;
+        FFLogPiece(&ctx, AV_LOG_WARNING, "only a warning\n");
+        FFLogPiece(&ctx, AV_LOG_ERROR, "width too large\n");
+        {
+            TFFErrorCapture nested;
+            FFLogPiece(nullptr, AV_LOG_FATAL, "inner reason\n");
+            inner = nested.Text();
+        }
+        std::thread other([] { FFLogPiece(nullptr, AV_LOG_ERROR, "another thread's error\n"); });
+        other.join();
+        FFLogPiece(nullptr, AV_LOG_ERROR, "second reason\n");
+        outer = capture.Text();
+    }
+    FFLogPiece(nullptr, AV_LOG_ERROR, "after the scope\n");
+    EXPECT_EQ(inner, "inner reason");
+    EXPECT_EQ(outer, "width too large; second reason");
+    EXPECT_TRUE(log.Lines().empty()) << "the quiet level still holds for the log";
 }
 
 TEST_F(LoggerTest, FoldsRepeatedLinesAndSplitsPiecesHoldingSeveralLines) {

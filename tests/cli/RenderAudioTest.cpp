@@ -1,0 +1,165 @@
+// pixaroll-cli render with a soundtrack: every container carries its audio at the chosen rate
+// and channel count, the audio ends with the pictures or runs to the end of the soundtrack, and
+// a bad soundtrack ends the job with its name while the video written so far plays.
+
+#include "tests/support/RunCommand.h"
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+struct TStreamProbe {
+    std::string Codec;
+    int SampleRate = 0, Channels = 0;
+    double End = 0; // end of the last packet, seconds
+};
+
+// The first stream of a kind ("a" or "v"): its codec, rate and channels, and where its last
+// packet ends.
+TStreamProbe ProbeStream(const std::string& file, const char* kind) {
+    TStreamProbe p;
+    std::string select = std::string(" -select_streams ") + kind + ":0 ";
+    std::istringstream lines(RunShell("ffprobe -v error" + select + "-show_entries stream=codec_name,sample_rate,channels "
+                                      "-of default=noprint_wrappers=1 '" + file + "'").Output);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_name") p.Codec = value;
+        else if (key == "sample_rate") p.SampleRate = std::atoi(value.c_str());
+        else if (key == "channels") p.Channels = std::atoi(value.c_str());
+    }
+    std::istringstream packets(RunShell("ffprobe -v error" + select + "-show_entries packet=pts_time,duration_time "
+                                        "-of csv=p=0 '" + file + "'").Output);
+    for (std::string line; std::getline(packets, line);) {
+        double pts = std::atof(line.c_str());
+        std::size_t comma = line.find(',');
+        double duration = comma == std::string::npos ? 0 : std::atof(line.c_str() + comma + 1);
+        p.End = std::max(p.End, pts + duration);
+    }
+    return p;
+}
+
+class RenderAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(CliPath())) << CliPath();
+        for (int i = 0; i < 2; ++i) {
+            std::string file = dir.File("p" + std::to_string(i) + ".jpg");
+            WriteTestJpeg(file, 80, 60, [i](int x, int y) { return std::uint32_t(x * 3 + y * 0x300 + i * 0x400000); });
+            pictures += " " + file;
+        }
+    }
+    std::string Tone(const std::string& name, int rate, double seconds, const std::string& extra = "") {
+        std::string file = dir.File(name);
+        TRunResult r = RunShell("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:sample_rate=" +
+                                std::to_string(rate) + ":duration=" + std::to_string(seconds) + " -ac 2 " + extra +
+                                " -y '" + file + "'");
+        EXPECT_EQ(r.Status, 0) << r.Output;
+        return file;
+    }
+    // Renders 2 x (10 + 5) + 5 + 2 frames at 25:1 (1.48 s) into a folder of its own.
+    TRunResult Render(const std::string& format, const std::string& options, std::string& file) {
+        std::string out = dir.File("out" + std::to_string(++runs));
+        TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out +
+                              " --size 160x120 --rate 25:1 --hold 0.4 --transition 0.2 --seed 3 --format " + format +
+                              " " + options);
+        file = out + "/slideshow-_(new)." + format;
+        return r;
+    }
+    TTempDir dir;
+    std::string pictures;
+    int runs = 0;
+};
+
+const struct {
+    const char* Format;
+    const char* Codec;
+    int RateOf48k;   // "as source" with a 48 kHz soundtrack
+    bool AudioOnly;  // carries audio after the last picture (a Flash movie interleaves its sound
+                     // with the frames and has none without one)
+} Containers[] = {
+    {"mp4", "aac", 48000, true},      {"swf", "mp3", 44100, false}, {"flv", "mp3", 44100, true},
+    {"wmv", "wmav2", 48000, true},    {"mov", "aac", 48000, true},
+};
+
+TEST_F(RenderAudioTest, EveryContainerCarriesTheSoundtrackAtTheChosenRateAndChannels) {
+    const std::string tone = Tone("tone.wav", 44100, 3);
+    const std::string tone48 = Tone("tone48.wav", 48000, 3);
+    for (const auto& c : Containers) {
+        SCOPED_TRACE(c.Format);
+        std::string file;
+        // Mono at 22050 Hz, running to the end of the 3 s soundtrack after the pictures ended.
+        TRunResult r = Render(c.Format, "--audio " + tone + " --mono --samplerate 22050", file);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        TStreamProbe a = ProbeStream(file, "a"), v = ProbeStream(file, "v");
+        EXPECT_EQ(a.Codec, c.Codec);
+        EXPECT_EQ(a.SampleRate, 22050);
+        EXPECT_EQ(a.Channels, 1);
+        EXPECT_NEAR(v.End, 1.48, 0.1);
+        EXPECT_NEAR(a.End, c.AudioOnly ? 3.0 : v.End, 0.15);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+
+        // "Break when no pictures": the soundtrack stops with the pictures.
+        r = Render(c.Format, "--audio " + tone + " --break-when-no-pictures", file);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        a = ProbeStream(file, "a");
+        v = ProbeStream(file, "v");
+        EXPECT_EQ(a.SampleRate, 44100);
+        EXPECT_EQ(a.Channels, 2);
+        EXPECT_NEAR(a.End, v.End, 0.25);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+
+        // 48 kHz "as source": the container's nearest rate where it cannot carry 48000 Hz.
+        r = Render(c.Format, "--audio " + tone48 + " --samplerate 0", file);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        a = ProbeStream(file, "a");
+        EXPECT_EQ(a.SampleRate, c.RateOf48k);
+        EXPECT_EQ(a.Channels, 2);
+        EXPECT_NEAR(a.End, c.AudioOnly ? 3.0 : 1.48, 0.15);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+}
+
+TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
+    // Not audio at all, a picture (a stream, but no audio), and an MP3 cut off after about
+    // 2.5 s of its stated 6 s.
+    const std::string text = dir.File("notes.mp3");
+    std::ofstream(text) << "these are not sounds\n";
+    const std::string picture = dir.File("p0.jpg");
+    const std::string whole = Tone("whole.mp3", 44100, 6, "-c:a libmp3lame");
+    const std::string cut = dir.File("cut.mp3");
+    {
+        std::ifstream in(whole, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_GT(bytes.size(), 60000u);
+        std::ofstream(cut, std::ios::binary) << bytes.substr(0, 40000);
+    }
+    for (const std::string& soundtrack : {text, picture}) {
+        SCOPED_TRACE(soundtrack);
+        std::string file;
+        TRunResult r = Render("mp4", "--audio " + soundtrack, file);
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Output.find(soundtrack), std::string::npos) << r.Output;
+    }
+    for (const char* format : {"mp4", "flv"}) {
+        SCOPED_TRACE(format);
+        std::string file;
+        TRunResult r = Render(format, "--audio " + cut, file);
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Output.find(cut), std::string::npos) << r.Output;
+        EXPECT_NE(r.Output.find("truncated"), std::string::npos) << r.Output;
+        // The pictures ended before the soundtrack broke off: the whole video is there.
+        ASSERT_TRUE(std::filesystem::exists(file)) << r.Output;
+        EXPECT_NEAR(ProbeStream(file, "v").End, 1.48, 0.1);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+}
+} // namespace
