@@ -192,11 +192,11 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              SetCodecName(s.VideoCodecName, s.VideoStreamCopy, v);
          }},
         LATER("me_threshold"), WHEN_ON_LATER("sameq"),
-        {"pass", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
+        {"pass", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              int pass = ParseIntValue(v);
              if (pass != 1 && pass != 2)
                  throw FFmpegException("pass number can be only 1 or 2");
-             NotSupported(n);
+             s.DoPass = pass;
          }},
         FIELD("passlogfile", PassLogFile, STRING),
         FIELD("deinterlace", Deinterlace, ParseBoolValue), FIELD("psnr", Psnr, ParseBoolValue),

@@ -438,6 +438,11 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
     enc->intra_dc_precision = s.IntraDcPrecision - 8;
     if (s.Psnr)
         enc->flags |= AV_CODEC_FLAG_PSNR;
+    ost.Pass = s.DoPass;
+    if (s.DoPass == 1)
+        enc->flags |= AV_CODEC_FLAG_PASS1;
+    else if (s.DoPass == 2)
+        enc->flags |= AV_CODEC_FLAG_PASS2;
     ost.ForcedKeyFramesText = s.ForcedKeyFrames;
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <sstream>
 #include <limits>
 
 namespace {
@@ -58,7 +59,10 @@ void TTranscoder::Prepare() {
             continue;
         }
         switch (ost->Type) {
-        case AVMEDIA_TYPE_VIDEO: SetupVideoEncoding(*ost, ist); break;
+        case AVMEDIA_TYPE_VIDEO:
+            SetupVideoEncoding(*ost, ist);
+            SetupTwoPass(*ost, int(std::find(ost_.begin(), ost_.end(), ost) - ost_.begin()));
+            break;
         case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
         case AVMEDIA_TYPE_SUBTITLE:
             throw FFmpegException("Subtitle encoding is not supported yet; use -sn or -scodec copy");
@@ -315,6 +319,34 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
     }
     ost.EncodingNeeded = true;
     ist.DecodingNeeded = true;
+}
+
+// The statistics file of a two-pass stream: the first pass writes what the encoder learnt,
+// the second hands all of it to the encoder before the first picture.
+void TTranscoder::SetupTwoPass(TOutputStream& ost, int index) {
+    if (ost.Pass == 0)
+        return;
+    std::string name = Fmt("%s-%d.log", s_.PassLogFile.empty() ? "ffmpeg2pass" : s_.PassLogFile.c_str(), index);
+    if (name.size() > 1023)
+        name.resize(1023);
+    if (ost.Pass == 1) {
+        ost.PassLog = std::make_unique<std::ofstream>(name, std::ios::binary | std::ios::trunc);
+        if (!*ost.PassLog)
+            throw FFmpegException(Fmt("Cannot write log file %s for pass-1 encoding", name.c_str()));
+        return;
+    }
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream text;
+    if (!in || !(text << in.rdbuf()))
+        throw FFmpegException(Fmt("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+    ost.PassStats = text.str();
+    ost.Encoder->stats_in = ost.PassStats.data();
+}
+
+void TTranscoder::WritePassStats(TOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder.get();
+    if (ost.PassLog && enc && enc->stats_out && !(*ost.PassLog << enc->stats_out))
+        throw FFmpegException("Cannot write the pass-1 log file");
 }
 
 void TTranscoder::OpenEncoder(TOutputStream& ost) {

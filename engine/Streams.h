@@ -6,6 +6,7 @@
 #include "engine/JobSettings.h"
 #include "medialib/InputFormatRegistry.h"
 
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -68,7 +69,10 @@ struct TOutputStream {
     bool StreamCopy = false;
     const AVCodec* Codec = nullptr;        // chosen by name or by the container's default
     AVCodecID CodecId = AV_CODEC_ID_NONE;
+    std::string PassStats;                 // the first pass's statistics, read by the encoder (outlives it)
     TCodecContextPtr Encoder;
+    int Pass = 0;                          // two-pass encoding: 1 or 2, 0 for one pass
+    std::unique_ptr<std::ofstream> PassLog; // the first pass writes its statistics here
     int64_t FrameNumber = 0;
     int64_t SyncOpts = 0;                  // encoder time base units
     // Video.

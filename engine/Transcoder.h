@@ -27,6 +27,8 @@ private:
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
+    void SetupTwoPass(TOutputStream& ost, int index);
+    void WritePassStats(TOutputStream& ost);
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
     void CopyChapters();

@@ -197,6 +197,7 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
             pkt->duration = 1;
         ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
         pkt->stream_index = ost.Index;
+        WritePassStats(ost);
         WritePacket(ost, pkt);
     }
 }
