@@ -95,6 +95,8 @@ protected:
     void SetMatrix(std::vector<uint16_t>& matrix, const std::string& value);
     void SetMetadata(const std::string& value);
     void AddVideoHook(const std::string& value);
+    // A disc target ("vcd", "pal-dvd", ...); fallbackPal is the norm when nothing decides it.
+    void ApplyTarget(const std::string& value, bool fallbackPal);
     void NewStream(AVMediaType type);
     void CheckBitRateWarning(AVMediaType type);
 

@@ -118,7 +118,7 @@ void TFFmpeg::ApplyOutputOptions(const TOutputOptions& options) {
         static const char* const targets[] = {"", "vcd", "svcd", "dvd"};
         static const char* const norms[] = {"", "pal-", "ntsc-"};
         std::string target = o.TargetType >= 1 && o.TargetType <= 3 ? targets[o.TargetType] : "unknown";
-        ApplyOption("target", (o.NormType == 1 || o.NormType == 2 ? norms[o.NormType] : "") + target);
+        ApplyTarget((o.NormType == 1 || o.NormType == 2 ? norms[o.NormType] : "") + target, o.NormDefault == 1);
     }
     for (const char* name : {"acodec", "vcodec", "scodec", "apre", "vpre", "spre"})
         ApplyDefault(name);

@@ -20,13 +20,15 @@ void TTranscoder::CheckInputEnd(const TInputFile& file, int readResult) {
     const std::string name = ic->url ? ic->url : "";
     if (readResult != AVERROR_EOF)
         throw FFmpegException(ErrorText(name, readResult));
-    // A length guessed from the bit rate and the file size says nothing about truncation.
-    if (ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+    // A length guessed from the bit rate and the file size says nothing about truncation; a
+    // recording limit ends streams early on purpose.
+    if (ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || s_.RecordingTime != INT64_MAX)
         return;
     for (int i = 0; i < file.StreamCount; ++i) {
         const TInputStream& ist = ist_[std::size_t(file.FirstStream + i)];
         const AVStream* st = ist.Stream;
-        if (ist.Free || ist.NextPts == NoTimestamp || st->duration == AV_NOPTS_VALUE || st->duration <= 0)
+        if (ist.Free || ist.PastRecordingTime || ist.NextPts == NoTimestamp || st->duration == AV_NOPTS_VALUE ||
+            st->duration <= 0 || file.TsScale.count(i))
             continue;
         int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
         int64_t statedEnd = ff::av_rescale_q(start + st->duration, st->time_base, AV_TIME_BASE_Q);

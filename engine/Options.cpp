@@ -127,7 +127,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              if (ParseIntValue(v) != -1) NotSupported(n);
          }},
         FIELD("v", Verbose, ParseIntValue),
-        LATER("target"),
+        {"target", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.ApplyTarget(v, false); }},
         {"threads", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              s.ThreadCount = ParseIntValue(v);
              if (s.Verbose >= 0)

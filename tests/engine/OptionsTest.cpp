@@ -50,7 +50,7 @@ TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
         {"vbsf", "nosuchfilter", "Unknown bitstream filter nosuchfilter"},
         {"nosuchoption", "1", "Unrecognized option \"nosuchoption\""},
         {"g", "many", "Invalid value \"many\" for option \"g\""},
-        {"target", "pal-dvd", "Option \"target\" is not supported"},
+        {"target", "pal-laserdisc", "Unknown target type"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ErrorOf(job, c.Name, c.Value), c.Message) << c.Name << " " << c.Value;

@@ -143,3 +143,31 @@ TEST(EngineStreamCopy, ProgramStreamGetsTheEncodersBufferSize) {
     EXPECT_EQ(PacketCounts(out).substr(0, 9), "video,25,");
     EXPECT_EQ(DecodeErrors(out), "");
 }
+
+// A DVD: MPEG-2 pictures of the PAL size and AC-3 sound in an MPEG program stream that plays
+// without a complaint.
+TEST(EngineStreamCopy, PalDvdTargetMakesAPlayableDvdStream) {
+    TTempDir dir;
+    std::string source = dir.File("in.avi");
+    MakeSource("-f lavfi -i testsrc=size=128x96:rate=25 -f lavfi -i sine=sample_rate=44100 -t 0.8 -ac 1 -c:v mpeg4 "
+               "-c:a pcm_s16le",
+               source);
+    TLogCapture log;
+    TCustomFFmpeg job(1);
+    ASSERT_TRUE(job.OpenInputFile(source)) << job.LastError;
+    job.ApplyOption("target", "pal-dvd");
+    std::string out = dir.File("disc.mpg");
+    ASSERT_EQ(job.OpenOutputFile(out), 1) << job.LastError;
+    ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+    EXPECT_FALSE(log.Contains("buffer underflow"));
+    EXPECT_FALSE(log.Contains("VBV buffer size not set"));
+    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=format_name -of csv=p=0 '" + out + "'"), "mpeg\n");
+    // (ffprobe adds an empty field for the buffer-size side data of program streams.)
+    EXPECT_EQ(StreamEntry(out, "codec_name,width,height,display_aspect_ratio").substr(0, 23), "mpeg2video,720,576,4:3,");
+    EXPECT_EQ(StreamEntry(out, "codec_name,sample_rate,channels", "a:0").substr(0, 12), "ac3,48000,2\n");
+    EXPECT_EQ(DecodeErrors(out), "");
+
+    TCustomFFmpeg unknown(1);
+    ASSERT_TRUE(unknown.OpenInputFile(source));
+    EXPECT_THROW(unknown.ApplyOption("target", "pal-betamax"), FFmpegException);
+}
