@@ -47,6 +47,9 @@ struct TJobSettings {
     std::string RcOverride;                   // "rc_override"
     std::string VideoFilters;                 // "vf", "vfilters"
     bool Deinterlace = false;                 // "deinterlace"
+    int MeThreshold = 0;                      // "me_threshold": keep the source's picture types
+    bool QpHist = false;                      // "qphist"
+    std::string VStatsFile;                   // "vstats", "vstats_file"
     std::vector<uint16_t> IntraMatrix, InterMatrix;
     std::string VideoLanguage;                // "vlang"
     uint32_t VideoTag = 0;                    // "vtag"

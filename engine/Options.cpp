@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -34,6 +36,19 @@ constexpr int MaxFrameRate = 1000;
 
 [[noreturn]] void NotSupported(const std::string& name) {
     throw FFmpegException(Fmt("Option \"%s\" is not supported", name.c_str()));
+}
+
+// "vstats_" and the time of day beside the program file.
+std::string DefaultVStatsFile() {
+    std::error_code ec;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::string folder = ec ? std::string() : program.parent_path().string() + "/";
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char hhnnss[16];
+    std::strftime(hhnnss, sizeof hhnnss, "%H%M%S", &tm);
+    return Fmt("%svstats_%s.log", folder.c_str(), hhnnss);
 }
 
 void ListPixelFormats() {
@@ -191,7 +206,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         {"vcodec", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              SetCodecName(s.VideoCodecName, s.VideoStreamCopy, v);
          }},
-        LATER("me_threshold"), WHEN_ON_LATER("sameq"),
+        FIELD("me_threshold", MeThreshold, ParseIntValue), FIELD("sameq", SameQuant, ParseBoolValue),
         {"pass", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              int pass = ParseIntValue(v);
              if (pass != 1 && pass != 2)
@@ -200,7 +215,11 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
          }},
         FIELD("passlogfile", PassLogFile, STRING),
         FIELD("deinterlace", Deinterlace, ParseBoolValue), FIELD("psnr", Psnr, ParseBoolValue),
-        WHEN_ON_LATER("vstats"), LATER("vstats_file"),
+        {"vstats", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
+             if (ParseBoolValue(v))
+                 s.VStatsFile = DefaultVStatsFile();
+         }},
+        FIELD("vstats_file", VStatsFile, STRING),
         {"vhook", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddVideoHook(v); }},
         FIELD("vfilters", VideoFilters, STRING), FIELD("vf", VideoFilters, STRING),
         {"intra_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
@@ -215,7 +234,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              j.NewStream(AVMEDIA_TYPE_VIDEO);
          }},
         FIELD("vlang", VideoLanguage, STRING),
-        WHEN_ON_LATER("qphist"),
+        FIELD("qphist", QpHist, ParseBoolValue),
         FIELD("force_fps", ForceFps, ParseBoolValue),
         {"streamid", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamId(v); }},
         FIELD("force_key_frames", ForcedKeyFrames, STRING),

@@ -424,6 +424,10 @@ void TCustomFFmpeg::SetupVideoEncoder(TOutputStream& ost) {
 
     if (s.IntraOnly)
         enc->gop_size = 0;
+    if (s.SameQuant) { // the source's quantiser per picture; the finest where it has none
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = int(FF_QP2LAMBDA * (s.VideoQScale > 0 ? s.VideoQScale : 1));
+    }
     if (s.VideoQScale > 0) {
         enc->flags |= AV_CODEC_FLAG_QSCALE;
         enc->global_quality = int(FF_QP2LAMBDA * s.VideoQScale);

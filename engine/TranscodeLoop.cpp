@@ -257,7 +257,8 @@ bool TTranscoder::DecodeVideo(TInputStream& ist, const AVPacket* pkt) {
             duration = ff::av_rescale_q(1, av_inv_q(ist.Stream->r_frame_rate), AV_TIME_BASE_Q);
         ist.NextPts = ist.Pts + duration;
         ++ist.FrameCounter;
-        frame->pict_type = AV_PICTURE_TYPE_NONE;
+        if (!s_.MeThreshold) // with it, the encoder keeps the source's picture types
+            frame->pict_type = AV_PICTURE_TYPE_NONE;
         if (!job_.frameHooks_.Empty())
             RunFrameHooks(ist, frame);
         EmulateRate(ist);
@@ -353,6 +354,13 @@ void TTranscoder::ReportProgress(bool final, int currentInput) {
         lastDupDrop_ = dupDrop;
         if (hook)
             job_.OnProgress(job_, info);
+    }
+    if (final && s_.QpHist) {
+        std::string hist = "qp histogram:";
+        for (std::size_t q = 0; q < qpHistogram_.size(); ++q)
+            if (qpHistogram_[q])
+                hist += Fmt(" %d:%lld", int(q), (long long)qpHistogram_[q]);
+        EngineLog(llInfo, hist);
     }
     if (final && s_.Verbose >= 0) {
         double sum = double(videoSize_ + audioSize_ + extraSize_);

@@ -5,6 +5,9 @@
 
 #include "engine/CustomFFmpeg.h"
 
+#include <array>
+#include <fstream>
+#include <memory>
 #include <vector>
 
 class TTranscoder {
@@ -57,6 +60,7 @@ private:
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
     void ReceivePackets(TOutputStream& ost);
     void DrainEncoder(TOutputStream& ost);
+    void VideoStatistics(TOutputStream& ost, const AVPacket* pkt);
 
     // AudioOutput.cpp
     void SetupAudioEncoding(TOutputStream& ost, TInputStream& ist);
@@ -100,4 +104,6 @@ private:
     int64_t lastDupDrop_ = -1;
     int64_t startTime_ = 0, lastReport_ = 0;
     int currentInput_ = 0;
+    std::unique_ptr<std::ofstream> vstats_;  // "vstats", opened with the first frame
+    std::array<int64_t, 64> qpHistogram_{};  // "qphist": frames by quantiser
 };

@@ -5,7 +5,9 @@
 #include "engine/PictureConverter.h"
 #include "engine/Transcoder.h"
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <cstring>
 
 // A decoded picture (nullptr: the end of them) through the stream's filter graph, when it has
@@ -72,6 +74,10 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     if (n <= 0)
         return;
     AVFrame* picture = PictureToEncode(ost, in);
+    if (picture != in) {
+        picture->quality = in->quality;
+        picture->pict_type = in->pict_type;
+    }
     // A stop is honoured between duplicates: the picture read in this pass is always written,
     // so the frame during which the stop was asked for is not lost.
     for (int64_t i = 0; i < n && (i == 0 || !job_.StopRequested()); ++i) {
@@ -161,14 +167,17 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
 void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
     AVCodecContext* enc = ost.Encoder.get();
     picture->pts = ost.SyncOpts;
-    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    if (!s_.MeThreshold)
+        picture->pict_type = AV_PICTURE_TYPE_NONE;
     if (ost.NextForcedKeyFrame < ost.ForcedKeyFrames.size() && picture->pts >= ost.ForcedKeyFrames[ost.NextForcedKeyFrame]) {
         picture->pict_type = AV_PICTURE_TYPE_I;
         ++ost.NextForcedKeyFrame;
     }
     if (s_.TopFieldFirst >= 0)
         picture->top_field_first = s_.TopFieldFirst;
-    picture->quality = enc->global_quality;
+    // "sameq": the source's quantiser where the decoder tells it, else the stream's fixed one.
+    if (!s_.SameQuant || picture->quality <= 0)
+        picture->quality = enc->global_quality;
     if (ff::avcodec_send_frame(enc, picture) < 0)
         throw FFmpegException("Video encoding failed");
     ReceivePackets(ost);
@@ -185,6 +194,7 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
             throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
         if (ost.Type == AVMEDIA_TYPE_VIDEO) {
             videoSize_ += pkt->size;
+            VideoStatistics(ost, pkt);
             size_t statsSize = 0;
             if (const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
                 stats && statsSize >= 4)
@@ -200,6 +210,30 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
         WritePassStats(ost);
         WritePacket(ost, pkt);
     }
+}
+
+// Per-frame statistics ("vstats") and the quantiser histogram ("qphist") of the video written.
+void TTranscoder::VideoStatistics(TOutputStream& ost, const AVPacket* pkt) {
+    size_t statsSize = 0;
+    const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+    float q = stats && statsSize >= 5 ? float(AV_RL32(stats)) / FF_QP2LAMBDA : -1;
+    char type = stats && statsSize >= 5 ? ff::av_get_picture_type_char(AVPictureType(stats[4])) : '?';
+    if (s_.QpHist && q >= 0)
+        ++qpHistogram_[std::min<std::size_t>(std::size_t(std::lround(q)), qpHistogram_.size() - 1)];
+    if (s_.VStatsFile.empty())
+        return;
+    if (!vstats_) {
+        vstats_ = std::make_unique<std::ofstream>(s_.VStatsFile, std::ios::trunc);
+        if (!*vstats_)
+            throw FFmpegException(Fmt("Cannot open the statistics file %s", s_.VStatsFile.c_str()));
+    }
+    AVCodecContext* enc = ost.Encoder.get();
+    double time = double(ost.FrameNumber + 1) * av_q2d(enc->time_base);
+    double bitRate = time > 0 ? double(pkt->size) * 8 / av_q2d(enc->time_base) / 1000 : 0;
+    double avgBitRate = time > 0 ? double(videoSize_) * 8 / time / 1000 : 0;
+    *vstats_ << Fmt("frame= %5d q= %2.1f f_size= %6d s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s "
+                    "type= %c\n",
+                    int(ost.FrameNumber + 1), q, pkt->size, double(videoSize_) / 1024, time, bitRate, avgBitRate, type);
 }
 
 void TTranscoder::DrainEncoder(TOutputStream& ost) {
