@@ -48,6 +48,8 @@ void TCustomFFmpeg::CloseAll() {
         out->Close();
     outputs_.clear();
     inputs_.clear();
+    // The hook modules belong to the run: they are released with its files.
+    frameHooks_.Release();
 }
 
 std::string TCustomFFmpeg::ErrorMessage() const {

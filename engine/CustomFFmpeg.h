@@ -21,6 +21,7 @@
 #include "engine/ManualResetEvent.h"
 #include "engine/PauseGate.h"
 #include "engine/Streams.h"
+#include "medialib/FrameHook.h"
 
 #include <atomic>
 #include <functional>
@@ -172,6 +173,7 @@ protected:
     void SetTsScale(const std::string& value);
     void SetMatrix(std::vector<uint16_t>& matrix, const std::string& value);
     void SetMetadata(const std::string& value);
+    void AddVideoHook(const std::string& value);
     // A disc target ("vcd", "pal-dvd", ...); fallbackPal is the norm when nothing decides it.
     void ApplyTarget(const std::string& value, bool fallbackPal);
     void NewStream(AVMediaType type);
@@ -201,6 +203,7 @@ protected:
     TGenericOptions generic_;
     std::vector<std::unique_ptr<TInputFile>> inputs_;
     std::vector<std::unique_ptr<TOutputFile>> outputs_;
+    TFrameHooks frameHooks_;             // "vhook" modules, run on every decoded picture
     int64_t expectedDuration_ = -1;
 
     std::atomic<bool> stopRequested_{false};

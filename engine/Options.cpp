@@ -219,7 +219,8 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              if (ParseBoolValue(v))
                  s.VStatsFile = DefaultVStatsFile();
          }},
-        FIELD("vstats_file", VStatsFile, STRING), LATER("vhook"),
+        FIELD("vstats_file", VStatsFile, STRING),
+        {"vhook", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddVideoHook(v); }},
         FIELD("vfilters", VideoFilters, STRING), FIELD("vf", VideoFilters, STRING),
         {"intra_matrix", [](TCustomFFmpeg& j, TJobSettings& s, const std::string&, const std::string& v) {
              j.SetMatrix(s.IntraMatrix, v);
@@ -424,4 +425,10 @@ void TCustomFFmpeg::NewStream(AVMediaType type) {
     if (outputs_.empty())
         throw FFmpegException("At least one output file must be specified");
     CreateOutputStream(*outputs_.back(), type);
+}
+
+void TCustomFFmpeg::AddVideoHook(const std::string& value) {
+    // The module's own reason is in the log already.
+    if (frameHooks_.Add(value) != 0)
+        throw FFmpegException("Failed to add video hook function: " + value);
 }

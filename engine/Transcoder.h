@@ -50,6 +50,9 @@ private:
     void WriteTrailers();
     void ReportProgress(bool final, int currentInput);
 
+    // VideoHooks.cpp
+    void RunFrameHooks(const TInputStream& ist, AVFrame* picture);
+
     // VideoOutput.cpp
     void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
     void OutputVideo(TOutputStream& ost, AVFrame* in);
@@ -91,6 +94,9 @@ private:
     // filter by its place in a chain (streams are filtered one after another, so chains share).
     TPacketPtr copyPacket_;
     std::vector<TPacketPtr> filterPackets_;
+    // The bitmap the frame hook modules draw on (24-bit BGR rows), converted from each decoded
+    // picture and back.
+    TFormatConverter hookConverter_;
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;

@@ -1,0 +1,152 @@
+// Frame hook modules ("vhook"): a module built with the tests inverts the pictures of a real
+// run; modules that cannot be loaded or configured stop the job before it starts.
+
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace {
+// The test pictures: frames 0..5 plain red (B 30, G 40, R 220), frames 6..11 plain blue.
+constexpr int Width = 64, Height = 48, Frames = 12, Hold = 6;
+
+struct TRgb {
+    int R, G, B;
+};
+
+// Every frame of a file as packed RGB, decoded by ffmpeg.
+std::string DecodedRgb(const TTempDir& dir, const std::string& file) {
+    std::string raw = dir.File("frames.rgb");
+    int status = 0;
+    std::string out = RunCommand("ffmpeg -nostdin -v error -y -i '" + file + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'",
+                                 &status);
+    EXPECT_EQ(status, 0) << out;
+    std::ifstream in(raw, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TRgb PixelAt(const std::string& rgb, int frame, int x, int y) {
+    std::size_t at = (std::size_t(frame) * Width * Height + std::size_t(y) * Width + std::size_t(x)) * 3;
+    if (at + 3 > rgb.size())
+        return {-1, -1, -1};
+    return {uint8_t(rgb[at]), uint8_t(rgb[at + 1]), uint8_t(rgb[at + 2])};
+}
+
+void ExpectNear(const TRgb& got, const TRgb& want, const char* where) {
+    SCOPED_TRACE(where);
+    // Colour conversion and the encoder lose a little.
+    EXPECT_NEAR(got.R, want.R, 16);
+    EXPECT_NEAR(got.G, want.G, 16);
+    EXPECT_NEAR(got.B, want.B, 16);
+}
+
+// Runs the test pictures through the given hooks into an MPEG-4 file of fine quantisation.
+bool RunWithHooks(TCustomFFmpeg& job, const std::vector<std::string>& hooks, const std::string& output) {
+    job.ApplyOption("f", TestFramesFormat);
+    if (!job.OpenInputFile(TestFramesName(Width, Height, 10, Frames, AVERROR_EOF, Hold))) {
+        ADD_FAILURE() << job.LastError;
+        return false;
+    }
+    for (const std::string& hook : hooks)
+        job.ApplyOption("vhook", hook);
+    job.ApplyOption("vcodec", "mpeg4");
+    job.ApplyOption("qscale", "2");
+    job.ApplyOption("r", "10");
+    if (job.OpenOutputFile(output) < 0) {
+        ADD_FAILURE() << job.LastError;
+        return false;
+    }
+    return job.Execute();
+}
+
+const TRgb Red{220, 40, 30}, Blue{30, 40, 220};
+TRgb Inverted(const TRgb& c) { return {255 - c.R, 255 - c.G, 255 - c.B}; }
+
+std::string ReadText(const std::string& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+} // namespace
+
+TEST(FrameHook, ModuleInvertsEveryPictureAndIsReleasedWithItsCount) {
+    TTempDir dir;
+    std::string output = dir.File("inverted.avi"), counts = dir.File("counts.txt");
+    TCustomFFmpeg job(1);
+    ASSERT_TRUE(RunWithHooks(job, {std::string(INVERT_HOOK_PATH) + " count " + counts}, output)) << job.ErrorMessage();
+    std::string rgb = DecodedRgb(dir, output);
+    ASSERT_EQ(rgb.size(), std::size_t(Frames) * Width * Height * 3);
+    ExpectNear(PixelAt(rgb, 0, 5, 5), Inverted(Red), "first red picture");
+    ExpectNear(PixelAt(rgb, 4, Width - 3, Height - 3), Inverted(Red), "red picture, far corner");
+    ExpectNear(PixelAt(rgb, 9, 30, 20), Inverted(Blue), "blue picture");
+    // Released at the end of the run: the module saw every picture with its time in microseconds.
+    EXPECT_EQ(ReadText(counts), "frames=12 first=0 last=1100000\n");
+}
+
+TEST(FrameHook, ArgumentsReachTheModuleAndHooksRunInTurn) {
+    TTempDir dir;
+    {
+        // "left": the right half keeps its colour.
+        std::string output = dir.File("left.avi");
+        TCustomFFmpeg job(1);
+        ASSERT_TRUE(RunWithHooks(job, {std::string(INVERT_HOOK_PATH) + "  left"}, output)) << job.ErrorMessage();
+        std::string rgb = DecodedRgb(dir, output);
+        ExpectNear(PixelAt(rgb, 2, 8, 24), Inverted(Red), "left half");
+        ExpectNear(PixelAt(rgb, 2, Width - 8, 24), Red, "right half");
+    }
+    {
+        // Two hooks: the second inverts what the first gave it, the left half comes back.
+        std::string output = dir.File("twice.avi");
+        TCustomFFmpeg job(1);
+        ASSERT_TRUE(RunWithHooks(job, {INVERT_HOOK_PATH, std::string(INVERT_HOOK_PATH) + " left"}, output))
+            << job.ErrorMessage();
+        std::string rgb = DecodedRgb(dir, output);
+        ExpectNear(PixelAt(rgb, 8, 8, 24), Blue, "left half, inverted twice");
+        ExpectNear(PixelAt(rgb, 8, Width - 8, 24), Inverted(Blue), "right half, inverted once");
+    }
+}
+
+TEST(FrameHook, ModulesThatCannotBeUsedRaiseTheOptionsMessageWithTheReasonInTheLog) {
+    const struct {
+        std::string Argument;
+        const char* Logged;
+    } cases[] = {
+        {"/nonexistent/folder/hook.so", "/nonexistent/folder/hook.so"},
+        {std::string(INVERT_HOOK_PATH) + " fail", "Failed to Configure"},
+        {PROCESSLESS_HOOK_PATH, "Failed to find Process entrypoint in"},
+        {std::string(CONFIGURELESS_HOOK_PATH) + " left", "Failed to find Configure entrypoint in"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Argument);
+        TLogCapture log;
+        TCustomFFmpeg job(1);
+        try {
+            job.ApplyOption("vhook", c.Argument);
+            ADD_FAILURE() << "accepted";
+        } catch (const FFmpegException& e) {
+            EXPECT_EQ(std::string(e.what()), "Failed to add video hook function: " + c.Argument);
+        }
+        EXPECT_TRUE(log.Contains(c.Logged));
+    }
+    // Without arguments a module needs no Configure.
+    TCustomFFmpeg job(1);
+    EXPECT_NO_THROW(job.ApplyOption("vhook", CONFIGURELESS_HOOK_PATH));
+}
+
+TEST(FrameHook, CopiedVideoCannotBeHooked) {
+    TTempDir dir;
+    std::string source = dir.File("source.avi");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -frames:v 5 -c:v mpeg4 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TCustomFFmpeg job(1);
+    ASSERT_TRUE(job.OpenInputFile(source)) << job.LastError;
+    job.ApplyOption("vhook", INVERT_HOOK_PATH);
+    job.ApplyOption("vcodec", "copy");
+    ASSERT_GE(job.OpenOutputFile(dir.File("copy.avi")), 0) << job.LastError;
+    EXPECT_FALSE(job.Execute());
+    EXPECT_EQ(job.ErrorMessage(), "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+}
