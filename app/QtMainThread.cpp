@@ -1,5 +1,6 @@
 #include "app/QtMainThread.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 TQtMainThread::TQtMainThread() = default;
@@ -14,3 +15,5 @@ bool TQtMainThread::IsMainThread() const { return QThread::currentThread() == ta
 void TQtMainThread::RunAndWait(const std::function<void()>& call) {
     QMetaObject::invokeMethod(&target_, [&call] { call(); }, Qt::BlockingQueuedConnection);
 }
+
+void TQtMainThread::ServePending() { QCoreApplication::processEvents(); }

@@ -18,6 +18,8 @@ public:
     // Waits until the user-interface thread's event loop has run call. Calls still waiting when
     // the dispatcher is destroyed return without running.
     void RunAndWait(const std::function<void()>& call) override;
+    // Processes the pending events of the user-interface thread, the queued calls among them.
+    void ServePending() override;
 
 private:
     QObject target_; // lives on the creating thread; its events run there

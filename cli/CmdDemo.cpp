@@ -3,6 +3,8 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/DemoPictures.h"
+#include "cli/DemoSoundtrack.h"
+#include "cli/JobRunner.h"
 #include "cli/SlideshowRender.h"
 
 #include <filesystem>
@@ -37,18 +39,28 @@ private:
 
 int CmdDemo(const TCommandArgs& argv) {
     TArgs args(argv);
-    if (args.AtEnd())
+    TSlideshowSettings job;
+    bool quiet = false;
+    while (!args.AtEnd()) {
+        std::string arg = args.Next();
+        if (arg == "--quiet")
+            quiet = true;
+        else if (job.OutDir.empty() && (arg.empty() || arg[0] != '-'))
+            job.OutDir = arg;
+        else
+            throw TUsageError("unexpected argument \"" + arg + "\"");
+    }
+    if (job.OutDir.empty())
         throw TUsageError("missing output folder");
-    TRenderJob job;
-    job.OutDir = args.Next();
-    if (!args.AtEnd())
-        throw TUsageError("unexpected argument \"" + args.Peek() + "\"");
     TTempFolder pictures;
     job.Pictures = WriteDemoPictures(pictures.Path().string(), 640, 480);
-    job.HoldSeconds = 1;
-    job.TransitionSeconds = 1;
+    job.HoldSeconds = "1";
+    job.TransitionSeconds = "1";
     job.Seed = 2026; // the same effects every time
-    TRenderResult result = RenderSlideshow(job);
+    // As long as the slideshow: 4 x (1 s + 1 s) + 1 s of frames and the two end frames.
+    job.Audio = (pictures.Path() / "demo-music.wav").string();
+    WriteDemoSoundtrack(job.Audio, 9.0);
+    TRenderResult result = RenderSlideshow(job, quiet);
     std::cout << result.OutputFile << " (" << result.Frames << " frames)\n";
-    return 0;
+    return ReportStop("demo", result.StopSignal);
 }

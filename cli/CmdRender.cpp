@@ -2,6 +2,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/JobRunner.h"
 #include "cli/SlideshowRender.h"
 
 #include <algorithm>
@@ -9,7 +10,7 @@
 #include <iostream>
 
 namespace {
-void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
+void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
     if (option == "--pictures") {
         job.Pictures = args.List();
         if (job.Pictures.empty())
@@ -28,13 +29,15 @@ void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
         ParseRate(job.FrameRate, n, d);
         job.FrameRate = std::to_string(n) + ":" + std::to_string(d);
     } else if (option == "--bitrate") {
-        job.BitRateKbps = ParseInt(args.Value(option), "--bitrate");
-        if (job.BitRateKbps <= 0)
-            throw TUsageError("--bitrate must be above 0");
-    } else if (option == "--hold") {
-        job.HoldSeconds = ParseDouble(args.Value(option), "--hold");
-    } else if (option == "--transition") {
-        job.TransitionSeconds = ParseDouble(args.Value(option), "--transition");
+        int kbps = ParseInt(args.Value(option), "--bitrate");
+        if (kbps <= 0 || kbps > 1000000)
+            throw TUsageError("--bitrate takes kbit/s from 1 to 1000000");
+        job.VideoBitRate = kbps * 1000;
+    } else if (option == "--hold" || option == "--transition") {
+        double seconds = ParseDouble(args.Value(option), option);
+        if (seconds < 0)
+            throw TUsageError("--hold and --transition take seconds of 0 or more");
+        (option == "--hold" ? job.HoldSeconds : job.TransitionSeconds) = SecondsText(seconds);
     } else if (option == "--sequential") {
         job.RandomEffects = false;
     } else if (option == "--random") {
@@ -54,6 +57,12 @@ void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
             throw TUsageError("--samplerate takes 0, 8000, 11025, 22050 or 44100");
     } else if (option == "--break-when-no-pictures") {
         job.BreakWhenNoPictures = true;
+    } else if (option == "--quiet") {
+        quiet = true;
+    } else if (option == "--progress-every") {
+        every = ParseDouble(args.Value(option), option);
+        if (!(every >= 0))
+            throw TUsageError("--progress-every takes seconds of 0 or more");
     } else {
         throw TUsageError("unknown option " + option);
     }
@@ -62,18 +71,18 @@ void ReadOption(TArgs& args, const std::string& option, TRenderJob& job) {
 
 int CmdRender(const TCommandArgs& argv) {
     TArgs args(argv);
-    TRenderJob job;
+    TSlideshowSettings job;
+    bool quiet = false;
+    double every = 5;
     while (!args.AtEnd())
-        ReadOption(args, args.Next(), job);
+        ReadOption(args, args.Next(), job, quiet, every);
     if (job.Pictures.empty())
         throw TUsageError("missing --pictures");
     if (job.OutDir.empty())
         throw TUsageError("missing --out-dir");
-    if (job.HoldSeconds < 0 || job.TransitionSeconds < 0)
-        throw TUsageError("--hold and --transition take seconds of 0 or more");
     if (!job.Audio.empty() && !std::filesystem::is_regular_file(job.Audio))
         std::cerr << "pixaroll-cli render: no soundtrack: " << job.Audio << " does not exist\n";
-    TRenderResult result = RenderSlideshow(job);
+    TRenderResult result = RenderSlideshow(job, quiet, every);
     std::cout << result.OutputFile << "\n";
-    return 0;
+    return ReportStop("render", result.StopSignal);
 }

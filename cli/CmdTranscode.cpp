@@ -4,6 +4,7 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/JobRunner.h"
 #include "engine/CustomFFmpeg.h"
 #include "medialib/FFLoad.h"
 #include "medialib/FFLog.h"
@@ -85,7 +86,15 @@ std::vector<TStep> ParseShort(TArgs& args) {
 }
 } // namespace
 
-int CmdTranscode(const TCommandArgs& argv) {
+int CmdTranscode(const TCommandArgs& all) {
+    // "--quiet" is the command's own switch, wherever it stands; the rest are the engine's.
+    TCommandArgs argv;
+    bool quiet = false;
+    for (const std::string& a : all)
+        if (a == "--quiet")
+            quiet = true;
+        else
+            argv.push_back(a);
     TArgs args(argv);
     if (args.AtEnd())
         throw TUsageError("missing input file");
@@ -120,9 +129,22 @@ int CmdTranscode(const TCommandArgs& argv) {
             return 1;
         }
     }
-    if (!job.Execute()) {
+    // The run goes on a worker thread, so that SIGINT and SIGTERM can stop it through the job
+    // and the output is closed properly.
+    TMainThreadScope mainThread;
+    TProgressPrinter printer(quiet, -1, 0);
+    job.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo& info) { CallInMainThread([&] { printer.Show(info); }); };
+    int signal = 0;
+    {
+        TStopSignals signals;
+        if (TConvertThread* worker = job.StartJob(true))
+            worker->Resume();
+        signal = RunUntilEnd(mainThread.Queue(), {[&] { job.StopJob(false); }, [&] { return job.RunFinished.IsSet(); }});
+    }
+    printer.Finish();
+    if (job.Failed()) {
         std::cerr << "pixaroll-cli transcode: " << job.ErrorMessage() << "\n";
         return 1;
     }
-    return 0;
+    return ReportStop("transcode", signal);
 }

@@ -21,3 +21,4 @@ int CmdEffectSheet(const TCommandArgs& args);
 int CmdLibs(const TCommandArgs& args);
 int CmdRender(const TCommandArgs& args);
 int CmdDemo(const TCommandArgs& args);
+int CmdInfo(const TCommandArgs& args);

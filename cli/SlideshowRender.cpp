@@ -1,142 +1,77 @@
 #include "cli/SlideshowRender.h"
 
-#include "app/ContainerTable.h"
-#include "app/FrameCount.h"
 #include "app/OutputName.h"
-#include "app/SlideshowSequencer.h"
-#include "cli/Args.h"
-#include "engine/FFmpeg.h"
-#include "frameinput/FrameInputAdapter.h"
-#include "frameinput/FrameInputFormat.h"
-#include "frameinput/FrameInputParams.h"
-#include "medialib/FFLoad.h"
-#include "medialib/MainThread.h"
+#include "cli/JobRunner.h"
+#include "engine/FFEncoder.h"
 
 #include <atomic>
-#include <charconv>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 void Fail(const std::string& text) { throw std::runtime_error(text); }
 
-const TContainerRow& ContainerOf(const std::string& name) {
-    const TContainerRow* row = FindContainer(name);
-    if (!row)
-        Fail("unknown output format \"" + name + "\" (mp4, swf, flv, wmv or mov)");
-    return *row;
-}
-
-// The shortest text that reads back as the same number: the frame-count rule sees exactly the
-// seconds the user gave (six significant digits would round 0.5166666 to 0.516667).
-std::string SecondsText(double seconds) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, seconds);
-    return ec == std::errc() ? std::string(text, end) : std::string();
-}
-
-// Installs a pumped main-thread queue for the life of the job and removes it again.
-class TMainThreadScope {
-public:
-    TMainThreadScope() : previous_(MainThreadDispatcher()) { SetMainThreadDispatcher(&queue_); }
-    ~TMainThreadScope() { SetMainThreadDispatcher(previous_); }
-    TQueueMainThread& Queue() { return queue_; }
-
-private:
-    IMainThreadDispatcher* previous_;
-    TQueueMainThread queue_;
-};
-
-TOutputOptions OutputOptionsFor(const TRenderJob& job, const TContainerRow& container) {
-    TOutputOptions out;
-    out.AudioCodec = container.AudioCodec;
-    out.VideoCodec = container.VideoCodec;
-    out.FrameRate = job.FrameRate;
-    if (std::size_t p = out.FrameRate.find(':'); p != std::string::npos)
-        out.FrameRate[p] = '/';
-    out.FrameSize = job.FrameSize;
-    out.AudioChannels = job.AudioChannels;
-    out.AudioSampleRate = job.AudioSampleRate;
-    out.VideoBitrate = job.BitRateKbps * 1000;
-    return out;
-}
-
-// Runs the transcode on a worker while this thread serves the frame events.
-void Execute(TFFmpeg& engine, TQueueMainThread& mainThread) {
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        engine.Execute();
-        done = true;
-    });
-    while (!done)
-        mainThread.Pump(std::chrono::milliseconds(50));
-    worker.join();
-    mainThread.Pump();
+double RateValue(const std::string& rate) {
+    int n = 0, d = 1;
+    if (std::sscanf(rate.c_str(), "%d:%d", &n, &d) != 2 || d == 0)
+        return 0;
+    return double(n) / d;
 }
 } // namespace
 
-TRenderResult RenderSlideshow(const TRenderJob& job) {
-    if (job.Pictures.empty())
+TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
+    if (settings.Pictures.empty())
         Fail("no pictures given");
-    for (const std::string& picture : job.Pictures) {
+    for (const std::string& picture : settings.Pictures) {
         std::error_code ec;
         if (std::filesystem::is_directory(picture, ec))
             Fail("Cannot read picture \"" + picture + "\": it is a folder, not a file");
         if (!std::filesystem::is_regular_file(picture))
             Fail("picture not found: " + picture);
     }
-    const TContainerRow& container = ContainerOf(job.Format);
+    if (!FindContainer(settings.Format))
+        Fail("unknown output format \"" + settings.Format + "\" (mp4, swf, flv, wmv or mov)");
     std::string reason;
-    if (!EnsureOutputFolder(job.OutDir, reason))
-        Fail("Cannot create output directory " + job.OutDir + ": " + reason);
-
-    if (!FFLoader().LoadLibs(EncoderLibs))
-        Fail(FFLoader().LastErrMsg());
-    RegisterFrameInputFormat();
+    if (!EnsureOutputFolder(settings.OutDir, reason))
+        Fail("Cannot create output directory " + settings.OutDir + ": " + reason);
 
     TMainThreadScope mainThread;
-    TSlideshowSequencer sequencer;
-    sequencer.PictureCount = [&] { return int(job.Pictures.size()); };
-    sequencer.PicturePath = [&](int i) { return job.Pictures.at(std::size_t(i)); };
-    sequencer.BreakWhenNoPictures = [&] { return job.BreakWhenNoPictures; };
-    int width = 0, height = 0;
-    ParseSize(job.FrameSize, width, height);
-    sequencer.Prepare(width, height, FrameCountRule(job.FrameRate, SecondsText(job.HoldSeconds)),
-                      FrameCountRule(job.FrameRate, SecondsText(job.TransitionSeconds)), job.RandomEffects, job.Seed);
+    TFFEncoder encoder;
+    TSlideshowJob job(encoder);
+    job.PrepareSequencer(settings);
+    if (!job.BuildTask(settings))
+        Fail(job.LastError);
 
-    TRenderResult result;
-    TFrameInputAdapter adapter;
-    adapter.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
-        int r = sequencer.ReadFrameCanvas(canvas);
-        if (r >= 0)
-            ++result.Frames;
-        return r;
+    const TSlideshowSequencer& seq = job.Sequencer;
+    int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;
+    TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate), progressEvery);
+    std::mutex endLock;
+    TTerminateInfo taskEnd;
+    std::atomic<bool> allEnded{false};
+    encoder.OnProgress = [&](TCustomEncoder&, PProgressInfo info) { printer.Show(*info); };
+    encoder.OnTerminate = [&](TCustomEncoder&, const TTerminateInfo& info) {
+        if (info.TaskIndex < 0) {
+            allEnded = true;
+        } else {
+            std::lock_guard guard(endLock);
+            taskEnd = info;
+        }
     };
 
-    TFFmpeg engine(2);
-    sequencer.StopEncoder = [&] { engine.StopJob(); }; // no waiting: the worker waits for this frame
-    TInputOptions input;
-    input.FileFormat = "frameinput";
-    engine.ApplyInputOptions(input);
-    if (!engine.OpenInputFile(FrameInputParamString(adapter.Id(), job.FrameRate, job.FrameSize)))
-        Fail("File open error: " + engine.LastError);
-    std::error_code ec;
-    if (!job.Audio.empty() && std::filesystem::is_regular_file(job.Audio, ec)) {
-        engine.ApplyInputOptions(TInputOptions());
-        if (!engine.OpenInputFile(job.Audio))
-            Fail("File open error: " + engine.LastError);
-        result.WithSoundtrack = true;
+    TRenderResult result;
+    {
+        TStopSignals signals;
+        job.Start(false);
+        result.StopSignal = RunUntilEnd(mainThread.Queue(), {[&] { encoder.Stop(false); }, [&] { return allEnded.load(); }});
     }
-
-    result.OutputFile = UniqueOutputName(job.OutDir, "slideshow-", container.Extension);
-    engine.ApplyOutputOptions(OutputOptionsFor(job, container));
-    if (engine.OpenOutputFile(result.OutputFile) < 0)
-        Fail("Cannot do convert, error: " + engine.LastError);
-    engine.ApplyOutputOptionsAfterOpen(0);
-
-    Execute(engine, mainThread.Queue());
-    if (engine.Failed())
-        Fail(engine.ErrorMessage());
+    printer.Finish();
+    encoder.ClearTasks(); // the worker and the deliveries have ended when this returns
+    result.OutputFile = job.OutputFile();
+    result.Frames = job.FramesDelivered();
+    result.WithSoundtrack = job.WithSoundtrack();
+    std::lock_guard guard(endLock);
+    if (taskEnd.Failed)
+        Fail(taskEnd.ErrorMessage);
     return result;
 }

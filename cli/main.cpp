@@ -16,14 +16,16 @@ const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
-               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures]",
+               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
      CmdRender},
-    {"demo", "demo DIR", CmdDemo},
+    {"demo", "demo DIR [--quiet]", CmdDemo},
+    {"info", "info FILE", CmdInfo},
     {"frames",
      "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
-    {"transcode", "transcode IN OUT [-option value ...] | transcode [options] -i IN ... [options] OUT ...", CmdTranscode},
+    {"transcode", "transcode IN OUT [-option value ...] | transcode [options] -i IN ... [options] OUT ... [--quiet]",
+     CmdTranscode},
     {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
     {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
     {"libs", "libs [--path DIR]", CmdLibs},

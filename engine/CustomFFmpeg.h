@@ -4,11 +4,22 @@
 //
 // The job is driven like the command-line transcoder it follows: options are applied by name
 // ahead of the file they belong to (ApplyOption), each OpenInputFile/OpenOutputFile consumes
-// the pending ones, then Execute runs the transcode in the calling thread.
+// the pending ones, then StartJob runs the transcode on a worker thread of its own or in the
+// calling thread (Execute is the latter).
+//
+// Run control: StopJob, PauseJob and ResumeJob come from the controlling thread; the worker
+// polls the stop flag once per loop pass and per duplicated frame, and passes the pause gate at
+// the same places and inside the I/O interrupt check. The end of every started run is reported
+// exactly once through OnTerminate (on the worker, or on a delivery thread for a job that never
+// ran), after the files are closed.
 
+#include "engine/ConvertThread.h"
+#include "engine/DoTerminateThread.h"
 #include "engine/FFmpegException.h"
 #include "engine/GenericOptions.h"
 #include "engine/JobSettings.h"
+#include "engine/ManualResetEvent.h"
+#include "engine/PauseGate.h"
 #include "engine/Streams.h"
 
 #include <atomic>
@@ -17,7 +28,14 @@
 #include <string>
 #include <vector>
 
+class IPreviewWindow;
+class TFormatConverter;
+struct TBitmapInfo;
+
+// The progress record. The engine fills every field but the task index, which the encoder
+// component sets.
 struct TProgressInfo {
+    int TaskIndex = 0;
     int CurrentInput = 0;     // -1 in the final report
     int FrameNumber = 0;
     int FrameRate = 0;
@@ -28,6 +46,28 @@ struct TProgressInfo {
     int64_t TotalDuration = -1;
     bool Final = false;
 };
+using PProgressInfo = TProgressInfo*;
+
+// The end of one task (index -1: every task has ended). A run stopped by the user has both
+// booleans false; a failed one has Failed and the error text.
+struct TTerminateInfo {
+    int TaskIndex = 0;
+    bool Finished = false;
+    bool Failed = false;
+    std::string ErrorMessage;
+};
+
+// A preview picture: the bitmap (32-bit BGRA, top row first) is valid only during the event.
+struct TPreviewInfo {
+    int TaskIndex = 0;
+    const TBitmapInfo* Bitmap = nullptr;
+    int FrameNumber = 0;
+    int64_t PTS = 0; // microseconds
+};
+
+// Bits of the preview flags.
+constexpr int PreviewWindowBit = 1;  // show the frames in the preview window
+constexpr int PreviewBitmapBit = 2;  // raise OnPreviewBitmap
 
 class TCustomFFmpeg {
 public:
@@ -49,18 +89,53 @@ public:
     // Every setting back to its default, every table emptied, every file closed.
     void ResetSettings();
     // Closes and frees every file, codec and buffer of the job.
-    void CloseAll();
+    virtual void CloseAll();
 
+    // Starts a run: none when the job is running or has already reported its end. A job
+    // without outputs or inputs fails at once (reported through OnTerminate). Threaded: returns
+    // the worker, made suspended; the caller resumes it (StopJob does too). Otherwise the run
+    // happens in the calling thread and none is returned.
+    TConvertThread* StartJob(bool threaded, TThreadPriority priority = tpNormal);
+    // Asks the run to end at its next test. A paused or not yet resumed worker is let go, so it
+    // sees the request. With wait, returns when the run has ended; on the user-interface thread
+    // the calls that the worker hands to it keep being served meanwhile. Without a worker, an
+    // I/O call blocked in the caller's thread is cancelled.
+    void StopJob(bool wait = false);
+    // StopJob(wait) when running; otherwise, when the end has not been reported yet, reports it
+    // on a delivery thread and, with wait, returns once it has been delivered.
+    void TerminateJob(bool wait);
+    // Holds the worker at its next pause point; ResumeJob lets it go on. Nothing without a worker.
+    void PauseJob();
+    void ResumeJob();
     // Runs the transcode in the calling thread. Returns true when it completed without error;
     // the error text is in ErrorMessage().
     bool Execute();
-    // Asks a running transcode to end at its next loop pass.
-    void StopJob() { stopRequested_ = true; }
+    // The body of a run (the worker's, or the caller's): transcode, close, report the end.
+    void RunJob();
+    // Where the worker waits while the job is paused.
+    void PassPauseGate() { pauseGate_.Pass(); }
     bool StopRequested() const { return stopRequested_; }
 
+    bool Running() const { return running_; }
+    bool Terminated() const { return terminated_; }
+    bool Paused() const { return pauseGate_.IsClosed(); }
     bool Finished() const { return finished_; }
     bool Failed() const { return failed_; }
-    const std::string& ErrorMessage() const { return errorMessage_; }
+    std::string ErrorMessage() const;
+    // Finished, failed and the error text as the terminate record wants them.
+    TTerminateInfo TerminateResult() const;
+
+    // Signalled while no run is going on / no end-of-run delivery thread is busy.
+    TManualResetEvent RunFinished{true};
+    TManualResetEvent TerminateFinished{true};
+
+    // Preview flags (PreviewWindowBit, PreviewBitmapBit); clearing the window bit makes the
+    // worker close the window at its next picture.
+    void SetPreviewFlags(int flags);
+    int PreviewFlags() const { return previewFlags_; }
+    int64_t PreviewInterval = 100000; // microseconds between two previews
+    // Called by the video output for every picture about to be encoded.
+    void PreviewPicture(const AVFrame* picture, int64_t frameNumber, int64_t timeMicroseconds);
 
     int InputCount() const { return int(inputs_.size()); }
     int OutputCount() const { return int(outputs_.size()); }
@@ -75,6 +150,10 @@ public:
     int64_t ProgressInterval = 500000;   // microseconds
     std::function<void(TCustomFFmpeg&, const TProgressInfo&)> OnProgress;
     std::function<void(TCustomFFmpeg&, AVFormatContext*)> OnBeforeFindStreamInfo;
+    // The end of a run; set before the run starts.
+    std::function<void(TCustomFFmpeg&)> OnTerminate;
+    // A preview picture (PreviewBitmapBit): the bitmap, its time in microseconds, its number.
+    std::function<void(TCustomFFmpeg&, const TBitmapInfo&, int64_t, int)> OnPreviewBitmap;
     // The audio hook: every decoded block of audio, before the volume and before any output
     // stream sees it, with its presentation time in microseconds. The frame carries the
     // decoder's sample format, channel layout and rate; its samples may be changed in place.
@@ -111,6 +190,13 @@ protected:
     void StartIOClock();
     void StopIOClock();
 
+    // Run control (CustomFFmpeg.cpp). Derived classes call EndRunForDestruction first in their
+    // destructor, so that no worker is left using their part of the object.
+    void EndRunForDestruction();
+    void RecordFailure(const std::string& text);
+    void ReportEndOfRun();
+    void ClosePreview();
+
     TJobSettings settings_;
     TGenericOptions generic_;
     std::vector<std::unique_ptr<TInputFile>> inputs_;
@@ -119,7 +205,23 @@ protected:
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<int64_t> ioClockStart_{INT64_MAX};
-    bool finished_ = false;
-    bool failed_ = false;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> failed_{false};
+    bool terminateQueued_ = false;          // an end-of-run delivery thread was started
+    mutable std::mutex runLock_;            // the flags' transitions, the error text, the worker
     std::string errorMessage_;
+    std::unique_ptr<TConvertThread> worker_;
+    TConvertThread* currentWorker_ = nullptr; // forgotten when the end is reported
+    TPauseGate pauseGate_;
+    TDeliveryThreads deliveries_;
+
+    // Preview state, used on the worker under previewLock_.
+    std::mutex previewLock_;
+    std::atomic<int> previewFlags_{0};
+    std::atomic<bool> previewFlagsChanged_{false};
+    int64_t lastPreview_ = 0;
+    std::unique_ptr<TFormatConverter> previewConverter_;
+    std::unique_ptr<IPreviewWindow> previewWindow_;
 };

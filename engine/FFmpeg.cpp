@@ -59,6 +59,17 @@ std::vector<TExtOption> ParseExtOptions(const std::string& text) {
 TFFmpeg::TFFmpeg(int maxFiles, void* owner) : TCustomFFmpeg(maxFiles), owner_(owner) {
     inputRecords_.resize(std::size_t(maxFiles));
     outputRecords_.resize(std::size_t(maxFiles));
+    inputInfos_.resize(std::size_t(maxFiles));
+}
+
+TFFDecoder& TFFmpeg::InputInfo(int index) { return inputInfos_.at(std::size_t(index)); }
+
+void TFFmpeg::AttachInputInfo(int index) { inputInfos_.at(std::size_t(index)).Attach(InputContext(index)); }
+
+void TFFmpeg::CloseAll() {
+    for (TFFDecoder& info : inputInfos_)
+        info.Detach();
+    TCustomFFmpeg::CloseAll();
 }
 
 void TFFmpeg::ResetInputRecord(int index) { inputRecords_.at(index) = TInputOptions(); }

@@ -4,6 +4,7 @@
 
 #include "engine/CustomFFmpeg.h"
 #include "engine/FileOptions.h"
+#include "medialib/FFDecoder.h"
 
 #include <map>
 #include <vector>
@@ -11,6 +12,7 @@
 class TFFmpeg : public TCustomFFmpeg {
 public:
     explicit TFFmpeg(int maxFiles, void* owner = nullptr);
+    ~TFFmpeg() override { EndRunForDestruction(); }
 
     // Copies the record of the next input and applies it, without opening the file.
     void ApplyInputOptions(const TInputOptions& options);
@@ -21,6 +23,12 @@ public:
     // Back to the defaults (after a failed open).
     void ResetInputRecord(int index);
     void ResetOutputRecord(int index);
+
+    // The information object of an opened input; attached when the input is opened through
+    // AttachInputInfo, detached when the files close.
+    TFFDecoder& InputInfo(int index);
+    void AttachInputInfo(int index);
+    void CloseAll() override;
 
     const TInputOptions& InputRecord(int index) const { return inputRecords_.at(index); }
     const TOutputOptions& OutputRecord(int index) const { return outputRecords_.at(index); }
@@ -34,6 +42,7 @@ private:
     void ApplyDefault(const char* name);
 
     std::vector<TInputOptions> inputRecords_;
+    std::vector<TFFDecoder> inputInfos_;
     std::vector<TOutputOptions> outputRecords_;
     // Per-stream defaults ("def_vcodec", ...) and the later values of the per-stream keys.
     std::map<std::string, std::string> defaults_;

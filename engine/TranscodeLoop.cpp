@@ -43,7 +43,10 @@ void TTranscoder::Loop() {
     for (auto& in : job_.inputs_)
         in->NoPacketNow = false;
     int noPacketCount = 0;
-    while (!job_.StopRequested()) {
+    for (;;) {
+        job_.PassPauseGate();
+        if (job_.StopRequested())
+            break;
         int fileIndex = ChooseInput();
         if (fileIndex < 0) {
             if (noPacketCount > 0) {

@@ -80,7 +80,13 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
     }
     // A stop is honoured between duplicates: the picture read in this pass is always written,
     // so the frame during which the stop was asked for is not lost.
-    for (int64_t i = 0; i < n && (i == 0 || !job_.StopRequested()); ++i) {
+    for (int64_t i = 0; i < n; ++i) {
+        if (i > 0) {
+            job_.PassPauseGate();
+            if (job_.StopRequested())
+                break;
+        }
+        job_.PreviewPicture(picture, ost.FrameNumber, ff::av_rescale_q(ost.SyncOpts, enc->time_base, AV_TIME_BASE_Q));
         EncodeVideoFrame(ost, picture);
         ++ost.SyncOpts;
         ++ost.FrameNumber;

@@ -6,6 +6,8 @@
 // the caller owns a pointer that, once created, points to CodecMutexSlot, which holds the mutex.
 // Every failure returns -1 and writes an error line through the logger.
 
+#include "medialib/FFLog.h"
+
 enum TAVLockOp { lockCreate = 0, lockObtain = 1, lockRelease = 2, lockDestroy = 3 };
 
 // 0 on success, -1 on failure; does nothing (0) once the loader is shutting down.
@@ -18,6 +20,9 @@ void UnregisterCodecLock();
 
 // Holds the process-wide codec lock for its lifetime. Locked() is false when no lock exists or
 // obtaining it failed (the reason is in the log); the engine then refuses the codec operation.
+// While the lock is held, log lines of this thread that would wait for the user-interface thread
+// are held back and delivered after the release: that thread may itself be waiting for the lock
+// (freeing a finished job's codecs), and waiting for each other would hang both.
 class TCodecLockGuard {
 public:
     TCodecLockGuard();
@@ -27,5 +32,6 @@ public:
     bool Locked() const { return locked_; }
 
 private:
+    TLogDeferScope deferLog_; // made before the lock is taken, ended after it is released
     bool locked_;
 };

@@ -200,6 +200,35 @@ void TFFLogger::ApplyLogLevel() {
     ff::av_log_set_level(avLogLevel);
 }
 
+namespace {
+// Lines held back on this thread by TLogDeferScope, and how deep the scopes nest.
+struct TDeferredLine {
+    void* Sender;
+    TThreadID ThreadId;
+    TLogLevel Level;
+    std::string Msg;
+};
+thread_local int deferDepth = 0;
+thread_local std::vector<TDeferredLine> deferredLines;
+} // namespace
+
+TLogDeferScope::TLogDeferScope() { ++deferDepth; }
+
+TLogDeferScope::~TLogDeferScope() {
+    if (--deferDepth > 0)
+        return;
+    std::vector<TDeferredLine> lines;
+    lines.swap(deferredLines);
+    TFFLogger& logger = GetFFLogger();
+    for (const TDeferredLine& line : lines) {
+        try {
+            logger.Deliver(line.Sender, line.ThreadId, line.Level, line.Msg);
+        } catch (...) {
+            // a destructor must not throw; the handler's failure costs only its own line
+        }
+    }
+}
+
 void TFFLogger::Deliver(void* Sender, TThreadID threadId, TLogLevel level, const std::string& msg) {
     TLogEvent handler;
     {
@@ -208,10 +237,16 @@ void TFFLogger::Deliver(void* Sender, TThreadID threadId, TLogLevel level, const
     }
     if (!handler)
         return;
-    if (TriggerEventInMainThread())
+    if (TriggerEventInMainThread()) {
+        IMainThreadDispatcher* d = MainThreadDispatcher();
+        if (deferDepth > 0 && d && !d->IsMainThread()) {
+            deferredLines.push_back({Sender, threadId, level, msg});
+            return;
+        }
         CallInMainThread([&] { handler(Sender, threadId, level, msg); });
-    else
+    } else {
         handler(Sender, threadId, level, msg);
+    }
 }
 
 void TFFLogger::Log(void* Sender, TLogLevel level, const std::string& msg) {

@@ -95,6 +95,18 @@ private:
 // The single logger; creates an auto-created one when there is none.
 TFFLogger& GetFFLogger();
 
+// Holds back the deliveries that would wait for the user-interface thread, for as long as the
+// calling thread holds a lock that thread may also need (the codec lock: a job opening a codec
+// on a worker logs, while the user-interface thread frees another job's codecs). The lines are
+// delivered in order when the outermost scope on the thread ends. Scopes nest.
+class TLogDeferScope {
+public:
+    TLogDeferScope();
+    ~TLogDeferScope();
+    TLogDeferScope(const TLogDeferScope&) = delete;
+    TLogDeferScope& operator=(const TLogDeferScope&) = delete;
+};
+
 // FFmpeg's threshold currently set (initially 32, info).
 int AVLogLevel();
 

@@ -18,6 +18,9 @@ public:
     virtual bool IsMainThread() const = 0;
     // Runs call on the user-interface thread; returns when it has run. Never called from that thread.
     virtual void RunAndWait(const std::function<void()>& call) = 0;
+    // On the user-interface thread while it waits for a worker (a stop with waiting): runs the
+    // calls that workers are waiting for, so that a worker blocked in one can reach its end.
+    virtual void ServePending() {}
 };
 
 // Installs the process-wide dispatcher (nullptr: calls run directly). Not owned.
@@ -42,6 +45,7 @@ public:
     // Runs every queued call; with a timeout, first waits up to that long for one to arrive.
     // Returns the number of calls run.
     int Pump(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    void ServePending() override { Pump(); }
     // The number of calls waiting to run.
     std::size_t Pending() const;
 

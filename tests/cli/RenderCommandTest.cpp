@@ -161,10 +161,81 @@ TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
     TRunResult r = RunCli("demo " + out);
     ASSERT_EQ(r.Status, 0) << r.Output;
-    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames.
-    EXPECT_EQ(Probe(out + "/slideshow-_(new).mp4"), "mpeg4,320,240,272");
+    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames, and the
+    // soundtrack the demo makes itself.
+    std::string file = out + "/slideshow-_(new).mp4";
+    EXPECT_EQ(Probe(file), "mpeg4,320,240,272");
+    EXPECT_EQ(StreamCodecs(file), "mpeg4,aac");
+    EXPECT_EQ(RunShell("ffmpeg -v error -i '" + file + "' -f null - 2>&1").Output, "");
 }
 } // namespace
+
+// Ctrl+C and SIGTERM stop the job through the engine: the trailer is written, the file plays,
+// and the exit status says which signal ended the run.
+TEST_F(RenderCommandTest, SignalsStopTheRunAndLeaveAPlayableFile) {
+    const struct {
+        const char* Name;
+        const char* Format;
+        int Status;
+    } cases[] = {{"INT", "mp4", 130}, {"TERM", "mov", 143}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::string folder = dir.File(std::string("sig-") + c.Name);
+        std::string file = folder + "/slideshow-_(new)." + c.Format;
+        // Long enough to be still running when the signal comes: the signal is sent once frames
+        // have reached the file.
+        std::string script = "'" + std::string(CliPath()) + "' render --pictures" + pictures + " --out-dir '" + folder +
+                             "' --format " + c.Format + " --size 320x240 --hold 600 --quiet & pid=$!; "
+                             "n=0; while [ \"$(stat -c %s '" + file + "' 2>/dev/null || echo 0)\" -lt 20000 ] && [ $n -lt 600 ]; "
+                             "do sleep 0.05; n=$((n+1)); done; kill -" + c.Name + " $pid; wait $pid; echo \"status=$?\"";
+        TRunResult r = RunShell(script);
+        EXPECT_NE(r.Output.find("status=" + std::to_string(c.Status)), std::string::npos) << r.Output;
+        EXPECT_NE(r.Output.find(file), std::string::npos) << r.Output;
+        TRunResult probe = RunShell("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                                    "stream=nb_read_packets -of csv=p=0 '" + file + "'");
+        EXPECT_EQ(probe.Status, 0) << probe.Output;
+        EXPECT_GT(std::atoi(probe.Output.c_str()), 10) << probe.Output;
+        EXPECT_EQ(RunShell("ffmpeg -v error -i '" + file + "' -f null - 2>&1").Output, "");
+    }
+}
+
+TEST_F(RenderCommandTest, ProgressLinesOnlyForLongRunsAndNoneWhenQuiet) {
+    // Not a terminal: a plain line every few seconds, so a short run prints none ...
+    TRunResult r = RunCli(Render("--size 96x64 --hold 0.2 --transition 0.2"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(r.Output.find("progress:"), std::string::npos) << r.Output;
+    // ... and a longer one prints some (here one per report), with percent, frames, speed and
+    // time left.
+    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv --progress-every 0"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    std::size_t at = r.Output.find("progress:");
+    ASSERT_NE(at, std::string::npos) << r.Output;
+    std::string line = r.Output.substr(at, r.Output.find('\n', at) - at);
+    EXPECT_NE(line.find("%"), std::string::npos) << line;
+    EXPECT_NE(line.find("frame "), std::string::npos) << line;
+    EXPECT_NE(line.find("/12020"), std::string::npos) << line; // 2 x (6000 + 6) + 6 + 2 frames
+    EXPECT_NE(line.find("x "), std::string::npos) << line;
+    EXPECT_NE(line.find("left"), std::string::npos) << line;
+    r = RunCli(Render("--size 160x120 --hold 200 --transition 0.2 --format flv --progress-every 0 --quiet"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(r.Output.find("progress:"), std::string::npos) << r.Output;
+}
+
+TEST_F(RenderCommandTest, InfoPrintsTheInformationTextOfAMediaFile) {
+    ASSERT_EQ(RunCli(Render("--size 96x64 --hold 0.2 --transition 0.2 --rate 25:1")).Status, 0);
+    TRunResult r = RunCli("info '" + out + "/slideshow-_(new).mp4'");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("File Name: " + out + "/slideshow-_(new).mp4\n"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("Format Name: mov,mp4,m4a,3gp,3g2,mj2\n"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("Stream #0[0x1](und), 1/12800: Video: mpeg4"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find(", 25 fps, 25 tbr, 12800 tbn"), std::string::npos) << r.Output;
+    r = RunCli("info '" + dir.File("p0.jpg") + "'");
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NE(r.Output.find("Video: mjpeg"), std::string::npos) << r.Output;
+    r = RunCli("info '" + dir.File("missing.mp4") + "'");
+    EXPECT_EQ(r.Status, 1) << r.Output;
+    EXPECT_NE(r.Output.find("missing.mp4"), std::string::npos) << r.Output;
+}
 
 TEST_F(RenderCommandTest, FailedRunsLeaveNoFileBehindAndSayWhy) {
     // A picture that cannot be read fails the run at its first frame: no empty video is left,

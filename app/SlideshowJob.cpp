@@ -1,0 +1,147 @@
+#include "app/SlideshowJob.h"
+
+#include "app/FrameCount.h"
+#include "app/OutputName.h"
+#include "frameinput/FrameInputFormat.h"
+#include "frameinput/FrameInputParams.h"
+#include "medialib/FFLoad.h"
+
+#include <charconv>
+#include <filesystem>
+
+namespace {
+// "N:D" as the engine and the frame input want it: the first ":" becomes "/".
+std::string EngineRate(std::string rate) {
+    if (std::size_t p = rate.find(':'); p != std::string::npos)
+        rate[p] = '/';
+    return rate;
+}
+
+// The part of the size text before (or after) the first "x" as an integer; 320 otherwise.
+int SizePart(const std::string& size, bool width) {
+    std::size_t x = size.find('x');
+    std::string part = x == std::string::npos ? (width ? size : std::string()) : width ? size.substr(0, x) : size.substr(x + 1);
+    int value = 0;
+    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
+}
+} // namespace
+
+std::string SecondsText(double seconds) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, seconds);
+    return ec == std::errc() ? std::string(text, end) : std::string();
+}
+
+TInputOptions SlideshowInputOptions() {
+    TInputOptions in;
+    in.FileFormat = "frameinput";
+    return in;
+}
+
+TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const TContainerRow& container) {
+    TOutputOptions out;
+    out.AudioCodec = container.AudioCodec;
+    out.VideoCodec = container.VideoCodec;
+    out.FrameRate = EngineRate(settings.FrameRate);
+    out.FrameSize = settings.FrameSize;
+    out.AudioChannels = settings.AudioChannels;
+    out.AudioSampleRate = settings.AudioSampleRate;
+    out.VideoBitrate = settings.VideoBitRate;
+    return out;
+}
+
+TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
+    Sequencer.PictureCount = [this] { return int(pictures_.size()); };
+    Sequencer.PicturePath = [this](int i) { return pictures_.at(std::size_t(i)); };
+    Sequencer.BreakWhenNoPictures = [this] { return breakWhenNoPictures_; };
+    // No waiting: the worker is waiting for the very frame that asks for the stop.
+    Sequencer.StopEncoder = [this] { encoder_.Stop(false); };
+    Adapter.OnReadFrameCanvas = [this](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        int r = Sequencer.ReadFrameCanvas(canvas);
+        if (r >= 0)
+            ++frames_;
+        return r;
+    };
+}
+
+void TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
+    pictures_ = settings.Pictures;
+    breakWhenNoPictures_ = settings.BreakWhenNoPictures;
+    frames_ = 0;
+    Sequencer.Prepare(SizePart(settings.FrameSize, true), SizePart(settings.FrameSize, false),
+                      FrameCountRule(settings.FrameRate, settings.HoldSeconds),
+                      FrameCountRule(settings.FrameRate, settings.TransitionSeconds), settings.RandomEffects,
+                      settings.Seed);
+}
+
+void TSlideshowJob::Log(const std::string& line) {
+    if (OnLog)
+        OnLog(line);
+}
+
+void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& text) {
+    LastError = prefix + text;
+    Log("");
+    Log("***" + LastError);
+    Log("");
+}
+
+bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::string& libFolder) {
+    LastError.clear();
+    taskIndex_ = -1;
+    outputFile_.clear();
+    withSoundtrack_ = false;
+    if (!encoder_.AVLibLoaded()) {
+        bool loaded = libFolder.empty() ? FFLoader().LoadLibs(EncoderLibs) : encoder_.LoadAVLib(libFolder);
+        if (!loaded) {
+            LastError = libFolder.empty() ? FFLoader().LastErrMsg() : encoder_.LastErrMsg;
+            return false;
+        }
+    }
+    // Also when somebody else loaded the libraries; registering twice changes nothing.
+    RegisterFrameInputFormat();
+    encoder_.ClearTasks();
+
+    TOutputOptions output;
+    const TContainerRow* container = FindContainer(settings.Format);
+    if (container) {
+        output = SlideshowOutputOptions(settings, *container);
+        outputFile_ = UniqueOutputName(settings.OutDir, "slideshow-", container->Extension);
+    }
+
+    TInputOptions input = SlideshowInputOptions();
+    std::string params = FrameInputParamString(Adapter.Id(), settings.FrameRate, settings.FrameSize);
+    int task = encoder_.AddTask(params, &input);
+    if (task < 0) {
+        LogFailure("File open error: ", encoder_.LastErrMsg);
+        return false;
+    }
+    Log("");
+    Log(FileInfoText(encoder_.InputInfo(task, 0)));
+
+    std::error_code ec;
+    if (!settings.Audio.empty() && std::filesystem::is_regular_file(settings.Audio, ec)) {
+        if (!encoder_.AddInputFile(task, settings.Audio, nullptr)) {
+            LogFailure("File open error: ", encoder_.LastErrMsg);
+            return false;
+        }
+        withSoundtrack_ = true;
+        Log("");
+        Log(FileInfoText(encoder_.InputInfo(task, 1)));
+    }
+
+    if (!encoder_.SetOutputFile(task, outputFile_, container ? &output : nullptr)) {
+        std::string why = encoder_.LastErrMsg;
+        encoder_.RemoveTask(task);
+        LogFailure("Cannot do convert, error: ", why);
+        return false;
+    }
+    taskIndex_ = task;
+    return true;
+}
+
+void TSlideshowJob::Start(bool preview) {
+    encoder_.SetPreview(preview);
+    encoder_.StartTask(1);
+}

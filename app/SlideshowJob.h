@@ -1,0 +1,106 @@
+#pragma once
+// One slideshow job, built the same way for the window's Start and for the command line.
+//
+// A TSlideshowJob owns the frame sequencer and the frame input adapter of one run and builds
+// the encoder's single task from the user's choices (TSlideshowSettings):
+//   input 0   the frame input: "frameinput" with the parameter string
+//             "a=<adapter id>;r=<rate N/D>;s=<W*H>;bpp=32;t=Canvas"
+//   input 1   the soundtrack, when the name is not empty and names an existing file
+//   output    a fresh "slideshow-_(new).<ext>" in the output folder, with the container row's
+//             codecs, the frame rate, frame size, channels, sample rate and video bit rate
+// The frames are drawn on the user-interface thread (the adapter hands the worker's reads
+// there); "Break when no pictures" makes the sequencer stop the encoder without waiting.
+//
+// Use, on the user-interface thread:
+//   TFFEncoder encoder;                       // lives longer than the job
+//   TSlideshowJob job(encoder);
+//   job.OnLog = [](const std::string& line) { ... };   // the log lines of Start, optional
+//   job.PrepareSequencer(settings);            // sizes, frame counts, first effect
+//   if (!job.BuildTask(settings, libFolder))   // libraries, task, inputs, output
+//       show(job.LastError);                   // nothing was started
+//   encoder.OnProgress = ...; encoder.OnTerminate = ...;
+//   job.Start(preview);                        // StartTask(1): returns at once
+// The job must outlive the run (until OnTerminate with task index -1): the worker reads its
+// adapter. Pause, Resume and Stop go to the encoder directly.
+
+#include "app/ContainerTable.h"
+#include "app/SlideshowSequencer.h"
+#include "engine/FFEncoder.h"
+#include "engine/FileOptions.h"
+#include "frameinput/FrameInputAdapter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TSlideshowSettings {
+    std::vector<std::string> Pictures;
+    std::string OutDir;
+    std::string Format = "mp4";            // a container row's name: mp4, swf, flv, wmv, mov
+    std::string FrameSize = "320x240";     // as the frame-size list shows it
+    std::string FrameRate = "30:1";        // as the frame-rate list shows it
+    int VideoBitRate = 768000;             // bits per second (the "bitrate" setting x 1000)
+    std::string HoldSeconds = "5";         // the delays as typed; the frame-count rule reads them
+    std::string TransitionSeconds = "2";
+    bool RandomEffects = true;
+    std::optional<std::uint32_t> Seed;     // random effects from this seed instead of the clock
+    std::string Audio;                     // soundtrack file; empty or missing: none
+    int AudioChannels = 2;                 // 1 for mono
+    int AudioSampleRate = 44100;           // 0 ("as source") leaves the rate to the engine
+    bool BreakWhenNoPictures = false;
+};
+
+// The input record of the drawn frames: every field at its default but the format.
+TInputOptions SlideshowInputOptions();
+// The output record of the settings with the container row's codecs.
+TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const TContainerRow& container);
+// Seconds as the shortest text that reads back as the same number (for the frame-count rule).
+std::string SecondsText(double seconds);
+
+class TSlideshowJob {
+public:
+    explicit TSlideshowJob(TFFEncoder& encoder);
+    TSlideshowJob(const TSlideshowJob&) = delete;
+    TSlideshowJob& operator=(const TSlideshowJob&) = delete;
+
+    TSlideshowSequencer Sequencer;
+    TFrameInputAdapter Adapter;
+    // Receives each log line of BuildTask (empty lines included), on the calling thread.
+    std::function<void(const std::string&)> OnLog;
+
+    // Resets the sequencer for a new run: the frame size from the size text (320 for a part
+    // that is no number), hold and transition frame counts, the first effect. The pictures are
+    // read from settings.Pictures; replace Sequencer.PictureCount/PicturePath to read a live list.
+    void PrepareSequencer(const TSlideshowSettings& settings);
+
+    // Loads the libraries when they are not loaded (from libFolder, then the system; an empty
+    // libFolder keeps the loader's own folder), registers the frame input, clears the encoder's
+    // tasks and builds the task. False with LastError (and the log lines) when a step failed;
+    // a task whose output could not be set is removed again.
+    bool BuildTask(const TSlideshowSettings& settings, const std::string& libFolder = "");
+
+    // Sets the encoder's preview and starts the task on a worker thread; returns at once.
+    void Start(bool preview);
+
+    int TaskIndex() const { return taskIndex_; }
+    const std::string& OutputFile() const { return outputFile_; }
+    bool WithSoundtrack() const { return withSoundtrack_; }
+    // Frames the sequencer has delivered so far.
+    int FramesDelivered() const { return frames_; }
+    std::string LastError;
+
+private:
+    void Log(const std::string& line);
+    void LogFailure(const std::string& prefix, const std::string& text);
+
+    TFFEncoder& encoder_;
+    std::vector<std::string> pictures_;
+    bool breakWhenNoPictures_ = false;
+    int taskIndex_ = -1;
+    std::string outputFile_;
+    bool withSoundtrack_ = false;
+    std::atomic<int> frames_{0};
+};

@@ -1,0 +1,181 @@
+#include "engine/CustomEncoder.h"
+#include "engine/EngineSupport.h"
+#include "medialib/FFLoad.h"
+#include "medialib/MainThread.h"
+
+#include <chrono>
+#include <thread>
+
+TCustomEncoder::TCustomEncoder() = default;
+
+TCustomEncoder::~TCustomEncoder() {
+    {
+        std::lock_guard guard(progressLock_);
+        OnProgress = nullptr;
+    }
+    {
+        std::lock_guard guard(previewLock_);
+        OnPreviewBitmap = nullptr;
+    }
+    ResetRunState();
+    // A dispatch that is still going on ends before the locks and the records go.
+    { std::lock_guard guard(progressLock_); }
+    { std::lock_guard guard(previewLock_); }
+    { std::lock_guard guard(terminateLock_); }
+    OnTerminate = nullptr;
+    tasks_.Clear();
+}
+
+void TCustomEncoder::ResetRunState() {
+    // Stopping with wait serves the user-interface thread's queue, so a worker waiting in a
+    // progress or preview dispatch there can finish; the tasks' own ends are awaited too.
+    tasksLeft_ = 0;
+    for (int i = 0; i < tasks_.Count(); ++i)
+        tasks_.Get(i).TerminateJob(true);
+    deliveries_.JoinAll();
+}
+
+bool TCustomEncoder::AVLibLoaded() const { return FFLoader().LibsLoaded(EncoderLibs); }
+
+bool TCustomEncoder::LoadAVLib(const std::string& folder) {
+    FFLoader().LibraryPath = folder;
+    if (FFLoader().LoadLibs(EncoderLibs))
+        return true;
+    LastErrMsg = FFLoader().LastErrMsg();
+    return false;
+}
+
+void TCustomEncoder::SetPreview(bool value) {
+    preview_ = value;
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        TFFmpeg& t = tasks_.Get(i);
+        t.SetPreviewFlags(value ? t.PreviewFlags() | PreviewWindowBit : t.PreviewFlags() & ~PreviewWindowBit);
+    }
+}
+
+void TCustomEncoder::SetPreviewBitmap(bool value) {
+    previewBitmap_ = value;
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        TFFmpeg& t = tasks_.Get(i);
+        t.SetPreviewFlags(value ? t.PreviewFlags() | PreviewBitmapBit : t.PreviewFlags() & ~PreviewBitmapBit);
+    }
+}
+
+void TCustomEncoder::ConnectSlots(TFFmpeg& job) {
+    job.SetPreviewFlags((preview_ ? PreviewWindowBit : 0) | (previewBitmap_ ? PreviewBitmapBit : 0));
+    job.OnBeforeFindStreamInfo = [this](TCustomFFmpeg& j, AVFormatContext* ic) { DoBeforeFindStreamInfo(j, ic); };
+    job.OnPreviewBitmap = [this](TCustomFFmpeg& j, const TBitmapInfo& bitmap, int64_t pts, int frame) {
+        DoPreviewBitmap(j, bitmap, pts, frame);
+    };
+}
+
+void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg& job, AVFormatContext* ic) {
+    if (OnBeforeFindStreamInfo)
+        OnBeforeFindStreamInfo(job, ic);
+}
+
+void TCustomEncoder::DoProgress(TCustomFFmpeg& job, const TProgressInfo& values) {
+    std::lock_guard guard(progressLock_);
+    TProgressEvent handler = OnProgress;
+    if (!handler)
+        return;
+    progressInfo_ = values;
+    progressInfo_.TaskIndex = tasks_.IndexOf(&job);
+    if (TriggerEventInMainThread)
+        CallInMainThread([&] { handler(*this, &progressInfo_); });
+    else
+        handler(*this, &progressInfo_);
+}
+
+void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber) {
+    std::lock_guard guard(previewLock_);
+    TPreviewBitmapEvent handler = OnPreviewBitmap;
+    if (!handler)
+        return;
+    previewInfo_.TaskIndex = tasks_.IndexOf(&job);
+    previewInfo_.Bitmap = &bitmap;
+    previewInfo_.FrameNumber = frameNumber;
+    previewInfo_.PTS = pts;
+    if (TriggerEventInMainThread)
+        CallInMainThread([&] { handler(*this, previewInfo_); });
+    else
+        handler(*this, previewInfo_);
+    previewInfo_.Bitmap = nullptr;
+}
+
+// Deliveries run on their own threads but strictly one after another: each waits for the
+// ticket before its own, so the tasks' ends arrive in the order they happened and the final
+// notification after all of them.
+void TCustomEncoder::DeliverTerminate(const TTerminateInfo& info) {
+    std::uint64_t ticket;
+    {
+        std::lock_guard guard(deliveryLock_);
+        ticket = nextTicket_++;
+    }
+    deliveries_.Start([this, info, ticket] {
+        {
+            std::unique_lock guard(deliveryLock_);
+            deliveryTurn_.wait(guard, [&] { return servedTicket_ == ticket; });
+        }
+        try {
+            if (TTerminateEvent handler = OnTerminate)
+                handler(*this, info);
+        } catch (...) {
+        }
+        {
+            std::lock_guard guard(deliveryLock_);
+            ++servedTicket_;
+        }
+        deliveryTurn_.notify_all();
+    });
+}
+
+void TCustomEncoder::DoTerminate(TCustomFFmpeg* job) {
+    std::lock_guard guard(terminateLock_);
+    if (!job) {
+        FinalNotification();
+        return;
+    }
+    if (OnTerminate) {
+        TTerminateInfo info = job->TerminateResult();
+        info.TaskIndex = tasks_.IndexOf(job);
+        if (threaded_ || !working_)
+            DeliverTerminate(info);
+        else
+            OnTerminate(*this, info);
+    }
+    ++finishedCount_;
+    if (tasksLeft_ < 1) {
+        if (finishedCount_ >= tasks_.Count())
+            FinalNotification();
+    } else if (threaded_) {
+        StartNextTask();
+    }
+}
+
+void TCustomEncoder::FinalNotification() {
+    if (OnTerminate) {
+        TTerminateInfo info;
+        info.TaskIndex = -1;
+        info.Finished = true;
+        if (threaded_ || !working_)
+            DeliverTerminate(info);
+        else
+            OnTerminate(*this, info);
+    }
+    allTerminated_ = true;
+}
+
+void TCustomEncoder::StartNextTask() {
+    std::lock_guard guard(terminateLock_);
+    if (tasksLeft_ <= 0)
+        return;
+    --tasksLeft_;
+    // The index is taken before the start: a task that cannot start reports its end inside
+    // StartJob, and that report may already start the task after it.
+    int index = nextTask_++;
+    TFFmpeg& task = tasks_.Get(index);
+    task.ProgressInterval = int64_t(progressInterval_) * 1000;
+    if (TConvertThread* worker = task.StartJob(threaded_, ThreadPriority))
+        worker->Resume();
+}

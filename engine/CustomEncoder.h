@@ -1,0 +1,126 @@
+#pragma once
+// The encoder component's base: library loading, the properties and events, the task list, the
+// run state and the dispatchers that turn the engine's callbacks into events with the task's
+// index. TFFEncoder adds the task operations.
+//
+// Events and threads:
+//   OnProgress, OnPreviewBitmap   worker thread, moved to the user-interface thread (the worker
+//                                 waits) when TriggerEventInMainThread is set
+//   OnTerminate                   threaded runs: a short-lived delivery thread, never the worker
+//                                 that ended; deliveries come one after another in the order the
+//                                 tasks ended, the final one (task index -1) last.
+//                                 StartTask(0): directly on the calling thread
+//   OnBeforeFindStreamInfo        the thread that opens the input (Sender: the job)
+// Each dispatcher holds its own lock while it fills the record and raises the event.
+
+#include "engine/CustomFFmpeg.h"
+#include "engine/DoTerminateThread.h"
+#include "engine/FFmpegList.h"
+#include "engine/ThreadPriority.h"
+#include "medialib/FormatConverter.h" // TBitmapInfo of the preview record
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class TCustomEncoder;
+
+using TProgressEvent = std::function<void(TCustomEncoder& Sender, PProgressInfo AProgressInfo)>;
+using TTerminateEvent = std::function<void(TCustomEncoder& Sender, const TTerminateInfo& ATerminateInfo)>;
+using TPreviewBitmapEvent = std::function<void(TCustomEncoder& Sender, const TPreviewInfo& APreviewInfo)>;
+using TBeforeFindStreamInfoEvent = std::function<void(TCustomFFmpeg& Sender, AVFormatContext* AFormatContext)>;
+
+class TCustomEncoder {
+public:
+    TCustomEncoder();
+    // Stops the tasks and waits for their ends, lets every dispatch in progress finish, then
+    // frees the tasks.
+    virtual ~TCustomEncoder();
+    TCustomEncoder(const TCustomEncoder&) = delete;
+    TCustomEncoder& operator=(const TCustomEncoder&) = delete;
+
+    static constexpr int MaxFiles = 20;      // inputs and outputs per task
+    static constexpr int IOTimeoutMs = 10000;
+
+    std::string About;
+    static const char* Version() { return "3.9"; }
+
+    // Library loading: the loader's EncoderLibs.
+    bool AVLibLoaded() const;
+    // Loads the libraries from folder (then from the system); false with LastErrMsg set.
+    bool LoadAVLib(const std::string& folder);
+
+    // Bit 0 and bit 1 of every task's preview flags, now and for later tasks.
+    bool Preview() const { return preview_; }
+    void SetPreview(bool value);
+    bool PreviewBitmap() const { return previewBitmap_; }
+    void SetPreviewBitmap(bool value);
+    // Milliseconds between progress events; 100 or less is stored as 100.
+    int ProgressInterval() const { return progressInterval_; }
+    void SetProgressInterval(int milliseconds) { progressInterval_ = milliseconds <= 100 ? 100 : milliseconds; }
+    TThreadPriority ThreadPriority = tpNormal;
+    std::atomic<bool> TriggerEventInMainThread{true};
+
+    TProgressEvent OnProgress;
+    TTerminateEvent OnTerminate;
+    TPreviewBitmapEvent OnPreviewBitmap;
+    TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+
+    std::string LastErrMsg;
+
+    int TaskCount() const { return tasks_.Count(); }
+    TFFmpeg& Task(int index) const { return tasks_.Get(index); }
+
+    // Run state.
+    int FinishedCount() const { return finishedCount_; }
+    int NextTask() const { return nextTask_; }
+    int TasksLeft() const { return tasksLeft_; }
+    bool AllTerminated() const { return allTerminated_; }
+    bool Threaded() const { return threaded_; }
+    bool Working() const { return working_; }
+    bool Paused() const { return paused_; }
+
+protected:
+    // The engine's callback slots point here.
+    virtual void DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber);
+    virtual void DoProgress(TCustomFFmpeg& job, const TProgressInfo& values);
+    virtual void DoTerminate(TCustomFFmpeg* job);
+    void DoBeforeFindStreamInfo(TCustomFFmpeg& job, AVFormatContext* ic);
+
+    // Connects the job's slots to the dispatchers above.
+    void ConnectSlots(TFFmpeg& job);
+    void StartNextTask();
+    void FinalNotification();
+    // Raises OnTerminate with info on a delivery thread, after every earlier delivery.
+    void DeliverTerminate(const TTerminateInfo& info);
+    // Stops every task and waits for the ends and deliveries (destruction, ClearTasks).
+    void ResetRunState();
+
+    TFFmpegList tasks_;
+    std::atomic<int> finishedCount_{0};
+    std::atomic<int> nextTask_{-1};
+    std::atomic<int> tasksLeft_{0};
+    std::atomic<bool> allTerminated_{false};
+    std::atomic<bool> threaded_{false};
+    std::atomic<bool> working_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> preview_{false};
+    std::atomic<bool> previewBitmap_{false};
+    std::atomic<int> progressInterval_{500};
+
+    // The records, filled before their event is raised, each under its lock.
+    TProgressInfo progressInfo_;
+    TPreviewInfo previewInfo_;
+    std::mutex progressLock_, previewLock_;
+    // Serialises the bookkeeping of DoTerminate and the starting of tasks; re-entered when a
+    // task that cannot start reports its end inside StartJob.
+    std::recursive_mutex terminateLock_;
+
+    // Terminate deliveries go out in ticket order.
+    std::mutex deliveryLock_;
+    std::condition_variable deliveryTurn_;
+    std::uint64_t nextTicket_ = 0, servedTicket_ = 0;
+    TDeliveryThreads deliveries_;
+};
