@@ -93,6 +93,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         SetIfFormatHas(fmt, opts.Addr(), "channel", std::to_string(s.VideoChannel));
     if (!s.TvStandard.empty())
         SetIfFormatHas(fmt, opts.Addr(), "standard", s.TvStandard);
+    // Only picture sequences can start over; the entry is left in the dictionary by any other
+    // demuxer, which is reported below.
+    if (s.LoopInput)
+        ff::av_dict_set(opts.Addr(), "loop", "1", 0);
     generic_.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);
 
     int strict = int(generic_.CodecInt(AVMEDIA_TYPE_VIDEO, "strict"));
@@ -151,6 +155,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
             return false;
         }
         input = std::make_unique<TInputFile>(opened, nullptr);
+        if (s.LoopInput && ff::av_dict_get(opts.Get(), "loop", nullptr, 0))
+            EngineLog(llWarning, Fmt("%s: this format cannot loop its input (use -f image2 for a picture)",
+                                     fileName.c_str()));
     }
     ic = input->Context();
     input->FileName = fileName;

@@ -91,6 +91,7 @@ struct TJobSettings {
     bool CopyTs = false, CopyTb = false, Shortest = false, ExitOnError = false, CopyInitialNonKeyframes = false;
     bool RateEmulation = false, DumpPackets = false, DumpHex = false, InputSync = false;
     int LoopInput = 0, LoopOutput = -1;
+    bool LoopOutputGiven = false;             // the muxer's own default otherwise
 
     // Tables.
     std::map<int, double> TsScale;              // "itsscale": stream -> scale, for the next input

@@ -137,9 +137,15 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
          }},
         FIELD("dump", DumpPackets, ParseBoolValue), FIELD("hex", DumpHex, ParseBoolValue),
         FIELD("re", RateEmulation, ParseBoolValue),
-        WHEN_ON_LATER("loop_input"),
-        {"loop_output", [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) {
-             if (ParseIntValue(v) != -1) NotSupported(n);
+        FIELD("loop_input", LoopInput, ParseBoolValue),
+        // How often a looping format (gif) plays: 0 without end, -1 once.
+        {"loop_output", [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) {
+             int loops = ParseIntValue(v);
+             if (loops < -1)
+                 throw FFmpegException(Fmt("Option \"%s\" must be -1 (play once), 0 (loop for ever) or a count",
+                                           n.c_str()));
+             s.LoopOutput = loops;
+             s.LoopOutputGiven = true;
          }},
         FIELD("v", Verbose, ParseIntValue),
         {"target", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.ApplyTarget(v, false); }},

@@ -236,6 +236,9 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     if (s.MuxPreload > 0)
         out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());
     generic_.ApplyToFormat(oc, AV_OPT_FLAG_ENCODING_PARAM);
+    if (s.LoopOutputGiven &&
+        (!oc->priv_data || ff::av_opt_set_int(oc->priv_data, "loop", s.LoopOutput, 0) < 0))
+        EngineLog(llWarning, Fmt("%s: the %s format cannot loop its output", fileName.c_str(), ofmt->name));
     s.StreamIds.clear();
     s.ForcedKeyFrames.clear();
     // "vn", "an" and "sn" belong to the output they were given for, also when it got no

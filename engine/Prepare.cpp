@@ -427,6 +427,23 @@ void TTranscoder::WriteHeaders() {
         out.HeaderWritten = true;
         ff::av_dump_format(out.Context(), int(i), out.Context()->url, 1);
     }
+    LogSessionDescription();
+}
+
+// A receiver of rtp outputs needs their session description to play them.
+void TTranscoder::LogSessionDescription() {
+    std::vector<AVFormatContext*> contexts;
+    for (auto& out : job_.outputs_) {
+        if (std::strcmp(out->Context()->oformat->name, "rtp") != 0)
+            return;
+        contexts.push_back(out->Context());
+    }
+    if (contexts.empty())
+        return;
+    char sdp[2048];
+    if (ff::av_sdp_create(contexts.data(), int(contexts.size()), sdp, sizeof sdp) < 0)
+        throw FFmpegException("Could not create the SDP description of the rtp outputs");
+    EngineLog(llInfo, std::string("SDP:\r\n") + sdp);
 }
 
 void TTranscoder::LogStreamMapping() {

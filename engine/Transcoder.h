@@ -37,6 +37,7 @@ private:
     void CopyChapters();
     void WriteHeaders();
     void LogStreamMapping();
+    void LogSessionDescription();
 
     // TranscodeLoop.cpp
     void Loop();
