@@ -35,16 +35,25 @@ TQueueMainThread::~TQueueMainThread() {
     IMainThreadDispatcher* self = this;
     dispatcherSlot.compare_exchange_strong(self, nullptr);
     Pump(); // nobody may stay waiting for a queue that is gone
+    // A waiter woken by that pump still has to take the lock and leave; the lock and the
+    // condition must live until it has.
+    std::unique_lock guard(lock_);
+    done_.wait(guard, [&] { return waiters_ == 0; });
 }
 
 bool TQueueMainThread::IsMainThread() const { return std::this_thread::get_id() == mainId_; }
 
 void TQueueMainThread::RunAndWait(const std::function<void()>& call) {
     TItem item{call, false, nullptr};
-    std::unique_lock guard(lock_);
-    queue_.push_back(&item);
-    queued_.notify_all();
-    done_.wait(guard, [&] { return item.Done; });
+    {
+        std::unique_lock guard(lock_);
+        ++waiters_;
+        queue_.push_back(&item);
+        queued_.notify_all();
+        done_.wait(guard, [&] { return item.Done; });
+        --waiters_;
+        done_.notify_all();
+    }
     if (item.Failure)
         std::rethrow_exception(item.Failure);
 }

@@ -58,5 +58,6 @@ private:
     std::thread::id mainId_;
     mutable std::mutex lock_;
     std::condition_variable queued_, done_;
+    int waiters_ = 0; // threads inside RunAndWait; the queue outlives the last of them
     std::deque<TItem*> queue_;
 };
