@@ -1,4 +1,5 @@
 #include "app/JpegPicture.h"
+#include "app/CFile.h"
 
 #include "app/FitDrawer.h"
 #include "app/FitRect.h"
@@ -71,10 +72,6 @@ template <class Call> bool JpegCall(TJpegErrors& errors, Call call) {
     return true;
 }
 
-struct TFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 struct TDecompressor {
     jpeg_decompress_struct Info{};
     TJpegErrors Errors;
@@ -142,7 +139,7 @@ void CmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inve
 } // namespace
 
 int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling) {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
+    TCFile file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         Fail(fileName, std::strerror(errno));
 

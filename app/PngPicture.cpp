@@ -1,4 +1,5 @@
 #include "app/PngPicture.h"
+#include "app/CFile.h"
 
 #include "app/FitDrawer.h"
 #include "app/FitRect.h"
@@ -45,10 +46,6 @@ template <class Call> bool PngCall(TPngErrors& errors, Call call) {
     return true;
 }
 
-struct TFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 struct TPngReader {
     TPngErrors Errors;
     png_structp Png = nullptr;
@@ -76,7 +73,7 @@ std::uint32_t OverBlack(const std::uint8_t* p) {
 } // namespace
 
 void DrawPngPicture(const std::string& fileName, TFrameBitmap& frame) {
-    std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(fileName.c_str(), "rb"));
+    TCFile file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         Fail(fileName, std::strerror(errno));
     TPngReader r;
