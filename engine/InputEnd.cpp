@@ -22,7 +22,10 @@ void TTranscoder::CheckInputEnd(const TInputFile& file, int readResult) {
         throw FFmpegException(ErrorText(name, readResult));
     // A length guessed from the bit rate and the file size says nothing about truncation; a
     // recording limit ends streams early on purpose.
-    if (ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || s_.RecordingTime != INT64_MAX)
+    // Nor does the length of a stream whose times jumped (parts joined end to end, a counter
+    // that restarted): where its reading ended is no longer a point on the stated time line.
+    if (ic->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || s_.RecordingTime != INT64_MAX ||
+        file.TimestampsJumped)
         return;
     for (int i = 0; i < file.StreamCount; ++i) {
         const TInputStream& ist = ist_[std::size_t(file.FirstStream + i)];

@@ -33,6 +33,7 @@ public:
     // Run state.
     bool EndReached = false;
     bool NoPacketNow = false;
+    bool TimestampsJumped = false;         // a discontinuity was taken out while reading
     int FirstStream = 0;                   // index of stream 0 in the input stream table
     int StreamCount = 0;                   // streams known at preparation; later ones are ignored
 

@@ -166,6 +166,7 @@ bool TTranscoder::HandlePacket(TInputFile& file, AVPacket* pkt) {
         int64_t delta = pktDts - ist.NextPts;
         if (std::llabs(delta) > int64_t(s_.DtsDeltaThreshold * AV_TIME_BASE) || pktDts + 1 < ist.Pts) {
             file.TsOffset -= delta;
+            file.TimestampsJumped = true;
             if (s_.Verbose > 2)
                 EngineLog(llVerbose, Fmt("timestamp discontinuity %lld, new offset= %lld", (long long)delta,
                                          (long long)file.TsOffset));
