@@ -107,8 +107,42 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
     if (start != AV_NOPTS_VALUE)
         ost.OutTime = std::max(ost.OutTime, double(start + pkt->duration) * av_q2d(tb));
     TOutputFile& out = *job_.outputs_[ost.FileIndex];
+    if (!FitsSizeLimit(out, pkt)) {
+        ff::av_packet_unref(pkt);
+        return;
+    }
     int r = ff::av_interleaved_write_frame(out.Context(), pkt);
     if (r < 0)
         throw FFmpegException(ErrorText(out.FileName, r));
     ++out.PacketsWritten;
+}
+
+namespace {
+// What a container adds per packet (chunk headers, block headers, index entries: avi's 24 bytes
+// are the most of ours) and what its trailer needs besides (the mp4 movie header, matroska cues).
+constexpr int64_t PacketOverhead = 32;
+constexpr int64_t TrailerReserve = 2048;
+} // namespace
+
+// With a size limit the file stays under it: a packet that would take it past the limit is not
+// written, nor is any packet after it, so the file ends cleanly at the last one that fitted.
+// Muxers that gather a cluster in memory (matroska) or hold packets for interleaving write
+// nothing for a while, so the file position alone would let the file grow far past the limit;
+// the bytes handed to the muxer count as well.
+bool TTranscoder::FitsSizeLimit(TOutputFile& out, const AVPacket* pkt) {
+    if (s_.LimitFileSize <= 0)
+        return true;
+    AVIOContext* pb = out.Context()->pb;
+    if (out.Full || !pb)
+        return !out.Full;
+    int64_t position = ff::avio_seek(pb, 0, SEEK_CUR);
+    if (out.PacketsWritten == 0)
+        out.HeaderBytes = position;
+    int64_t written = std::max(position, out.HeaderBytes + out.PayloadBytes) + PacketOverhead * out.PacketsWritten;
+    if (written + pkt->size + PacketOverhead + TrailerReserve > s_.LimitFileSize) {
+        out.Full = true;
+        return false;
+    }
+    out.PayloadBytes += pkt->size;
+    return true;
 }

@@ -128,6 +128,11 @@ public:
     bool TrailerWritten = false;
     bool TrailerFailed = false;            // av_write_trailer reported an error
     int64_t PacketsWritten = 0;            // packets the muxer accepted
+    // The file size limit: bytes before the first packet, packet bytes handed to the muxer, and
+    // whether a packet did not fit (nothing more is written then).
+    int64_t HeaderBytes = 0;
+    int64_t PayloadBytes = 0;
+    bool Full = false;
 
 private:
     AVFormatContext* ctx_;

@@ -59,8 +59,9 @@ void TTranscoder::Loop() {
             break;
         }
         if (s_.LimitFileSize > 0) {
-            AVIOContext* pb = job_.outputs_[0]->Context()->pb;
-            if (pb && ff::avio_seek(pb, 0, SEEK_CUR) >= s_.LimitFileSize)
+            const TOutputFile& first = *job_.outputs_[0];
+            AVIOContext* pb = first.Context()->pb;
+            if (first.Full || (pb && ff::avio_seek(pb, 0, SEEK_CUR) >= s_.LimitFileSize))
                 break;
         }
         TInputFile& file = *job_.inputs_[fileIndex];

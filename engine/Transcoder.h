@@ -84,6 +84,7 @@ private:
     void FilterAndWrite(TOutputStream& ost, std::size_t filter, AVPacket* pkt);
     void FlushBitstreamFilters(TOutputStream& ost);
     void Mux(TOutputStream& ost, AVPacket* pkt);
+    bool FitsSizeLimit(TOutputFile& out, const AVPacket* pkt);
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;

@@ -266,3 +266,30 @@ TEST(EngineTimestamps, ShortestEndsWithTheShorterInput) {
         EXPECT_EQ(DecodeErrors(out), "");
     }
 }
+
+TEST(EngineTimestamps, FileSizeLimitKeepsTheFileUnderItAndPlayable) {
+    TTempDir dir;
+    // Six seconds of detailed pictures with a 300 ms gap, stored in milliseconds, and a transport
+    // stream of two such parts joined with a jump of 19 s.
+    const std::string detail = "-f lavfi -i testsrc2=size=160x120:rate=25 -t 3 -q:v 3 ";
+    const std::string gap =
+        "-vf \"settb=1/1000,setpts=PTS+if(gte(N\\,40)\\,300\\,0)\" -fps_mode passthrough -enc_time_base 1/1000 ";
+    const std::string mkv = Make(dir, "vfr.mkv", detail + gap + "-c:v mpeg4");
+    const std::string flv = Make(dir, "vfr.flv", detail + gap + "-c:v flv1");
+    const std::string ts = Concatenate(dir, "joined.ts", Make(dir, "a.ts", detail + "-c:v mpeg2video"),
+                                       Make(dir, "b.ts", detail + "-c:v mpeg2video -output_ts_offset 23.1"));
+    const int64_t limit = 50000;
+    int index = 0;
+    for (const std::string* input : {&mkv, &flv, &ts})
+        for (const char* extension : {"mkv", "mp4", "flv", "avi"}) {
+            SCOPED_TRACE(*input + " into " + extension);
+            std::string out = dir.File("limited" + std::to_string(index++) + "." + extension);
+            Transcode({{*input, {}}}, {{"vb", "800000"}, {"fs", std::to_string(limit)}}, out);
+            // The whole film takes about ten times the limit: the file ends near the limit.
+            const auto size = int64_t(std::filesystem::file_size(out));
+            EXPECT_LE(size, limit);
+            EXPECT_GT(size, limit / 2);
+            EXPECT_GT(PacketCount(out), 5);
+            EXPECT_EQ(DecodeErrors(out), "");
+        }
+}
