@@ -353,7 +353,9 @@ void ParseRcOverride(AVCodecContext* enc, const std::string& text) {
         if (std::sscanf(p, "%d,%d,%d", &o.start_frame, &o.end_frame, &q) != 3)
             throw FFmpegException("error parsing rc_override");
         if (q > 0) {
-            o.qscale = q;
+            // The rate control compares the override with its own estimates, which are in
+            // lambda units: a plain quantiser would read as almost lossless.
+            o.qscale = q * FF_QP2LAMBDA;
             o.quality_factor = 1.0f;
         } else {
             o.qscale = 0;
