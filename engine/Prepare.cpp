@@ -64,8 +64,7 @@ void TTranscoder::Prepare() {
             SetupTwoPass(*ost, int(std::find(ost_.begin(), ost_.end(), ost) - ost_.begin()));
             break;
         case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
-        case AVMEDIA_TYPE_SUBTITLE:
-            throw FFmpegException("Subtitle encoding is not supported yet; use -sn or -scodec copy");
+        case AVMEDIA_TYPE_SUBTITLE: SetupSubtitleEncoding(*ost, ist); break;
         default: throw FFmpegException("invalid codec_type");
         }
     }
@@ -73,7 +72,7 @@ void TTranscoder::Prepare() {
         if (ost->EncodingNeeded)
             OpenEncoder(*ost);
     for (TInputStream& ist : ist_)
-        if (ist.DecodingNeeded)
+        if (ist.DecodingNeeded && !ist.Decoder) // subtitle decoders are open already
             OpenDecoder(ist);
     for (TInputStream& ist : ist_) {
         ist.Pts = 0;
@@ -242,6 +241,8 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
         throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
     if (ost.Type == AVMEDIA_TYPE_AUDIO && job_.OnAudioHook)
         throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
+    if (ost.Type == AVMEDIA_TYPE_VIDEO && (job_.OnVideoInputHook || job_.OnVideoOutputHook))
+        throw FFmpegException("-vcodec copy and VideoHook are incompatible (frames are not decoded)");
     if (ost.Type == AVMEDIA_TYPE_VIDEO && !job_.frameHooks_.Empty())
         throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
     if (in->codecpar->extradata_size > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE)

@@ -53,6 +53,9 @@ private:
 
     // VideoHooks.cpp
     void RunFrameHooks(const TInputStream& ist, AVFrame* picture);
+    void RunVideoInputHook(const TInputStream& ist, AVFrame* picture);
+    AVFrame* RunVideoOutputHook(TOutputStream& ost, AVFrame* picture, int64_t time);
+    bool CallVideoHook(TVideoHookSlot& slot, TFormatConverter& conv, AVFrame* picture, int64_t time, int64_t frameNumber);
 
     // VideoOutput.cpp
     void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
@@ -76,6 +79,11 @@ private:
     void FlushAudio(TOutputStream& ost);
     bool EncodesBeside(const TOutputStream& ost) const;
     void CollectAudioPackets(TOutputStream& ost, bool untilEnd);
+
+    // SubtitleOutput.cpp
+    void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
+    bool DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    void OutputSubtitle(TOutputStream& ost, const AVSubtitle& subtitle);
 
     // InputEnd.cpp
     void CheckInputEnd(const TInputFile& file, int readResult);
@@ -101,6 +109,9 @@ private:
     // The bitmap the frame hook modules draw on (24-bit BGR rows), converted from each decoded
     // picture and back.
     TFormatConverter hookConverter_;
+    // The output hook's bitmap, converted from each picture about to be encoded.
+    TFormatConverter outputHookConverter_;
+    std::vector<uint8_t> subtitleBuffer_;    // one encoded subtitle, made with the first one
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;
