@@ -220,6 +220,10 @@ TEST(EnginePresets, UnusablePresetsRaiseTheirMessages) {
     EXPECT_EQ(ErrorOf(job, "vpre", badValue), "Invalid value \"many\" for option \"g\"\r\n" + badValue +
                                                   ": Invalid option or argument: \"g=many\", parsed as \"g\" = "
                                                   "\"many\"");
+    // An empty preset sets nothing, and says nothing.
+    std::string empty = dir.File("empty.ffpreset");
+    WriteFile(empty, "");
+    EXPECT_EQ(ErrorOf(job, "fpre", empty), "(accepted)");
     // Without the raise flag a rejected line is passed over and the rest still applies.
     WriteFile(unknown, "bitrat=500000\nvcodec=mpeg4\n");
     job.RaiseOnOptionError = false;
