@@ -168,6 +168,8 @@ protected:
     void SetBitRate(const std::string& name, const std::string& value);
     void SetGeneric(const std::string& name, const std::string& value);
     void AddStreamMap(const std::string& value);
+    void AddMetadataMap(const std::string& value);
+    void AddChapterMap(const std::string& value);
     void AddStreamId(const std::string& value);
     void SetTag(const std::string& name, const std::string& value);
     void SetTsScale(const std::string& value);

@@ -35,6 +35,8 @@ private:
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
     void CopyChapters();
+    void CopyChapters(const TInputFile& in, TOutputFile& out);
+    void ApplyMetadataMaps();
     void WriteHeaders();
     void LogStreamMapping();
     void LogSessionDescription();
