@@ -70,6 +70,8 @@ void TTranscoder::Prepare() {
         default: throw FFmpegException("invalid codec_type");
         }
     }
+    if (job_.JoinMode())
+        PrepareJoinedParts();
     for (TOutputStream* ost : ost_)
         if (ost->EncodingNeeded)
             OpenEncoder(*ost);
@@ -224,6 +226,10 @@ void TTranscoder::CheckOutputs() {
 }
 
 void TTranscoder::MapStreams() {
+    if (job_.JoinMode()) {
+        MapJoinedStreams();
+        return;
+    }
     for (std::size_t k = 0; k < ost_.size(); ++k) {
         TOutputStream& ost = *ost_[k];
         if (!s_.StreamMaps.empty()) {
@@ -257,6 +263,63 @@ void TTranscoder::MapStreams() {
             ost.SourceIndex = ost.SyncIndex = chosen;
         }
         ist_[ost.SourceIndex].Free = false;
+    }
+}
+
+// A joined output takes each part from its own input: for each output stream, the first free
+// stream of its type in every input. An input that lacks one cannot be a part.
+void TTranscoder::MapJoinedStreams() {
+    if (!s_.StreamMaps.empty())
+        throw FFmpegException("Stream maps cannot be used when inputs are joined: each part takes its streams from its "
+                              "own input");
+    for (TOutputStream* ost : ost_) {
+        for (std::size_t f = 0; f < job_.inputs_.size(); ++f) {
+            const TInputFile& file = *job_.inputs_[f];
+            int chosen = -1;
+            for (int i = file.FirstStream; i < file.FirstStream + file.StreamCount && chosen < 0; ++i) {
+                const TInputStream& ist = ist_[std::size_t(i)];
+                if (ist.Free && ist.Stream->codecpar->codec_type == ost->Type && ist.Stream->discard != AVDISCARD_ALL)
+                    chosen = i;
+            }
+            if (chosen < 0) {
+                const char* url = file.Context()->url;
+                throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s): input #%d "
+                                          "\"%s\" has no %s stream for its part of the joined output",
+                                          ost->FileIndex, ost->Index, TypeName(ost->Type), int(f), url ? url : "",
+                                          TypeName(ost->Type)));
+            }
+            ist_[std::size_t(chosen)].Free = false;
+            ost->PartSources.push_back(chosen);
+        }
+        ost->SourceIndex = ost->SyncIndex = ost->PartSources.front();
+    }
+}
+
+// The first part's sources set the output streams up; the later parts' are decoded the same
+// way, and a copied stream can only go on with packets of the same kind of picture or sound.
+void TTranscoder::PrepareJoinedParts() {
+    for (TOutputStream* ost : ost_) {
+        const TInputStream& first = ist_[std::size_t(ost->PartSources.front())];
+        const AVCodecParameters* a = first.Stream->codecpar;
+        for (std::size_t part = 1; part < ost->PartSources.size(); ++part) {
+            TInputStream& ist = ist_[std::size_t(ost->PartSources[part])];
+            ist.DecodingNeeded = ist.DecodingNeeded || first.DecodingNeeded;
+            if (!ost->StreamCopy)
+                continue;
+            const AVCodecParameters* b = ist.Stream->codecpar;
+            bool same = a->codec_id == b->codec_id;
+            if (ost->Type == AVMEDIA_TYPE_VIDEO)
+                same = same && a->width == b->width && a->height == b->height && a->format == b->format;
+            else if (ost->Type == AVMEDIA_TYPE_AUDIO)
+                same = same && a->sample_rate == b->sample_rate && a->ch_layout.nb_channels == b->ch_layout.nb_channels;
+            if (!same) {
+                const char* url = job_.inputs_[std::size_t(ist.FileIndex)]->Context()->url;
+                throw FFmpegException(Fmt("Cannot join stream #%d.%d of \"%s\" by stream copy: it is not coded like "
+                                          "stream #%d.%d of the first part (encode the joined output instead)",
+                                          ist.FileIndex, ist.StreamIndex, url ? url : "", first.FileIndex,
+                                          first.StreamIndex));
+            }
+        }
     }
 }
 
@@ -361,6 +424,7 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
         spec.EncoderFormat = enc->pix_fmt;
         spec.ScalerFlags = job_.generic_.ScalerFlags();
         spec.Description = filters;
+        ost.FilterSpec = spec;
         ost.Filter = std::make_unique<TVideoFilterGraph>(spec);
         // The graph's pictures have the encoder's format and the size the graph gives them.
         enc->width = ost.Filter->OutputWidth();

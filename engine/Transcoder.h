@@ -26,6 +26,8 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void MapJoinedStreams();
+    void PrepareJoinedParts();
     void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
@@ -79,6 +81,10 @@ private:
     // InputEnd.cpp
     void CheckInputEnd(const TInputFile& file, int readResult);
 
+    // JoinedParts.cpp
+    void StartNextPart();
+    double PartEndTime(const TOutputStream& ost) const;
+
     // Muxer.cpp
     void InitBitstreamFilters(TOutputStream& ost);
     void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt, int64_t packetTime);
@@ -107,6 +113,7 @@ private:
     int64_t lastDupDrop_ = -1;
     int64_t startTime_ = 0, lastReport_ = 0;
     int currentInput_ = 0;
+    int part_ = 0;           // join mode: the input being read
     std::unique_ptr<std::ofstream> vstats_;  // "vstats", opened with the first frame
     std::array<int64_t, 64> qpHistogram_{};  // "qphist": frames by quantiser
 };
