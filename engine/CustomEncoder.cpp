@@ -4,11 +4,21 @@
 #include "medialib/MainThread.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 TCustomEncoder::TCustomEncoder() = default;
 
 TCustomEncoder::~TCustomEncoder() {
+    {
+        std::lock_guard guard(audioHookLock_);
+        OnAudioHook = nullptr;
+    }
+    {
+        std::lock_guard guard(videoHookLock_);
+        OnVideoInputHook = nullptr;
+        OnVideoOutputHook = nullptr;
+    }
     {
         std::lock_guard guard(progressLock_);
         OnProgress = nullptr;
@@ -19,6 +29,8 @@ TCustomEncoder::~TCustomEncoder() {
     }
     ResetRunState();
     // A dispatch that is still going on ends before the locks and the records go.
+    { std::lock_guard guard(audioHookLock_); }
+    { std::lock_guard guard(videoHookLock_); }
     { std::lock_guard guard(progressLock_); }
     { std::lock_guard guard(previewLock_); }
     { std::lock_guard guard(terminateLock_); }
@@ -67,6 +79,83 @@ void TCustomEncoder::ConnectSlots(TFFmpeg& job) {
     job.OnPreviewBitmap = [this](TCustomFFmpeg& j, const TBitmapInfo& bitmap, int64_t pts, int frame) {
         DoPreviewBitmap(j, bitmap, pts, frame);
     };
+    job.HookTargets.Audio = [this](TCustomFFmpeg& j, AVFrame* samples, int64_t pts) { DoAudioHook(j, samples, pts); };
+    job.HookTargets.VideoInput = [this](TCustomFFmpeg& j, const TBitmapInfo& bitmap, int64_t pts, int frame,
+                                        bool& update, bool& stopHook) {
+        DoVideoInputHook(j, bitmap, pts, frame, update, stopHook);
+    };
+    job.HookTargets.VideoOutput = [this](TCustomFFmpeg& j, const TBitmapInfo& bitmap, int64_t pts, int frame,
+                                         bool& update, bool& stopHook) {
+        DoVideoOutputHook(j, bitmap, pts, frame, update, stopHook);
+    };
+}
+
+void TCustomEncoder::DoVideoInputHook(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber,
+                                      bool& update, bool& stopHook) {
+    DoVideoHook(OnVideoInputHook, job, bitmap, pts, frameNumber, update, stopHook);
+}
+
+void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber,
+                                       bool& update, bool& stopHook) {
+    DoVideoHook(OnVideoOutputHook, job, bitmap, pts, frameNumber, update, stopHook);
+}
+
+// Without a handler the picture stays as it was: writing back an untouched bitmap would only
+// cost a lossy colour round trip.
+void TCustomEncoder::DoVideoHook(const TVideoHookEvent& event, TCustomFFmpeg& job, const TBitmapInfo& bitmap,
+                                 int64_t pts, int frameNumber, bool& update, bool& stopHook) {
+    std::lock_guard guard(videoHookLock_);
+    TVideoHookEvent handler = event;
+    if (!handler) {
+        update = false;
+        return;
+    }
+    hookInfo_.TaskIndex = tasks_.IndexOf(&job);
+    hookInfo_.Bitmap = &bitmap;
+    hookInfo_.FrameNumber = frameNumber;
+    hookInfo_.PTS = pts;
+    hookInfo_.Update = update;
+    hookInfo_.StopHook = stopHook;
+    try {
+        handler(*this, &hookInfo_);
+    } catch (...) {
+        hookInfo_.Bitmap = nullptr;
+        throw; // the engine logs it and leaves the picture as it was
+    }
+    hookInfo_.Bitmap = nullptr;
+    update = hookInfo_.Update;
+    stopHook = hookInfo_.StopHook;
+}
+
+// The handler sees interleaved samples: planar ones are interleaved into a buffer of the
+// encoder's for the call and spread back over the planes afterwards.
+void TCustomEncoder::DoAudioHook(TCustomFFmpeg& job, AVFrame* samples, int64_t pts) {
+    std::lock_guard guard(audioHookLock_);
+    TAudioHookEvent handler = OnAudioHook;
+    if (!handler)
+        return;
+    const AVSampleFormat format = AVSampleFormat(samples->format);
+    const int channels = samples->ch_layout.nb_channels;
+    const int sampleBytes = ff::av_get_bytes_per_sample(format);
+    const int count = samples->nb_samples;
+    const std::size_t size = std::size_t(count) * std::size_t(channels) * std::size_t(sampleBytes);
+    const int taskIndex = tasks_.IndexOf(&job);
+    if (!ff::av_sample_fmt_is_planar(format) || channels == 1) {
+        handler(*this, taskIndex, pts, samples->extended_data[0], int(size), samples->sample_rate, channels,
+                ff::av_get_packed_sample_fmt(format));
+        return;
+    }
+    audioHookSamples_.resize(size);
+    uint8_t* out = audioHookSamples_.data();
+    for (int i = 0; i < count; ++i)
+        for (int c = 0; c < channels; ++c, out += sampleBytes)
+            std::memcpy(out, samples->extended_data[c] + std::ptrdiff_t(i) * sampleBytes, std::size_t(sampleBytes));
+    handler(*this, taskIndex, pts, audioHookSamples_.data(), int(size), samples->sample_rate, channels,
+            ff::av_get_packed_sample_fmt(format));
+    const uint8_t* in = audioHookSamples_.data();
+    for (int i = 0; i < count; ++i)
+        for (int c = 0; c < channels; ++c, in += sampleBytes)
+            std::memcpy(samples->extended_data[c] + std::ptrdiff_t(i) * sampleBytes, in, std::size_t(sampleBytes));
 }
 
 void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg& job, AVFormatContext* ic) {

@@ -11,7 +11,12 @@
 //                                 tasks ended, the final one (task index -1) last.
 //                                 StartTask(0): directly on the calling thread
 //   OnBeforeFindStreamInfo        the thread that opens the input (Sender: the job)
-// Each dispatcher holds its own lock while it fills the record and raises the event.
+//   OnAudioHook, OnVideoInputHook, OnVideoOutputHook
+//                                 always directly on the worker thread, which waits: they must
+//                                 be quick. Connected per task by the hook switches of the
+//                                 output record.
+// Each dispatcher holds its own lock while it fills the record and raises the event; both video
+// hooks share one.
 
 #include "engine/CustomFFmpeg.h"
 #include "engine/DoTerminateThread.h"
@@ -24,6 +29,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class TCustomEncoder;
 
@@ -31,6 +37,25 @@ using TProgressEvent = std::function<void(TCustomEncoder& Sender, PProgressInfo 
 using TTerminateEvent = std::function<void(TCustomEncoder& Sender, const TTerminateInfo& ATerminateInfo)>;
 using TPreviewBitmapEvent = std::function<void(TCustomEncoder& Sender, const TPreviewInfo& APreviewInfo)>;
 using TBeforeFindStreamInfoEvent = std::function<void(TCustomFFmpeg& Sender, AVFormatContext* AFormatContext)>;
+
+// The hook record of the video hooks. The bitmap (HookPixelBits per pixel, top row first) may be
+// drawn on during the event. Update is true on entry: when it is still true afterwards the
+// bitmap is written back into the picture. Setting StopHook disconnects the hook after this call.
+struct THookInfo {
+    int TaskIndex = 0;
+    const TBitmapInfo* Bitmap = nullptr;
+    int FrameNumber = 0;
+    int64_t PTS = 0; // microseconds
+    bool Update = true;
+    bool StopHook = false;
+};
+using PHookInfo = THookInfo*;
+using TVideoHookEvent = std::function<void(TCustomEncoder& Sender, PHookInfo AHookInfo)>;
+// Audio samples of a task, interleaved, in the sample format given (a planar decoder format is
+// handed over as its packed counterpart). The handler may change them in place; ASize is in
+// bytes.
+using TAudioHookEvent = std::function<void(TCustomEncoder& Sender, int ATaskIndex, int64_t APTS, uint8_t* ASample,
+                                           int ASize, int ASampleRate, int AChannels, AVSampleFormat ASampleFormat)>;
 
 class TCustomEncoder {
 public:
@@ -67,6 +92,9 @@ public:
     TTerminateEvent OnTerminate;
     TPreviewBitmapEvent OnPreviewBitmap;
     TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+    TAudioHookEvent OnAudioHook;
+    TVideoHookEvent OnVideoInputHook;
+    TVideoHookEvent OnVideoOutputHook;
 
     std::string LastErrMsg;
 
@@ -84,6 +112,14 @@ public:
 
 protected:
     // The engine's callback slots point here.
+    virtual void DoVideoInputHook(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber,
+                                  bool& update, bool& stopHook);
+    virtual void DoVideoOutputHook(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber,
+                                   bool& update, bool& stopHook);
+    void DoAudioHook(TCustomFFmpeg& job, AVFrame* samples, int64_t pts);
+    // Both video hooks: the record under the shared lock, the handler on the worker.
+    void DoVideoHook(const TVideoHookEvent& event, TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts,
+                     int frameNumber, bool& update, bool& stopHook);
     virtual void DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber);
     virtual void DoProgress(TCustomFFmpeg& job, const TProgressInfo& values);
     virtual void DoTerminate(TCustomFFmpeg* job);
@@ -113,7 +149,9 @@ protected:
     // The records, filled before their event is raised, each under its lock.
     TProgressInfo progressInfo_;
     TPreviewInfo previewInfo_;
-    std::mutex progressLock_, previewLock_;
+    THookInfo hookInfo_;
+    std::mutex progressLock_, previewLock_, audioHookLock_, videoHookLock_;
+    std::vector<uint8_t> audioHookSamples_; // interleaved copy of planar samples, under audioHookLock_
     // Serialises the bookkeeping of DoTerminate and the starting of tasks; re-entered when a
     // task that cannot start reports its end inside StartJob.
     std::recursive_mutex terminateLock_;

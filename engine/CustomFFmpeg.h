@@ -70,6 +70,10 @@ struct TPreviewInfo {
 constexpr int PreviewWindowBit = 1;  // show the frames in the preview window
 constexpr int PreviewBitmapBit = 2;  // raise OnPreviewBitmap
 
+class TCustomFFmpeg;
+using TVideoHookSlot = std::function<void(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber,
+                                          bool& update, bool& stopHook)>;
+
 class TCustomFFmpeg {
 public:
     explicit TCustomFFmpeg(int maxFiles);
@@ -165,6 +169,15 @@ public:
     // decoder's sample format, channel layout and rate; its samples may be changed in place.
     // Runs on the thread of the transcode and must be quick.
     std::function<void(TCustomFFmpeg&, AVFrame* samples, int64_t pts)> OnAudioHook;
+    // The video hooks: the input hook sees every decoded picture (instead of the "vhook"
+    // modules), the output hook every picture about to be encoded. The picture comes as a
+    // bitmap of HookPixelBits (top row first) with its time in microseconds and its number in
+    // its stream. update (true on entry): when still true afterwards, the bitmap is written back
+    // into the picture; stopHook (false on entry): when set, the hook is disconnected after this
+    // call. Both run on the thread of the transcode and must be quick.
+    TVideoHookSlot OnVideoInputHook;
+    TVideoHookSlot OnVideoOutputHook;
+    int HookPixelBits = 24; // 8, 15, 16, 24 or 32
 
 protected:
     friend class TTranscoder;

@@ -137,8 +137,18 @@ void TFFmpeg::ApplyOutputOptions(const TOutputOptions& options) {
     ApplyRecordFields(o);
     ApplyDefault("s");
     ApplyDefault("vf");
-    if (o.AudioHook || o.VideoInputHook || o.VideoOutputHook)
-        throw FFmpegException("Audio and video hooks are not supported yet");
+    // A bitmap layout the hook converters cannot make is refused here, where the caller still
+    // learns it from SetOutputFile, rather than in the middle of the run.
+    static const int hookBits[] = {8, 15, 16, 24, 32};
+    if ((o.VideoInputHook || o.VideoOutputHook) &&
+        std::find(std::begin(hookBits), std::end(hookBits), o.HookPixelBits) == std::end(hookBits))
+        throw FFmpegException(Fmt("Invalid BitsPixel %d", o.HookPixelBits));
+    if (o.AudioHook)
+        OnAudioHook = HookTargets.Audio;
+    if (o.VideoInputHook)
+        OnVideoInputHook = HookTargets.VideoInput;
+    if (o.VideoOutputHook)
+        OnVideoOutputHook = HookTargets.VideoOutput;
     HookPixelBits = o.HookPixelBits;
 }
 

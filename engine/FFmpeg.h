@@ -33,7 +33,14 @@ public:
     const TInputOptions& InputRecord(int index) const { return inputRecords_.at(index); }
     const TOutputOptions& OutputRecord(int index) const { return outputRecords_.at(index); }
     void* Owner() const { return owner_; }
-    int HookPixelBits = 24;
+
+    // What the hook switches of an output record connect (the encoder's dispatchers). A switch
+    // whose target is empty connects nothing.
+    struct THookTargets {
+        std::function<void(TCustomFFmpeg&, AVFrame*, int64_t)> Audio;
+        TVideoHookSlot VideoInput, VideoOutput;
+    };
+    THookTargets HookTargets;
 
 private:
     void ApplyExtOptions(const std::string& text, bool input);

@@ -358,6 +358,8 @@ void TTranscoder::SetupStreamCopy(TOutputStream& ost, TInputStream& ist) {
         throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
     if (ost.Type == AVMEDIA_TYPE_AUDIO && job_.OnAudioHook)
         throw FFmpegException("-acodec copy and AudioHook are incompatible (frames are not decoded)");
+    if (ost.Type == AVMEDIA_TYPE_VIDEO && (job_.OnVideoInputHook || job_.OnVideoOutputHook))
+        throw FFmpegException("-vcodec copy and VideoHook are incompatible (frames are not decoded)");
     if (ost.Type == AVMEDIA_TYPE_VIDEO && !job_.frameHooks_.Empty())
         throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
     if (in->codecpar->extradata_size > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE)

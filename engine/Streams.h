@@ -87,6 +87,7 @@ struct TOutputStream {
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder
     TFramePtr PictureSource;               // the input picture it was scaled from (a reference)
+    TFramePtr HookPicture;                 // the output hook's copy of the picture, encoded instead
     int RescaleWidth = 0, RescaleHeight = 0;
     AVPixelFormat RescaleFormat = AV_PIX_FMT_NONE;
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base

@@ -268,7 +268,9 @@ bool TTranscoder::DecodeVideo(TInputStream& ist, const AVPacket* pkt) {
         ++ist.FrameCounter;
         if (!s_.MeThreshold) // with it, the encoder keeps the source's picture types
             frame->pict_type = AV_PICTURE_TYPE_NONE;
-        if (!job_.frameHooks_.Empty())
+        if (job_.OnVideoInputHook)
+            RunVideoInputHook(ist, frame);
+        else if (!job_.frameHooks_.Empty())
             RunFrameHooks(ist, frame);
         EmulateRate(ist);
         if (s_.StartTime == 0 || ist.Pts >= s_.StartTime)

@@ -57,6 +57,9 @@ private:
 
     // VideoHooks.cpp
     void RunFrameHooks(const TInputStream& ist, AVFrame* picture);
+    void RunVideoInputHook(const TInputStream& ist, AVFrame* picture);
+    AVFrame* RunVideoOutputHook(TOutputStream& ost, AVFrame* picture, int64_t time);
+    bool CallVideoHook(TVideoHookSlot& slot, TFormatConverter& conv, AVFrame* picture, int64_t time, int64_t frameNumber);
 
     // VideoOutput.cpp
     void FilterVideo(TOutputStream& ost, TInputStream& ist, AVFrame* in);
@@ -106,6 +109,8 @@ private:
     // The bitmap the frame hook modules draw on (24-bit BGR rows), converted from each decoded
     // picture and back.
     TFormatConverter hookConverter_;
+    // The output hook's bitmap, converted from each picture about to be encoded.
+    TFormatConverter outputHookConverter_;
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;

@@ -86,8 +86,10 @@ void TTranscoder::OutputVideo(TOutputStream& ost, AVFrame* in) {
             if (job_.StopRequested())
                 break;
         }
-        job_.PreviewPicture(picture, ost.FrameNumber, ff::av_rescale_q(ost.SyncOpts, enc->time_base, AV_TIME_BASE_Q));
-        EncodeVideoFrame(ost, picture);
+        const int64_t time = ff::av_rescale_q(ost.SyncOpts, enc->time_base, AV_TIME_BASE_Q);
+        AVFrame* encoded = job_.OnVideoOutputHook ? RunVideoOutputHook(ost, picture, time) : picture;
+        job_.PreviewPicture(encoded, ost.FrameNumber, time);
+        EncodeVideoFrame(ost, encoded);
         ++ost.SyncOpts;
         ++ost.FrameNumber;
     }

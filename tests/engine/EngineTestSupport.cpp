@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 
@@ -57,6 +59,30 @@ TProbe ProbeVideo(const std::string& file) {
 
 std::string DecodeErrors(const std::string& file) {
     return RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null -");
+}
+
+std::string DecodedRgb(const TTempDir& dir, const std::string& file) {
+    std::string raw = dir.File("frames.rgb");
+    int status = 0;
+    std::string out = RunCommand("ffmpeg -nostdin -v error -y -i '" + file + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'",
+                                 &status);
+    EXPECT_EQ(status, 0) << out;
+    std::ifstream in(raw, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TRgb PixelAt(const std::string& rgb, int width, int height, int frame, int x, int y) {
+    std::size_t at = (std::size_t(frame) * width * height + std::size_t(y) * width + std::size_t(x)) * 3;
+    if (at + 3 > rgb.size())
+        return {-1, -1, -1};
+    return {uint8_t(rgb[at]), uint8_t(rgb[at + 1]), uint8_t(rgb[at + 2])};
+}
+
+void ExpectNear(const TRgb& got, const TRgb& want, const char* where) {
+    SCOPED_TRACE(where);
+    EXPECT_NEAR(got.R, want.R, 16);
+    EXPECT_NEAR(got.G, want.G, 16);
+    EXPECT_NEAR(got.B, want.B, 16);
 }
 
 // ---- the virtual test format ----

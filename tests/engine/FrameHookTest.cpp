@@ -13,36 +13,6 @@ namespace {
 // The test pictures: frames 0..5 plain red (B 30, G 40, R 220), frames 6..11 plain blue.
 constexpr int Width = 64, Height = 48, Frames = 12, Hold = 6;
 
-struct TRgb {
-    int R, G, B;
-};
-
-// Every frame of a file as packed RGB, decoded by ffmpeg.
-std::string DecodedRgb(const TTempDir& dir, const std::string& file) {
-    std::string raw = dir.File("frames.rgb");
-    int status = 0;
-    std::string out = RunCommand("ffmpeg -nostdin -v error -y -i '" + file + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'",
-                                 &status);
-    EXPECT_EQ(status, 0) << out;
-    std::ifstream in(raw, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TRgb PixelAt(const std::string& rgb, int frame, int x, int y) {
-    std::size_t at = (std::size_t(frame) * Width * Height + std::size_t(y) * Width + std::size_t(x)) * 3;
-    if (at + 3 > rgb.size())
-        return {-1, -1, -1};
-    return {uint8_t(rgb[at]), uint8_t(rgb[at + 1]), uint8_t(rgb[at + 2])};
-}
-
-void ExpectNear(const TRgb& got, const TRgb& want, const char* where) {
-    SCOPED_TRACE(where);
-    // Colour conversion and the encoder lose a little.
-    EXPECT_NEAR(got.R, want.R, 16);
-    EXPECT_NEAR(got.G, want.G, 16);
-    EXPECT_NEAR(got.B, want.B, 16);
-}
-
 // Runs the test pictures through the given hooks into an MPEG-4 file of fine quantisation.
 bool RunWithHooks(TCustomFFmpeg& job, const std::vector<std::string>& hooks, const std::string& output) {
     job.ApplyOption("f", TestFramesFormat);
@@ -62,7 +32,6 @@ bool RunWithHooks(TCustomFFmpeg& job, const std::vector<std::string>& hooks, con
     return job.Execute();
 }
 
-const TRgb Red{220, 40, 30}, Blue{30, 40, 220};
 TRgb Inverted(const TRgb& c) { return {255 - c.R, 255 - c.G, 255 - c.B}; }
 
 std::string ReadText(const std::string& file) {
@@ -78,9 +47,9 @@ TEST(FrameHook, ModuleInvertsEveryPictureAndIsReleasedWithItsCount) {
     ASSERT_TRUE(RunWithHooks(job, {std::string(INVERT_HOOK_PATH) + " count " + counts}, output)) << job.ErrorMessage();
     std::string rgb = DecodedRgb(dir, output);
     ASSERT_EQ(rgb.size(), std::size_t(Frames) * Width * Height * 3);
-    ExpectNear(PixelAt(rgb, 0, 5, 5), Inverted(Red), "first red picture");
-    ExpectNear(PixelAt(rgb, 4, Width - 3, Height - 3), Inverted(Red), "red picture, far corner");
-    ExpectNear(PixelAt(rgb, 9, 30, 20), Inverted(Blue), "blue picture");
+    ExpectNear(PixelAt(rgb, Width, Height, 0, 5, 5), Inverted(TestRed), "first red picture");
+    ExpectNear(PixelAt(rgb, Width, Height, 4, Width - 3, Height - 3), Inverted(TestRed), "red picture, far corner");
+    ExpectNear(PixelAt(rgb, Width, Height, 9, 30, 20), Inverted(TestBlue), "blue picture");
     // Released at the end of the run: the module saw every picture with its time in microseconds.
     EXPECT_EQ(ReadText(counts), "frames=12 first=0 last=1100000\n");
 }
@@ -93,8 +62,8 @@ TEST(FrameHook, ArgumentsReachTheModuleAndHooksRunInTurn) {
         TCustomFFmpeg job(1);
         ASSERT_TRUE(RunWithHooks(job, {std::string(INVERT_HOOK_PATH) + "  left"}, output)) << job.ErrorMessage();
         std::string rgb = DecodedRgb(dir, output);
-        ExpectNear(PixelAt(rgb, 2, 8, 24), Inverted(Red), "left half");
-        ExpectNear(PixelAt(rgb, 2, Width - 8, 24), Red, "right half");
+        ExpectNear(PixelAt(rgb, Width, Height, 2, 8, 24), Inverted(TestRed), "left half");
+        ExpectNear(PixelAt(rgb, Width, Height, 2, Width - 8, 24), TestRed, "right half");
     }
     {
         // Two hooks: the second inverts what the first gave it, the left half comes back.
@@ -103,8 +72,8 @@ TEST(FrameHook, ArgumentsReachTheModuleAndHooksRunInTurn) {
         ASSERT_TRUE(RunWithHooks(job, {INVERT_HOOK_PATH, std::string(INVERT_HOOK_PATH) + " left"}, output))
             << job.ErrorMessage();
         std::string rgb = DecodedRgb(dir, output);
-        ExpectNear(PixelAt(rgb, 8, 8, 24), Blue, "left half, inverted twice");
-        ExpectNear(PixelAt(rgb, 8, Width - 8, 24), Inverted(Blue), "right half, inverted once");
+        ExpectNear(PixelAt(rgb, Width, Height, 8, 8, 24), TestBlue, "left half, inverted twice");
+        ExpectNear(PixelAt(rgb, Width, Height, 8, Width - 8, 24), Inverted(TestBlue), "right half, inverted once");
     }
 }
 
