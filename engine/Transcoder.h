@@ -7,6 +7,7 @@
 
 #include <array>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -87,6 +88,8 @@ private:
     // SubtitleOutput.cpp
     void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
     bool DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    void HandleSubtitle(TInputStream& ist, AVSubtitle& subtitle);
+    void EmitSubtitle(TInputStream& ist, const AVSubtitle& subtitle);
     void OutputSubtitle(TOutputStream& ost, const AVSubtitle& subtitle);
 
     // InputEnd.cpp
@@ -120,6 +123,18 @@ private:
     // The output hook's bitmap, converted from each picture about to be encoded.
     TFormatConverter outputHookConverter_;
     std::vector<uint8_t> subtitleBuffer_;    // one encoded subtitle, made with the first one
+    // A decoded subtitle without an end of its own (picture subtitles end with the next one of
+    // their stream), held until that next one comes.
+    struct THeldSubtitle {
+        AVSubtitle Subtitle{};
+        bool Held = false;
+        THeldSubtitle() = default;
+        THeldSubtitle(const THeldSubtitle&) = delete;
+        THeldSubtitle& operator=(const THeldSubtitle&) = delete;
+        ~THeldSubtitle() { Release(); }
+        void Release();
+    };
+    std::map<int, THeldSubtitle> heldSubtitles_; // by input stream index
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;
