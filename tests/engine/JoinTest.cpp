@@ -250,3 +250,27 @@ TEST(EngineJoin, OutputRecordJoinsTheJobsInputs) {
     EXPECT_NEAR(Duration(file, "v:0"), 1.0, 0.01);
     EXPECT_EQ(DtsOutOfOrder(file, "v:0"), "");
 }
+
+// A start position cuts the front of the joined whole: the second part follows the first part's
+// shortened end, none of its pictures arrives late.
+TEST(EngineJoin, StartPositionCutsOnlyTheFrontOfTheWhole) {
+    TTempDir dir;
+    TFFmpeg job(2);
+    TInputOptions in;
+    in.FileFormat = TestFramesFormat;
+    job.ApplyInputOptions(in);
+    ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 10))) << job.LastError;
+    job.ApplyInputOptions(in);
+    ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 15))) << job.LastError;
+    TOutputOptions out;
+    out.VideoCodec = "mpeg4";
+    out.FrameRate = "25/1";
+    out.StartTime = 200000;
+    out.Join = true;
+    job.ApplyOutputOptions(out);
+    std::string file = dir.File("joined.mp4");
+    ASSERT_EQ(job.OpenOutputFile(file, out.Join), 1) << job.LastError;
+    ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+    EXPECT_EQ(ProbeVideo(file).Packets, 20);
+    EXPECT_NEAR(Duration(file, "v:0"), 0.8, 0.01);
+}
