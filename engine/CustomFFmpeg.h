@@ -192,6 +192,8 @@ protected:
     void AddVideoHook(const std::string& value);
     // A disc target ("vcd", "pal-dvd", ...); fallbackPal is the norm when nothing decides it.
     void ApplyTarget(const std::string& value, bool fallbackPal);
+    // A preset ("apre", "vpre", "spre": built in or a file; "fpre": a file) line by line.
+    void ApplyPreset(const std::string& option, const std::string& value);
     void NewStream(AVMediaType type);
     void CheckBitRateWarning(AVMediaType type);
 

@@ -88,6 +88,8 @@ void AppendBitstreamFilter(std::vector<std::string>& chain, const std::string& v
          if (ParseBoolValue(v)) NotSupported(n); }}
 #define REMOVED(name, text) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) { throw FFmpegException(text); }}
+#define PRESET(name) \
+    {name, [](TCustomFFmpeg& j, TJobSettings&, const std::string& n, const std::string& v) { j.ApplyPreset(n, v); }}
 #define STRING(v) (v)
 #define FRAME_COUNT(name, kind) \
     {name, [](TCustomFFmpeg&, TJobSettings& s, const std::string& n, const std::string& v) { \
@@ -292,7 +294,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         {"sbsf", [](TCustomFFmpeg&, TJobSettings& s, const std::string&, const std::string& v) {
              AppendBitstreamFilter(s.BitstreamFilters[2], v);
          }},
-        LATER("apre"), LATER("vpre"), LATER("spre"), LATER("fpre"),
+        PRESET("apre"), PRESET("vpre"), PRESET("spre"), PRESET("fpre"),
     };
     for (const TOptionRow& row : rows)
         if (name == row.Name) {

@@ -202,6 +202,8 @@ bool TTranscoder::ProcessPacket(TInputStream& ist, const AVPacket* pkt) {
             ok = DecodeVideo(ist, pkt);
         else if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
             ok = DecodeAudio(ist, pkt);
+        else if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
+            ok = DecodeSubtitle(ist, pkt);
     } else {
         ist.Pts = ist.NextPts;
         AdvanceCopyTime(ist, pkt);

@@ -77,6 +77,11 @@ private:
     void EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFrame);
     void FlushAudio(TOutputStream& ost);
 
+    // SubtitleOutput.cpp
+    void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
+    bool DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    void OutputSubtitle(TOutputStream& ost, const AVSubtitle& subtitle);
+
     // InputEnd.cpp
     void CheckInputEnd(const TInputFile& file, int readResult);
 
@@ -103,6 +108,7 @@ private:
     TFormatConverter hookConverter_;
     // The output hook's bitmap, converted from each picture about to be encoded.
     TFormatConverter outputHookConverter_;
+    std::vector<uint8_t> subtitleBuffer_;    // one encoded subtitle, made with the first one
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;

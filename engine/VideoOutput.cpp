@@ -245,7 +245,8 @@ void TTranscoder::VideoStatistics(TOutputStream& ost, const AVPacket* pkt) {
 }
 
 void TTranscoder::DrainEncoder(TOutputStream& ost) {
-    if (!ost.Encoder || !ost.EncodingNeeded)
+    // A subtitle encoder keeps nothing back.
+    if (!ost.Encoder || !ost.EncodingNeeded || ost.Type == AVMEDIA_TYPE_SUBTITLE)
         return;
     if (ost.Type == AVMEDIA_TYPE_AUDIO)
         FlushAudio(ost);
