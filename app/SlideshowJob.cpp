@@ -6,8 +6,10 @@
 #include "frameinput/FrameInputParams.h"
 #include "medialib/FFLoad.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <thread>
 
 namespace {
 // "N:D" as the engine and the frame input want it: the first ":" becomes "/".
@@ -33,6 +35,11 @@ std::string SecondsText(double seconds) {
     return ec == std::errc() ? std::string(text, end) : std::string();
 }
 
+int SlideshowEncoderThreads() {
+    unsigned cores = std::thread::hardware_concurrency();
+    return int(std::clamp(cores, 1u, 8u));
+}
+
 TInputOptions SlideshowInputOptions() {
     TInputOptions in;
     in.FileFormat = "frameinput";
@@ -48,6 +55,8 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
     out.AudioChannels = settings.AudioChannels;
     out.AudioSampleRate = settings.AudioSampleRate;
     out.VideoBitrate = settings.VideoBitRate;
+    // The video encoder works on slices in parallel where it can (MPEG-4); the others ignore it.
+    out.ExtOptions = "threads=" + std::to_string(SlideshowEncoderThreads());
     return out;
 }
 
@@ -57,10 +66,14 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
     Sequencer.BreakWhenNoPictures = [this] { return breakWhenNoPictures_; };
     // No waiting: the worker is waiting for the very frame that asks for the stop.
     Sequencer.StopEncoder = [this] { encoder_.Stop(false); };
-    Adapter.OnReadFrameCanvas = [this](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+    Adapter.OnReadFrameCanvas = [this](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
         int r = Sequencer.ReadFrameCanvas(canvas);
-        if (r >= 0)
+        if (r >= 0) {
             ++frames_;
+            // A held picture travels by reference: no copy, and the engine skips converting it.
+            if (Sequencer.FrameRepeated() && info)
+                info->Repeat = 1;
+        }
         return r;
     };
 }
@@ -68,6 +81,9 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
 void TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
     pictures_ = settings.Pictures;
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
+    // The next frame is drawn while the engine encodes this one. Not when the end of the
+    // pictures stops the run: that stop must come with the frame that asks for it, not one early.
+    Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
     Sequencer.Prepare(SizePart(settings.FrameSize, true), SizePart(settings.FrameSize, false),
                       FrameCountRule(settings.FrameRate, settings.HoldSeconds),

@@ -55,6 +55,8 @@ struct TSlideshowSettings {
 
 // The input record of the drawn frames: every field at its default but the format.
 TInputOptions SlideshowInputOptions();
+// Threads of the video encoder: one per core, at most 8 (more slices buy nothing at these sizes).
+int SlideshowEncoderThreads();
 // The output record of the settings with the container row's codecs.
 TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const TContainerRow& container);
 // Seconds as the shortest text that reads back as the same number (for the frame-count rule).

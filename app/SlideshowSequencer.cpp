@@ -15,6 +15,8 @@ void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrame
                                   bool randomEffects, std::optional<std::uint32_t> seed) {
     EndFrames = 0;
     InTransition = true;
+    Changed();
+    copiedFrame_ = nullptr;
     FrameWidth = frameWidth;
     FrameHeight = frameHeight;
     FromFrame.SetSize(frameWidth, frameHeight);
@@ -47,6 +49,7 @@ int TSlideshowSequencer::Count() const { return PictureCount ? PictureCount() : 
 void TSlideshowSequencer::LoadPicture(int k) {
     if (!PicturePath)
         throw TPictureError("No picture list to read picture " + std::to_string(k + 1) + " from");
+    Changed();
     PictureLoader.Load(PicturePath(k), PictureFrame);
 }
 
@@ -54,6 +57,7 @@ const TFrameBitmap* TSlideshowSequencer::NextFrame() {
     int count = Count();
     if (PictureIndex < 0 && TransitionCounter == 0) {
         // The fade-in: from black to the first picture.
+        Changed();
         FromFrame.Fill(0);
         if (count > 0)
             LoadPicture(0);
@@ -74,13 +78,16 @@ const TFrameBitmap* TSlideshowSequencer::EndFrame() {
     InTransition = false;
     if (EndFrames > 1)
         return nullptr;
-    if (EndFrames == 1)
+    if (EndFrames == 1) {
+        Changed();
         PictureFrame.Fill(0);
+    }
     ++EndFrames;
     return &PictureFrame;
 }
 
 void TSlideshowSequencer::BeginTransition(int count) {
+    Changed();
     {
         TCanvasLock pictureLock(PictureFrame), fromLock(FromFrame);
         FromFrame = PictureFrame; // same size: the storage is reused, the handles stay
@@ -136,6 +143,7 @@ const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
 void TSlideshowSequencer::EffectStep(int percent) {
     // Lock order: the new picture, the frame being built, then (inside) the old picture.
     TCanvasLock pictureLock(PictureFrame), compositeLock(CompositeFrame);
+    Changed();
     DrawTransition(CompositeFrame, FromFrame, PictureFrame, EffectNumber, percent);
 }
 
@@ -148,10 +156,23 @@ void TSlideshowSequencer::ChooseNextEffect() {
 }
 
 int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
+    repeated_ = false;
     const TFrameBitmap* frame = NextFrame();
-    if (!frame)
+    if (!frame) {
+        copiedFrame_ = nullptr;
         return -1;
+    }
     TCanvasLock frameLock(*frame), canvasLock(canvas);
+    if (frame == copiedFrame_ && version_ == copiedVersion_ && &canvas == copiedCanvas_ &&
+        canvas.Width() == copiedWidth_ && canvas.Height() == copiedHeight_) {
+        repeated_ = true;
+        return 0;
+    }
+    copiedFrame_ = frame;
+    copiedVersion_ = version_;
+    copiedCanvas_ = &canvas;
+    copiedWidth_ = canvas.Width();
+    copiedHeight_ = canvas.Height();
     const int w = std::min({FrameWidth, frame->Width(), canvas.Width()});
     const int h = std::min({FrameHeight, frame->Height(), canvas.Height()});
     if (w <= 0)

@@ -44,8 +44,12 @@ public:
     const TFrameBitmap* NextFrame();
 
     // NextFrame copied onto canvas at (0, 0), clipped to the canvas. Returns 0 when a frame was
-    // drawn, -1 when the slideshow is over.
+    // drawn, -1 when the slideshow is over. A frame that is the one copied onto the same canvas
+    // last time, unchanged (a held picture, a transition step that stays at the same percent),
+    // is not copied again: FrameRepeated then says so.
     int ReadFrameCanvas(TFrameBitmap& canvas);
+    // True when the last ReadFrameCanvas left the canvas as it was: the frame repeats the previous one.
+    bool FrameRepeated() const { return repeated_; }
 
     // The state, public because the window's Start and its progress read it.
     int FrameWidth = 0, FrameHeight = 0;
@@ -72,6 +76,16 @@ public:
     static std::uint32_t TransitionSeed(std::uint32_t seedBase, int transition);
 
 private:
+    // Every change of the pixels of PictureFrame or CompositeFrame counts up the version; the
+    // canvas copy remembers which frame, version and canvas it copied last.
+    void Changed() { ++version_; }
+    std::uint64_t version_ = 0;
+    const TFrameBitmap* copiedFrame_ = nullptr;
+    std::uint64_t copiedVersion_ = 0;
+    const TFrameBitmap* copiedCanvas_ = nullptr;
+    int copiedWidth_ = 0, copiedHeight_ = 0;
+    bool repeated_ = false;
+
     int Count() const;
     void LoadPicture(int k);
     void BeginTransition(int count);

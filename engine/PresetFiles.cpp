@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <strings.h>
 #include <vector>
@@ -220,10 +221,12 @@ std::string ReadPresetFile(const std::string& path) {
     if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         throw FFmpegException(Fmt("Preset \"%s\" not found", path.c_str()));
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()) || in.bad())
+    std::string text;
+    if (in)
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad())
         throw FFmpegException(Fmt("Preset \"%s\" cannot be read: %s", path.c_str(), std::strerror(errno ? errno : EIO)));
-    return text.str();
+    return text;
 }
 
 // The preset's lines, trimmed, without blank and comment lines; line breaks of any system.

@@ -1,6 +1,7 @@
 #pragma once
 // The opened files and the per-stream records of a job.
 
+#include "engine/EncoderThread.h"
 #include "engine/FFPtr.h"
 #include "engine/FilterGraph.h"
 #include "engine/JobSettings.h"
@@ -101,6 +102,9 @@ struct TOutputStream {
     TAudioFifoPtr Fifo;
     TFramePtr ResampleBuffer;              // resampler output, grown on demand
     TFramePtr AudioFrame;                  // one encoder frame
+    // The audio encoder's own thread when it runs beside a video encoder (declared after the
+    // encoder: it ends before the encoder is freed).
+    std::unique_ptr<TEncoderThread> EncoderThread;
     // Muxing.
     std::vector<std::string> BitstreamFilterNames;
     std::vector<TBsfPtr> BitstreamFilters;

@@ -63,6 +63,7 @@ private:
     AVFrame* PictureToEncode(TOutputStream& ost, AVFrame* in);
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
     void ReceivePackets(TOutputStream& ost);
+    void WriteEncodedPacket(TOutputStream& ost, AVPacket* pkt);
     void DrainEncoder(TOutputStream& ost);
     void VideoStatistics(TOutputStream& ost, const AVPacket* pkt);
 
@@ -76,6 +77,8 @@ private:
     void EncodeAudioFrames(TOutputStream& ost);
     void EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFrame);
     void FlushAudio(TOutputStream& ost);
+    bool EncodesBeside(const TOutputStream& ost) const;
+    void CollectAudioPackets(TOutputStream& ost, bool untilEnd);
 
     // SubtitleOutput.cpp
     void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);

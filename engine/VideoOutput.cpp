@@ -200,24 +200,30 @@ void TTranscoder::ReceivePackets(TOutputStream& ost) {
             return;
         if (r < 0)
             throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");
-        if (ost.Type == AVMEDIA_TYPE_VIDEO) {
-            videoSize_ += pkt->size;
-            VideoStatistics(ost, pkt);
-            size_t statsSize = 0;
-            if (const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
-                stats && statsSize >= 4)
-                ost.Quality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
-        } else {
-            audioSize_ += pkt->size;
-        }
-        // A video encoder counts in frames: a packet without a duration lasts one frame.
-        if (ost.Type == AVMEDIA_TYPE_VIDEO && pkt->duration <= 0)
-            pkt->duration = 1;
-        ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
-        pkt->stream_index = ost.Index;
-        WritePassStats(ost);
-        WritePacket(ost, pkt);
+        WriteEncodedPacket(ost, pkt);
     }
+}
+
+// An encoded packet's way into the container: statistics, the stream's time base, the pass log.
+void TTranscoder::WriteEncodedPacket(TOutputStream& ost, AVPacket* pkt) {
+    AVCodecContext* enc = ost.Encoder.get();
+    if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+        videoSize_ += pkt->size;
+        VideoStatistics(ost, pkt);
+        size_t statsSize = 0;
+        if (const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+            stats && statsSize >= 4)
+            ost.Quality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
+    } else {
+        audioSize_ += pkt->size;
+    }
+    // A video encoder counts in frames: a packet without a duration lasts one frame.
+    if (ost.Type == AVMEDIA_TYPE_VIDEO && pkt->duration <= 0)
+        pkt->duration = 1;
+    ff::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
+    pkt->stream_index = ost.Index;
+    WritePassStats(ost);
+    WritePacket(ost, pkt);
 }
 
 // Per-frame statistics ("vstats") and the quantiser histogram ("qphist") of the video written.
@@ -250,6 +256,11 @@ void TTranscoder::DrainEncoder(TOutputStream& ost) {
         return;
     if (ost.Type == AVMEDIA_TYPE_AUDIO)
         FlushAudio(ost);
+    if (ost.EncoderThread) {
+        ost.EncoderThread->Send(nullptr);
+        CollectAudioPackets(ost, true);
+        return;
+    }
     int r = ff::avcodec_send_frame(ost.Encoder.get(), nullptr);
     if (r < 0 && r != AVERROR_EOF)
         throw FFmpegException(ost.Type == AVMEDIA_TYPE_AUDIO ? "Audio encoding failed" : "Video encoding failed");

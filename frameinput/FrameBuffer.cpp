@@ -1,5 +1,6 @@
 #include "frameinput/FrameBuffer.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -48,6 +49,39 @@ TFrameBuffer::TFrameBuffer(TFrameInputType type, int width, int height, int bits
     }
     memory_.assign(std::size_t(lineSize) * height, 0);
     dc_ = TFrameDC{memory_.data(), width, height, bitsPerPixel, lineSize};
+}
+
+TFrameBuffer::~TFrameBuffer() {
+    ff::av_buffer_unref(&last_);
+    ff::av_buffer_pool_uninit(&pool_);
+}
+
+AVBufferRef* TFrameBuffer::NewPacketBuffer(int frameSize) {
+    if (frameSize <= 0 || frameSize > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
+        return nullptr;
+    if (!pool_ || poolSize_ != frameSize) {
+        ff::av_buffer_pool_uninit(&pool_);
+        poolSize_ = frameSize;
+        pool_ = ff::av_buffer_pool_init(std::size_t(frameSize) + AV_INPUT_BUFFER_PADDING_SIZE, nullptr);
+        if (!pool_)
+            return nullptr;
+    }
+    AVBufferRef* buffer = ff::av_buffer_pool_get(pool_);
+    if (buffer)
+        std::memset(buffer->data + frameSize, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    return buffer;
+}
+
+void TFrameBuffer::SetLastPacket(const AVBufferRef* buffer) {
+    ff::av_buffer_unref(&last_);
+    if (buffer)
+        last_ = ff::av_buffer_ref(buffer);
+}
+
+TFrameAhead& TFrameBuffer::Ahead() {
+    if (!ahead_)
+        ahead_ = std::make_unique<TFrameAhead>();
+    return *ahead_;
 }
 
 std::uint8_t* TFrameBuffer::Bits() { return type_ == itCanvas ? canvas_.Bits() : memory_.data(); }

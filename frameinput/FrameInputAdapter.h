@@ -39,6 +39,13 @@ public:
     static TFrameInputAdapter* Find(int id);
 
     bool TriggerEventInMainThread = true;
+    // With DrawAhead the canvas event of the next frame is raised as soon as a frame has been
+    // handed to the engine, on a thread of the input (passed on to the user-interface thread
+    // when events go there), so that drawing overlaps encoding. Frames and order are those of
+    // drawing one at a time, but each event comes one frame early: a handler whose frames
+    // depend on the engine's pace (a stop asked for by a frame) leaves it off. A reader on the
+    // user-interface thread itself draws one frame at a time. Canvas inputs only.
+    bool DrawAhead = false;
     TNotifyEvent OnReadHeader;
     TNotifyEvent OnReadClose;
     TReadFrameCanvasEvent OnReadFrameCanvas;

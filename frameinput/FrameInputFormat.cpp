@@ -3,6 +3,7 @@
 #include "frameinput/FrameBuffer.h"
 #include "frameinput/FrameInputAdapter.h"
 #include "frameinput/FrameInputParams.h"
+#include "medialib/MainThread.h"
 
 #include <cassert>
 #include <memory>
@@ -147,6 +148,50 @@ int AttachPalette(AVPacket* pkt) {
     return 0;
 }
 
+// The packet of a bitmap frame: the previous packet's pixels again for a repeat, else a pooled
+// buffer the frame is copied into.
+int FillBitmapPacket(TInputFrameInfo& info, AVPacket* pkt) {
+    TFrameBuffer& buffer = *info.Buffer;
+    AVBufferRef* data = nullptr;
+    if (info.Repeat && buffer.LastPacket())
+        data = ff::av_buffer_ref(buffer.LastPacket());
+    if (!data) {
+        data = buffer.NewPacketBuffer(info.FrameSize);
+        if (!data)
+            return AVERROR(ENOMEM);
+        buffer.CopyTo(data->data);
+    }
+    pkt->buf = data;
+    pkt->data = data->data;
+    pkt->size = info.FrameSize;
+    buffer.SetLastPacket(data);
+    return 0;
+}
+
+// Draws ahead only canvas frames, and only where the reading thread is not the one that would
+// have to draw (a reader on the user-interface thread would wait for itself).
+bool DrawsAhead(const TFrameInputAdapter& adapter, const TInputFrameInfo& info) {
+    if (!adapter.DrawAhead || info.InputType != itCanvas || !info.Buffer || !info.Canvas)
+        return false;
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    return !(adapter.TriggerEventInMainThread && dispatcher && dispatcher->IsMainThread());
+}
+
+// Raises the next frame's canvas event on the input's thread with the record as a read would
+// prepare it; the next read collects the result. The adapter is looked up again by the call:
+// one destroyed meanwhile ends the input.
+void StartFrameAhead(TInputFrameInfo& info) {
+    info.PTS = ClockToPts(info);
+    info.Repeat = 0;
+    info.Packet = nullptr;
+    PInputFrameInfo record = &info;
+    const int id = info.AdapterId;
+    info.Buffer->Ahead().Start([record, id] {
+        TFrameInputAdapter* adapter = TFrameInputAdapter::Find(id);
+        return adapter ? adapter->ReadFrameCanvas(*record->Canvas, record) : -1;
+    });
+}
+
 // A handler may move the time stamp forward; the clock then continues from there.
 void TakeHandlerPts(AVFormatContext* s, TInputFrameInfo& info, AVPacket* pkt) {
     if (info.PTS == pkt->pts)
@@ -196,24 +241,34 @@ int FrameInputReadHeader(AVFormatContext* s) {
     return 0;
 }
 
-int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
-    TInputFrameInfo& info = *InfoOf(s);
-    TFrameInputAdapter* adapter = TFrameInputAdapter::Find(info.AdapterId);
-    info.Adapter = adapter;
-    if (!adapter)
-        return Fail(s, AV_LOG_ERROR, "The FrameInputAdapter no longer exists\n", -1);
-    if (ff::av_new_packet(pkt, info.FrameSize) < 0)
+namespace {
+int ReadFrame(AVFormatContext* s, TFrameInputAdapter& adapter, TInputFrameInfo& info, AVPacket* pkt) {
+    // The YUV handler writes into the packet; the bitmap types get theirs after the event.
+    const bool bitmap = info.InputType != itYUV;
+    if (!bitmap && ff::av_new_packet(pkt, info.FrameSize) < 0)
         return AVERROR(ENOMEM);
     TPacketGuard guard{pkt, info};
-    info.Packet = pkt;
     pkt->stream_index = 0;
-    info.PTS = pkt->pts = pkt->dts = ClockToPts(info);
+    pkt->pts = pkt->dts = ClockToPts(info);
 
-    int result = RaiseFrameEvent(s, *adapter, info, pkt);
+    int result = 0;
+    if (info.Buffer && info.Buffer->HasAhead() && info.Buffer->Ahead().Pending()) {
+        // Drawn while the engine encoded the previous frame, with this frame's record.
+        result = info.Buffer->Ahead().Collect();
+        info.Packet = pkt;
+        if (result < 0)
+            ff::av_log(s, AV_LOG_INFO, "reading frame (Canvas) return %d\n", result);
+    } else {
+        info.Packet = pkt;
+        info.PTS = pkt->pts;
+        info.Repeat = 0;
+        result = RaiseFrameEvent(s, adapter, info, pkt);
+    }
     if (result < 0)
         return result;
-    if (info.InputType != itYUV) {
-        info.Buffer->CopyTo(pkt->data);
+    if (bitmap) {
+        if (FillBitmapPacket(info, pkt) < 0)
+            return AVERROR(ENOMEM);
         if (info.PixelFormat == AV_PIX_FMT_PAL8 && AttachPalette(pkt) < 0)
             return AVERROR(ENOMEM);
     }
@@ -225,9 +280,25 @@ int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
     guard.Packet = nullptr;
     return info.FrameSize;
 }
+} // namespace
+
+int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
+    TInputFrameInfo& info = *InfoOf(s);
+    TFrameInputAdapter* adapter = TFrameInputAdapter::Find(info.AdapterId);
+    info.Adapter = adapter;
+    if (!adapter)
+        return Fail(s, AV_LOG_ERROR, "The FrameInputAdapter no longer exists\n", -1);
+    int size = ReadFrame(s, *adapter, info, pkt);
+    // Only once the packet is complete: from here on the next frame's event owns the record.
+    if (size >= 0 && DrawsAhead(*adapter, info))
+        StartFrameAhead(info);
+    return size;
+}
 
 int FrameInputReadClose(AVFormatContext* s) {
     TInputFrameInfo& info = *InfoOf(s);
+    if (info.Buffer && info.Buffer->HasAhead())
+        info.Buffer->Ahead().Discard(); // a frame drawn for nobody
     ReleaseBuffer(info);
     if (TFrameInputAdapter* adapter = TFrameInputAdapter::Find(info.AdapterId))
         adapter->ReadClose(&info);

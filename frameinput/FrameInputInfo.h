@@ -50,5 +50,9 @@ struct TInputFrameInfo {
     std::int32_t AdapterId; // identity of the adapter named in the parameter string
     TFrameInputAdapter* Adapter; // resolved from AdapterId at every read
     TFrameBuffer* Buffer;   // owned; released by read close
+    // Cleared before every frame event of the bitmap types. A handler that drew nothing new sets
+    // it to 1: the frame is the previous one again and its packet shares the previous packet's
+    // pixels instead of copying the buffer (the first frame has no previous one and is copied).
+    std::int32_t Repeat;
 };
 using PInputFrameInfo = TInputFrameInfo*;

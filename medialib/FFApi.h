@@ -81,6 +81,7 @@ constexpr int AVLibraryCount = 8;
     X(av_channel_layout_describe) X(av_channel_layout_compare) X(av_channel_layout_from_mask) \
     X(av_get_media_type_string) X(av_parse_video_size) X(av_parse_video_rate) X(av_parse_time) \
     X(av_get_token) X(av_cpu_count) X(av_get_picture_type_char) X(av_buffer_ref) X(av_buffer_unref) \
+    X(av_buffer_pool_init) X(av_buffer_pool_get) X(av_buffer_pool_uninit) \
     X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int) \
     X(av_opt_get_double) X(av_opt_get_q) \
     X(av_image_get_linesize) \

@@ -5,6 +5,7 @@
 #include "effects/BmpFile.h"
 #include "effects/Effects.h"
 #include "effects/Random.h"
+#include "effects/Transition.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
@@ -298,4 +299,55 @@ TEST_F(SequencerTest, CanvasReceivesTheFrameClippedToItsSize) {
     EXPECT_TRUE(Near(small.Pixel(W / 2 - 1, H / 2 - 1), PictureColour(0)));
     EXPECT_TRUE(Near(wide.Pixel(W - 1, H - 1), PictureColour(0)));
     EXPECT_EQ(wide.Pixel(W, 0), 0x111111u); // beyond the frame: untouched
+}
+
+TEST_F(SequencerTest, FramesThatRepeatThePreviousOneAreMarkedAndNotCopied) {
+    MakePictures(2);
+    seq.DrawTransition = DrawTransitionFrame; // real effects: every step changes the pixels
+    TSlideshowSequencer reference;
+    reference.PictureCount = seq.PictureCount;
+    reference.PicturePath = seq.PicturePath;
+    for (TSlideshowSequencer* s : {&seq, &reference})
+        s->Prepare(W, H, 4, 3, false);
+    // fade-in 0-2 | hold 3-6 | transition 7-9 | hold 10-13 | to black 14-16 | end 17-18
+    TFrameBitmap canvas(W, H);
+    std::vector<int> repeated;
+    for (int i = 0; seq.ReadFrameCanvas(canvas) == 0; ++i) {
+        if (seq.FrameRepeated())
+            repeated.push_back(i);
+        const TFrameBitmap* fresh = reference.NextFrame();
+        ASSERT_NE(fresh, nullptr) << i;
+        ASSERT_TRUE(std::equal(fresh->Pixels(), fresh->Pixels() + W * H, canvas.Pixels())) << "frame " << i;
+    }
+    EXPECT_EQ(repeated, (std::vector<int>{4, 5, 6, 11, 12, 13}));
+    EXPECT_EQ(reference.NextFrame(), nullptr);
+
+    // A new run, another canvas, or the same frame redrawn is never a repeat.
+    seq.Prepare(W, H, 4, 3, false);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    EXPECT_TRUE(seq.FrameRepeated());
+    TFrameBitmap other(W, H);
+    ASSERT_EQ(seq.ReadFrameCanvas(other), 0);
+    EXPECT_FALSE(seq.FrameRepeated());
+    EXPECT_TRUE(Near(other.Pixel(1, 1), PictureColour(0)));
+    seq.Prepare(W, H, 4, 3, false);
+    ASSERT_EQ(seq.ReadFrameCanvas(other), 0);
+    EXPECT_FALSE(seq.FrameRepeated());
+    EXPECT_EQ(other.Pixel(1, 1), 0u); // the fade-in's first frame, copied again
+}
+
+TEST_F(SequencerTest, TransitionStepsThatStayAtTheirPercentRepeat) {
+    MakePictures(1);
+    seq.Prepare(W, H, 1, 200, false);
+    TFrameBitmap canvas(W, H);
+    int repeats = 0;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+        repeats += seq.FrameRepeated();
+        // Every percent is drawn on two frames: the second shows the same step again.
+        EXPECT_EQ(seq.FrameRepeated(), i % 2 == 1) << i;
+    }
+    EXPECT_EQ(repeats, 100);
+    EXPECT_EQ(steps.size(), 100u);
 }

@@ -2,13 +2,20 @@
 // and name, and the log lines of its failures.
 
 #include "app/SlideshowJob.h"
+#include "frameinput/FrameInputFormat.h"
+#include "frameinput/FrameInputParams.h"
 #include "medialib/FFLoad.h"
+#include "medialib/MainThread.h"
 #include "tests/support/TestJpeg.h"
 #include "tests/support/TestWav.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <vector>
 
 namespace {
 class SlideshowJob : public ::testing::Test {
@@ -106,4 +113,90 @@ TEST_F(SlideshowJob, AnOutputThatCannotBeSetRemovesTheTask) {
     EXPECT_FALSE(job.BuildTask(settings_));
     EXPECT_EQ(job.LastError.rfind("Cannot do convert, error: ", 0), 0u) << job.LastError;
     EXPECT_EQ(encoder_.TaskCount(), 0);
+}
+
+namespace {
+// Every packet of the file's first stream: for rawvideo, the frames' bytes as they were encoded.
+std::vector<std::vector<std::uint8_t>> ReadPackets(const std::string& file) {
+    std::vector<std::vector<std::uint8_t>> packets;
+    AVFormatContext* ctx = nullptr;
+    if (ff::avformat_open_input(&ctx, file.c_str(), nullptr, nullptr) < 0)
+        return packets;
+    AVPacket* pkt = ff::av_packet_alloc();
+    while (ff::av_read_frame(ctx, pkt) >= 0) {
+        if (pkt->stream_index == 0)
+            packets.emplace_back(pkt->data, pkt->data + pkt->size);
+        ff::av_packet_unref(pkt);
+    }
+    ff::av_packet_free(&pkt);
+    ff::avformat_close_input(&ctx);
+    return packets;
+}
+} // namespace
+
+// The frame path as a run takes it (frames drawn on the user-interface thread, held pictures
+// handed on by reference, the engine on its worker) must deliver exactly the frames the
+// sequencer draws, in order: the run is encoded losslessly and compared with a sequencer of
+// the same settings drawing on its own.
+TEST_F(SlideshowJob, EveryFrameReachesTheEncoderUnchangedAndInOrder) {
+    const char* names[] = {"p0.jpg", "p1.jpg", "p2.jpg"};
+    settings_.Pictures.clear();
+    for (int i = 0; i < 3; ++i) {
+        settings_.Pictures.push_back(temp_.File(names[i]));
+        WriteTestJpeg(settings_.Pictures.back(), 80 + 16 * i, 60, [i](int x, int y) {
+            return std::uint32_t((x * 7 + y * 3 + i * 85) & 0xFF) << (8 * i);
+        });
+    }
+    settings_.FrameSize = "64x48";
+    settings_.FrameRate = "10:1";
+    settings_.HoldSeconds = "1";
+    settings_.TransitionSeconds = "0.7";
+    settings_.Seed = 11;
+    TQueueMainThread mainThread;
+    SetMainThreadDispatcher(&mainThread);
+    TSlideshowJob job(encoder_);
+    job.PrepareSequencer(settings_);
+    RegisterFrameInputFormat();
+    TInputOptions input = SlideshowInputOptions();
+    int task = encoder_.AddTask(FrameInputParamString(job.Adapter.Id(), settings_.FrameRate, settings_.FrameSize), &input);
+    ASSERT_GE(task, 0) << encoder_.LastErrMsg;
+    TOutputOptions output;
+    output.FileFormat = "nut";
+    output.VideoCodec = "rawvideo";
+    output.FrameRate = "10/1";
+    output.FrameSize = settings_.FrameSize;
+    output.ExtOptions = "pix_fmt=bgra";
+    const std::string file = temp_.File("out/frames.nut");
+    ASSERT_TRUE(encoder_.SetOutputFile(task, file, &output)) << encoder_.LastErrMsg;
+    std::atomic<bool> ended{false};
+    std::atomic<bool> failed{false};
+    encoder_.OnTerminate = [&](TCustomEncoder&, const TTerminateInfo& info) {
+        if (info.Failed)
+            failed = true;
+        if (info.TaskIndex < 0)
+            ended = true;
+    };
+    job.Start(false);
+    while (!ended)
+        mainThread.Pump(std::chrono::milliseconds(10));
+    encoder_.ClearTasks();
+    SetMainThreadDispatcher(nullptr);
+    ASSERT_FALSE(failed);
+
+    TSlideshowSequencer reference;
+    reference.PictureCount = [&] { return int(settings_.Pictures.size()); };
+    reference.PicturePath = [&](int i) { return settings_.Pictures.at(std::size_t(i)); };
+    reference.Prepare(64, 48, 10, 7, true, settings_.Seed);
+    const auto packets = ReadPackets(file);
+    ASSERT_EQ(packets.size(), 3u * (10 + 7) + 7 + 2);
+    EXPECT_EQ(job.FramesDelivered(), int(packets.size()));
+    int repeats = 0;
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        const TFrameBitmap* frame = reference.NextFrame();
+        ASSERT_NE(frame, nullptr) << i;
+        ASSERT_EQ(packets[i].size(), frame->ByteSize()) << i;
+        ASSERT_TRUE(std::equal(packets[i].begin(), packets[i].end(), frame->Bits())) << "frame " << i;
+        repeats += i > 0 && packets[i] == packets[i - 1];
+    }
+    EXPECT_GE(repeats, 3 * 9); // the held pictures
 }

@@ -164,11 +164,12 @@ TEST(EnginePresets, ValueIsLookedUpAfterTheChosenCodecAndWithoutRegardToCase) {
     EXPECT_EQ(ErrorOf(job, "fpre", "libx264-main"), "Preset \"libx264-main\" not found");
 }
 
-// A preset file with comments, blank lines and Windows line ends that also picks the codec.
+// A preset file with comments, blank lines and foreign line ends that also picks the codec.
 TEST(EnginePresets, PresetFileSetsCodecAndOptions) {
     TTempDir dir;
     std::string preset = dir.File("small.ffpreset");
-    WriteFile(preset, "\xEF\xBB\xBF# short gops for cutting\r\n\r\n  vcodec=mpeg4  \r\n\t# keyframes\r\ng = 4\r\n"
+    // Windows line ends, and one of the old Macintosh kind (a lone CR) before "bf".
+    WriteFile(preset, "\xEF\xBB\xBF# short gops for cutting\r\n\r\n  vcodec=mpeg4  \r\n\t# keyframes\r\ng = 4\r"
                       "bf=0\r\n\r\n");
     TCustomFFmpeg job(1);
     job.ApplyOption("f", TestFramesFormat);
@@ -219,6 +220,10 @@ TEST(EnginePresets, UnusablePresetsRaiseTheirMessages) {
     EXPECT_EQ(ErrorOf(job, "vpre", badValue), "Invalid value \"many\" for option \"g\"\r\n" + badValue +
                                                   ": Invalid option or argument: \"g=many\", parsed as \"g\" = "
                                                   "\"many\"");
+    // An empty preset sets nothing, and says nothing.
+    std::string empty = dir.File("empty.ffpreset");
+    WriteFile(empty, "");
+    EXPECT_EQ(ErrorOf(job, "fpre", empty), "(accepted)");
     // Without the raise flag a rejected line is passed over and the rest still applies.
     WriteFile(unknown, "bitrat=500000\nvcodec=mpeg4\n");
     job.RaiseOnOptionError = false;

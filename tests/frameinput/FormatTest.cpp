@@ -2,11 +2,15 @@
 #include "medialib/MainThread.h"
 #include "TestSupport.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 class FrameInputFormat : public ::testing::Test {
@@ -277,6 +281,70 @@ TEST_F(FrameInputFormat, CanvasIsPackedIntoTheStreamDepth) {
     }
 }
 
+TEST_F(FrameInputFormat, RepeatedFramesShareThePreviousPacketsPixels) {
+    // Frames 1 and 3 are drawn, 2 and 4 are marked as repeats (4 after scribbling on the canvas:
+    // the repeat still hands out frame 3); frame 5 draws again.
+    std::vector<int> seen;
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
+        seen.push_back(info->Repeat);
+        if (info->FrameNumber % 2 == 0) {
+            if (info->FrameNumber == 4)
+                canvas.Fill(0x00FFFFFF);
+            info->Repeat = 1;
+        } else {
+            canvas.Fill(std::uint32_t(info->FrameNumber));
+        }
+        return 0;
+    };
+    TFrameInputContext input(Params("r=25/1;s=4x2;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    std::vector<AVPacket*> kept; // the engine may hold earlier frames while later ones are read
+    const std::uint8_t* data[5] = {};
+    for (int k = 0; k < 5; ++k) {
+        ASSERT_EQ(input.Read(), 32) << k;
+        EXPECT_EQ(input.Packet()->pts, k * 40000);
+        data[k] = input.Packet()->data;
+        kept.push_back(ff::av_packet_clone(input.Packet()));
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 0, 0, 0, 0})); // cleared before every event
+    EXPECT_EQ(data[1], data[0]);
+    EXPECT_NE(data[2], data[1]);
+    EXPECT_EQ(data[3], data[2]);
+    EXPECT_NE(data[4], data[3]);
+    const std::uint8_t expected[5] = {1, 1, 3, 3, 5};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(kept[k]->data[0], expected[k]) << k;
+        EXPECT_EQ(kept[k]->data[31], 0) << k;
+        ff::av_packet_free(&kept[k]);
+    }
+}
+
+TEST_F(FrameInputFormat, PooledPacketsComeWithZeroedPaddingAndAFirstRepeatIsCopied) {
+    adapter_.OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
+        canvas.Fill(0x00010203);
+        info->Repeat = 1; // nothing came before the first frame: it is copied all the same
+        return 0;
+    };
+    TFrameInputContext input(Params("r=25/1;s=3x3;bpp=24;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 36);
+    EXPECT_EQ(input.Packet()->data[0], 0x03);
+    EXPECT_EQ(input.Packet()->data[35], 0); // row padding
+    // Scribble over the padding the decoders may read, let go of the buffer and read again:
+    // the pool hands a buffer back only with its padding cleared.
+    adapter_.OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo) {
+        canvas.Fill(0x00040506);
+        return 0;
+    };
+    for (int k = 0; k < 3; ++k) {
+        std::memset(input.Packet()->data + 36, 0xEE, AV_INPUT_BUFFER_PADDING_SIZE);
+        ASSERT_EQ(input.Read(), 36);
+        EXPECT_EQ(input.Packet()->data[0], 0x06);
+        for (int i = 0; i < AV_INPUT_BUFFER_PADDING_SIZE; ++i)
+            ASSERT_EQ(input.Packet()->data[36 + i], 0) << k << " " << i;
+    }
+}
+
 TEST_F(FrameInputFormat, DataDcAndYuvHandlersFillTheirBuffers) {
     adapter_.OnReadFrameData = [](TFrameInputAdapter&, void* data, PInputFrameInfo info) {
         static_cast<std::uint8_t*>(data)[info->LineSize + 1] = 0xAB; // row 1, byte 1
@@ -437,3 +505,131 @@ TEST_F(FrameInputFormat, PacketsOfOddWidthDecodeToTheDrawnPicture) {
     }
 }
 } // namespace
+
+namespace {
+// Waits up to two seconds for done().
+template <class TDone>
+bool WaitFor(TDone done) {
+    for (int i = 0; i < 400 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return done();
+}
+} // namespace
+
+TEST_F(FrameInputFormat, FramesDrawnAheadKeepTheirOrderRecordsAndEnd) {
+    adapter_.DrawAhead = true;
+    std::mutex lock;
+    std::vector<int> numbers;
+    std::vector<std::int64_t> stamps;
+    std::atomic<int> events{0};
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
+        {
+            std::lock_guard guard(lock);
+            numbers.push_back(info->FrameNumber);
+            stamps.push_back(info->PTS);
+        }
+        ++events;
+        if (info->FrameNumber == 6)
+            return -1;
+        canvas.Fill(std::uint32_t(info->FrameNumber));
+        if (info->FrameNumber == 3)
+            info->PTS += 500000; // moved forward: the clock goes on from there
+        if (info->FrameNumber == 4)
+            info->Repeat = 1;
+        return 0;
+    };
+    TFrameInputContext input(Params("r=10/1;s=4x2;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    const std::int64_t expectedPts[] = {0, 100000, 700000, 800000, 900000};
+    const std::uint8_t expectedPixel[] = {1, 2, 3, 3, 5};
+    for (int k = 0; k < 5; ++k) {
+        ASSERT_EQ(input.Read(), 32) << k;
+        EXPECT_EQ(input.Packet()->pts, expectedPts[k]) << k;
+        EXPECT_EQ(input.Packet()->data[0], expectedPixel[k]) << k;
+        // The next frame is drawn without another read.
+        EXPECT_TRUE(WaitFor([&] { return events.load() == k + 2; })) << k;
+    }
+    EXPECT_EQ(input.Read(), -1);
+    EXPECT_EQ(events.load(), 6);
+    std::lock_guard guard(lock);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    // Frame 3 saw its clock time before it moved it; the frames after it go on from the move.
+    EXPECT_EQ(stamps, (std::vector<std::int64_t>{0, 100000, 200000, 800000, 900000, 1000000}));
+}
+
+TEST_F(FrameInputFormat, AFailureWhileDrawingAheadReachesTheNextReadAndCloseWaitsForTheDrawing) {
+    adapter_.DrawAhead = true;
+    adapter_.OnReadFrameCanvas = [](TFrameInputAdapter&, TFrameBitmap&, PInputFrameInfo info) -> int {
+        if (info->FrameNumber == 2)
+            throw std::runtime_error("cannot load picture.jpg");
+        return 0;
+    };
+    {
+        TFrameInputContext input(Params("r=30/1;s=4x4;bpp=32;t=canvas"));
+        ASSERT_EQ(input.Open(), 0);
+        ASSERT_EQ(input.Read(), 64);
+        EXPECT_THROW(input.Read(), std::runtime_error);
+        EXPECT_EQ(input.Info().Packet, nullptr);
+    }
+    // Closed while the next frame is being drawn: the close waits, then the close event follows.
+    std::atomic<bool> drawing{false};
+    std::vector<std::string> order;
+    std::mutex lock;
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
+        if (info->FrameNumber == 2) {
+            drawing = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        canvas.Fill(0);
+        std::lock_guard guard(lock);
+        order.push_back("frame " + std::to_string(info->FrameNumber));
+        return 0;
+    };
+    adapter_.OnReadClose = [&](TFrameInputAdapter&) {
+        std::lock_guard guard(lock);
+        order.push_back("close");
+    };
+    TFrameInputContext input(Params("r=30/1;s=4x4;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    ASSERT_EQ(input.Read(), 64);
+    ASSERT_TRUE(WaitFor([&] { return drawing.load(); }));
+    input.Close();
+    std::lock_guard guard(lock);
+    EXPECT_EQ(order, (std::vector<std::string>{"frame 1", "frame 2", "close"}));
+}
+
+TEST_F(FrameInputFormat, DrawingAheadOnTheMainThreadOverlapsAWorkersReadsAndNeverWaitsForItself) {
+    TQueueMainThread mainThread;
+    SetMainThreadDispatcher(&mainThread);
+    adapter_.TriggerEventInMainThread = true;
+    adapter_.DrawAhead = true;
+    std::vector<std::thread::id> threads;
+    adapter_.OnReadFrameCanvas = [&](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
+        threads.push_back(std::this_thread::get_id());
+        canvas.Fill(std::uint32_t(info->FrameNumber));
+        return info->FrameNumber <= 3 ? 0 : -1;
+    };
+    TFrameInputContext input(Params("r=30/1;s=4x4;bpp=32;t=canvas"));
+    ASSERT_EQ(input.Open(), 0);
+    // Read on the main thread itself: one frame at a time (drawing ahead would wait for itself).
+    ASSERT_EQ(input.Read(), 64);
+    EXPECT_EQ(mainThread.Pending(), 0u);
+    EXPECT_EQ(threads.size(), 1u);
+    // A worker reads the rest while this thread serves the calls.
+    std::vector<int> pixels;
+    auto reader = std::async(std::launch::async, [&] {
+        int r;
+        while ((r = input.Read()) > 0)
+            pixels.push_back(input.Packet()->data[0]);
+        return r;
+    });
+    while (reader.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        mainThread.Pump(std::chrono::milliseconds(5));
+    EXPECT_EQ(reader.get(), -1);
+    input.Close();
+    SetMainThreadDispatcher(nullptr);
+    EXPECT_EQ(pixels, (std::vector<int>{2, 3}));
+    ASSERT_EQ(threads.size(), 4u);
+    for (std::thread::id id : threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+}
