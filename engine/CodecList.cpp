@@ -34,7 +34,8 @@ void TOpenCodecs::CloseEncoders() {
         TOutputStream* ost = encoders_.front();
         encoders_.pop_front();
         --openCodecs;
-        ost->Encoder.reset(); // the encoder reads its statistics input until it is freed
+        ost->EncoderThread.reset(); // an encoder running on a thread of its own: that thread ends first
+        ost->Encoder.reset();       // the encoder reads its statistics input until it is freed
         ost->PassStats.clear();
     }
 }
