@@ -1,6 +1,7 @@
 // pixaroll-cli transcode: the engine on ordinary files, with the engine's own option names.
 //   transcode IN OUT [-option value ...]                     the options apply to the output
 //   transcode [options] -i IN ... [options] OUT [[options] OUT ...]   the classic shape
+//   "-join" before an output's name makes it of every input in turn
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -25,7 +26,11 @@ namespace {
 struct TStep {
     enum { Option, Input, Output } Kind;
     std::string Name, Value;
+    bool Join = false; // an output made of every input in turn ("-join" before its name)
 };
+
+// "-join" is the command's own switch for the output named after it, not an engine option.
+constexpr const char* JoinSwitch = "-join";
 
 // "-name value", or a switch without a value; throws when a value is missing.
 TStep ReadOption(TArgs& args) {
@@ -43,9 +48,14 @@ TStep ReadOption(TArgs& args) {
 std::vector<TStep> ParseClassic(TArgs& args) {
     std::vector<TStep> steps;
     std::vector<std::string> unused; // options given since the last file
+    bool join = false;
     while (!args.AtEnd()) {
         const std::string& arg = args.Peek();
-        if (arg == "-i") {
+        if (arg == JoinSwitch) {
+            args.Next();
+            join = true;
+            unused.push_back("join");
+        } else if (arg == "-i") {
             args.Next();
             if (args.AtEnd())
                 throw TUsageError("Missing argument for option \"i\"");
@@ -57,7 +67,8 @@ std::vector<TStep> ParseClassic(TArgs& args) {
             if (name != "newvideo" && name != "newaudio" && name != "newsubtitle")
                 unused.push_back(name);
         } else {
-            steps.push_back({TStep::Output, "", args.Next()});
+            steps.push_back({TStep::Output, "", args.Next(), join});
+            join = false;
             unused.clear();
         }
     }
@@ -72,8 +83,13 @@ std::vector<TStep> ParseShort(TArgs& args) {
     if (args.AtEnd())
         throw TUsageError("missing output file");
     std::string output = args.Next();
+    bool join = false;
     while (!args.AtEnd()) {
         std::string name = args.Next();
+        if (name == JoinSwitch) {
+            join = true;
+            continue;
+        }
         if (!LooksLikeOption(name))
             throw TUsageError("expected an option, not \"" + name + "\"");
         std::string value = !args.AtEnd() && !LooksLikeOption(args.Peek()) ? args.Next() : std::string();
@@ -81,7 +97,7 @@ std::vector<TStep> ParseShort(TArgs& args) {
             throw TUsageError("Missing argument for option \"" + name.substr(1) + "\"");
         steps.push_back({TStep::Option, name.substr(1), value});
     }
-    steps.push_back({TStep::Output, "", output});
+    steps.push_back({TStep::Output, "", output, join});
     return steps;
 }
 } // namespace
@@ -124,7 +140,7 @@ int CmdTranscode(const TCommandArgs& all) {
     for (const TStep& step : steps) {
         if (step.Kind == TStep::Option) {
             job.ApplyOption(step.Name, step.Value);
-        } else if (step.Kind == TStep::Input ? !job.OpenInputFile(step.Value) : job.OpenOutputFile(step.Value) < 0) {
+        } else if (step.Kind == TStep::Input ? !job.OpenInputFile(step.Value) : job.OpenOutputFile(step.Value, step.Join) < 0) {
             std::cerr << "pixaroll-cli transcode: " << job.LastError << "\n";
             return 1;
         }

@@ -48,6 +48,7 @@ void TCustomFFmpeg::CloseAll() {
         out->Close();
     outputs_.clear();
     inputs_.clear();
+    joinOutput_ = -1;
     // The hook modules belong to the run: they are released with its files.
     frameHooks_.Release();
 }

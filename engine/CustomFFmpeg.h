@@ -90,7 +90,9 @@ public:
     static bool OptionNeedsValue(const std::string& name);
     // Opens an input with the pending settings; false with LastError set on failure.
     bool OpenInputFile(const std::string& fileName);
-    // Creates an output with its streams; the number of outputs, or -1 with LastError set.
+    // Creates an output with its streams; the number of outputs, or -1 with LastError set. With
+    // join and more than one input, the output is the inputs one after the other; it must be
+    // the job's only output.
     int OpenOutputFile(const std::string& fileName, bool join = false);
     // Every setting back to its default, every table emptied, every file closed.
     void ResetSettings();
@@ -145,6 +147,9 @@ public:
 
     int InputCount() const { return int(inputs_.size()); }
     int OutputCount() const { return int(outputs_.size()); }
+    // Join mode: the one output is made of every input in turn (OpenOutputFile with join and
+    // more than one input opened).
+    bool JoinMode() const { return joinOutput_ >= 0; }
     AVFormatContext* InputContext(int i) const { return inputs_.at(i)->Context(); }
     AVFormatContext* OutputContext(int i) const { return outputs_.at(i)->Context(); }
     const TJobSettings& Settings() const { return settings_; }
@@ -184,6 +189,8 @@ protected:
     void SetBitRate(const std::string& name, const std::string& value);
     void SetGeneric(const std::string& name, const std::string& value);
     void AddStreamMap(const std::string& value);
+    void AddMetadataMap(const std::string& value);
+    void AddChapterMap(const std::string& value);
     void AddStreamId(const std::string& value);
     void SetTag(const std::string& name, const std::string& value);
     void SetTsScale(const std::string& value);
@@ -224,6 +231,7 @@ protected:
     TFrameHooks frameHooks_;             // "vhook" modules, run on every decoded picture
     TOpenCodecs openCodecs_;             // linked by the run as it opens them, closed at its end
     int64_t expectedDuration_ = -1;
+    int joinOutput_ = -1;                // the joined output, -1 when not in join mode
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<int64_t> ioClockStart_{INT64_MAX};

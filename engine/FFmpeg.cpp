@@ -248,6 +248,4 @@ void TFFmpeg::ApplyOutputOptionsAfterOpen(int outputIndex) {
             ApplyOption(option, e.Value);
         }
     }
-    if (o.Join && InputCount() > 1)
-        throw FFmpegException("Joining inputs into one output is not supported");
 }

@@ -17,6 +17,23 @@ struct TStreamMap {
     int File = 0, Stream = 0, SyncFile = 0, SyncStream = 0;
 };
 
+// One side of a metadata map: a file and which of its dictionaries ('g' the file's own, 's'
+// a stream's, 'c' a chapter's, 'p' a program's, with Index saying which).
+struct TMetadataSpec {
+    int File = 0;
+    char Type = 'g';
+    int Index = 0;
+};
+
+struct TMetadataMap {
+    TMetadataSpec Out, In;
+};
+
+// Chapters of input In go to output Out; a negative index on either side copies none.
+struct TChapterMap {
+    int In = 0, Out = 0;
+};
+
 struct TJobSettings {
     // Container and timing.
     std::string ForcedFormat;                 // "f", pending
@@ -96,6 +113,11 @@ struct TJobSettings {
     // Tables.
     std::map<int, double> TsScale;              // "itsscale": stream -> scale, for the next input
     std::vector<TStreamMap> StreamMaps;         // "map"
+    std::vector<TMetadataMap> MetadataMaps;     // "map_meta_data"
+    std::vector<TChapterMap> ChapterMaps;       // "map_chapters"
+    // What run preparation copies without being asked; a metadata map of that kind switches
+    // the default off for the whole job.
+    bool MetadataGlobalAutocopy = true, MetadataStreamsAutocopy = true, MetadataChaptersAutocopy = true;
     std::map<int, int> StreamIds;               // "streamid": output stream index -> id
     std::vector<std::string> BitstreamFilters[3]; // "vbsf", "absf", "sbsf" (pending per kind)
 };

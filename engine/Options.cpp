@@ -113,7 +113,12 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
         FIELD("f", ForcedFormat, STRING),
         NOTHING("i"), NOTHING("y"),
         {"map", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) { j.AddStreamMap(v); }},
-        LATER("map_meta_data"), LATER("map_chapters"),
+        {"map_meta_data", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) {
+             j.AddMetadataMap(v);
+         }},
+        {"map_chapters", [](TCustomFFmpeg& j, TJobSettings&, const std::string&, const std::string& v) {
+             j.AddChapterMap(v);
+         }},
         {"t", [](TCustomFFmpeg& j, TJobSettings& s, const std::string& n, const std::string& v) {
              s.RecordingTime = NonNegative(n, ParseTimeValue(n, v, true));
              j.expectedDuration_ = s.RecordingTime;
@@ -365,6 +370,94 @@ void TCustomFFmpeg::AddStreamMap(const std::string& value) {
         m.SyncStream = m.Stream;
     }
     settings_.StreamMaps.push_back(m);
+}
+
+namespace {
+// A file index with an optional kind of metadata: "1", "1,g", "0,s2", "0,c0", "0,p1". Leaves p
+// behind what it read.
+TMetadataSpec ReadMetadataSpec(const char*& p, const std::string& value) {
+    auto invalid = [&] {
+        return FFmpegException(Fmt("Invalid metadata map \"%s\": expected outfile[,type]:infile[,type]", value.c_str()));
+    };
+    auto number = [&](int& out) {
+        if (!std::isdigit(static_cast<unsigned char>(*p)))
+            throw invalid();
+        errno = 0;
+        char* end = nullptr;
+        long n = std::strtol(p, &end, 10);
+        if (errno != 0 || n > INT_MAX)
+            throw invalid();
+        out = int(n);
+        p = end;
+    };
+    TMetadataSpec spec;
+    number(spec.File);
+    if (*p != ',')
+        return spec;
+    spec.Type = *++p;
+    switch (spec.Type) {
+    case 'g': ++p; break;
+    case 's':
+    case 'c':
+    case 'p':
+        ++p;
+        number(spec.Index);
+        break;
+    default: throw FFmpegException(Fmt("Invalid metadata type %c.", spec.Type ? spec.Type : ' '));
+    }
+    return spec;
+}
+} // namespace
+
+void TCustomFFmpeg::AddMetadataMap(const std::string& value) {
+    const char* p = value.c_str();
+    TMetadataMap m;
+    m.Out = ReadMetadataSpec(p, value);
+    if (*p != ':')
+        throw FFmpegException(Fmt("Invalid metadata map \"%s\": expected outfile[,type]:infile[,type]", value.c_str()));
+    ++p;
+    m.In = ReadMetadataSpec(p, value);
+    if (*p)
+        throw FFmpegException(Fmt("Invalid metadata map \"%s\": expected outfile[,type]:infile[,type]", value.c_str()));
+    TJobSettings& s = settings_;
+    auto either = [&](char type) { return m.Out.Type == type || m.In.Type == type; };
+    if (either('g'))
+        s.MetadataGlobalAutocopy = false;
+    if (either('s'))
+        s.MetadataStreamsAutocopy = false;
+    if (either('c'))
+        s.MetadataChaptersAutocopy = false;
+    s.MetadataMaps.push_back(m);
+}
+
+void TCustomFFmpeg::AddChapterMap(const std::string& value) {
+    // "outfile:infile"; a negative index ("-1" alone is enough) copies no chapters at all.
+    auto invalid = [&] {
+        return FFmpegException(Fmt("Invalid chapter map \"%s\": expected outfile:infile", value.c_str()));
+    };
+    const char* p = value.c_str();
+    auto number = [&](int& out) {
+        if (!std::isdigit(static_cast<unsigned char>(p[*p == '-'])))
+            throw invalid();
+        errno = 0;
+        char* end = nullptr;
+        long n = std::strtol(p, &end, 10);
+        if (errno != 0 || n > INT_MAX || n < INT_MIN)
+            throw invalid();
+        out = int(n);
+        p = end;
+    };
+    TChapterMap m;
+    number(m.Out);
+    if (*p == ':') {
+        ++p;
+        number(m.In);
+    } else if (m.Out >= 0) {
+        throw invalid();
+    }
+    if (*p)
+        throw invalid();
+    settings_.ChapterMaps.push_back(m);
 }
 
 void TCustomFFmpeg::AddStreamId(const std::string& value) {

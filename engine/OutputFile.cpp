@@ -61,9 +61,10 @@ bool SameFile(const std::string& a, const std::string& b) {
 } // namespace
 
 namespace {
-bool AnyInputHas(const std::vector<std::unique_ptr<TInputFile>>& inputs, AVMediaType type) {
-    for (const auto& in : inputs) {
-        AVFormatContext* ic = in->Context();
+// The first `count` inputs are looked at.
+bool AnyInputHas(const std::vector<std::unique_ptr<TInputFile>>& inputs, std::size_t count, AVMediaType type) {
+    for (std::size_t f = 0; f < count && f < inputs.size(); ++f) {
+        AVFormatContext* ic = inputs[f]->Context();
         for (unsigned i = 0; i < ic->nb_streams; ++i) {
             AVMediaType t = ic->streams[i]->codecpar->codec_type;
             if (t == type)
@@ -130,8 +131,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         LastError = Fmt("Too many output files (at most %d)", MaxFiles);
         return -1;
     }
-    if (join && inputs_.size() > 1) {
-        LastError = "Joining inputs into one output is not supported";
+    // A joined output is made of every input in turn: no other output can share them.
+    const bool joining = join && inputs_.size() > 1;
+    if (joinOutput_ >= 0 || (joining && !outputs_.empty())) {
+        LastError = "Cannot join more than one output file.";
         return -1;
     }
     for (const auto& in : inputs_)
@@ -177,10 +180,12 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     bool audio = s.AudioStreamCopy || !s.AudioCodecName.empty() || ofmt->audio_codec != AV_CODEC_ID_NONE;
     bool subtitle = s.SubtitleStreamCopy || !s.SubtitleCodecName.empty() || ofmt->subtitle_codec != AV_CODEC_ID_NONE;
     try {
+        // The parts of a joined output all have the streams of the first one.
         if (!inputs_.empty()) {
-            video = video && AnyInputHas(inputs_, AVMEDIA_TYPE_VIDEO);
-            audio = audio && AnyInputHas(inputs_, AVMEDIA_TYPE_AUDIO);
-            subtitle = subtitle && AnyInputHas(inputs_, AVMEDIA_TYPE_SUBTITLE);
+            std::size_t looked = joining ? 1 : inputs_.size();
+            video = video && AnyInputHas(inputs_, looked, AVMEDIA_TYPE_VIDEO);
+            audio = audio && AnyInputHas(inputs_, looked, AVMEDIA_TYPE_AUDIO);
+            subtitle = subtitle && AnyInputHas(inputs_, looked, AVMEDIA_TYPE_SUBTITLE);
         }
     } catch (const FFmpegException& e) {
         LastError = e.what();
@@ -245,6 +250,17 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     // stream of that kind because of them.
     s.VideoDisable = s.AudioDisable = s.SubtitleDisable = false;
     outputs_.push_back(std::move(out));
+    if (joining) {
+        joinOutput_ = int(outputs_.size()) - 1;
+        // Progress counts towards the parts' lengths together (a recording limit still rules).
+        if (s.RecordingTime == INT64_MAX) {
+            int64_t total = 0;
+            for (const auto& in : inputs_)
+                if (in->Context()->duration > 0)
+                    total += in->Context()->duration;
+            expectedDuration_ = total > 0 ? total : -1;
+        }
+    }
     return int(outputs_.size());
 }
 

@@ -52,7 +52,8 @@ void TTranscoder::Prepare() {
     CheckInputsUsed();
     for (TOutputStream* ost : ost_) {
         TInputStream& ist = ist_[ost->SourceIndex];
-        ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+        if (s_.MetadataStreamsAutocopy)
+            ff::av_dict_copy(&ost->Stream->metadata, ist.Stream->metadata, AV_DICT_DONT_OVERWRITE);
         ost->Stream->disposition = ist.Stream->disposition;
         if (ost->StreamCopy) {
             SetupStreamCopy(*ost, ist);
@@ -68,6 +69,8 @@ void TTranscoder::Prepare() {
         default: throw FFmpegException("invalid codec_type");
         }
     }
+    if (job_.JoinMode())
+        PrepareJoinedParts();
     for (TOutputStream* ost : ost_)
         if (ost->EncodingNeeded)
             OpenEncoder(*ost);
@@ -82,49 +85,96 @@ void TTranscoder::Prepare() {
         ist.NextPts = NoTimestamp;
         ist.IsStart = true;
     }
+    CopyChapters();
+    ApplyMetadataMaps();
     // Global metadata of the first input goes to every output, without overwriting.
-    if (!job_.inputs_.empty())
+    if (!job_.inputs_.empty() && s_.MetadataGlobalAutocopy)
         for (auto& out : job_.outputs_)
             ff::av_dict_copy(&out->Context()->metadata, job_.inputs_[0]->Context()->metadata, AV_DICT_DONT_OVERWRITE);
-    CopyChapters();
     WriteHeaders();
     LogStreamMapping();
 }
 
-// The chapters of the first input that has any go to every output, moved by the input's offset
-// and the output start, and cut to the recording time.
+// Chapters as the chapter maps say; without maps, the chapters of the first input that has any
+// go to every output. They come before the metadata maps, so that a map can name an output's
+// chapter.
 void TTranscoder::CopyChapters() {
+    if (!s_.ChapterMaps.empty()) {
+        for (const TChapterMap& m : s_.ChapterMaps) {
+            if (m.In < 0 || m.Out < 0)
+                continue;
+            if (m.In >= int(job_.inputs_.size()))
+                throw FFmpegException(Fmt("Invalid input file index %d in chapter mapping.", m.In));
+            if (m.Out >= int(job_.outputs_.size()))
+                throw FFmpegException(Fmt("Invalid output file index %d in chapter mapping.", m.Out));
+            CopyChapters(*job_.inputs_[m.In], *job_.outputs_[m.Out]);
+        }
+        return;
+    }
     for (auto& in : job_.inputs_) {
-        AVFormatContext* ic = in->Context();
-        if (!ic->nb_chapters)
+        if (!in->Context()->nb_chapters)
             continue;
         for (auto& out : job_.outputs_)
-            for (unsigned i = 0; i < ic->nb_chapters; ++i) {
-                const AVChapter* ch = ic->chapters[i];
-                int64_t offset = ff::av_rescale_q(s_.StartTime - in->TsOffset, AV_TIME_BASE_Q, ch->time_base);
-                int64_t limit = s_.RecordingTime == INT64_MAX
-                                    ? INT64_MAX
-                                    : ff::av_rescale_q(s_.RecordingTime, AV_TIME_BASE_Q, ch->time_base);
-                if (ch->end < offset)
-                    continue;
-                if (limit != INT64_MAX && ch->start > limit + offset)
-                    break;
-                auto* copy = static_cast<AVChapter*>(ff::av_mallocz(sizeof(AVChapter)));
-                if (!copy)
-                    throw FFmpegException("av_mallocz failed");
-                copy->id = ch->id;
-                copy->time_base = ch->time_base;
-                copy->start = std::max<int64_t>(0, ch->start - offset);
-                copy->end = std::min(limit, ch->end - offset);
-                AVFormatContext* oc = out->Context();
-                if (ff::av_dict_copy(&copy->metadata, ch->metadata, 0) < 0 ||
-                    ff::av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), copy) < 0) {
-                    ff::av_dict_free(&copy->metadata);
-                    ff::av_free(copy);
-                    throw FFmpegException("av_mallocz failed");
-                }
-            }
+            CopyChapters(*in, *out);
         return;
+    }
+}
+
+// The chapters of one input into one output, moved by the input's offset and the output start,
+// and cut to the recording time.
+void TTranscoder::CopyChapters(const TInputFile& in, TOutputFile& out) {
+    AVFormatContext* ic = in.Context();
+    AVFormatContext* oc = out.Context();
+    for (unsigned i = 0; i < ic->nb_chapters; ++i) {
+        const AVChapter* ch = ic->chapters[i];
+        int64_t offset = ff::av_rescale_q(s_.StartTime - in.TsOffset, AV_TIME_BASE_Q, ch->time_base);
+        int64_t limit = s_.RecordingTime == INT64_MAX ? INT64_MAX
+                                                      : ff::av_rescale_q(s_.RecordingTime, AV_TIME_BASE_Q, ch->time_base);
+        if (ch->end < offset)
+            continue;
+        if (limit != INT64_MAX && ch->start > limit + offset)
+            break;
+        auto* copy = static_cast<AVChapter*>(ff::av_mallocz(sizeof(AVChapter)));
+        if (!copy)
+            throw FFmpegException("av_mallocz failed");
+        copy->id = ch->id;
+        copy->time_base = ch->time_base;
+        copy->start = std::max<int64_t>(0, ch->start - offset);
+        copy->end = std::min(limit, ch->end - offset);
+        if ((s_.MetadataChaptersAutocopy && ff::av_dict_copy(&copy->metadata, ch->metadata, 0) < 0) ||
+            ff::av_dynarray_add_nofree(&oc->chapters, reinterpret_cast<int*>(&oc->nb_chapters), copy) < 0) {
+            ff::av_dict_free(&copy->metadata);
+            ff::av_free(copy);
+            throw FFmpegException("av_mallocz failed");
+        }
+    }
+}
+
+// Each metadata map copies one dictionary of an input into one of an output; what the output
+// already holds (its own "metadata" options, for one) stays.
+void TTranscoder::ApplyMetadataMaps() {
+    // The dictionary a spec names in a file (nullptr: no such file).
+    auto resolve = [](AVFormatContext* fc, const TMetadataSpec& spec, const char* fileKind) -> AVDictionary** {
+        if (!fc)
+            throw FFmpegException(Fmt("Invalid %s index %d while processing metadata maps", fileKind, spec.File));
+        auto check = [&](unsigned count, const char* kind) {
+            if (spec.Index < 0 || unsigned(spec.Index) >= count)
+                throw FFmpegException(Fmt("Invalid %s index %d while processing metadata maps", kind, spec.Index));
+        };
+        switch (spec.Type) {
+        case 's': check(fc->nb_streams, "stream"); return &fc->streams[spec.Index]->metadata;
+        case 'c': check(fc->nb_chapters, "chapter"); return &fc->chapters[spec.Index]->metadata;
+        case 'p': check(fc->nb_programs, "program"); return &fc->programs[spec.Index]->metadata;
+        default: return &fc->metadata;
+        }
+    };
+    for (const TMetadataMap& m : s_.MetadataMaps) {
+        AVFormatContext* oc = m.Out.File < job_.OutputCount() ? job_.outputs_[m.Out.File]->Context() : nullptr;
+        AVFormatContext* ic = m.In.File < job_.InputCount() ? job_.inputs_[m.In.File]->Context() : nullptr;
+        AVDictionary** to = resolve(oc, m.Out, "output file");
+        AVDictionary** from = resolve(ic, m.In, "input file");
+        if (ff::av_dict_copy(to, *from, AV_DICT_DONT_OVERWRITE) < 0)
+            throw FFmpegException("av_dict_copy failed");
     }
 }
 
@@ -175,6 +225,10 @@ void TTranscoder::CheckOutputs() {
 }
 
 void TTranscoder::MapStreams() {
+    if (job_.JoinMode()) {
+        MapJoinedStreams();
+        return;
+    }
     for (std::size_t k = 0; k < ost_.size(); ++k) {
         TOutputStream& ost = *ost_[k];
         if (!s_.StreamMaps.empty()) {
@@ -211,13 +265,75 @@ void TTranscoder::MapStreams() {
     }
 }
 
+// A joined output takes each part from its own input: for each output stream, the first free
+// stream of its type in every input. An input that lacks one cannot be a part.
+void TTranscoder::MapJoinedStreams() {
+    if (!s_.StreamMaps.empty())
+        throw FFmpegException("Stream maps cannot be used when inputs are joined: each part takes its streams from its "
+                              "own input");
+    for (TOutputStream* ost : ost_) {
+        for (std::size_t f = 0; f < job_.inputs_.size(); ++f) {
+            const TInputFile& file = *job_.inputs_[f];
+            int chosen = -1;
+            for (int i = file.FirstStream; i < file.FirstStream + file.StreamCount && chosen < 0; ++i) {
+                const TInputStream& ist = ist_[std::size_t(i)];
+                if (ist.Free && ist.Stream->codecpar->codec_type == ost->Type && ist.Stream->discard != AVDISCARD_ALL)
+                    chosen = i;
+            }
+            if (chosen < 0) {
+                const char* url = file.Context()->url;
+                throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s): input #%d "
+                                          "\"%s\" has no %s stream for its part of the joined output",
+                                          ost->FileIndex, ost->Index, TypeName(ost->Type), int(f), url ? url : "",
+                                          TypeName(ost->Type)));
+            }
+            ist_[std::size_t(chosen)].Free = false;
+            ost->PartSources.push_back(chosen);
+        }
+        ost->SourceIndex = ost->SyncIndex = ost->PartSources.front();
+    }
+}
+
+// The first part's sources set the output streams up; the later parts' are decoded the same
+// way, and a copied stream can only go on with packets of the same kind of picture or sound.
+void TTranscoder::PrepareJoinedParts() {
+    for (TOutputStream* ost : ost_) {
+        const TInputStream& first = ist_[std::size_t(ost->PartSources.front())];
+        const AVCodecParameters* a = first.Stream->codecpar;
+        for (std::size_t part = 1; part < ost->PartSources.size(); ++part) {
+            TInputStream& ist = ist_[std::size_t(ost->PartSources[part])];
+            ist.DecodingNeeded = ist.DecodingNeeded || first.DecodingNeeded;
+            if (!ost->StreamCopy)
+                continue;
+            const AVCodecParameters* b = ist.Stream->codecpar;
+            bool same = a->codec_id == b->codec_id;
+            if (ost->Type == AVMEDIA_TYPE_VIDEO)
+                same = same && a->width == b->width && a->height == b->height && a->format == b->format;
+            else if (ost->Type == AVMEDIA_TYPE_AUDIO)
+                same = same && a->sample_rate == b->sample_rate && a->ch_layout.nb_channels == b->ch_layout.nb_channels;
+            if (!same) {
+                const char* url = job_.inputs_[std::size_t(ist.FileIndex)]->Context()->url;
+                throw FFmpegException(Fmt("Cannot join stream #%d.%d of \"%s\" by stream copy: it is not coded like "
+                                          "stream #%d.%d of the first part (encode the joined output instead)",
+                                          ist.FileIndex, ist.StreamIndex, url ? url : "", first.FileIndex,
+                                          first.StreamIndex));
+            }
+        }
+    }
+}
+
 // Without explicit maps, every input is there to give an output something: a soundtrack that
 // holds no audio (a picture, a video without sound) would otherwise vanish without a word.
 void TTranscoder::CheckInputsUsed() {
     if (!s_.StreamMaps.empty())
         return;
-    for (const auto& in : job_.inputs_) {
-        bool used = false;
+    for (std::size_t f = 0; f < job_.inputs_.size(); ++f) {
+        const auto& in = job_.inputs_[f];
+        // A file opened for its metadata or chapters is used by the map that names it.
+        bool used = std::any_of(s_.MetadataMaps.begin(), s_.MetadataMaps.end(),
+                                [&](const TMetadataMap& m) { return m.In.File == int(f); }) ||
+                    std::any_of(s_.ChapterMaps.begin(), s_.ChapterMaps.end(),
+                                [&](const TChapterMap& m) { return m.In == int(f) && m.Out >= 0; });
         std::string kinds;
         for (int i = 0; i < in->StreamCount; ++i) {
             const TInputStream& ist = ist_[std::size_t(in->FirstStream + i)];
@@ -309,6 +425,7 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
         spec.EncoderFormat = enc->pix_fmt;
         spec.ScalerFlags = job_.generic_.ScalerFlags();
         spec.Description = filters;
+        ost.FilterSpec = spec;
         ost.Filter = std::make_unique<TVideoFilterGraph>(spec);
         // The graph's pictures have the encoder's format and the size the graph gives them.
         enc->width = ost.Filter->OutputWidth();

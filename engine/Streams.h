@@ -56,6 +56,7 @@ struct TInputStream {
     int64_t WallStart = 0;                 // for "re"
     int64_t FrameCounter = 0;
     bool MultiFrameWarned = false;
+    bool Flushed = false;                  // its decoder was drained (a joined part that ended)
     TFramePtr Frame;                       // decoded picture, reused
 };
 
@@ -65,6 +66,7 @@ struct TOutputStream {
     AVStream* Stream = nullptr;
     AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
     int SourceIndex = -1;                  // into the input stream table
+    std::vector<int> PartSources;          // join mode: the source in each input, by part
     int SyncIndex = -1;
     bool EncodingNeeded = false;
     bool StreamCopy = false;
@@ -79,6 +81,7 @@ struct TOutputStream {
     // Video.
     std::string FilterDescription;         // "vf" when the stream was created
     std::unique_ptr<TVideoFilterGraph> Filter;
+    TVideoFilterSpec FilterSpec;           // what the graph was built for (a joined part rebuilds it)
     TFramePtr Filtered;                    // a picture out of the filter graph
     double Aspect = 0;                     // display aspect asked for ("aspect"), 0 when none
     bool NeedsRescale = false;

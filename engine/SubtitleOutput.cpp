@@ -7,6 +7,7 @@
 #include "engine/Transcoder.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -59,36 +60,78 @@ void TTranscoder::SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist) {
     ist.DecodingNeeded = true;
 }
 
+void TTranscoder::THeldSubtitle::Release() {
+    if (Held)
+        ff::avsubtitle_free(&Subtitle);
+    Held = false;
+}
+
 bool TTranscoder::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt) {
     AVCodecContext* dec = ist.Decoder.get();
-    // Only decoders that hold subtitles back have any left at the end.
     const bool draining = !pkt;
-    if (draining && !(dec->codec->capabilities & AV_CODEC_CAP_DELAY))
-        return true;
-    TPacketPtr blank;
-    if (draining) {
-        blank = NewPacket();
-        pkt = blank.get();
+    // Only decoders that hold subtitles back have any left at the end.
+    if (!draining || (dec->codec->capabilities & AV_CODEC_CAP_DELAY)) {
+        TPacketPtr blank;
+        if (draining) {
+            blank = NewPacket();
+            pkt = blank.get();
+        }
+        for (;;) {
+            AVSubtitle subtitle{};
+            int got = 0;
+            // The decoder reads the packet only; the old interface merely lacks the const.
+            if (ff::avcodec_decode_subtitle2(dec, &subtitle, &got, const_cast<AVPacket*>(pkt)) < 0)
+                return false;
+            if (!got)
+                break;
+            HandleSubtitle(ist, subtitle);
+            if (!draining)
+                break;
+        }
     }
+    // At the end, a subtitle still waiting for its end goes out without one.
     const int sourceIndex = int(&ist - ist_.data());
-    for (;;) {
-        AVSubtitle subtitle{};
-        int got = 0;
-        // The decoder reads the packet only; the old interface merely lacks the const.
-        if (ff::avcodec_decode_subtitle2(dec, &subtitle, &got, const_cast<AVPacket*>(pkt)) < 0)
-            return false;
-        if (!got)
-            return true;
-        TSubtitleGuard guard{&subtitle};
-        ++ist.FrameCounter;
-        const bool beforeStart = s_.StartTime != 0 && subtitle.pts != AV_NOPTS_VALUE && subtitle.pts < s_.StartTime;
-        if (subtitle.num_rects > 0 && !beforeStart)
-            for (TOutputStream* ost : ost_)
-                if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
-                    OutputSubtitle(*ost, subtitle);
-        if (!draining)
-            return true;
+    auto held = heldSubtitles_.find(sourceIndex);
+    if (draining && held != heldSubtitles_.end() && held->second.Held) {
+        EmitSubtitle(ist, held->second.Subtitle);
+        held->second.Release();
     }
+    return true;
+}
+
+// One decoded subtitle, which this takes over. It ends the one held before it; an empty one
+// (picture subtitles clear the screen with it) does nothing else.
+void TTranscoder::HandleSubtitle(TInputStream& ist, AVSubtitle& subtitle) {
+    TSubtitleGuard guard{&subtitle};
+    ++ist.FrameCounter;
+    THeldSubtitle& held = heldSubtitles_[int(&ist - ist_.data())];
+    if (held.Held) {
+        AVSubtitle& previous = held.Subtitle;
+        if (subtitle.pts != AV_NOPTS_VALUE && previous.pts != AV_NOPTS_VALUE && subtitle.pts > previous.pts)
+            previous.end_display_time =
+                uint32_t(std::min<int64_t>(ff::av_rescale_q(subtitle.pts - previous.pts, AV_TIME_BASE_Q, Milliseconds),
+                                           UINT32_MAX - 1));
+        EmitSubtitle(ist, previous);
+        held.Release();
+    }
+    if (subtitle.num_rects == 0)
+        return;
+    if (subtitle.end_display_time == UINT32_MAX) {
+        held.Subtitle = subtitle;
+        held.Held = true;
+        subtitle = AVSubtitle{}; // the held copy owns the rectangles now
+        return;
+    }
+    EmitSubtitle(ist, subtitle);
+}
+
+void TTranscoder::EmitSubtitle(TInputStream& ist, const AVSubtitle& subtitle) {
+    if (s_.StartTime != 0 && subtitle.pts != AV_NOPTS_VALUE && subtitle.pts < s_.StartTime)
+        return;
+    const int sourceIndex = int(&ist - ist_.data());
+    for (TOutputStream* ost : ost_)
+        if (ost->SourceIndex == sourceIndex && ost->EncodingNeeded)
+            OutputSubtitle(*ost, subtitle);
 }
 
 void TTranscoder::OutputSubtitle(TOutputStream& ost, const AVSubtitle& subtitle) {

@@ -74,6 +74,12 @@ void TTranscoder::Loop() {
         if (r < 0) {
             CheckInputEnd(file, r);
             file.EndReached = true;
+            // A joined output goes on with the next input; it ends with the last one.
+            if (job_.JoinMode()) {
+                if (fileIndex == part_ && part_ + 1 < job_.InputCount())
+                    StartNextPart();
+                continue;
+            }
             if (s_.Shortest)
                 break;
             continue;
@@ -282,8 +288,9 @@ bool TTranscoder::DecodeVideo(TInputStream& ist, const AVPacket* pkt) {
 
 void TTranscoder::Flush() {
     for (TInputStream& ist : ist_) {
-        if (!ist.DecodingNeeded)
+        if (!ist.DecodingNeeded || ist.Flushed)
             continue;
+        ist.Flushed = true;
         if (!ProcessPacket(ist, nullptr) && s_.ExitOnError)
             throw FFmpegException(DecodeErrorText(ist));
         int sourceIndex = int(&ist - ist_.data());

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,8 @@ private:
     void BuildInputStreams();
     void CheckOutputs();
     void MapStreams();
+    void MapJoinedStreams();
+    void PrepareJoinedParts();
     void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
@@ -35,6 +38,8 @@ private:
     void OpenEncoder(TOutputStream& ost);
     void OpenDecoder(TInputStream& ist);
     void CopyChapters();
+    void CopyChapters(const TInputFile& in, TOutputFile& out);
+    void ApplyMetadataMaps();
     void WriteHeaders();
     void LogStreamMapping();
     void LogSessionDescription();
@@ -83,10 +88,16 @@ private:
     // SubtitleOutput.cpp
     void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);
     bool DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
+    void HandleSubtitle(TInputStream& ist, AVSubtitle& subtitle);
+    void EmitSubtitle(TInputStream& ist, const AVSubtitle& subtitle);
     void OutputSubtitle(TOutputStream& ost, const AVSubtitle& subtitle);
 
     // InputEnd.cpp
     void CheckInputEnd(const TInputFile& file, int readResult);
+
+    // JoinedParts.cpp
+    void StartNextPart();
+    double PartEndTime(const TOutputStream& ost) const;
 
     // Muxer.cpp
     void InitBitstreamFilters(TOutputStream& ost);
@@ -112,6 +123,18 @@ private:
     // The output hook's bitmap, converted from each picture about to be encoded.
     TFormatConverter outputHookConverter_;
     std::vector<uint8_t> subtitleBuffer_;    // one encoded subtitle, made with the first one
+    // A decoded subtitle without an end of its own (picture subtitles end with the next one of
+    // their stream), held until that next one comes.
+    struct THeldSubtitle {
+        AVSubtitle Subtitle{};
+        bool Held = false;
+        THeldSubtitle() = default;
+        THeldSubtitle(const THeldSubtitle&) = delete;
+        THeldSubtitle& operator=(const THeldSubtitle&) = delete;
+        ~THeldSubtitle() { Release(); }
+        void Release();
+    };
+    std::map<int, THeldSubtitle> heldSubtitles_; // by input stream index
 
     // Counters for the reports.
     int64_t videoSize_ = 0, audioSize_ = 0, extraSize_ = 0;
@@ -119,6 +142,7 @@ private:
     int64_t lastDupDrop_ = -1;
     int64_t startTime_ = 0, lastReport_ = 0;
     int currentInput_ = 0;
+    int part_ = 0;           // join mode: the input being read
     std::unique_ptr<std::ofstream> vstats_;  // "vstats", opened with the first frame
     std::array<int64_t, 64> qpHistogram_{};  // "qphist": frames by quantiser
 };

@@ -128,19 +128,42 @@ TEST(EngineSubtitles, CopiedFromMkvToMkvKeepsTheCueTimes) {
 }
 
 namespace {
-// One picture subtitle (a 2x2 square at 1 s) as a Blu-ray subtitle stream.
-std::string WritePictureSubtitle(const TTempDir& dir) {
-    const char* hex = "504700015f900000000016001300400030100000800000010000000000080008"
-                      "504700015f900000000017000a01000008000800020002"
-                      "504700015f9000000000140007000001eb8080ff"
-                      "504700015f9000000000150013000000c000000c000200020101000001010000"
-                      "504700015f9000000000800000";
+// A Blu-ray subtitle stream: a 2x2 square shown at each of the times (seconds), each cleared a
+// second later when `clear`, else left until the next one.
+std::string WritePictureSubtitles(const TTempDir& dir, std::initializer_list<int> shows, bool clear) {
     std::string bytes;
-    for (const char* p = hex; p[0] && p[1]; p += 2)
-        bytes += char(std::stoi(std::string(p, 2), nullptr, 16));
-    std::string file = dir.File("square.sup");
+    auto segment = [&bytes](int type, int seconds, std::initializer_list<int> data) {
+        const uint32_t pts = uint32_t(seconds) * 90000;
+        bytes += "PG";
+        for (int shift : {24, 16, 8, 0})
+            bytes += char(pts >> shift);
+        bytes += std::string(4, '\0') + char(type) + char(data.size() >> 8) + char(data.size());
+        for (int b : data)
+            bytes += char(b);
+    };
+    const std::initializer_list<int> window = {1, 0, 0, 8, 0, 8, 0, 2, 0, 2};
+    for (int t : shows) {
+        // Composition with one object at (8,8), its window, a palette of one white, the object.
+        segment(0x16, t, {0, 64, 0, 48, 0x10, 0, 0, 0x80, 0, 0, 1, 0, 0, 0, 0, 0, 8, 0, 8});
+        segment(0x17, t, window);
+        segment(0x14, t, {0, 0, 1, 235, 128, 128, 255});
+        segment(0x15, t, {0, 0, 0, 0xC0, 0, 0, 12, 0, 2, 0, 2, 1, 1, 0, 0, 1, 1, 0, 0});
+        segment(0x80, t, {});
+        if (clear) { // a composition without objects
+            segment(0x16, t + 1, {0, 64, 0, 48, 0x10, 0, 1, 0, 0, 0, 0});
+            segment(0x17, t + 1, window);
+            segment(0x80, t + 1, {});
+        }
+    }
+    std::string file = dir.File(clear ? "cleared.sup" : "squares.sup");
     std::ofstream(file, std::ios::binary) << bytes;
     return file;
+}
+
+// "start,duration" of every subtitle packet.
+std::string PacketTimes(const std::string& file) {
+    return RunCommand("ffprobe -v error -select_streams s:0 -show_entries packet=pts_time,duration_time -of csv=p=0 '" +
+                      file + "'");
 }
 } // namespace
 
@@ -163,7 +186,7 @@ TEST(EngineSubtitles, PictureAndTextSubtitlesDoNotConvert) {
                   "them, or leave them out (-sn)");
         EXPECT_FALSE(std::ifstream(out).good());
     }
-    std::string square = WritePictureSubtitle(dir);
+    std::string square = WritePictureSubtitles(dir, {1}, false);
     for (const char* codec : {"", "srt"}) {
         SCOPED_TRACE(codec);
         TCustomFFmpeg job(1);
@@ -182,23 +205,32 @@ TEST(EngineSubtitles, PictureAndTextSubtitlesDoNotConvert) {
     }
 }
 
-// Picture subtitles stay pictures. The square has no end of its own (the next subtitle would end
-// it): one packet at its time (the input starts with it, so at 0), and no clearing packet for
-// DVB at a made-up end.
+// Picture subtitles stay pictures. Each one lasts until the stream clears it or shows the next;
+// the input starts with the first one, so at 0. DVB's second packet clears the screen.
 TEST(EngineSubtitles, PictureSubtitlesAreEncodedAsPictures) {
     TTempDir dir;
-    std::string square = WritePictureSubtitle(dir);
-    for (const char* codec : {"dvdsub", "dvbsub"}) {
-        SCOPED_TRACE(codec);
+    const struct {
+        bool Clear;
+        const char* Codec;
+        const char* Name;
+        const char* Times;
+    } cases[] = {
+        {true, "dvdsub", "dvd_subtitle", "0.000000,1.000000\n2.000000,1.000000\n"},
+        {true, "dvbsub", "dvb_subtitle", "0.000000,1.000000\n1.000000,N/A\n2.000000,1.000000\n3.000000,N/A\n"},
+        // The last square has no end: no duration, and no clearing packet at a made-up time.
+        {false, "dvdsub", "dvd_subtitle", "0.000000,2.000000\n2.000000,N/A\n"},
+        {false, "dvbsub", "dvb_subtitle", "0.000000,2.000000\n2.000000,N/A\n2.000000,N/A\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Codec) + (c.Clear ? " cleared" : " replaced"));
+        std::string squares = WritePictureSubtitles(dir, {1, 3}, c.Clear);
         TCustomFFmpeg job(1);
-        ASSERT_TRUE(job.OpenInputFile(square)) << job.LastError;
-        job.ApplyOption("scodec", codec);
-        std::string out = dir.File(std::string(codec) + ".mkv");
+        ASSERT_TRUE(job.OpenInputFile(squares)) << job.LastError;
+        job.ApplyOption("scodec", c.Codec);
+        std::string out = dir.File(std::string(c.Codec) + ".mkv");
         ASSERT_EQ(job.OpenOutputFile(out), 1) << job.LastError;
         ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
-        EXPECT_EQ(SubtitleEntry(out, "codec_name"), std::string(codec) == "dvdsub" ? "dvd_subtitle\n" : "dvb_subtitle\n");
-        EXPECT_EQ(RunCommand("ffprobe -v error -select_streams s:0 -show_entries packet=pts_time -of csv=p=0 '" + out +
-                             "'"),
-                  "0.000000\n");
+        EXPECT_EQ(SubtitleEntry(out, "codec_name"), std::string(c.Name) + "\n");
+        EXPECT_EQ(PacketTimes(out), c.Times);
     }
 }
