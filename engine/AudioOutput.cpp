@@ -321,7 +321,7 @@ void TTranscoder::EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFr
         // Handed over counts as written for the choice of the next input: the packets follow a
         // few frames later, and a loop that waited for them would wait for the encoder.
         ost.OutTime = std::max(ost.OutTime, double(ost.SyncOpts) * av_q2d(enc->time_base));
-        CollectAudioPackets(ost, false);
+        CollectPackets(ost, false);
         return;
     }
     if (ff::avcodec_send_frame(enc, frame) < 0)
@@ -331,20 +331,6 @@ void TTranscoder::EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFr
     ReceivePackets(ost);
 }
 
-// The audio encoder gets a thread of its own when a video encoder works in the same run: the
-// two then overlap. Not with a pass log, which is written from the encoder's context.
-bool TTranscoder::EncodesBeside(const TOutputStream& ost) const {
-    if (ost.Type != AVMEDIA_TYPE_AUDIO || !ost.EncodingNeeded || ost.PassLog || ost.Pass != 0)
-        return false;
-    for (const TOutputStream* other : ost_)
-        if (other->Type == AVMEDIA_TYPE_VIDEO && other->EncodingNeeded)
-            return true;
-    return false;
-}
-
-void TTranscoder::CollectAudioPackets(TOutputStream& ost, bool untilEnd) {
-    ost.EncoderThread->Collect([&](AVPacket* pkt) { WriteEncodedPacket(ost, pkt); }, untilEnd);
-}
 
 // The end of an audio stream: what the resampler still holds, then the last partial frame,
 // short where the encoder takes that, else padded with silence. The encoder is drained after.

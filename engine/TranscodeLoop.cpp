@@ -19,15 +19,19 @@ std::string DecodeErrorText(const TInputStream& ist) {
 
 void TTranscoder::Run() {
     Prepare();
-    {
+    try {
         // Blocking reads give up when a stop is requested; the user-interface thread keeps
         // its I/O uninterrupted.
         std::optional<TInterruptScope> stopTest;
         if (!MainThreadDispatcher() || !MainThreadDispatcher()->IsMainThread())
             stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck);
         Loop();
+        stopTest.reset();
+        Flush();
+    } catch (...) {
+        SettleEncoderThreads();
+        throw;
     }
-    Flush();
     WriteTrailers();
     ReportProgress(true, -1);
     // A run that ends without one packet in an output (a start past the end, a frame limit of
@@ -110,6 +114,24 @@ void TTranscoder::Loop() {
         if (now - lastReport_ > job_.ProgressInterval) {
             lastReport_ = now;
             ReportProgress(false, fileIndex);
+        }
+    }
+}
+
+// A run that fails part way still writes what its encoder threads were given, as a run without
+// them would have: the file keeps every frame encoded before the failure. A thread that failed
+// itself, or a muxer that fails again, leaves it at that.
+void TTranscoder::SettleEncoderThreads() noexcept {
+    for (TOutputStream* ost : ost_) {
+        if (!ost->EncoderThread)
+            continue;
+        try {
+            ost->EncoderThread->Send(nullptr);
+        } catch (...) { // the end was sent already, or the encoder failed
+        }
+        try {
+            CollectPackets(*ost, true);
+        } catch (...) {
         }
     }
 }

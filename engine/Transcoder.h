@@ -53,6 +53,7 @@ private:
     void AdvanceCopyTime(TInputStream& ist, const AVPacket* pkt);
     void EmulateRate(TInputStream& ist);
     void Flush();
+    void SettleEncoderThreads() noexcept;
     void WriteTrailers();
     void ReportProgress(bool final, int currentInput);
 
@@ -69,6 +70,8 @@ private:
     void EncodeVideoFrame(TOutputStream& ost, AVFrame* picture);
     void ReceivePackets(TOutputStream& ost);
     void WriteEncodedPacket(TOutputStream& ost, AVPacket* pkt);
+    bool EncodesBeside(const TOutputStream& ost) const;
+    void CollectPackets(TOutputStream& ost, bool untilEnd);
     void DrainEncoder(TOutputStream& ost);
     void VideoStatistics(TOutputStream& ost, const AVPacket* pkt);
 
@@ -82,8 +85,6 @@ private:
     void EncodeAudioFrames(TOutputStream& ost);
     void EncodeAudioFrame(TOutputStream& ost, int samples, bool padToFrame);
     void FlushAudio(TOutputStream& ost);
-    bool EncodesBeside(const TOutputStream& ost) const;
-    void CollectAudioPackets(TOutputStream& ost, bool untilEnd);
 
     // SubtitleOutput.cpp
     void SetupSubtitleEncoding(TOutputStream& ost, TInputStream& ist);

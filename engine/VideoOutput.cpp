@@ -186,9 +186,41 @@ void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
     // "sameq": the source's quantiser where the decoder tells it, else the stream's fixed one.
     if (!s_.SameQuant || picture->quality <= 0)
         picture->quality = enc->global_quality;
+    if (!ost.EncoderThread && EncodesBeside(ost))
+        // Three pictures in waiting keep the encoder busy; more would only hold memory.
+        ost.EncoderThread = std::make_unique<TEncoderThread>(enc, "Video encoding failed", 3);
+    if (ost.EncoderThread) {
+        ost.EncoderThread->Send(picture);
+        // Handed over counts as written for the choice of the next input (see the audio).
+        ost.OutTime = std::max(ost.OutTime, double(picture->pts + 1) * av_q2d(enc->time_base));
+        CollectPackets(ost, false);
+        return;
+    }
     if (ff::avcodec_send_frame(enc, picture) < 0)
         throw FFmpegException("Video encoding failed");
     ReceivePackets(ost);
+}
+
+// Encoders get a thread of their own in a run that encodes video: the video encoder then works
+// while the loop reads, decodes and converts the next picture, and an audio encoder works beside
+// it. Not with a pass log or per-frame statistics: those are written from the encoder's state at
+// the time of each frame.
+bool TTranscoder::EncodesBeside(const TOutputStream& ost) const {
+    if (!ost.EncodingNeeded || ost.PassLog || ost.Pass != 0 || !s_.VStatsFile.empty())
+        return false;
+    if (ost.Type == AVMEDIA_TYPE_VIDEO)
+        return true;
+    if (ost.Type != AVMEDIA_TYPE_AUDIO)
+        return false;
+    for (const TOutputStream* other : ost_)
+        if (other->Type == AVMEDIA_TYPE_VIDEO && other->EncodingNeeded)
+            return true;
+    return false;
+}
+
+// The packets an encoder's thread has made, written in order; untilEnd after the end was sent.
+void TTranscoder::CollectPackets(TOutputStream& ost, bool untilEnd) {
+    ost.EncoderThread->Collect([&](AVPacket* pkt) { WriteEncodedPacket(ost, pkt); }, untilEnd);
 }
 
 void TTranscoder::ReceivePackets(TOutputStream& ost) {
@@ -258,7 +290,7 @@ void TTranscoder::DrainEncoder(TOutputStream& ost) {
         FlushAudio(ost);
     if (ost.EncoderThread) {
         ost.EncoderThread->Send(nullptr);
-        CollectAudioPackets(ost, true);
+        CollectPackets(ost, true);
         return;
     }
     int r = ff::avcodec_send_frame(ost.Encoder.get(), nullptr);

@@ -52,6 +52,8 @@ TFrameBuffer::TFrameBuffer(TFrameInputType type, int width, int height, int bits
 }
 
 TFrameBuffer::~TFrameBuffer() {
+    ahead_.reset(); // first: a frame drawn ahead fills the buffers below
+    ff::av_buffer_unref(&staged_);
     ff::av_buffer_unref(&last_);
     ff::av_buffer_pool_uninit(&pool_);
 }
@@ -82,6 +84,17 @@ TFrameAhead& TFrameBuffer::Ahead() {
     if (!ahead_)
         ahead_ = std::make_unique<TFrameAhead>();
     return *ahead_;
+}
+
+void TFrameBuffer::SetStaged(AVBufferRef* buffer) {
+    ff::av_buffer_unref(&staged_);
+    staged_ = buffer;
+}
+
+AVBufferRef* TFrameBuffer::TakeStaged() {
+    AVBufferRef* buffer = staged_;
+    staged_ = nullptr;
+    return buffer;
 }
 
 std::uint8_t* TFrameBuffer::Bits() { return type_ == itCanvas ? canvas_.Bits() : memory_.data(); }

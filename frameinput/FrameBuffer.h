@@ -49,6 +49,10 @@ public:
     // The thread that draws the next frame ahead; made on first use.
     TFrameAhead& Ahead();
     bool HasAhead() const { return ahead_ != nullptr; }
+    // The packet memory of a frame drawn ahead, filled on that thread too (owned reference).
+    void SetStaged(AVBufferRef* buffer);
+    // Hands the staged buffer over (nullptr when there is none).
+    AVBufferRef* TakeStaged();
 
     // The palette of 8-bit frames: index bits RRRGGGBB, entries 0xAARRGGBB.
     static void FillPalette(std::uint32_t palette[256]);
@@ -65,6 +69,7 @@ private:
     AVBufferPool* pool_ = nullptr;
     int poolSize_ = 0;
     AVBufferRef* last_ = nullptr;
+    AVBufferRef* staged_ = nullptr;
     // Last: a frame drawn ahead on the canvas ends before the canvas goes.
     std::unique_ptr<TFrameAhead> ahead_;
 };

@@ -148,9 +148,9 @@ int AttachPalette(AVPacket* pkt) {
     return 0;
 }
 
-// The packet of a bitmap frame: the previous packet's pixels again for a repeat, else a pooled
-// buffer the frame is copied into.
-int FillBitmapPacket(TInputFrameInfo& info, AVPacket* pkt) {
+// The packet memory of a bitmap frame: the previous packet's pixels again for a repeat, else a
+// pooled buffer the frame is copied into. nullptr when no memory can be had.
+AVBufferRef* BitmapPacketData(TInputFrameInfo& info) {
     TFrameBuffer& buffer = *info.Buffer;
     AVBufferRef* data = nullptr;
     if (info.Repeat && buffer.LastPacket())
@@ -158,13 +158,23 @@ int FillBitmapPacket(TInputFrameInfo& info, AVPacket* pkt) {
     if (!data) {
         data = buffer.NewPacketBuffer(info.FrameSize);
         if (!data)
-            return AVERROR(ENOMEM);
+            return nullptr;
         buffer.CopyTo(data->data);
     }
+    buffer.SetLastPacket(data);
+    return data;
+}
+
+// The packet of a bitmap frame; a frame drawn ahead brings its memory along.
+int FillBitmapPacket(TInputFrameInfo& info, AVPacket* pkt) {
+    AVBufferRef* data = info.Buffer->TakeStaged();
+    if (!data)
+        data = BitmapPacketData(info);
+    if (!data)
+        return AVERROR(ENOMEM);
     pkt->buf = data;
     pkt->data = data->data;
     pkt->size = info.FrameSize;
-    buffer.SetLastPacket(data);
     return 0;
 }
 
@@ -188,7 +198,11 @@ void StartFrameAhead(TInputFrameInfo& info) {
     const int id = info.AdapterId;
     info.Buffer->Ahead().Start([record, id] {
         TFrameInputAdapter* adapter = TFrameInputAdapter::Find(id);
-        return adapter ? adapter->ReadFrameCanvas(*record->Canvas, record) : -1;
+        int result = adapter ? adapter->ReadFrameCanvas(*record->Canvas, record) : -1;
+        // The copy into the packet memory is done here as well, beside the engine's work.
+        if (result >= 0)
+            record->Buffer->SetStaged(BitmapPacketData(*record));
+        return result;
     });
 }
 
