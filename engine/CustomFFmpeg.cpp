@@ -120,18 +120,29 @@ TConvertThread* TCustomFFmpeg::StartJob(bool threaded, TThreadPriority priority)
 // first step must end the run, not be forgotten.
 void TCustomFFmpeg::RunJob() {
     finished_ = false;
-    try {
-        TTranscoder(*this).Run();
-        finished_ = !stopRequested_;
-    } catch (const std::exception& e) {
-        RecordFailure(e.what());
-        // Close what was written so far as a playable file where the container allows it.
-        for (auto& out : outputs_)
-            if (out->HeaderWritten && !out->TrailerWritten) {
-                out->TrailerWritten = true;
-                if (ff::av_write_trailer(out->Context()) < 0)
-                    out->TrailerFailed = true;
-            }
+    {
+        // The transcoder owns the input stream records: it outlives the close of their decoders.
+        std::unique_ptr<TTranscoder> transcoder;
+        try {
+            transcoder = std::make_unique<TTranscoder>(*this);
+            transcoder->Run();
+            finished_ = !stopRequested_;
+        } catch (const std::exception& e) {
+            RecordFailure(e.what());
+            // Close what was written so far as a playable file where the container allows it.
+            for (auto& out : outputs_)
+                if (out->HeaderWritten && !out->TrailerWritten) {
+                    out->TrailerWritten = true;
+                    if (ff::av_write_trailer(out->Context()) < 0)
+                        out->TrailerFailed = true;
+                }
+        }
+        try {
+            openCodecs_.CloseEncoders();
+            openCodecs_.CloseDecoders();
+        } catch (const std::exception& e) {
+            RecordFailure(e.what());
+        }
     }
     try {
         ClosePreview();

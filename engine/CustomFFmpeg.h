@@ -13,6 +13,7 @@
 // exactly once through OnTerminate (on the worker, or on a delivery thread for a job that never
 // ran), after the files are closed.
 
+#include "engine/CodecList.h"
 #include "engine/ConvertThread.h"
 #include "engine/DoTerminateThread.h"
 #include "engine/FFmpegException.h"
@@ -153,6 +154,8 @@ public:
     AVFormatContext* OutputContext(int i) const { return outputs_.at(i)->Context(); }
     const TJobSettings& Settings() const { return settings_; }
     int64_t ExpectedDuration() const { return expectedDuration_; }
+    // The encoders and decoders of the current run that are open (none between runs).
+    const TOpenCodecs& OpenCodecs() const { return openCodecs_; }
 
     std::string LastError;               // why the last open or codec lookup failed
     bool RaiseOnOptionError = true;      // a rejected generic option raises
@@ -226,6 +229,7 @@ protected:
     std::vector<std::unique_ptr<TInputFile>> inputs_;
     std::vector<std::unique_ptr<TOutputFile>> outputs_;
     TFrameHooks frameHooks_;             // "vhook" modules, run on every decoded picture
+    TOpenCodecs openCodecs_;             // linked by the run as it opens them, closed at its end
     int64_t expectedDuration_ = -1;
     int joinOutput_ = -1;                // the joined output, -1 when not in join mode
 

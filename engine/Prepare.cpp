@@ -484,6 +484,7 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
         throw FFmpegException(Fmt("Error while opening encoder %s for output stream #%d.%d (%s): %s", codec->name,
                                   ost.FileIndex, ost.Index, typeName, reason.c_str()));
     }
+    job_.openCodecs_.AddEncoder(ost);
     extraSize_ += enc->extradata_size;
     if (ff::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
         throw FFmpegException("Could not copy the encoder parameters to the stream");
@@ -531,6 +532,7 @@ void TTranscoder::OpenDecoder(TInputStream& ist) {
     if (OpenUnderCodecLock(dec, codec) < 0)
         throw FFmpegException(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
                                   ist.StreamIndex, typeName));
+    job_.openCodecs_.AddDecoder(ist);
     ist.Frame = NewFrame();
 }
 

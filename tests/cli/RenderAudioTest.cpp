@@ -3,6 +3,7 @@
 // a bad soundtrack ends the job with its name while the video written so far plays.
 
 #include "tests/support/RunCommand.h"
+#include "tests/support/StreamProbe.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
@@ -14,48 +15,11 @@
 #include <string>
 
 namespace {
-struct TStreamProbe {
-    std::string Codec;
-    int SampleRate = 0, Channels = 0;
-    double End = 0; // end of the last packet, seconds
-};
-
-// The first stream of a kind ("a" or "v"): its codec, rate and channels, and where its last
-// packet ends.
-TStreamProbe ProbeStream(const std::string& file, const char* kind) {
-    TStreamProbe p;
-    std::string select = std::string(" -select_streams ") + kind + ":0 ";
-    std::istringstream lines(RunShell("ffprobe -v error" + select + "-show_entries stream=codec_name,sample_rate,channels "
-                                      "-of default=noprint_wrappers=1 '" + file + "'").Output);
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "codec_name") p.Codec = value;
-        else if (key == "sample_rate") p.SampleRate = std::atoi(value.c_str());
-        else if (key == "channels") p.Channels = std::atoi(value.c_str());
-    }
-    std::istringstream packets(RunShell("ffprobe -v error" + select + "-show_entries packet=pts_time,duration_time "
-                                        "-of csv=p=0 '" + file + "'").Output);
-    for (std::string line; std::getline(packets, line);) {
-        double pts = std::atof(line.c_str());
-        std::size_t comma = line.find(',');
-        double duration = comma == std::string::npos ? 0 : std::atof(line.c_str() + comma + 1);
-        p.End = std::max(p.End, pts + duration);
-    }
-    return p;
-}
-
 class RenderAudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(CliPath())) << CliPath();
-        for (int i = 0; i < 2; ++i) {
-            std::string file = dir.File("p" + std::to_string(i) + ".jpg");
-            WriteTestJpeg(file, 80, 60, [i](int x, int y) { return std::uint32_t(x * 3 + y * 0x300 + i * 0x400000); });
-            pictures += " " + file;
-        }
+        pictures = WriteTwoTestPictures(dir);
     }
     std::string Tone(const std::string& name, int rate, double seconds, const std::string& extra = "") {
         std::string file = dir.File(name);

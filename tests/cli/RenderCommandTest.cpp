@@ -27,11 +27,7 @@ class RenderCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(CliPath())) << CliPath();
-        for (int i = 0; i < 2; ++i) {
-            std::string file = dir.File("p" + std::to_string(i) + ".jpg");
-            WriteTestJpeg(file, 80, 60, [i](int x, int y) { return std::uint32_t(x * 3 + y * 0x300 + i * 0x400000); });
-            pictures += " " + file;
-        }
+        pictures = WriteTwoTestPictures(dir);
         out = dir.File("out");
     }
     std::string Render(const std::string& options) {

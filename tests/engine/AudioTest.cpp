@@ -5,6 +5,7 @@
 #include "engine/AudioVolume.h"
 #include "engine/FFPtr.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/StreamProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -24,31 +25,6 @@ std::string MakeAudio(const TTempDir& dir, const std::string& name, const std::s
                                  &status);
     EXPECT_EQ(status, 0) << out;
     return file;
-}
-
-struct TAudioProbe {
-    std::string Codec;
-    int SampleRate = 0, Channels = 0, Packets = -1;
-    double Start = 0;
-};
-
-TAudioProbe ProbeAudio(const std::string& file) {
-    TAudioProbe p;
-    std::istringstream lines(RunCommand("ffprobe -v error -count_packets -select_streams a:0 -show_entries "
-                                        "stream=codec_name,sample_rate,channels,start_time,nb_read_packets "
-                                        "-of default=noprint_wrappers=1 '" + file + "'"));
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "codec_name") p.Codec = value;
-        else if (key == "sample_rate") p.SampleRate = std::atoi(value.c_str());
-        else if (key == "channels") p.Channels = std::atoi(value.c_str());
-        else if (key == "start_time") p.Start = std::atof(value.c_str());
-        else if (key == "nb_read_packets") p.Packets = std::atoi(value.c_str());
-    }
-    return p;
 }
 
 // The first audio stream decoded by ffmpeg to mono signed 16-bit samples at `rate`.
@@ -117,7 +93,7 @@ TEST(EngineAudio, FifoHandsTheEncoderWholeFramesAndPadsTheLast) {
         TCustomFFmpeg job(1);
         ASSERT_TRUE(RunJob(job, {{in, ""}}, {{"acodec", "mp2"}, {"ar", c.Rate}, {"ac", c.Channels}}, out))
             << job.ErrorMessage();
-        TAudioProbe p = ProbeAudio(out);
+        TStreamProbe p = ProbeStream(out, "a");
         EXPECT_EQ(p.Codec, "mp2");
         EXPECT_EQ(p.SampleRate, std::atoi(c.Rate));
         EXPECT_EQ(p.Channels, std::atoi(c.Channels));
@@ -176,7 +152,7 @@ TEST(EngineAudio, VolumeOfAWholeRunAndStreamCopy) {
     const std::string copy = dir.File("copy.mkv");
     TCustomFFmpeg copier(1);
     ASSERT_TRUE(RunJob(copier, {{in, ""}}, {{"acodec", "copy"}}, copy)) << copier.ErrorMessage();
-    TAudioProbe source = ProbeAudio(in), copied = ProbeAudio(copy);
+    TStreamProbe source = ProbeStream(in, "a"), copied = ProbeStream(copy, "a");
     EXPECT_EQ(copied.Codec, "aac");
     EXPECT_EQ(copied.Packets, source.Packets);
     EXPECT_EQ(DecodeErrors(copy), "");
@@ -263,7 +239,7 @@ TEST(EngineAudio, ClicksStayWithinOneFrameOfThePictures) {
         }
         ASSERT_EQ(turns.size(), 4u) << rgb.size() / 3 << " frames";
         // Where each click starts, on the timeline of the file.
-        const double audioStart = ProbeAudio(out).Start - ProbeVideo(out).Start;
+        const double audioStart = ProbeStream(out, "a").Start - ProbeVideo(out).Start;
         std::vector<int16_t> s = DecodedSamples(dir, out, 44100);
         std::vector<double> onsets;
         for (long at = FirstLoud(s, 0, 3000); at >= 0; at = FirstLoud(s, std::size_t(at) + 44100 / 2, 3000))

@@ -3,6 +3,7 @@
 #include "medialib/FFLog.h"
 #include "medialib/InputFormatRegistry.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/StreamProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -39,13 +40,7 @@ TProbe ProbeVideo(const std::string& file) {
     std::string out = RunCommand("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
                                  "stream=codec_name,width,height,r_frame_rate,start_time,nb_read_packets:format=duration "
                                  "-of default=noprint_wrappers=1 '" + file + "'");
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    for (const auto& [key, value] : ProbeEntries(out)) {
         if (key == "codec_name") p.Codec = value;
         else if (key == "width") p.Width = std::atoi(value.c_str());
         else if (key == "height") p.Height = std::atoi(value.c_str());

@@ -2,6 +2,7 @@
 #include "medialib/InterruptCB.h"
 #include "medialib/MainThread.h"
 #include "tests/medialib/LogCollector.h"
+#include "tests/support/ImpatientMainThread.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -228,4 +229,15 @@ TEST(InterruptRegistry, ACheckWaitingForTheMainThreadLeavesTheRegistryFree) {
     EXPECT_EQ(answer, 1);
     EXPECT_THAT(log.Texts(), ::testing::ElementsAre("connecting/reading/writing timeout"));
     EXPECT_EQ(InterruptRegistry()->Count(), 0u);
+}
+
+// A line logged while the codec lock is held must not wait for the user-interface thread: that
+// thread may itself be waiting for the lock (closing a job's codecs), and then neither moves.
+// The line is delivered after the release instead.
+TEST_F(CodecLockTest, ALineLoggedUnderTheLockWaitsForItsReleaseNotForTheUserInterfaceThread) {
+    RegisterCodecLock();
+    TLockHandOver r = LogUnderLockWhileMainThreadWaits<TCodecLockGuard>(std::chrono::milliseconds(2000));
+    EXPECT_EQ(r.Hangs, 0) << "the worker waited for the user-interface thread while holding the codec lock";
+    EXPECT_TRUE(r.Delivered);
+    EXPECT_TRUE(r.OnMainThread);
 }

@@ -77,3 +77,13 @@ TTempDir::~TTempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
+
+std::string WriteTwoTestPictures(const TTempDir& dir) {
+    std::string names;
+    for (int i = 0; i < 2; ++i) {
+        std::string file = dir.File("p" + std::to_string(i) + ".jpg");
+        WriteTestJpeg(file, 80, 60, [i](int x, int y) { return std::uint32_t(x * 3 + y * 0x300 + i * 0x400000); });
+        names += " " + file;
+    }
+    return names;
+}

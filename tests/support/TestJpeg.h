@@ -32,3 +32,7 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Two small pictures of the slideshow tests (p0.jpg and p1.jpg, 80x60, gradients of different
+// colours) in dir: their names, each after a space, as a command line lists them.
+std::string WriteTwoTestPictures(const TTempDir& dir);
