@@ -36,8 +36,10 @@ const TAVLibrary LoadOrder[AVLibraryCount] = {msvcrt, avutil, avcore, swscale, a
 // Under AddressSanitizer the libraries stay mapped after dlclose: plain dlopen and dlclose of the
 // distribution's libraries leave start-up allocations of their dependency chain unreachable
 // once unmapped, which the leak checker would report against the program. Binding, unbinding
-// and rebinding run exactly the same; only the unmapping is left out.
-#if defined(__SANITIZE_ADDRESS__)
+// and rebinding run exactly the same; only the unmapping is left out. ThreadSanitizer is told to
+// ignore what happens inside libavcodec and libavutil (see tests/tsan.supp) and stops the program
+// when a library it ignores is unloaded, so there too the libraries stay mapped.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr int LoadFlags = RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE;
 #else
 constexpr int LoadFlags = RTLD_NOW | RTLD_GLOBAL;
