@@ -34,10 +34,6 @@ int64_t NonNegative(const std::string& name, int64_t value) {
 // other encoders would duplicate each input frame tens of thousands of times).
 constexpr int MaxFrameRate = 1000;
 
-[[noreturn]] void NotSupported(const std::string& name) {
-    throw FFmpegException(Fmt("Option \"%s\" is not supported", name.c_str()));
-}
-
 // "vstats_" and the time of day beside the program file.
 std::string DefaultVStatsFile() {
     std::error_code ec;
@@ -81,11 +77,6 @@ void AppendBitstreamFilter(std::vector<std::string>& chain, const std::string& v
 #define INFO_ONLY(name) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { \
          EngineLog(llInfo, "Do nothing: option - " + n); }}
-#define LATER(name) \
-    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string&) { NotSupported(n); }}
-#define WHEN_ON_LATER(name) \
-    {name, [](TCustomFFmpeg&, TJobSettings&, const std::string& n, const std::string& v) { \
-         if (ParseBoolValue(v)) NotSupported(n); }}
 #define REMOVED(name, text) \
     {name, [](TCustomFFmpeg&, TJobSettings&, const std::string&, const std::string&) { throw FFmpegException(text); }}
 #define PRESET(name) \
