@@ -1,4 +1,5 @@
 #include "tests/engine/EngineTestSupport.h"
+#include "engine/FFmpegException.h"
 #include "medialib/FFLoad.h"
 #include "medialib/FFLog.h"
 #include "medialib/InputFormatRegistry.h"
@@ -33,6 +34,23 @@ std::string RunCommand(const std::string& command, int* status) {
     if (status)
         *status = r.Status;
     return r.Output;
+}
+
+std::string MakeWithFfmpeg(const TTempDir& dir, const std::string& name, const std::string& args) {
+    std::string file = dir.File(name);
+    int status = 0;
+    std::string out = RunCommand("ffmpeg -nostdin -v error " + args + " '" + file + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    return file;
+}
+
+std::string OptionError(TCustomFFmpeg& job, const std::string& name, const std::string& value) {
+    try {
+        job.ApplyOption(name, value);
+    } catch (const FFmpegException& e) {
+        return e.what();
+    }
+    return "(accepted)";
 }
 
 TProbe ProbeVideo(const std::string& file) {

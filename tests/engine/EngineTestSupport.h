@@ -21,6 +21,12 @@ private:
 // Output of a shell command (stdout and stderr), and its exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 
+// A file made by the ffmpeg command with ARGS (inputs and options) in dir; the test fails when
+// ffmpeg does.
+std::string MakeWithFfmpeg(const TTempDir& dir, const std::string& name, const std::string& args);
+// The message an option raises, or "(accepted)".
+std::string OptionError(TCustomFFmpeg& job, const std::string& name, const std::string& value);
+
 struct TProbe {
     std::string Codec;
     int Width = 0, Height = 0;

@@ -6,17 +6,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-std::string ErrorOf(TCustomFFmpeg& job, const std::string& name, const std::string& value) {
-    try {
-        job.ApplyOption(name, value);
-    } catch (const FFmpegException& e) {
-        return e.what();
-    }
-    return "(accepted)";
-}
-} // namespace
-
 TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
     TCustomFFmpeg job(1);
     const struct {
@@ -53,7 +42,7 @@ TEST(EngineOptions, RefusedValuesRaiseTheirMessages) {
         {"target", "pal-laserdisc", "Unknown target type"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ErrorOf(job, c.Name, c.Value), c.Message) << c.Name << " " << c.Value;
+        EXPECT_EQ(OptionError(job, c.Name, c.Value), c.Message) << c.Name << " " << c.Value;
 }
 
 TEST(EngineOptions, TakenValuesLandInTheSettings) {

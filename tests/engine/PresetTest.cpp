@@ -34,15 +34,6 @@ void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string ErrorOf(TCustomFFmpeg& job, const std::string& name, const std::string& value) {
-    try {
-        job.ApplyOption(name, value);
-    } catch (const FFmpegException& e) {
-        return e.what();
-    }
-    return "(accepted)";
-}
-
 // libx264 writes the settings it encoded with into the stream ("options: cabac=1 ref=3 ...").
 std::string X264Setting(const std::string& file, const std::string& key) {
     std::ifstream in(file, std::ios::binary);
@@ -156,12 +147,12 @@ TEST(EnginePresets, ValueIsLookedUpAfterTheChosenCodecAndWithoutRegardToCase) {
     }
     // Without a video codec there is nothing to put in front of the name.
     TCustomFFmpeg job(1);
-    EXPECT_EQ(ErrorOf(job, "vpre", "default"), "Preset \"default\" not found");
+    EXPECT_EQ(OptionError(job, "vpre", "default"), "Preset \"default\" not found");
     // The codec of the preset's kind counts, not another one's.
     job.ApplyOption("acodec", "libx264");
-    EXPECT_EQ(ErrorOf(job, "vpre", "main"), "Preset \"main\" not found");
+    EXPECT_EQ(OptionError(job, "vpre", "main"), "Preset \"main\" not found");
     // "fpre" always names a file.
-    EXPECT_EQ(ErrorOf(job, "fpre", "libx264-main"), "Preset \"libx264-main\" not found");
+    EXPECT_EQ(OptionError(job, "fpre", "libx264-main"), "Preset \"libx264-main\" not found");
 }
 
 // A preset file with comments, blank lines and foreign line ends that also picks the codec.
@@ -188,7 +179,7 @@ TEST(EnginePresets, PresetPathInTheHomeFolder) {
     setenv("HOME", dir.File("").c_str(), 1);
     WriteFile(dir.File("mine.ffpreset"), "vcodec=mpeg4\n");
     TCustomFFmpeg job(1);
-    std::string error = ErrorOf(job, "vpre", "~/mine.ffpreset");
+    std::string error = OptionError(job, "vpre", "~/mine.ffpreset");
     if (oldHome)
         setenv("HOME", saved.c_str(), 1);
     else
@@ -201,33 +192,33 @@ TEST(EnginePresets, UnusablePresetsRaiseTheirMessages) {
     TTempDir dir;
     TCustomFFmpeg job(1);
     std::string missing = dir.File("missing.ffpreset");
-    EXPECT_EQ(ErrorOf(job, "fpre", missing), "Preset \"" + missing + "\" not found");
-    EXPECT_EQ(ErrorOf(job, "fpre", dir.File("")), "Preset \"" + dir.File("") + "\" not found");
+    EXPECT_EQ(OptionError(job, "fpre", missing), "Preset \"" + missing + "\" not found");
+    EXPECT_EQ(OptionError(job, "fpre", dir.File("")), "Preset \"" + dir.File("") + "\" not found");
 
     std::string syntax = dir.File("syntax.ffpreset");
     for (const char* line : {"bf", "=3", "bf="}) {
         WriteFile(syntax, std::string("g=12\n") + line + "\n");
-        EXPECT_EQ(ErrorOf(job, "spre", syntax), syntax + ": Invalid syntax: \"" + line + "\"");
+        EXPECT_EQ(OptionError(job, "spre", syntax), syntax + ": Invalid syntax: \"" + line + "\"");
     }
 
     std::string unknown = dir.File("unknown.ffpreset");
     WriteFile(unknown, "# the option name is misspelt\nbitrat = 500000\n");
-    EXPECT_EQ(ErrorOf(job, "apre", unknown), "Unrecognized option \"bitrat\"\r\n" + unknown +
+    EXPECT_EQ(OptionError(job, "apre", unknown), "Unrecognized option \"bitrat\"\r\n" + unknown +
                                                  ": Invalid option or argument: \"bitrat = 500000\", parsed as "
                                                  "\"bitrat\" = \"500000\"");
     std::string badValue = dir.File("value.ffpreset");
     WriteFile(badValue, "g=many\n");
-    EXPECT_EQ(ErrorOf(job, "vpre", badValue), "Invalid value \"many\" for option \"g\"\r\n" + badValue +
+    EXPECT_EQ(OptionError(job, "vpre", badValue), "Invalid value \"many\" for option \"g\"\r\n" + badValue +
                                                   ": Invalid option or argument: \"g=many\", parsed as \"g\" = "
                                                   "\"many\"");
     // An empty preset sets nothing, and says nothing.
     std::string empty = dir.File("empty.ffpreset");
     WriteFile(empty, "");
-    EXPECT_EQ(ErrorOf(job, "fpre", empty), "(accepted)");
+    EXPECT_EQ(OptionError(job, "fpre", empty), "(accepted)");
     // Without the raise flag a rejected line is passed over and the rest still applies.
     WriteFile(unknown, "bitrat=500000\nvcodec=mpeg4\n");
     job.RaiseOnOptionError = false;
-    EXPECT_EQ(ErrorOf(job, "fpre", unknown), "(accepted)");
+    EXPECT_EQ(OptionError(job, "fpre", unknown), "(accepted)");
     EXPECT_EQ(job.Settings().VideoCodecName, "mpeg4");
 }
 

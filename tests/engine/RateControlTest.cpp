@@ -15,13 +15,7 @@ namespace {
 using TOptionList = std::vector<std::pair<std::string, std::string>>;
 
 std::string Make(const TTempDir& dir, const std::string& name, const std::string& args) {
-    std::string file = dir.File(name);
-    int status = 0;
-    std::string out = RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=160x120:rate=25 " + args + " '" +
-                                     file + "'",
-                                 &status);
-    EXPECT_EQ(status, 0) << out;
-    return file;
+    return MakeWithFfmpeg(dir, name, "-f lavfi -i testsrc2=size=160x120:rate=25 " + args);
 }
 
 // Runs one job; the run must succeed. Returns the quantiser of each frame from the statistics.

@@ -13,13 +13,7 @@
 namespace {
 // A small MPEG-4 file with a key frame every `gop` frames, made once per folder.
 std::string MakeSource(const TTempDir& dir, const std::string& name, const std::string& args) {
-    std::string file = dir.File(name);
-    int status = 0;
-    std::string out = RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=160x120:rate=25 " + args + " '" +
-                                     file + "'",
-                                 &status);
-    EXPECT_EQ(status, 0) << out;
-    return file;
+    return MakeWithFfmpeg(dir, name, "-f lavfi -i testsrc2=size=160x120:rate=25 " + args);
 }
 
 std::string ReadAll(const std::string& file) {

@@ -34,11 +34,7 @@ void Transcode(const std::vector<TInput>& inputs, const TOptionList& options, co
 }
 
 std::string Make(const TTempDir& dir, const std::string& name, const std::string& args) {
-    std::string file = dir.File(name);
-    int status = 0;
-    std::string out = RunCommand("ffmpeg -nostdin -v error " + args + " '" + file + "'", &status);
-    EXPECT_EQ(status, 0) << out;
-    return file;
+    return MakeWithFfmpeg(dir, name, args);
 }
 
 std::vector<double> Numbers(const std::string& text) {
