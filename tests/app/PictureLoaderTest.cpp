@@ -106,6 +106,8 @@ TEST_F(PictureLoaderTest, ReducedDecodingGivesTheSameFittedFrame) {
         {1280, 2048, 320, 240, 4, {85, 0, 235, 240}},
         {2560, 1920, 320, 240, 8, {0, 0, 320, 240}},
         {2600, 1700, 320, 240, 4, {0, 15, 320, 225}}, // 8 x 240 = 1920 rows are not there
+        // Sides that are no multiple of the reduction: the reduced picture has 642 x 482 pixels.
+        {1283, 963, 640, 480, 2, {0, 0, 640, 480}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pw);

@@ -176,8 +176,10 @@ TEST(EnginePresets, PresetPathInTheHomeFolder) {
     TTempDir dir;
     const char* oldHome = std::getenv("HOME");
     std::string saved = oldHome ? oldHome : "";
-    setenv("HOME", dir.File("").c_str(), 1);
-    WriteFile(dir.File("mine.ffpreset"), "vcodec=mpeg4\n");
+    // As HOME is usually written: without a slash at the end.
+    std::filesystem::create_directory(dir.File("home"));
+    setenv("HOME", dir.File("home").c_str(), 1);
+    WriteFile(dir.File("home/mine.ffpreset"), "vcodec=mpeg4\n");
     TCustomFFmpeg job(1);
     std::string error = OptionError(job, "vpre", "~/mine.ffpreset");
     if (oldHome)

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
+
 namespace {
 // Makes a source file with the ffmpeg tool; fails the test when it cannot.
 void MakeSource(const std::string& arguments, const std::string& file) {
@@ -170,4 +173,49 @@ TEST(EngineStreamCopy, PalDvdTargetMakesAPlayableDvdStream) {
     TCustomFFmpeg unknown(1);
     ASSERT_TRUE(unknown.OpenInputFile(source));
     EXPECT_THROW(unknown.ApplyOption("target", "pal-betamax"), FFmpegException);
+}
+
+// Copied packets keep their own durations when the container counts time differently from the
+// source (mp4's 1/12800 s and 1/44100 s against matroska's milliseconds and the frame time base
+// of a copied stream), the last picture and the last sound included.
+TEST(EngineStreamCopy, CopiedPacketsKeepTheirDurations) {
+    TTempDir dir;
+    std::string source = dir.File("in.mp4");
+    MakeSource("-f lavfi -i testsrc=size=64x48:rate=25 -f lavfi -i sine=sample_rate=44100 -frames:v 10 -t 0.4 "
+               "-c:v mpeg4 -c:a aac",
+               source);
+    // A stream's packet durations in seconds, in file order, after the first packet (whose
+    // encoder priming matroska keeps without a duration).
+    auto durations = [](const std::string& file, const char* select) {
+        std::istringstream lines(RunCommand(std::string("ffprobe -v error -select_streams ") + select +
+                                            " -show_entries packet=duration_time -of csv=p=0 '" + file + "'"));
+        std::vector<double> found;
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty())
+                found.push_back(std::atof(line.c_str()));
+        if (!found.empty())
+            found.erase(found.begin());
+        return found;
+    };
+    const std::vector<double> video = durations(source, "v:0"), audio = durations(source, "a:0");
+    ASSERT_EQ(video.size(), 9u);
+    ASSERT_GT(audio.size(), 10u);
+    for (const char* ext : {"mkv", "mov"}) {
+        SCOPED_TRACE(ext);
+        TCustomFFmpeg job(1);
+        ASSERT_TRUE(job.OpenInputFile(source)) << job.LastError;
+        job.ApplyOption("vcodec", "copy");
+        job.ApplyOption("acodec", "copy");
+        std::string out = dir.File(std::string("copy.") + ext);
+        ASSERT_EQ(job.OpenOutputFile(out), 1) << job.LastError;
+        ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+        for (const auto& [select, want] : {std::pair{"v:0", video}, std::pair{"a:0", audio}}) {
+            SCOPED_TRACE(select);
+            const std::vector<double> got = durations(out, select);
+            ASSERT_EQ(got.size(), want.size());
+            for (std::size_t i = 0; i < got.size(); ++i)
+                EXPECT_NEAR(got[i], want[i], 0.0011) << "packet " << i + 1; // matroska counts milliseconds
+        }
+        EXPECT_EQ(DecodeErrors(out), "");
+    }
 }

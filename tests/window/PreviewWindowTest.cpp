@@ -2,6 +2,8 @@
 #include "app/window/Previewer.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -54,6 +56,19 @@ TEST(PreviewWindow, LargeFramesAreShownSmallerThanTheScreen) {
     TPreviewWindow w(QSize(20000, 15000));
     EXPECT_LT(w.width(), 20000);
     EXPECT_NEAR(double(w.width()) / w.height(), 4.0 / 3.0, 0.01);
+
+    // A frame too large in one direction only is scaled down as well, into half the screen.
+    const QSize limit = QGuiApplication::primaryScreen()->availableGeometry().size() / 2;
+    ASSERT_GT(limit.width(), 10);
+    ASSERT_GT(limit.height(), 10);
+    for (const QSize frame : {QSize(limit.width() * 3, limit.height() / 2), QSize(limit.width() / 2, limit.height() * 3)}) {
+        SCOPED_TRACE(QString("%1x%2").arg(frame.width()).arg(frame.height()).toStdString());
+        TPreviewWindow one(frame);
+        EXPECT_LE(one.width(), limit.width());
+        EXPECT_LE(one.height(), limit.height());
+        EXPECT_TRUE(one.width() == limit.width() || one.height() == limit.height());
+        EXPECT_NEAR(double(one.width()) / one.height() / (double(frame.width()) / frame.height()), 1.0, 0.03);
+    }
 }
 TPreviewWindow* FindPreview() {
     for (QWidget* w : QApplication::topLevelWidgets())
