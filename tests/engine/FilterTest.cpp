@@ -32,9 +32,9 @@ TEST(EngineFilters, GraphDecidesTheEncodedSizeAndKeepsEveryPicture) {
         {{{"vf", "scale=160:120"}}, 160, 120, 12},
         // "s" scales first, the graph works on the scaled pictures.
         {{{"s", "64x48"}, {"vfilters", "pad=80:60:8:6"}}, 80, 60, 12},
-        // A size that differs in one side only is scaled all the same.
-        {{{"s", "48x64"}}, 48, 64, 12},
-        {{{"s", "96x32"}}, 96, 32, 12},
+        // A size that differs in one side only is scaled in front of the graph all the same.
+        {{{"s", "48x64"}, {"vf", "null"}}, 48, 64, 12},
+        {{{"s", "96x32"}, {"deinterlace", ""}}, 96, 32, 12},
         // A graph that changes the timing: every other picture is dropped by the graph, and the
         // constant-rate output fills the gaps from the times the graph gives.
         {{{"vf", "select='not(mod(n\\,2))'"}, {"vsync", "2"}}, 96, 64, 6},
