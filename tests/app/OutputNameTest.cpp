@@ -92,10 +92,13 @@ TEST_F(OutputName, ClaimInAFolderThatCannotTakeFilesGivesTheNameUnclaimed) {
 }
 
 TEST_F(OutputName, JobsClaimingAtOnceGetDistinctNames) {
-    const std::string folder = dir_.string();
     constexpr int jobs = 16;
-    std::vector<std::string> names(jobs);
-    {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        const fs::path roundDir = dir_ / std::to_string(round);
+        fs::create_directory(roundDir);
+        const std::string folder = roundDir.string();
+        std::vector<std::string> names(jobs);
         std::vector<std::thread> threads;
         for (int i = 0; i < jobs; ++i)
             threads.emplace_back([&, i] {
@@ -105,10 +108,10 @@ TEST_F(OutputName, JobsClaimingAtOnceGetDistinctNames) {
             });
         for (std::thread& t : threads)
             t.join();
+        std::sort(names.begin(), names.end());
+        ASSERT_EQ(std::unique(names.begin(), names.end()), names.end());
+        ASSERT_EQ(std::distance(fs::directory_iterator(roundDir), fs::directory_iterator()), jobs);
     }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), jobs);
 }
 
 TEST_F(OutputName, OnlyAnUnwrittenOutputIsRemoved) {

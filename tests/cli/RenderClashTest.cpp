@@ -97,7 +97,8 @@ TEST_F(RenderClash, ASignalAsTheOutputAppearsLeavesAPlayableFileOrNone) {
         fs::create_directory(folder);
         const char* signal = round % 2 ? "TERM" : "INT";
         const std::string file = folder + "/slideshow-_(new).mp4";
-        std::string script = Render(folder, "--quiet --size 64x48 --hold 600") + " >/dev/null 2>&1 & pid=$!; "
+        // Job control: a background job of a script would otherwise start with SIGINT ignored.
+        std::string script = "set -m; " + Render(folder, "--quiet --size 64x48 --hold 600") + " >/dev/null 2>&1 & pid=$!; "
                              "n=0; while [ ! -e '" + file + "' ] && [ $n -lt 2000000 ]; do n=$((n+1)); done; "
                              "kill -" + signal + " $pid; wait $pid; echo \"status=$?\"";
         TRunResult r = RunShell(script);
