@@ -13,3 +13,14 @@ bool EnsureOutputFolder(const std::string& folder, std::string& reason);
 // "_(new_N)" with the first N = 1, 2, ... whose file does not exist. Only computes the name.
 std::string UniqueOutputName(const std::string& folder, const std::string& baseName,
                              const std::string& extension);
+
+// The name of UniqueOutputName, claimed: the file is created empty with an exclusive create, so
+// that two jobs writing into one folder at the same moment never get the same name (the one that
+// loses takes the next number). When the folder cannot take a new file (it is missing, read-only),
+// claimed stays false, reason says why and the name is returned unclaimed: opening it then
+// reports the failure as for any output.
+std::string ClaimOutputName(const std::string& folder, const std::string& baseName, const std::string& extension,
+                            bool& claimed, std::string& reason);
+
+// Removes a claimed output that nothing was written into (a file of 0 bytes); true when removed.
+bool RemoveUnwrittenOutput(const std::string& fileName);

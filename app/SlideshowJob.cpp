@@ -1,6 +1,7 @@
 #include "app/SlideshowJob.h"
 
 #include "app/FrameCount.h"
+#include "app/FrameSizeLimits.h"
 #include "app/OutputName.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
@@ -19,14 +20,12 @@ std::string EngineRate(std::string rate) {
     return rate;
 }
 
-// The part of the size text before (or after) the first "x" as an integer; 320 otherwise.
-int SizePart(const std::string& size, bool width) {
-    std::size_t x = size.find('x');
-    std::string part = x == std::string::npos ? (width ? size : std::string()) : width ? size.substr(0, x) : size.substr(x + 1);
-    int value = 0;
-    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-    return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
-}
+} // namespace
+
+namespace {
+// The effect the next job of this process goes on from: the effect number belongs to the
+// program, not to one job, so sequential effects continue from run to run.
+std::atomic<int> continuedEffect{0};
 } // namespace
 
 std::string SecondsText(double seconds) {
@@ -68,6 +67,7 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
     Sequencer.StopEncoder = [this] { encoder_.Stop(false); };
     Adapter.OnReadFrameCanvas = [this](TFrameInputAdapter&, TFrameBitmap& canvas, PInputFrameInfo info) {
         int r = Sequencer.ReadFrameCanvas(canvas);
+        continuedEffect = Sequencer.EffectNumber;
         if (r >= 0) {
             ++frames_;
             // A held picture travels by reference: no copy, and the engine skips converting it.
@@ -78,17 +78,25 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
     };
 }
 
-void TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
+bool TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
+    // Before the bitmaps are made: a size the encoder refuses would otherwise cost the
+    // machine's memory first.
+    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
+        LastError = why;
+        return false;
+    }
     pictures_ = settings.Pictures;
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
     // The next frame is drawn while the engine encodes this one. Not when the end of the
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
-    Sequencer.Prepare(SizePart(settings.FrameSize, true), SizePart(settings.FrameSize, false),
-                      FrameCountRule(settings.FrameRate, settings.HoldSeconds),
+    const TFrameSize size = SlideshowFrameSize(settings.FrameSize);
+    Sequencer.EffectNumber = continuedEffect;
+    Sequencer.Prepare(size.Width, size.Height, FrameCountRule(settings.FrameRate, settings.HoldSeconds),
                       FrameCountRule(settings.FrameRate, settings.TransitionSeconds), settings.RandomEffects,
                       settings.Seed);
+    return true;
 }
 
 void TSlideshowJob::Log(const std::string& line) {
@@ -105,13 +113,19 @@ void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& tex
 
 bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::string& libFolder) {
     LastError.clear();
+    librariesMissing_ = false;
     taskIndex_ = -1;
     outputFile_.clear();
     withSoundtrack_ = false;
+    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
+        LogFailure("Cannot do convert, error: ", why);
+        return false;
+    }
     if (!encoder_.AVLibLoaded()) {
         bool loaded = libFolder.empty() ? FFLoader().LoadLibs(EncoderLibs) : encoder_.LoadAVLib(libFolder);
         if (!loaded) {
-            LastError = libFolder.empty() ? FFLoader().LastErrMsg() : encoder_.LastErrMsg;
+            librariesMissing_ = true;
+            LogFailure("", libFolder.empty() ? FFLoader().LastErrMsg() : encoder_.LastErrMsg);
             return false;
         }
     }
@@ -119,29 +133,38 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     RegisterFrameInputFormat();
     encoder_.ClearTasks();
 
+    // Only now: a Start that cannot load the libraries must not warn about or make folders.
+    const std::string folder = OutputFolder ? OutputFolder() : settings.OutDir;
     TOutputOptions output;
     const TContainerRow* container = FindContainer(settings.Format);
+    std::string claimedFile;
     if (container) {
         output = SlideshowOutputOptions(settings, *container);
-        outputFile_ = UniqueOutputName(settings.OutDir, "slideshow-", container->Extension);
+        bool claimed = false;
+        std::string why;
+        outputFile_ = ClaimOutputName(folder, "slideshow-", container->Extension, claimed, why);
+        if (claimed)
+            claimedFile = outputFile_;
     }
+    // Every failure below leaves no empty file behind under the claimed name.
+    auto fail = [&](const std::string& prefix, const std::string& text) {
+        RemoveUnwrittenOutput(claimedFile);
+        LogFailure(prefix, text);
+        return false;
+    };
 
     TInputOptions input = SlideshowInputOptions();
     std::string params = FrameInputParamString(Adapter.Id(), settings.FrameRate, settings.FrameSize);
     int task = encoder_.AddTask(params, &input);
-    if (task < 0) {
-        LogFailure("File open error: ", encoder_.LastErrMsg);
-        return false;
-    }
+    if (task < 0)
+        return fail("File open error: ", encoder_.LastErrMsg);
     Log("");
     Log(FileInfoText(encoder_.InputInfo(task, 0)));
 
     std::error_code ec;
     if (!settings.Audio.empty() && std::filesystem::is_regular_file(settings.Audio, ec)) {
-        if (!encoder_.AddInputFile(task, settings.Audio, nullptr)) {
-            LogFailure("File open error: ", encoder_.LastErrMsg);
-            return false;
-        }
+        if (!encoder_.AddInputFile(task, settings.Audio, nullptr))
+            return fail("File open error: ", encoder_.LastErrMsg);
         withSoundtrack_ = true;
         Log("");
         Log(FileInfoText(encoder_.InputInfo(task, 1)));
@@ -150,8 +173,7 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     if (!encoder_.SetOutputFile(task, outputFile_, container ? &output : nullptr)) {
         std::string why = encoder_.LastErrMsg;
         encoder_.RemoveTask(task);
-        LogFailure("Cannot do convert, error: ", why);
-        return false;
+        return fail("Cannot do convert, error: ", why);
     }
     taskIndex_ = task;
     return true;

@@ -73,15 +73,22 @@ public:
     // Receives each log line of BuildTask (empty lines included), on the calling thread.
     std::function<void(const std::string&)> OnLog;
 
+    // Works out the output folder; BuildTask asks it only once the libraries are loaded and the
+    // tasks cleared. Unset: settings.OutDir.
+    std::function<std::string()> OutputFolder;
+
     // Resets the sequencer for a new run: the frame size from the size text (320 for a part
     // that is no number), hold and transition frame counts, the first effect. The pictures are
     // read from settings.Pictures; replace Sequencer.PictureCount/PicturePath to read a live list.
-    void PrepareSequencer(const TSlideshowSettings& settings);
+    // False, with LastError and nothing allocated, for a frame size the container row's encoder
+    // cannot take (FrameSizeRefusal).
+    bool PrepareSequencer(const TSlideshowSettings& settings);
 
     // Loads the libraries when they are not loaded (from libFolder, then the system; an empty
     // libFolder keeps the loader's own folder), registers the frame input, clears the encoder's
     // tasks and builds the task. False with LastError (and the log lines) when a step failed;
-    // a task whose output could not be set is removed again.
+    // a task whose output could not be set is removed again. The output name is claimed in the
+    // folder (an empty file); a failure removes that file again.
     bool BuildTask(const TSlideshowSettings& settings, const std::string& libFolder = "");
 
     // Sets the encoder's preview and starts the task on a worker thread; returns at once.
@@ -93,6 +100,8 @@ public:
     // Frames the sequencer has delivered so far.
     int FramesDelivered() const { return frames_; }
     std::string LastError;
+    // The last BuildTask failed because the media libraries could not be loaded.
+    bool LibrariesMissing() const { return librariesMissing_; }
 
 private:
     void Log(const std::string& line);
@@ -104,5 +113,6 @@ private:
     int taskIndex_ = -1;
     std::string outputFile_;
     bool withSoundtrack_ = false;
+    bool librariesMissing_ = false;
     std::atomic<int> frames_{0};
 };

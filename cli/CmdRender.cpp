@@ -20,9 +20,13 @@ void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job,
     } else if (option == "--format") {
         job.Format = args.Value(option);
     } else if (option == "--size") {
+        // Two integers; whether the container's encoder can take them is the job's to say.
         job.FrameSize = args.Value(option);
-        int w, h;
-        ParseSize(job.FrameSize, w, h);
+        std::size_t x = job.FrameSize.find('x');
+        if (x == std::string::npos)
+            throw TUsageError("size \"" + job.FrameSize + "\" is not of the form WxH");
+        ParseInt(job.FrameSize.substr(0, x), "size");
+        ParseInt(job.FrameSize.substr(x + 1), "size");
     } else if (option == "--rate") {
         job.FrameRate = args.Value(option);
         int n, d;
@@ -83,6 +87,7 @@ int CmdRender(const TCommandArgs& argv) {
     if (!job.Audio.empty() && !std::filesystem::is_regular_file(job.Audio))
         std::cerr << "pixaroll-cli render: no soundtrack: " << job.Audio << " does not exist\n";
     TRenderResult result = RenderSlideshow(job, quiet, every);
-    std::cout << result.OutputFile << "\n";
+    if (!result.OutputFile.empty())
+        std::cout << result.OutputFile << "\n";
     return ReportStop("render", result.StopSignal);
 }

@@ -1,5 +1,6 @@
 #include "cli/SlideshowRender.h"
 
+#include "app/FrameSizeLimits.h"
 #include "app/OutputName.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
@@ -32,16 +33,28 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
     }
     if (!FindContainer(settings.Format))
         Fail("unknown output format \"" + settings.Format + "\" (mp4, swf, flv, wmv or mov)");
+    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty())
+        Fail(why);
     std::string reason;
     if (!EnsureOutputFolder(settings.OutDir, reason))
         Fail("Cannot create output directory " + settings.OutDir + ": " + reason);
 
+    // The handlers come before the output file does: a signal from here on stops the job in
+    // order instead of killing the program beside an empty file.
+    TStopSignals signals;
     TMainThreadScope mainThread;
     TFFEncoder encoder;
     TSlideshowJob job(encoder);
-    job.PrepareSequencer(settings);
-    if (!job.BuildTask(settings))
+    if (!job.PrepareSequencer(settings) || !job.BuildTask(settings))
         Fail(job.LastError);
+    TRenderResult result;
+    if (int signal = TStopSignals::Received()) {
+        // Stopped before anything was written: no file is left under the claimed name.
+        encoder.ClearTasks();
+        RemoveUnwrittenOutput(job.OutputFile());
+        result.StopSignal = signal;
+        return result;
+    }
 
     const TSlideshowSequencer& seq = job.Sequencer;
     int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;
@@ -59,15 +72,13 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
         }
     };
 
-    TRenderResult result;
-    {
-        TStopSignals signals;
-        job.Start(false);
-        result.StopSignal = RunUntilEnd(mainThread.Queue(), {[&] { encoder.Stop(false); }, [&] { return allEnded.load(); }});
-    }
+    job.Start(false);
+    result.StopSignal = RunUntilEnd(mainThread.Queue(), {[&] { encoder.Stop(false); }, [&] { return allEnded.load(); }});
     printer.Finish();
     encoder.ClearTasks(); // the worker and the deliveries have ended when this returns
-    result.OutputFile = job.OutputFile();
+    // A run stopped before its first write leaves no empty file.
+    if (!RemoveUnwrittenOutput(job.OutputFile()) && std::filesystem::exists(job.OutputFile()))
+        result.OutputFile = job.OutputFile();
     result.Frames = job.FramesDelivered();
     result.WithSoundtrack = job.WithSoundtrack();
     std::lock_guard guard(endLock);

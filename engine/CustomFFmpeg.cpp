@@ -294,7 +294,10 @@ void TCustomFFmpeg::PreviewPicture(const AVFrame* picture, int64_t frameNumber, 
                      previewWindow_->Show(conv.BitmapBits(), conv.BitmapWidth(), conv.BitmapHeight(),
                                           conv.BitmapStride(), frameNumber, timeMicroseconds);
         if (!shown) {
-            EngineLog(llError, converted ? "the preview window cannot show the picture" : conv.LastErrMsg());
+            if (converted && previewWindow_ && previewWindow_->ClosedByUser())
+                EngineLog(llVerbose, "the preview window was closed");
+            else
+                EngineLog(llError, converted ? "the preview window cannot show the picture" : conv.LastErrMsg());
             previewFlags_ &= ~PreviewWindowBit;
             previewWindow_.reset();
         }

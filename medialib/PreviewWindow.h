@@ -24,6 +24,8 @@ public:
     // previewing in the window).
     virtual bool Show(const std::uint8_t* bits, int width, int height, int stride, std::int64_t frameNumber,
                       std::int64_t timeMicroseconds) = 0;
+    // True once the user has closed the window: Show's false is then no failure.
+    virtual bool ClosedByUser() const { return false; }
 };
 
 using TPreviewWindowFactory = std::function<std::unique_ptr<IPreviewWindow>()>;

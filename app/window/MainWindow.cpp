@@ -1,5 +1,6 @@
 #include "app/window/MainWindow.h"
 
+#include "app/FrameSizeLimits.h"
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
 #include "app/window/DirectoryDialog.h"
@@ -540,14 +541,6 @@ void TfrmMain::FFLoggerLog(TThreadID threadId, TLogLevel level, const std::strin
 
 // --- Run control ---------------------------------------------------------------------------
 
-QSize TfrmMain::FrameSizeOf(const QString& text) {
-    const qsizetype x = text.indexOf('x');
-    bool okW = false, okH = false;
-    int w = (x < 0 ? text : text.left(x)).toInt(&okW);
-    int h = (x < 0 ? QString() : text.mid(x + 1)).toInt(&okH);
-    return QSize(okW ? w : 320, okH ? h : 320);
-}
-
 int TfrmMain::SampleRateOfPosition(int position) {
     static constexpr int Rates[] = {0, 8000, 11025, 22050, 44100};
     return position >= 0 && position < int(std::size(Rates)) ? Rates[position] : 44100;
@@ -584,6 +577,24 @@ TSlideshowSettings TfrmMain::JobSettings() const {
 }
 
 void TfrmMain::btnStartClick() {
+    // Whatever a Start runs into is told, and the window stays.
+    try {
+        StartJob();
+    } catch (const std::exception& e) {
+        StartFailed(e.what());
+    } catch (...) {
+        StartFailed("the job could not be started");
+    }
+}
+
+void TfrmMain::StartFailed(const QString& why) {
+    AddLog("***" + why);
+    if (!encoder_.Working())
+        SetIdleButtons();
+    services_->Exclamation(this, Q(global_.AppTitle()), why);
+}
+
+void TfrmMain::StartJob() {
     if (lstPictures->count() == 0) {
         btnVideoClick();
         return;
@@ -597,9 +608,11 @@ void TfrmMain::btnStartClick() {
     }
 
     TSlideshowSettings settings = JobSettings();
-    settings.OutDir = OutputFolderForStart(Ini(), ProfileFolder(), [this](const std::string& text) {
-        services_->Warning(this, "Warning", Q(text));
-    });
+    // A size the encoder cannot take is refused before anything of the last run is let go.
+    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
+        services_->Exclamation(this, Q(global_.AppTitle()), Q(why));
+        return;
+    }
 
     // The last run's tasks go first; they may still refer to the last job's frame input.
     try {
@@ -612,7 +625,15 @@ void TfrmMain::btnStartClick() {
     job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
     job_->Adapter.OnReadHeader = [this](TFrameInputAdapter&) { AddLog("FrameInput read header"); };
     job_->Adapter.OnReadClose = [this](TFrameInputAdapter&) { AddLog("FrameInput read close"); };
-    job_->PrepareSequencer(settings);
+    job_->OutputFolder = [this] {
+        return OutputFolderForStart(Ini(), ProfileFolder(), [this](const std::string& text) {
+            services_->Warning(this, "Warning", Q(text));
+        });
+    };
+    if (!job_->PrepareSequencer(settings)) {
+        services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
+        return;
+    }
     // The slideshow reads the picture list as it stands on every frame.
     job_->Sequencer.PictureCount = [this] { return lstPictures->count(); };
     job_->Sequencer.PicturePath = [this](int i) {
@@ -622,8 +643,10 @@ void TfrmMain::btnStartClick() {
 
     const std::string libFolder = S(QCoreApplication::applicationDirPath()) + "/LibAV";
     if (!job_->BuildTask(settings, libFolder)) {
-        // The log is hidden: the reason is told here as well.
-        services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
+        // Missing libraries end Start with the log lines alone; for the rest the log is hidden,
+        // so the reason is told here as well.
+        if (!job_->LibrariesMissing())
+            services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
         return;
     }
     SetRunningButtons();

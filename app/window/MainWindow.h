@@ -106,10 +106,6 @@ public:
     bool JobPaused() const { return jobPaused_; }
     // The choices of the window and the settings file as Start hands them to the job.
     TSlideshowSettings JobSettings() const;
-    // Frame size from a size text: the number before the first "x" and the one after it, 320
-    // for a part that is no number (what the slideshow draws while the text goes unchanged to
-    // the engine).
-    static QSize FrameSizeOf(const QString& text);
     // The sample rate of a position of the sample-rate list: 0 for "as source", 44100 for a
     // position the list does not have.
     static int SampleRateOfPosition(int position);
@@ -131,6 +127,9 @@ protected:
     void FFEncoderProgress(const TProgressInfo& info);
     void FFEncoderTerminate(const TTerminateInfo& info);
     void StopBeforeClosing();
+    // The steps of Start; btnStartClick reports what they throw through StartFailed.
+    void StartJob();
+    void StartFailed(const QString& why);
 
     void FormCreate();
     void BuildControls();

@@ -8,9 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 
-QString PreviewCaption(int frameNumber, std::int64_t timeUs) {
-    return QString("Frame %1 - %2").arg(frameNumber).arg(QString::fromStdString(DurationText(timeUs)));
-}
+QString PreviewCaption(std::int64_t timeUs) { return QString::fromStdString(DurationText(timeUs)); }
 
 TPreviewWindow::TPreviewWindow(QSize frameSize, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -37,9 +35,9 @@ void TPreviewWindow::ShowFrame(const std::uint8_t* bits, int width, int height, 
     ShowImage(QImage(bits, width, height, stride, QImage::Format_RGB32).copy(), frameNumber, timeUs);
 }
 
-void TPreviewWindow::ShowImage(const QImage& picture, int frameNumber, std::int64_t timeUs) {
+void TPreviewWindow::ShowImage(const QImage& picture, int, std::int64_t timeUs) {
     frame_ = picture;
-    setWindowTitle(PreviewCaption(frameNumber, timeUs));
+    setWindowTitle(PreviewCaption(timeUs));
     if (!isVisible())
         show();
     update();

@@ -40,5 +40,5 @@ private:
     QPoint dragOffset_;
 };
 
-// The caption for a frame: "Frame 42 - 00:00:01.400".
-QString PreviewCaption(int frameNumber, std::int64_t timeUs);
+// The caption for a frame: its time alone, "00:00:01.400".
+QString PreviewCaption(std::int64_t timeUs);

@@ -59,6 +59,8 @@ TPreviewer::~TPreviewer() {
         QMetaObject::invokeMethod(app, [shared = shared_] { delete shared->Window.data(); }, Qt::QueuedConnection);
 }
 
+bool TPreviewer::ClosedByUser() const { return shared_->Closed; }
+
 bool TPreviewer::Show(const std::uint8_t* bits, int width, int height, int stride, std::int64_t frameNumber,
                       std::int64_t timeMicroseconds) {
     if (shared_->Closed)

@@ -17,6 +17,7 @@ public:
     // False once the user has closed the window: the job stops previewing then.
     bool Show(const std::uint8_t* bits, int width, int height, int stride, std::int64_t frameNumber,
               std::int64_t timeMicroseconds) override;
+    bool ClosedByUser() const override;
 
     static constexpr std::int64_t MinIntervalUs = 100000;
 

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -199,4 +200,120 @@ TEST_F(SlideshowJob, EveryFrameReachesTheEncoderUnchangedAndInOrder) {
         repeats += i > 0 && packets[i] == packets[i - 1];
     }
     EXPECT_GE(repeats, 3 * 9); // the held pictures
+}
+
+namespace {
+std::size_t FilesIn(const std::string& folder) {
+    std::error_code ec;
+    return std::size_t(std::distance(std::filesystem::directory_iterator(folder, ec), std::filesystem::directory_iterator()));
+}
+} // namespace
+
+TEST_F(SlideshowJob, ASizeTheEncoderCannotTakeIsRefusedBeforeAnyBitmapOrFile) {
+    const struct {
+        const char* Format;
+        const char* Size;
+    } cases[] = {{"mp4", "100000x100000"}, {"flv", "40000x40000"}, {"mov", "0x0"}, {"swf", "-5x10"}, {"wmv", "7x5"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        settings_.Format = c.Format;
+        settings_.FrameSize = c.Size;
+        TSlideshowJob job(encoder_);
+        std::vector<std::string> log;
+        job.OnLog = [&](const std::string& line) { log.push_back(line); };
+        EXPECT_FALSE(job.PrepareSequencer(settings_));
+        EXPECT_NE(job.LastError.find(std::string("frame size ") + c.Size), std::string::npos) << job.LastError;
+        EXPECT_EQ(job.Sequencer.FromFrame.ByteSize(), 0u);
+        EXPECT_EQ(job.Sequencer.CompositeFrame.ByteSize(), 0u);
+        // Building the task on its own refuses it as well, with the failure lines.
+        EXPECT_FALSE(job.BuildTask(settings_));
+        EXPECT_EQ(job.LastError.rfind("Cannot do convert, error: the frame size", 0), 0u) << job.LastError;
+        ASSERT_EQ(log.size(), 3u);
+        EXPECT_EQ(log[1], "***" + job.LastError);
+        EXPECT_EQ(encoder_.TaskCount(), 0);
+        EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+    }
+}
+
+TEST_F(SlideshowJob, AFailedBuildLeavesNoFileUnderTheClaimedName) {
+    // The frame input refuses the text; then a soundtrack that cannot be opened.
+    settings_.FrameSize = "abc";
+    TSlideshowJob job(encoder_);
+    job.PrepareSequencer(settings_);
+    EXPECT_FALSE(job.BuildTask(settings_));
+    EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+
+    std::ofstream(temp_.File("noise.wav")) << "not a sound at all";
+    settings_.FrameSize = "64x48";
+    settings_.Audio = temp_.File("noise.wav");
+    ASSERT_TRUE(job.PrepareSequencer(settings_));
+    EXPECT_FALSE(job.BuildTask(settings_));
+    EXPECT_EQ(job.LastError.rfind("File open error: ", 0), 0u) << job.LastError;
+    EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+
+    // A good one holds its name: the next job takes the next.
+    settings_.Audio.clear();
+    ASSERT_TRUE(job.BuildTask(settings_)) << job.LastError;
+    EXPECT_EQ(job.OutputFile(), settings_.OutDir + "/slideshow-_(new).mp4");
+    TFFEncoder other;
+    TSlideshowJob elsewhere(other);
+    elsewhere.PrepareSequencer(settings_);
+    ASSERT_TRUE(elsewhere.BuildTask(settings_)) << elsewhere.LastError;
+    EXPECT_EQ(elsewhere.OutputFile(), settings_.OutDir + "/slideshow-_(new_1).mp4");
+    other.ClearTasks();
+    encoder_.ClearTasks(); // never started: both files go again
+    EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+}
+
+TEST_F(SlideshowJob, TheOutputFolderIsAskedOnlyWhenTheTaskIsBuilt) {
+    int asked = 0;
+    const std::string folder = temp_.File("asked");
+    std::filesystem::create_directory(folder);
+    TSlideshowJob job(encoder_);
+    job.OutputFolder = [&] {
+        ++asked;
+        return folder;
+    };
+    settings_.FrameSize = "0x0";
+    EXPECT_FALSE(job.BuildTask(settings_));
+    EXPECT_EQ(asked, 0);
+    settings_.FrameSize = "64x48";
+    job.PrepareSequencer(settings_);
+    ASSERT_TRUE(job.BuildTask(settings_)) << job.LastError;
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(job.OutputFile(), folder + "/slideshow-_(new).mp4");
+    encoder_.ClearTasks();
+}
+
+TEST_F(SlideshowJob, SequentialEffectsGoOnFromThePreviousJob) {
+    settings_.FrameRate = "10:1";
+    settings_.HoldSeconds = "0.1";
+    settings_.TransitionSeconds = "0.1";
+    settings_.RandomEffects = false;
+    TFrameBitmap canvas;
+    canvas.SetSize(64, 48);
+    int last = 0;
+    {
+        TSlideshowJob first(encoder_);
+        first.PrepareSequencer(settings_);
+        first.Sequencer.EffectNumber = 40;
+        // The fade-in with effect 40, the hold, the transition to black with 41.
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(first.Adapter.OnReadFrameCanvas(first.Adapter, canvas, nullptr), 0);
+        last = first.Sequencer.EffectNumber;
+        EXPECT_GT(last, 40);
+    }
+    TSlideshowJob second(encoder_);
+    second.PrepareSequencer(settings_);
+    EXPECT_EQ(second.Sequencer.EffectNumber, last);
+    // A random job draws its own first effect; the sequential one after it goes on from there.
+    settings_.RandomEffects = true;
+    settings_.Seed = 5;
+    TSlideshowJob random(encoder_);
+    random.PrepareSequencer(settings_);
+    ASSERT_EQ(random.Adapter.OnReadFrameCanvas(random.Adapter, canvas, nullptr), 0);
+    settings_.RandomEffects = false;
+    TSlideshowJob third(encoder_);
+    third.PrepareSequencer(settings_);
+    EXPECT_EQ(third.Sequencer.EffectNumber, random.Sequencer.EffectNumber);
 }

@@ -5,6 +5,7 @@
 #include "medialib/FFLog.h"
 #include "medialib/MainThread.h"
 #include "medialib/PreviewWindow.h"
+#include "tests/medialib/LogCollector.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -407,4 +408,52 @@ TEST(Encoder, PreviewGoesToTheEventAndTheWindowAtMostEveryHundredMilliseconds) {
         encoder.ClearTasks();
     }
     SetPreviewWindowFactory(nullptr);
+}
+
+namespace {
+// A preview window that the user closes at its first picture, or one that cannot show any.
+class TClosingPreviewWindow : public IPreviewWindow {
+public:
+    explicit TClosingPreviewWindow(bool closes) : closes_(closes) {}
+    bool Show(const std::uint8_t*, int, int, int, std::int64_t, std::int64_t) override {
+        closed_ = closes_;
+        return false;
+    }
+    bool ClosedByUser() const override { return closed_; }
+
+private:
+    bool closes_;
+    bool closed_ = false;
+};
+} // namespace
+
+TEST(Encoder, APreviewWindowClosedByTheUserIsNoErrorButOneThatFailsIs) {
+    for (bool closes : {true, false}) {
+        SCOPED_TRACE(closes ? "closed" : "failing");
+        TTempDir dir;
+        TLogCollector log;
+        const TLogLevel level = GetFFLogger().LogLevel();
+        GetFFLogger().SetLogLevel(llVerbose);
+        SetPreviewWindowFactory([closes] { return std::make_unique<TClosingPreviewWindow>(closes); });
+        {
+            TFFEncoder encoder;
+            encoder.TriggerEventInMainThread = false;
+            encoder.SetPreview(true);
+            TEnds ends;
+            ends.Connect(encoder);
+            AddTask(encoder, 30, dir.File("preview.mp4"));
+            encoder.StartTask(1);
+            ASSERT_TRUE(ends.WaitFinal());
+            encoder.ClearTasks();
+        }
+        SetPreviewWindowFactory(nullptr);
+        GetFFLogger().SetLogLevel(level);
+        int errors = 0, closedLines = 0;
+        for (const TLogged& line : log.Lines()) {
+            errors += line.Level <= llError && line.Msg.find("preview") != std::string::npos;
+            closedLines += line.Msg.find("the preview window was closed") != std::string::npos;
+        }
+        EXPECT_EQ(errors, closes ? 0 : 1);
+        EXPECT_EQ(closedLines, closes ? 1 : 0);
+    }
 }

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -119,10 +120,7 @@ protected:
     TFakeServices services_;
 };
 
-TEST(RunControlRules, FrameSizeSampleRateAndProgress) {
-    EXPECT_EQ(TfrmMain::FrameSizeOf("640x480"), QSize(640, 480));
-    EXPECT_EQ(TfrmMain::FrameSizeOf("abc"), QSize(320, 320));
-    EXPECT_EQ(TfrmMain::FrameSizeOf("500x"), QSize(500, 320));
+TEST(RunControlRules, SampleRateAndProgress) {
     EXPECT_EQ(TfrmMain::SampleRateOfPosition(0), 0);
     EXPECT_EQ(TfrmMain::SampleRateOfPosition(2), 11025);
     EXPECT_EQ(TfrmMain::SampleRateOfPosition(4), 44100);
@@ -331,9 +329,10 @@ TEST_F(RunControl, WindowAnswersWhileALargeJobRuns) {
     QTest::keyClick(w->cmbSampleRate, Qt::Key_Down);
     EXPECT_EQ(w->cmbSampleRate->currentText(), "8000");
     EXPECT_EQ(home_.Ini().ReadString("settings", "samplerate", ""), "1");
-    // The preview window shows the frames being encoded, with their number and time.
+    // The preview window shows the frames being encoded, with their time as its caption.
     ASSERT_TRUE(WaitUntil([] { return VisiblePreview() != nullptr; }, 10000));
-    EXPECT_TRUE(VisiblePreview()->windowTitle().startsWith("Frame ")) << VisiblePreview()->windowTitle().toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$").match(VisiblePreview()->windowTitle()).hasMatch())
+        << VisiblePreview()->windowTitle().toStdString();
     EXPECT_EQ(VisiblePreview()->Frame().size(), QSize(1280, 960));
     ASSERT_TRUE(WaitForEnd());
     tick.stop();
@@ -344,3 +343,31 @@ TEST_F(RunControl, WindowAnswersWhileALargeJobRuns) {
     EXPECT_LT(longest, 250);
 }
 } // namespace
+
+TEST_F(RunControl, TypedSizesTheEncoderCannotTakeGiveAMessageAndTheWindowStays) {
+    auto w = Open();
+    AddPictures(*w, TwoPictures());
+    // Refusing a size works out no output folder: an unusable stored folder warns about nothing.
+    home_.Ini().WriteString("settings", "OutPutDir", "/proc/no-such-folder");
+    const struct {
+        const char* Size;
+        const char* Format;
+    } cases[] = {{"100000x100000", "mp4"}, {"40000x40000", "mp4"}, {"0x0", "flv"}, {"-5x10", "mov"}, {"7x5", "wmv"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        services_.Boxes.clear();
+        w->cmbFormat->setCurrentIndex(w->cmbFormat->findText(c.Format));
+        w->cmbVideoSize->setEditText(c.Size);
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        ASSERT_EQ(services_.Boxes.size(), 1u);
+        EXPECT_EQ(services_.Boxes[0].Kind, "exclamation");
+        EXPECT_EQ(services_.Boxes[0].Caption, "Zemo Pixaroll");
+        EXPECT_TRUE(services_.Boxes[0].Text.contains(QString("the frame size ") + c.Size))
+            << services_.Boxes[0].Text.toStdString();
+        EXPECT_EQ(w->Job(), nullptr);
+        EXPECT_TRUE(Idle(*w));
+        EXPECT_TRUE(w->isVisible());
+    }
+    EXPECT_EQ(home_.Ini().ReadString("settings", "OutPutDir", ""), "/proc/no-such-folder");
+    EXPECT_FALSE(fs::exists(home_.Home() + "/videoconverter"));
+}
