@@ -8,7 +8,9 @@
 #include <cstring>
 #include <iostream>
 
-int CmdVersion(const TCommandArgs&) {
+int CmdVersion(const TCommandArgs& args) {
+    if (!args.empty())
+        throw TUsageError("unexpected argument \"" + args.front() + "\"");
     std::cout << "Zemo Pixaroll " << PIXAROLL_VERSION << "\n";
     return 0;
 }
