@@ -176,9 +176,9 @@ TEST(CliUsage, EveryListedOptionIsReadByItsCommand) {
 // that command's help. A new option read without a row in the usage table fails here.
 TEST(CliUsage, EveryOptionTheParsersCompareWithIsListed) {
     const fs::path sources = fs::path(PIXAROLL_SOURCE_DIR) / "cli";
-    const std::regex compared(R"([=!]= *"(-[A-Za-z0-9][-A-Za-z0-9_]*)\")");
+    const std::regex compared(R"([=!]= *"(--?[A-Za-z0-9][-A-Za-z0-9_]*)\")");
     const std::vector<std::string> commands = Commands();
-    int files = 0;
+    int files = 0, found = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(sources)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("Cmd", 0) != 0 || entry.path().extension() != ".cpp")
@@ -195,11 +195,12 @@ TEST(CliUsage, EveryOptionTheParsersCompareWithIsListed) {
         const TOptionSet listed = Names(HelpOptions(RunCli(command + " --help").Output));
         std::ifstream in(entry.path());
         const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (std::sregex_iterator m(source.begin(), source.end(), compared), end; m != end; ++m)
+        for (std::sregex_iterator m(source.begin(), source.end(), compared), end; m != end; ++m, ++found)
             EXPECT_TRUE(listed.count((*m)[1])) << name << " reads " << (*m)[1] << ", which the usage table of "
                                                << command << " (cli/Usage.cpp) does not list";
     }
     EXPECT_GE(files, 8);
+    EXPECT_GE(found, 30) << "the search for option names in the sources finds too few";
 }
 
 TEST(CliUsage, VersionHelpAndWrongCommandLines) {

@@ -17,11 +17,12 @@
 
 namespace {
 
-QStringList Items(const QListWidget* list) {
+// The list's entries, one a line.
+std::string Items(const QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
-    return items;
+    return items.join('\n').toStdString();
 }
 
 class StartupFiles : public ::testing::Test {
@@ -43,7 +44,7 @@ protected:
         QApplication::processEvents();
         return window;
     }
-    QString Absolute(const char* name) const { return QString::fromStdString(dir_.File(name)); }
+    std::string Absolute(const char* name) const { return dir_.File(name); }
 
     TPrivateHome home_;
     TFakeServices services_;
@@ -53,16 +54,17 @@ protected:
 
 TEST_F(StartupFiles, PicturesNamedOnTheCommandLineAreListedInOrderWithTheirFullPaths) {
     auto w = Start({"pixaroll", "p1.jpg", "p0.jpg"});
-    EXPECT_EQ(Items(w->lstPictures), QStringList({Absolute("p1.jpg"), Absolute("p0.jpg")}));
+    EXPECT_EQ(Items(w->lstPictures), Absolute("p1.jpg") + "\n" + Absolute("p0.jpg"));
     EXPECT_TRUE(w->btnOpen->isEnabled());
 }
 
 TEST_F(StartupFiles, NamesThatAreNoPictureOrNoFileAreLoggedAndSkipped) {
     auto w = Start({"pixaroll", "missing.jpg", "notes.txt", "p0.jpg", "--", "-p1.jpg"});
-    EXPECT_EQ(Items(w->lstPictures), QStringList({Absolute("p0.jpg")}));
+    EXPECT_EQ(Items(w->lstPictures), Absolute("p0.jpg"));
     const QString log = w->mmoLog->toPlainText();
     EXPECT_TRUE(log.contains("No such file, skipped: missing.jpg")) << log.toStdString();
-    EXPECT_TRUE(log.contains("Not a picture file, skipped: " + Absolute("notes.txt"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QString::fromStdString("Not a picture file, skipped: " + Absolute("notes.txt"))))
+        << log.toStdString();
     EXPECT_TRUE(log.contains("-p1.jpg")) << log.toStdString();
 }
 
