@@ -7,9 +7,9 @@
 
 using TCommandArgs = std::vector<std::string>;
 
+// A subcommand's runner; what it takes is written in the usage table (cli/Usage.cpp).
 struct TCommand {
     const char* Name;
-    const char* Synopsis;
     int (*Run)(const TCommandArgs& args);
 };
 

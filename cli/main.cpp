@@ -2,62 +2,90 @@
 
 #include "cli/Args.h"
 #include "cli/Commands.h"
+#include "cli/Usage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
-int CmdVersion(const TCommandArgs&) {
+int CmdVersion(const TCommandArgs& args) {
+    if (!args.empty())
+        throw TUsageError("unexpected argument \"" + args.front() + "\"");
     std::cout << "Zemo Pixaroll " << PIXAROLL_VERSION << "\n";
     return 0;
 }
 
 namespace {
+// What runs each subcommand of the usage table.
 const TCommand Commands[] = {
-    {"version", "version", CmdVersion},
-    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
-               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
-               "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
-     CmdRender},
-    {"demo", "demo DIR [--quiet]", CmdDemo},
-    {"info", "info FILE", CmdInfo},
-    {"frames",
-     "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
-     "[--sequential | --random | --seed N] [--every K] -o DIR",
-     CmdFrames},
-    {"transcode", "transcode IN OUT [-option value ...] | transcode [options] -i IN ... [options] OUT ... [--quiet]",
-     CmdTranscode},
-    {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
-    {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
-    {"libs", "libs [--path DIR]", CmdLibs},
+    {"version", CmdVersion},     {"render", CmdRender}, {"demo", CmdDemo},     {"info", CmdInfo},
+    {"frames", CmdFrames},       {"transcode", CmdTranscode}, {"effect", CmdEffect},
+    {"effect-sheet", CmdEffectSheet}, {"libs", CmdLibs},
 };
 
-void PrintUsage(std::ostream& out) {
-    out << "usage: pixaroll-cli COMMAND [ARGS]\n\ncommands:\n";
+const TCommand* FindRunner(const std::string& name) {
     for (const TCommand& c : Commands)
-        out << "  " << c.Synopsis << "\n";
+        if (name == c.Name)
+            return &c;
+    return nullptr;
+}
+
+int UnknownCommand(const std::string& name) {
+    std::cerr << "pixaroll-cli: unknown command \"" << name << "\"\n\n" << ProgramHelpText(CliUsage());
+    return 2;
+}
+
+// The words the program answers before any subcommand; false when argv[1] is none of them.
+bool ProgramOption(const std::string& word, int argc, char** argv, int& status) {
+    const TProgramUsage& usage = CliUsage();
+    status = 0;
+    if (word == "--help" || (word == "help" && argc == 2)) {
+        std::cout << ProgramHelpText(usage);
+    } else if (word == "help") {
+        const TUsageCommand* command = FindCommand(usage, argv[2]);
+        if (!command)
+            status = UnknownCommand(argv[2]);
+        else
+            std::cout << CommandHelpText(usage, *command);
+    } else if (word == "--version") {
+        status = CmdVersion({});
+    } else if (word == "--manpage") { // the build makes the manual page with it
+        std::cout << ManPage(usage);
+    } else if (word == "--bash-completion") { // and the completion script
+        std::cout << BashCompletion(usage);
+    } else {
+        return false;
+    }
+    return true;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
-        PrintUsage(std::cout);
+    if (argc < 2) {
+        std::cout << ProgramHelpText(CliUsage());
         return 0;
     }
-    for (const TCommand& c : Commands) {
-        if (std::strcmp(argv[1], c.Name) != 0)
-            continue;
-        try {
-            return c.Run(TCommandArgs(argv + 2, argv + argc));
-        } catch (const TUsageError& e) {
-            std::cerr << "pixaroll-cli " << c.Name << ": " << e.what() << "\n";
-            std::cerr << "usage: pixaroll-cli " << c.Synopsis << "\n";
-            return 2;
-        } catch (const std::exception& e) {
-            std::cerr << "pixaroll-cli " << c.Name << ": " << e.what() << "\n";
-            return 1;
-        }
+    int status = 0;
+    if (ProgramOption(argv[1], argc, argv, status))
+        return status;
+    const TUsageCommand* usage = FindCommand(CliUsage(), argv[1]);
+    const TCommand* runner = FindRunner(argv[1]);
+    if (!usage || !runner)
+        return UnknownCommand(argv[1]);
+    const TCommandArgs args(argv + 2, argv + argc);
+    if (std::find(args.begin(), args.end(), "--help") != args.end()) {
+        std::cout << CommandHelpText(CliUsage(), *usage);
+        return 0;
     }
-    std::cerr << "pixaroll-cli: unknown command \"" << argv[1] << "\"\n";
-    PrintUsage(std::cerr);
-    return 2;
+    try {
+        return runner->Run(args);
+    } catch (const TUsageError& e) {
+        std::cerr << "pixaroll-cli " << runner->Name << ": " << e.what() << "\n";
+        std::cerr << "usage: pixaroll-cli " << SynopsisText(*usage) << "\n";
+        std::cerr << "(\"pixaroll-cli " << runner->Name << " --help\" explains the options)\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "pixaroll-cli " << runner->Name << ": " << e.what() << "\n";
+        return 1;
+    }
 }

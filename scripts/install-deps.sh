@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev libgl-dev
       libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev
       libavdevice-dev libavutil-dev libjpeg62-turbo-dev libpng-dev libgtest-dev libbenchmark-dev
-      ffmpeg valgrind xvfb xauth xdotool)
+      ffmpeg valgrind xvfb xauth xdotool
+      dpkg-dev file lintian appstream desktop-file-utils man-db)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

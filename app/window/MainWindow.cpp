@@ -484,8 +484,10 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 bool TfrmMain::FormCloseQuery() { return services_->Question(this, "Warning", "Do you really want to exit?"); }
 
 void TfrmMain::btnVideoClick() {
-    const QStringList files =
-        services_->OpenFiles(this, texts::FileFilter("Picture Files", texts::PictureExtensions));
+    AddPictures(services_->OpenFiles(this, texts::FileFilter("Picture Files", texts::PictureExtensions)));
+}
+
+void TfrmMain::AddPictures(const QStringList& files) {
     for (const QString& file : files) {
         // A name typed into the dialog may be anything; the slideshow reads pictures only.
         if (texts::HasExtension(file, texts::PictureExtensions))

@@ -76,6 +76,8 @@ public:
 
     // Adds one line to the log.
     void AddLog(const QString& line);
+    // Appends the picture files to the list; other names are logged and skipped.
+    void AddPictures(const QStringList& files);
 
 public slots:
     void FormShow();

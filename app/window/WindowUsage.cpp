@@ -1,0 +1,85 @@
+#include "app/window/WindowUsage.h"
+
+#include "app/window/MainWindow.h"
+
+#include <QFileInfo>
+
+namespace {
+
+TProgramUsage MakeUsage() {
+    TProgramUsage u;
+    u.Program = "pixaroll";
+    u.Title = "turn pictures and a soundtrack into a video slideshow";
+    u.Version = PIXAROLL_VERSION;
+    u.Description =
+        "pixaroll is the Zemo Pixaroll window. It lists the photos (BMP, JPEG or PNG), takes one soundtrack, "
+        "and sets how long each photo is held, how long each transition lasts, random or sequential effects, "
+        "the container (mp4, swf, flv, wmv, mov), frame size, bit rate, frame rate, sample rate and the output "
+        "folder. Start encodes the slideshow on a worker thread with a small preview of the frames; Pause and "
+        "Stop control the run.\n\n"
+        "The picture files named on the command line are put into the list in their order. Qt's own options "
+        "(-platform NAME, -style NAME, ...) are taken as well.\n\n"
+        "pixaroll-cli(1) runs the same job without a window.";
+    u.Options = {
+        {"--screenshot", "FILE", "Shows the window, saves a picture of it to FILE (PNG) and ends.",
+         TValueKind::File, {}, false},
+        HelpOption,
+        {"--version", "", "Prints the program's version and ends.", TValueKind::None, {}, false},
+    };
+    u.Commands = {{"", "[FILE ...]", TValueKind::File, "Starts the window; the picture files named are put into its list.", "", {},
+                   {{"holiday/*.jpg", "Starts with every JPEG picture of the folder holiday in the list."}}}};
+    u.ExitStatus = {{0, "The window was closed."},
+                    {1, "The screenshot could not be saved."},
+                    {2, "The command line held an option the program does not take."}};
+    u.Sections = {
+        {"Files",
+         "$XDG_CONFIG_HOME/zemopixaroll.ini (~/.config/zemopixaroll.ini): every choice of the window, stored the "
+         "moment it changes."},
+        {"Environment", "XDG_CONFIG_HOME and HOME name the settings folder; QT_QPA_PLATFORM chooses Qt's "
+                        "display platform (offscreen runs without a display)."},
+    };
+    u.SeeAlso = {"pixaroll-cli(1)"};
+    return u;
+}
+
+} // namespace
+
+const TProgramUsage& WindowUsage() {
+    static const TProgramUsage usage = MakeUsage();
+    return usage;
+}
+
+TWindowArgs ReadWindowArgs(const QStringList& arguments) {
+    TWindowArgs out;
+    bool filesOnly = false; // after "--" every word is a file
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        if (filesOnly || !word.startsWith('-') || word == "-") {
+            out.Files << word;
+        } else if (word == "--") {
+            filesOnly = true;
+        } else if (word == "--screenshot") {
+            if (i + 1 >= arguments.size()) {
+                out.Error = "option --screenshot needs a file";
+                break;
+            }
+            out.Screenshot = arguments[++i];
+        } else {
+            out.Error = "unknown option " + word;
+            break;
+        }
+    }
+    return out;
+}
+
+void OpenStartupFiles(TfrmMain& window, const QStringList& files) {
+    QStringList pictures;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (info.isFile())
+            pictures << info.absoluteFilePath();
+        else
+            window.AddLog("***No such file, skipped: " + file);
+    }
+    window.AddPictures(pictures);
+}

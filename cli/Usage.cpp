@@ -1,0 +1,176 @@
+// Adding an option to a subcommand is one row here; its parser reads the same name.
+
+#include "cli/Usage.h"
+
+#include "app/ContainerTable.h"
+
+#include <iterator>
+
+namespace {
+
+TUsageOption Switch(const char* name, const char* text) { return {name, "", text, TValueKind::None, {}, false}; }
+TUsageOption Value(const char* name, const char* value, const char* text) {
+    return {name, value, text, TValueKind::Word, {}, false};
+}
+TUsageOption FileValue(const char* name, const char* value, const char* text) {
+    return {name, value, text, TValueKind::File, {}, false};
+}
+TUsageOption FolderValue(const char* name, const char* value, const char* text) {
+    return {name, value, text, TValueKind::Folder, {}, false};
+}
+TUsageOption Choice(const char* name, const char* value, const char* text, std::vector<std::string> choices) {
+    return {name, value, text, TValueKind::Choice, std::move(choices), false};
+}
+TUsageOption Required(TUsageOption option) {
+    option.Required = true;
+    return option;
+}
+
+std::vector<std::string> FormatNames() {
+    std::vector<std::string> names;
+    for (const TContainerRow& row : Containers)
+        names.push_back(row.Name);
+    return names;
+}
+
+// The options render and frames share: what the slideshow looks like.
+std::vector<TUsageOption> SlideshowOptions() {
+    return {
+        Required(FileValue("--pictures", "P1 P2 ...",
+                           "The pictures in the order they are shown: BMP, JPEG or PNG files. Every word up to the "
+                           "next option is a picture.")),
+        Value("--size", "WxH", "The frame size in pixels, each side from 1 to 8192."),
+        Value("--rate", "N:D", "The frame rate as a fraction (25:1, 30000:1001; N/D is read alike)."),
+        Value("--hold", "S", "Seconds each picture is held (default 5)."),
+        Value("--transition", "S", "Seconds each transition lasts (default 2)."),
+        Switch("--sequential", "Takes the transition effects in their numbered order."),
+        Switch("--random", "Takes the transition effects at random (the default)."),
+        Value("--seed", "N", "Repeats a random run: the seed of the effect generator, 0 to 4294967295."),
+    };
+}
+
+std::vector<TUsageOption> RenderOptions() {
+    std::vector<TUsageOption> options = SlideshowOptions();
+    const TUsageOption output[] = {
+        Required(FolderValue("--out-dir", "DIR",
+                             "The folder the video is written to, under a fresh name "
+                             "(slideshow-_(new).mp4, slideshow-_(new_1).mp4, ...).")),
+        Choice("--format", "FORMAT", "The container, and with it the encoders (default mp4).", FormatNames()),
+    };
+    options.insert(options.begin() + 1, std::begin(output), std::end(output));
+    const TUsageOption more[] = {
+        Value("--bitrate", "KBPS", "The video bit rate in kbit/s, 1 to 1000000 (default 768)."),
+        FileValue("--audio", "FILE",
+                  "The soundtrack, encoded with the container's audio codec; skipped with a note when the file "
+                  "does not exist."),
+        Switch("--mono", "Encodes the soundtrack with one channel (stereo by default)."),
+        Choice("--samplerate", "RATE", "The soundtrack's sample rate; 0 keeps the source's (default 44100).",
+               {"0", "8000", "11025", "22050", "44100"}),
+        Switch("--break-when-no-pictures", "Ends the run with the pictures even while the soundtrack goes on."),
+        Switch("--quiet", "Prints no progress."),
+        Value("--progress-every", "S", "Seconds between progress lines (default 5; 0 prints every update)."),
+    };
+    options.insert(options.end(), std::begin(more), std::end(more));
+    return options;
+}
+
+std::vector<TUsageOption> FramesOptions() {
+    std::vector<TUsageOption> options = SlideshowOptions();
+    options.push_back(Value("--every", "K", "Writes every K-th frame (default 1); 0 writes none and only counts."));
+    options.push_back(FolderValue("-o", "DIR", "The folder the frames are written to as PNG; needed unless --every 0."));
+    return options;
+}
+
+TProgramUsage MakeUsage() {
+    TProgramUsage u;
+    u.Program = "pixaroll-cli";
+    u.Title = "turn pictures and a soundtrack into a video slideshow, without a window";
+    u.Version = PIXAROLL_VERSION;
+    u.Description =
+        "pixaroll-cli runs the slideshow job of the Zemo Pixaroll window without a window, for batch use and "
+        "scripts. Each picture is held for a set time and the next one arrives through one of 176 transition "
+        "effects; the frames are encoded with the soundtrack into mp4, swf, flv, wmv or mov.\n\n"
+        "The FFmpeg libraries are loaded when a command needs them: first from the folder LibAV beside the "
+        "program, else from the system.";
+    u.Options = {Switch("--help", "Lists the commands and ends."),
+                 Switch("--version", "Prints the program's version and ends.")};
+    u.ExitStatus = {
+        {0, "The command did what was asked."},
+        {1, "The command failed: a file could not be read or written, the media libraries could not be loaded, "
+            "or the encoder refused the job. The message says why."},
+        {2, "The command line was wrong: an unknown command or option, or a value out of range."},
+        {130, "Stopped by SIGINT (143 for SIGTERM): what was written so far is kept and playable."},
+    };
+    u.Sections = {{"Environment", "TMPDIR is where the demo draws its pictures."}};
+    u.SeeAlso = {"pixaroll(1)", "ffprobe(1)"};
+
+    u.Commands = {
+        {"render", "", TValueKind::None, "Encodes a slideshow into a video file, as the window's Start does.",
+         "The video is written under a fresh name in the output folder and its path is printed. A picture that "
+         "cannot be read, or a soundtrack that holds no audio, ends the run with a message naming the file; the "
+         "video written so far stays playable.",
+         RenderOptions(),
+         {{"render --pictures a.jpg b.png c.bmp --out-dir ~/Videos --format mp4 --size 640x480 --rate 25:1 "
+           "--audio music.mp3",
+           "Encodes three pictures with a soundtrack into ~/Videos/slideshow-_(new).mp4."}}},
+        {"demo", "DIR", TValueKind::Folder, "Renders a short demo slideshow of four pictures it draws itself.",
+         "The same job as render, with a built-in soundtrack, into a fresh mp4 in DIR; prints its path and frame "
+         "count.",
+         {Switch("--quiet", "Prints no progress.")},
+         {{"demo /tmp/demo", "Writes /tmp/demo/slideshow-_(new).mp4."}}},
+        {"info", "FILE", TValueKind::File, "Prints the information text of a media file.",
+         "The same text the window's log shows for each input: container, duration, streams and their codecs.",
+         {},
+         {{"info clip.mp4", "Describes clip.mp4."}}},
+        {"frames", "", TValueKind::None, "Draws the slideshow's frames without encoding them.",
+         "Writes every K-th frame as a PNG picture and prints the frame count and the transition effects used.",
+         FramesOptions(),
+         {{"frames --pictures a.jpg b.bmp --size 640x480 --seed 7 --every 30 -o /tmp/frames",
+           "Writes every 30th frame to /tmp/frames and names the effects a run with seed 7 takes."}}},
+        {"transcode", "IN OUT [-option value ...]", TValueKind::File,
+         "Runs the transcoding engine on ordinary files.",
+         "The options are the engine's option names (-vcodec, -s, -r, -vb, -acodec, -ss, -map, -vhook, -vpre, "
+         "...) and apply to the output. The classic shape takes input options before each -i IN, several inputs, "
+         "and several outputs, each named after its own options.",
+         {FileValue("-i", "IN", "An input file, in the classic shape; the options before it apply to it."),
+          Switch("-join", "Makes the output named after it of every input in turn."),
+          Switch("--quiet", "Prints no progress.")},
+         {{"transcode clip.avi clip.mp4 -vcodec mpeg4 -s 320x240 -r 25 -vb 768000",
+           "Converts clip.avi into a 320x240 MPEG-4 video."},
+          {"transcode -i part1.mp4 -i part2.mp4 -join whole.mp4", "Joins two videos into one."}}},
+        {"effect", "", TValueKind::None, "Draws one transition frame between two pictures.",
+         "The frame is drawn exactly as the slideshow draws it: the old picture, then the row's effect at that "
+         "percent. Both pictures must have the same size.",
+         {Required(Value("--row", "N", "The effect row, 1 to 176.")),
+          Required(Value("--percent", "P", "How far the transition has gone, 0 to 100.")),
+          Required(FileValue("--from", "OLD", "The outgoing picture.")),
+          Required(FileValue("--to", "NEW", "The incoming picture.")),
+          Required(FileValue("-o", "OUT", "The frame's file (PNG, JPEG or BMP by its extension).")),
+          Value("--seed", "S", "The seed the effect receives (default 0).")},
+         {{"effect --row 12 --percent 40 --from old.bmp --to new.bmp -o frame.png",
+           "Draws row 12 at 40 percent into frame.png."}}},
+        {"effect-sheet", "", TValueKind::None, "Draws a contact sheet of transition effects.",
+         "Each chosen row is drawn at the chosen percents between two built-in pictures, every cell labelled "
+         "with its row number and percent.",
+         {Required(FileValue("-o", "SHEET", "The sheet's file.")),
+          Value("--size", "WxH", "The size of one cell (default 160x120)."),
+          Value("--rows", "LIST", "The effect rows, as numbers and ranges: 1-57,129-136 (default all)."),
+          Value("--percents", "LIST", "The percents drawn for each row (default 25,50,75).")},
+         {{"effect-sheet -o sheet.png --rows 1-8 --percents 50", "Draws rows 1 to 8 half way."}}},
+        {"libs", "", TValueKind::None, "Loads the media libraries and prints their versions and files.",
+         "A library that cannot be loaded, lacks a function or is of another major version than the program was "
+         "built for ends the command with the reason and exit status 1.",
+         {FolderValue("--path", "DIR", "Looks for the libraries in DIR first (default: LibAV beside the program).")},
+         {{"libs", "Shows which FFmpeg libraries the encoder would use."}}},
+        {"version", "", TValueKind::None, "Prints the program's version.", "", {},
+         {{"version", "Prints \"Zemo Pixaroll\" and the version."}}},
+    };
+    return u;
+}
+
+} // namespace
+
+const TProgramUsage& CliUsage() {
+    static const TProgramUsage usage = MakeUsage();
+    return usage;
+}
