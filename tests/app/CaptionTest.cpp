@@ -80,6 +80,15 @@ TEST_F(CaptionTest, ChangesOnlyItsAreaInTheLowerPartSizedToTheFrame) {
         bool inside = false;
         EXPECT_GT(Changed(plain, captioned, layout, inside), layout.PixelSize * 10);
         EXPECT_TRUE(inside) << w << "x" << h;
+        // Nothing reaches the area's edges: no part of the text was cut off.
+        for (int x = layout.Left; x < layout.Right; ++x) {
+            EXPECT_EQ(captioned.Pixel(x, layout.Top), plain.Pixel(x, layout.Top)) << x;
+            EXPECT_EQ(captioned.Pixel(x, layout.Bottom - 1), plain.Pixel(x, layout.Bottom - 1)) << x;
+        }
+        for (int y = layout.Top; y < layout.Bottom; ++y) {
+            EXPECT_EQ(captioned.Pixel(layout.Left, y), plain.Pixel(layout.Left, y)) << y;
+            EXPECT_EQ(captioned.Pixel(layout.Right - 1, y), plain.Pixel(layout.Right - 1, y)) << y;
+        }
         // White text with a dark outline: both appear.
         bool white = false, dark = false;
         for (int y = layout.Top; y < layout.Bottom; ++y)

@@ -197,17 +197,17 @@ TEST_F(DocumentRunTest, PlainSlidesMakeTheFramesOfThePictureList) {
 
 TEST_F(DocumentRunTest, EachSlideIsHeldForItsOwnTime) {
     std::vector<TSlide> slides = Plain();
-    slides.resize(3);
     slides[0].HoldSeconds = 1;
     slides[1].HoldSeconds = 3;
     slides[2].HoldSeconds = 2;
+    slides[3].HoldSeconds = 0; // a single frame, though the run holds for 5
     const TSlideshowData data = Data(slides);
     TSlideshowSequencer seq;
     PrepareDocumentSequencer(seq, std::make_shared<const TSlideshowData>(data));
-    std::vector<int> held(3, 0);
+    std::vector<int> held(4, 0);
     long long frames = 0;
     for (;;) {
-        const bool holding = !seq.InTransition && seq.PictureIndex >= 0 && seq.PictureIndex < 3;
+        const bool holding = !seq.InTransition && seq.PictureIndex >= 0 && seq.PictureIndex < 4;
         const int picture = seq.PictureIndex;
         if (!seq.NextFrame())
             break;
@@ -215,8 +215,8 @@ TEST_F(DocumentRunTest, EachSlideIsHeldForItsOwnTime) {
         if (holding)
             ++held[std::size_t(picture)];
     }
-    EXPECT_EQ(held, (std::vector<int>{10, 30, 20}));
-    EXPECT_EQ(frames, 10 + 30 + 20 + 4 * 6 + 2);
+    EXPECT_EQ(held, (std::vector<int>{10, 30, 20, 1}));
+    EXPECT_EQ(frames, 10 + 30 + 20 + 1 + 5 * 6 + 2);
     EXPECT_EQ(frames, SlideshowFrameCount(data));
 }
 
