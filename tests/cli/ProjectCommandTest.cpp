@@ -160,3 +160,26 @@ TEST_F(ProjectCommandTest, DamagedProjectsAreRefusedWithTheirPlace) {
     EXPECT_EQ(RunCli("project").Status, 2);
     EXPECT_EQ(RunCli("project open x").Status, 2);
 }
+
+TEST_F(ProjectCommandTest, CaptionsCanAlsoBecomeASubtitleStream) {
+    WritePictures(dir.Path() / "pics", 2);
+    std::ofstream(dir.Path() / "cues.pixaroll") << R"({ "format": "pixaroll-project", "version": 1,
+      "output": { "frameSize": "96x64", "frameRate": "10:1", "hold": "1", "transition": "0.4", "randomEffects": false },
+      "slides": [ { "picture": "pics/p0.jpg" }, { "picture": "pics/p1.jpg", "caption": "Second" } ] })";
+    const fs::path out = dir.Path() / "out";
+    const std::string render = "render --project " + Q(dir.Path() / "cues.pixaroll") + " --out-dir " + Q(out) + " --quiet";
+    ASSERT_EQ(RunCli(render + " --caption-subtitles").Status, 0);
+    const std::string mp4 = (out / "slideshow-_(new).mp4").string();
+    const TRunResult cues = RunShell("ffmpeg -nostdin -v error -i '" + mp4 + "' -map 0:s:0 -f srt -");
+    // Slide 1's cue: from the middle of the transition into it (frames 14 + 2) to the middle of
+    // the one out of it (28 + 2), at 10 frames a second.
+    EXPECT_NE(cues.Output.find("00:00:01,600 --> 00:00:03,000\nSecond"), std::string::npos) << cues.Output;
+    // Containers without text subtitles, or without the option: no subtitle stream.
+    ASSERT_EQ(RunCli(render + " --caption-subtitles --format wmv").Status, 0);
+    ASSERT_EQ(RunCli(render).Status, 0);
+    for (const char* name : {"slideshow-_(new).wmv", "slideshow-_(new_1).mp4"}) {
+        const TRunResult streams = RunShell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" +
+                                            (out / name).string() + "'");
+        EXPECT_EQ(streams.Output.find("subtitle"), std::string::npos) << name << streams.Output;
+    }
+}
