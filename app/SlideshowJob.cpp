@@ -1,5 +1,7 @@
 #include "app/SlideshowJob.h"
 
+#include "app/DocumentSequencer.h"
+#include "app/SlideshowDocument.h"
 #include "app/FrameCount.h"
 #include "app/FrameSizeLimits.h"
 #include "app/OutputName.h"
@@ -60,8 +62,6 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
 }
 
 TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
-    Sequencer.PictureCount = [this] { return int(pictures_.size()); };
-    Sequencer.PicturePath = [this](int i) { return pictures_.at(std::size_t(i)); };
     Sequencer.BreakWhenNoPictures = [this] { return breakWhenNoPictures_; };
     // No waiting: the worker is waiting for the very frame that asks for the stop.
     Sequencer.StopEncoder = [this] { encoder_.Stop(false); };
@@ -79,23 +79,26 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
 }
 
 bool TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
+    return PrepareSequencer(TSlideshowDocument::FromSettings(settings).Data());
+}
+
+bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
+    const TSlideshowSettings& settings = data.Output;
     // Before the bitmaps are made: a size the encoder refuses would otherwise cost the
     // machine's memory first.
     if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
         LastError = why;
         return false;
     }
-    pictures_ = settings.Pictures;
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
     // The next frame is drawn while the engine encodes this one. Not when the end of the
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
-    const TFrameSize size = SlideshowFrameSize(settings.FrameSize);
+    expectedFrames_ = SlideshowFrameCount(data);
+    cueText_ = data.CaptionSubtitles ? CaptionCues(data) : std::string();
     Sequencer.EffectNumber = continuedEffect;
-    Sequencer.Prepare(size.Width, size.Height, FrameCountRule(settings.FrameRate, settings.HoldSeconds),
-                      FrameCountRule(settings.FrameRate, settings.TransitionSeconds), settings.RandomEffects,
-                      settings.Seed);
+    PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data));
     return true;
 }
 
@@ -168,6 +171,19 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
         withSoundtrack_ = true;
         Log("");
         Log(FileInfoText(encoder_.InputInfo(task, 1)));
+    }
+
+    if (!cueText_.empty() && container && TakesCaptionStream(container->Name)) {
+        std::string why;
+        if (!cueFile_.Write(cueText_, why)) {
+            LogFailure("File open error: ", why);
+            return false;
+        }
+        if (!encoder_.AddInputFile(task, cueFile_.Path(), nullptr)) {
+            LogFailure("File open error: ", encoder_.LastErrMsg);
+            return false;
+        }
+        output.SubtitleCodec = "mov_text";
     }
 
     if (!encoder_.SetOutputFile(task, outputFile_, container ? &output : nullptr)) {

@@ -23,6 +23,7 @@
 // The job must outlive the run (until OnTerminate with task index -1): the worker reads its
 // adapter. Pause, Resume and Stop go to the encoder directly.
 
+#include "app/CaptionCues.h"
 #include "app/ContainerTable.h"
 #include "app/SlideshowSequencer.h"
 #include "engine/FFEncoder.h"
@@ -35,6 +36,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+struct TSlideshowData;
 
 struct TSlideshowSettings {
     std::vector<std::string> Pictures;
@@ -83,6 +86,11 @@ public:
     // False, with LastError and nothing allocated, for a frame size the container row's encoder
     // cannot take (FrameSizeRefusal).
     bool PrepareSequencer(const TSlideshowSettings& settings);
+    // The same for a document's content: its slides in their order, each with its own hold,
+    // effect and caption, and its output choices (the pictures are copied for the run).
+    bool PrepareSequencer(const TSlideshowData& data);
+    // The frames the prepared run delivers in all.
+    long long ExpectedFrames() const { return expectedFrames_; }
 
     // Loads the libraries when they are not loaded (from libFolder, then the system; an empty
     // libFolder keeps the loader's own folder), registers the frame input, clears the encoder's
@@ -108,7 +116,9 @@ private:
     void LogFailure(const std::string& prefix, const std::string& text);
 
     TFFEncoder& encoder_;
-    std::vector<std::string> pictures_;
+    long long expectedFrames_ = 0;
+    std::string cueText_;     // captions as subtitle cues, when the document asks for them
+    TCaptionCueFile cueFile_;
     bool breakWhenNoPictures_ = false;
     int taskIndex_ = -1;
     std::string outputFile_;

@@ -2,6 +2,7 @@
 
 #include "app/FrameSizeLimits.h"
 #include "app/OutputName.h"
+#include "app/SlideshowDocument.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
 
@@ -22,6 +23,12 @@ double RateValue(const std::string& rate) {
 } // namespace
 
 TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
+    return RenderSlideshow(TSlideshowDocument::FromSettings(settings).Data(), quiet, progressEvery);
+}
+
+TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, double progressEvery) {
+    const TSlideshowDocument document(slideshow);
+    const TSlideshowSettings settings = document.SettingsForJob();
     if (settings.Pictures.empty())
         Fail("no pictures given");
     for (const std::string& picture : settings.Pictures) {
@@ -45,7 +52,7 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
     TMainThreadScope mainThread;
     TFFEncoder encoder;
     TSlideshowJob job(encoder);
-    if (!job.PrepareSequencer(settings) || !job.BuildTask(settings))
+    if (!job.PrepareSequencer(document.Data()) || !job.BuildTask(settings))
         Fail(job.LastError);
     TRenderResult result;
     if (int signal = TStopSignals::Received()) {
@@ -56,8 +63,7 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
         return result;
     }
 
-    const TSlideshowSequencer& seq = job.Sequencer;
-    int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;
+    const int64_t expected = job.ExpectedFrames();
     TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate), progressEvery);
     std::mutex endLock;
     TTerminateInfo taskEnd;

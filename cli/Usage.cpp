@@ -36,10 +36,21 @@ std::vector<std::string> FormatNames() {
 // The options render and frames share: what the slideshow looks like.
 std::vector<TUsageOption> SlideshowOptions() {
     return {
-        Required(FileValue("--pictures", "P1 P2 ...",
-                           "The pictures in the order they are shown: BMP, JPEG or PNG files. Every word up to the "
-                           "next option is a picture.")),
-        Value("--size", "WxH", "The frame size in pixels, each side from 1 to 8192."),
+        FileValue("--pictures", "P1 P2 ...",
+                  "The pictures in the order they are shown: BMP, JPEG or PNG files. Every word up to the "
+                  "next option is a picture. Needed unless --pictures-from or --project gives them."),
+        FileValue("--pictures-from", "LISTFILE",
+                  "Reads the pictures from a file, one path a line (blank lines and lines starting with # are "
+                  "skipped)."),
+        FileValue("--project", "FILE",
+                  "Takes the slides and output choices of a .pixaroll project; options given beside it override "
+                  "the project's."),
+        FolderValue("--relink", "DIR", "Finds the project's missing files by name in DIR."),
+        Choice("--sort", "ORDER", "Sorts the pictures by file name or by the date they were taken.",
+               {"name", "date"}),
+        Switch("--captions-date-taken", "Captions every picture with the date it was taken (EXIF)."),
+        Value("--size", "WxH",
+              "The frame size in pixels; sizes the container's encoder cannot take are refused with the reason."),
         Value("--rate", "N:D", "The frame rate as a fraction (25:1, 30000:1001; N/D is read alike)."),
         Value("--hold", "S", "Seconds each picture is held (default 5)."),
         Value("--transition", "S", "Seconds each transition lasts (default 2)."),
@@ -67,6 +78,7 @@ std::vector<TUsageOption> RenderOptions() {
         Choice("--samplerate", "RATE", "The soundtrack's sample rate; 0 keeps the source's (default 44100).",
                {"0", "8000", "11025", "22050", "44100"}),
         Switch("--break-when-no-pictures", "Ends the run with the pictures even while the soundtrack goes on."),
+        Switch("--caption-subtitles", "Writes the captions also as a subtitle stream (mp4 and mov)."),
         Switch("--quiet", "Prints no progress."),
         Value("--progress-every", "S", "Seconds between progress lines (default 5; 0 prints every update)."),
     };
@@ -162,6 +174,21 @@ TProgramUsage MakeUsage() {
          "built for ends the command with the reason and exit status 1.",
          {FolderValue("--path", "DIR", "Looks for the libraries in DIR first (default: LibAV beside the program).")},
          {{"libs", "Shows which FFmpeg libraries the encoder would use."}}},
+        {"project", "show FILE | save FILE", TValueKind::File, "Shows or writes a slideshow project.",
+         "project show prints the slides, soundtracks and output choices a .pixaroll project holds and lists its "
+         "missing files. project save writes a project from the options render takes (the slides from "
+         "--pictures, --pictures-from or another --project).",
+         [] {
+             // save takes the options of render, none of them required; show takes --relink.
+             std::vector<TUsageOption> options = RenderOptions();
+             for (TUsageOption& option : options)
+                 option.Required = false;
+             return options;
+         }(),
+         {{"project show holiday.pixaroll --relink ~/Pictures/holiday",
+           "Shows the project and where its missing pictures would be found."},
+          {"project save holiday.pixaroll --pictures a.jpg b.jpg --hold 3 --format mp4",
+           "Writes a project of two slides."}}},
         {"version", "", TValueKind::None, "Prints the program's version.", "", {},
          {{"version", "Prints \"Zemo Pixaroll\" and the version."}}},
     };

@@ -20,7 +20,7 @@ namespace {
 const TCommand Commands[] = {
     {"version", CmdVersion},     {"render", CmdRender}, {"demo", CmdDemo},     {"info", CmdInfo},
     {"frames", CmdFrames},       {"transcode", CmdTranscode}, {"effect", CmdEffect},
-    {"effect-sheet", CmdEffectSheet}, {"libs", CmdLibs},
+    {"effect-sheet", CmdEffectSheet}, {"libs", CmdLibs}, {"project", CmdProject},
 };
 
 const TCommand* FindRunner(const std::string& name) {

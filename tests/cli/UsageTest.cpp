@@ -223,7 +223,7 @@ TEST(CliUsage, VersionHelpAndWrongCommandLines) {
     // A usage error names the command's usage and where its help is.
     const TRunResult bad = RunCli("render --pictures a.jpg --size 0x1");
     EXPECT_EQ(bad.Status, 2);
-    EXPECT_NE(bad.Output.find("usage: pixaroll-cli render --pictures P1 P2 ..."), std::string::npos) << bad.Output;
+    EXPECT_NE(bad.Output.find("usage: pixaroll-cli render --out-dir DIR [--pictures P1 P2 ...]"), std::string::npos) << bad.Output;
     EXPECT_NE(bad.Output.find("pixaroll-cli render --help"), std::string::npos) << bad.Output;
 }
 
