@@ -236,7 +236,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         }
     }
     oc->max_delay = int(s.MuxMaxDelay * 1000000);
-    oc->interrupt_callback = InterruptCallbackRecord();
+    oc->interrupt_callback = OutputInterruptCallbackRecord();
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     if (s.MuxPreload > 0)
         out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());

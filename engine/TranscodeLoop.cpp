@@ -21,10 +21,11 @@ void TTranscoder::Run() {
     Prepare();
     try {
         // Blocking reads give up when a stop is requested; the user-interface thread keeps
-        // its I/O uninterrupted.
+        // its I/O uninterrupted. The writes of the outputs never do: what was encoded up to
+        // the stop is flushed and closed with its trailer, and the file plays.
         std::optional<TInterruptScope> stopTest;
         if (!MainThreadDispatcher() || !MainThreadDispatcher()->IsMainThread())
-            stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck);
+            stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck, TInterruptReach::InputsOnly);
         Loop();
         stopTest.reset();
         Flush();
