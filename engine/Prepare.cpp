@@ -540,7 +540,12 @@ void TTranscoder::WriteHeaders() {
     for (std::size_t i = 0; i < job_.outputs_.size(); ++i) {
         TOutputFile& out = *job_.outputs_[i];
         if (ff::avformat_write_header(out.Context(), out.HeaderOptions.Addr()) < 0) {
-            std::string text = Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
+            // A write the system refused (a full disk, a file size limit) is named by its cause,
+            // as the later writes are; the parameters are not to blame then.
+            const AVIOContext* pb = out.Context()->pb;
+            std::string text = pb && pb->error < 0
+                                   ? ErrorText(out.FileName, pb->error)
+                                   : Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
             EngineLog(llError, text);
             throw FFmpegException(text);
         }
