@@ -108,6 +108,7 @@ private:
     void FlushBitstreamFilters(TOutputStream& ost);
     void Mux(TOutputStream& ost, AVPacket* pkt);
     bool FitsSizeLimit(TOutputFile& out, const AVPacket* pkt);
+    bool SoundPastLastFrame(const TOutputStream& ost, const AVPacket* pkt) const;
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;

@@ -92,6 +92,23 @@ TEST_F(RenderAudioTest, EveryContainerCarriesTheSoundtrackAtTheChosenRateAndChan
     }
 }
 
+TEST_F(RenderAudioTest, ASoundtrackFarLongerThanThePicturesWithoutBreak) {
+    // Long enough to overflow what a Flash movie's muxer holds for frames that never come.
+    const std::string song = Tone("song.wav", 44100, 20);
+    for (const auto& c : Containers) {
+        SCOPED_TRACE(c.Format);
+        std::string file;
+        TRunResult r = Render(c.Format, "--audio " + song, file);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        TStreamProbe a = ProbeStream(file, "a"), v = ProbeStream(file, "v");
+        EXPECT_EQ(a.Codec, c.Codec);
+        EXPECT_GT(a.Packets, 0);
+        EXPECT_NEAR(v.End, 1.48, 0.1);
+        EXPECT_NEAR(a.End, c.AudioOnly ? 20.0 : v.End, 0.15);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+}
+
 TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
     // Not audio at all, a picture (a stream, but no audio), and an MP3 cut off after about
     // 2.5 s of its stated 6 s.
