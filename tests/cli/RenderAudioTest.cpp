@@ -109,6 +109,15 @@ TEST_F(RenderAudioTest, ASoundtrackFarLongerThanThePicturesWithoutBreak) {
     }
 }
 
+TEST_F(RenderAudioTest, WmvAsSourceTakesTheHighestRateItsEncoderCanAboveThat) {
+    const std::string tone96 = Tone("tone96.wav", 96000, 2);
+    std::string file;
+    TRunResult r = Render("wmv", "--audio " + tone96 + " --samplerate 0", file);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(ProbeStream(file, "a").SampleRate, 48000);
+    EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+}
+
 TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
     // Not audio at all, a picture (a stream, but no audio), and an MP3 cut off after about
     // 2.5 s of its stated 6 s.
