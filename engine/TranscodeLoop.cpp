@@ -41,6 +41,23 @@ void TTranscoder::Run() {
         for (auto& out : job_.outputs_)
             if (out->PacketsWritten == 0)
                 throw FFmpegException("Output file is empty, nothing was encoded");
+    CheckAudioDecoded();
+}
+
+// An audio input read to its end without one decoded sample (an empty or damaged soundtrack)
+// left its outputs without sound: that is no success, and the file is named. The outputs are
+// closed already, so what was written plays.
+void TTranscoder::CheckAudioDecoded() const {
+    if (job_.StopRequested())
+        return;
+    for (const TInputStream& ist : ist_) {
+        const TInputFile& file = *job_.inputs_[std::size_t(ist.FileIndex)];
+        if (ist.Free || !ist.DecodingNeeded || ist.FrameCounter > 0 || !file.EndReached || file.IsVirtual() ||
+            ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        const char* name = file.Context()->url ? file.Context()->url : "";
+        throw FFmpegException(Fmt("%s: no audio could be decoded from it", name));
+    }
 }
 
 void TTranscoder::Loop() {

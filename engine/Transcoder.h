@@ -109,6 +109,7 @@ private:
     void Mux(TOutputStream& ost, AVPacket* pkt);
     bool FitsSizeLimit(TOutputFile& out, const AVPacket* pkt);
     bool SoundPastLastFrame(const TOutputStream& ost, const AVPacket* pkt) const;
+    void CheckAudioDecoded() const;
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;

@@ -152,4 +152,19 @@ TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
         EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
     }
 }
+
+TEST_F(RenderAudioTest, ASoundtrackThatYieldsNoAudioIsAnErrorNamingIt) {
+    const std::string zero = Tone("zero.wav", 44100, 1, "-frames:a 0");
+    const std::string empty = Tone("empty.flac", 44100, 1, "-frames:a 0");
+    const std::string one = Tone("one.m4a", 44100, 1, "-af atrim=end_sample=1 -c:a aac");
+    for (const std::string& soundtrack : {zero, empty, one}) {
+        SCOPED_TRACE(soundtrack);
+        std::string file;
+        TRunResult r = Render("mp4", "--audio " + soundtrack, file);
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Output.find(soundtrack + ": no audio could be decoded from it"), std::string::npos) << r.Output;
+        ASSERT_TRUE(std::filesystem::exists(file)) << r.Output;
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+}
 } // namespace
