@@ -64,7 +64,7 @@ void TTranscoder::Prepare() {
             SetupVideoEncoding(*ost, ist);
             SetupTwoPass(*ost, int(std::find(ost_.begin(), ost_.end(), ost) - ost_.begin()));
             break;
-        case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
+        case AVMEDIA_TYPE_AUDIO: NamingAudioInput(ist, [&] { SetupAudioEncoding(*ost, ist); }); break;
         case AVMEDIA_TYPE_SUBTITLE: SetupSubtitleEncoding(*ost, ist); break;
         default: throw FFmpegException("invalid codec_type");
         }
@@ -76,7 +76,7 @@ void TTranscoder::Prepare() {
             OpenEncoder(*ost);
     for (TInputStream& ist : ist_)
         if (ist.DecodingNeeded && !ist.Decoder) // subtitle decoders are open already
-            OpenDecoder(ist);
+            NamingAudioInput(ist, [&] { OpenDecoder(ist); });
     for (TInputStream& ist : ist_) {
         ist.Pts = 0;
         if (ist.Decoder && ist.Stream->avg_frame_rate.num && ist.Decoder->has_b_frames)

@@ -425,3 +425,10 @@ void TTranscoder::ReportProgress(bool final, int currentInput) {
                                  sum > 0 ? (double(info.CurrentSize) - sum) * 100 / sum : 0.0));
     }
 }
+
+void TTranscoder::RethrowNamingInput(const TInputStream& ist, const FFmpegException& e) const {
+    const TInputFile& file = *job_.inputs_[std::size_t(ist.FileIndex)];
+    if (ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO || file.IsVirtual() || !file.Context()->url)
+        throw;
+    throw FFmpegException(Fmt("%s: %s", file.Context()->url, e.what()));
+}

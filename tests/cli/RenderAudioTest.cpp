@@ -166,5 +166,18 @@ TEST_F(RenderAudioTest, ASoundtrackThatYieldsNoAudioIsAnErrorNamingIt) {
         ASSERT_TRUE(std::filesystem::exists(file)) << r.Output;
         EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
     }
+    // A header claiming 255 channels: the resampler's refusal keeps its text and names the file.
+    const std::string wide = dir.File("wide.wav");
+    {
+        std::ifstream in(Tone("plain.wav", 44100, 1, "-c:a pcm_s16le"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_GT(bytes.size(), 44u);
+        bytes[22] = char(255);
+        std::ofstream(wide, std::ios::binary) << bytes;
+    }
+    std::string file;
+    TRunResult r = Render("mp4", "--audio " + wide, file);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find(wide + ": Can not resample 255 channels"), std::string::npos) << r.Output;
 }
 } // namespace
