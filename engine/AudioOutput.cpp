@@ -123,7 +123,7 @@ bool TTranscoder::DecodeAudio(TInputStream& ist, const AVPacket* pkt) {
 }
 
 void TTranscoder::OutputAudio(TOutputStream& ost, TInputStream& ist, AVFrame* in) {
-    PrepareResampler(ost, in);
+    NamingAudioInput(ist, [&] { PrepareResampler(ost, in); });
     const int skip = SyncAudio(ost, ist, in->nb_samples);
     if (skip >= in->nb_samples)
         return;

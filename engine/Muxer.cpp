@@ -5,6 +5,7 @@
 #include "engine/Transcoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 void TTranscoder::InitBitstreamFilters(TOutputStream& ost) {
     AVStream* st = ost.Stream;
@@ -107,7 +108,7 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
     if (start != AV_NOPTS_VALUE)
         ost.OutTime = std::max(ost.OutTime, double(start + pkt->duration) * av_q2d(tb));
     TOutputFile& out = *job_.outputs_[ost.FileIndex];
-    if (!FitsSizeLimit(out, pkt)) {
+    if (SoundPastLastFrame(ost, pkt) || !FitsSizeLimit(out, pkt)) {
         ff::av_packet_unref(pkt);
         return;
     }
@@ -115,6 +116,26 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
     if (r < 0)
         throw FFmpegException(ErrorText(out.FileName, r));
     ++out.PacketsWritten;
+}
+
+// A Flash movie carries its sound only along with its frames: once the pictures have ended the
+// muxer would hold the sound for frames that never come, and fail when its buffer is full. So
+// there the sound ends with the last frame.
+bool TTranscoder::SoundPastLastFrame(const TOutputStream& ost, const AVPacket* pkt) const {
+    if (ost.Type != AVMEDIA_TYPE_AUDIO || std::strcmp(job_.outputs_[ost.FileIndex]->Context()->oformat->name, "swf") != 0)
+        return false;
+    const int64_t start = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    if (start == AV_NOPTS_VALUE)
+        return false;
+    const double time = double(start) * av_q2d(ost.Stream->time_base);
+    for (const TOutputStream* video : ost_)
+        if (video->FileIndex == ost.FileIndex && video->Type == AVMEDIA_TYPE_VIDEO && video->SourceIndex >= 0) {
+            const TInputStream& ist = ist_[std::size_t(video->SourceIndex)];
+            if (!job_.inputs_[std::size_t(ist.FileIndex)]->EndReached || time < video->OutTime)
+                return false;
+            return true;
+        }
+    return false;
 }
 
 namespace {

@@ -103,6 +103,13 @@ const TContainerRates ContainerRates[] = {
     {"swf", AV_CODEC_ID_MP3, {44100, 22050, 11025, 0}},
 };
 
+// Encoders that refuse rates above a highest one, in any container: the WMA encoders.
+struct TCodecMaxRate {
+    AVCodecID Codec;
+    int MaxRate;
+};
+const TCodecMaxRate CodecMaxRates[] = {{AV_CODEC_ID_WMAV1, 48000}, {AV_CODEC_ID_WMAV2, 48000}};
+
 // Moves the encoder to the nearest rate the container carries for its codec (the higher on a
 // tie), with a note in the log, instead of failing when the header is written.
 void FitContainerSampleRate(const AVOutputFormat* format, AVCodecContext* enc) {
@@ -122,6 +129,13 @@ void FitContainerSampleRate(const AVOutputFormat* format, AVCodecContext* enc) {
         }
         return;
     }
+    for (const TCodecMaxRate& row : CodecMaxRates)
+        if (enc->codec_id == row.Codec && enc->sample_rate > row.MaxRate) {
+            EngineLog(llWarning, Fmt("The %s encoder takes audio at %d Hz at most: %d Hz becomes %d Hz",
+                                     ff::avcodec_get_name(row.Codec), row.MaxRate, enc->sample_rate, row.MaxRate));
+            enc->sample_rate = row.MaxRate;
+            enc->time_base = AVRational{1, row.MaxRate};
+        }
 }
 } // namespace
 
@@ -236,7 +250,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
         }
     }
     oc->max_delay = int(s.MuxMaxDelay * 1000000);
-    oc->interrupt_callback = InterruptCallbackRecord();
+    oc->interrupt_callback = OutputInterruptCallbackRecord();
     oc->flags |= AVFMT_FLAG_NONBLOCK;
     if (s.MuxPreload > 0)
         out->HeaderOptions.Set("preload", std::to_string(int64_t(s.MuxPreload * 1000000)).c_str());

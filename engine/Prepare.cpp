@@ -64,7 +64,7 @@ void TTranscoder::Prepare() {
             SetupVideoEncoding(*ost, ist);
             SetupTwoPass(*ost, int(std::find(ost_.begin(), ost_.end(), ost) - ost_.begin()));
             break;
-        case AVMEDIA_TYPE_AUDIO: SetupAudioEncoding(*ost, ist); break;
+        case AVMEDIA_TYPE_AUDIO: NamingAudioInput(ist, [&] { SetupAudioEncoding(*ost, ist); }); break;
         case AVMEDIA_TYPE_SUBTITLE: SetupSubtitleEncoding(*ost, ist); break;
         default: throw FFmpegException("invalid codec_type");
         }
@@ -76,7 +76,7 @@ void TTranscoder::Prepare() {
             OpenEncoder(*ost);
     for (TInputStream& ist : ist_)
         if (ist.DecodingNeeded && !ist.Decoder) // subtitle decoders are open already
-            OpenDecoder(ist);
+            NamingAudioInput(ist, [&] { OpenDecoder(ist); });
     for (TInputStream& ist : ist_) {
         ist.Pts = 0;
         if (ist.Decoder && ist.Stream->avg_frame_rate.num && ist.Decoder->has_b_frames)
@@ -540,7 +540,12 @@ void TTranscoder::WriteHeaders() {
     for (std::size_t i = 0; i < job_.outputs_.size(); ++i) {
         TOutputFile& out = *job_.outputs_[i];
         if (ff::avformat_write_header(out.Context(), out.HeaderOptions.Addr()) < 0) {
-            std::string text = Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
+            // A write the system refused (a full disk, a file size limit) is named by its cause,
+            // as the later writes are; the parameters are not to blame then.
+            const AVIOContext* pb = out.Context()->pb;
+            std::string text = pb && pb->error < 0
+                                   ? ErrorText(out.FileName, pb->error)
+                                   : Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(i));
             EngineLog(llError, text);
             throw FFmpegException(text);
         }

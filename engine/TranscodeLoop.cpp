@@ -21,10 +21,11 @@ void TTranscoder::Run() {
     Prepare();
     try {
         // Blocking reads give up when a stop is requested; the user-interface thread keeps
-        // its I/O uninterrupted.
+        // its I/O uninterrupted. The writes of the outputs never do: what was encoded up to
+        // the stop is flushed and closed with its trailer, and the file plays.
         std::optional<TInterruptScope> stopTest;
         if (!MainThreadDispatcher() || !MainThreadDispatcher()->IsMainThread())
-            stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck);
+            stopTest.emplace(&job_, &TCustomFFmpeg::StopCheck, TInterruptReach::InputsOnly);
         Loop();
         stopTest.reset();
         Flush();
@@ -40,6 +41,23 @@ void TTranscoder::Run() {
         for (auto& out : job_.outputs_)
             if (out->PacketsWritten == 0)
                 throw FFmpegException("Output file is empty, nothing was encoded");
+    CheckAudioDecoded();
+}
+
+// An audio input read to its end without one decoded sample (an empty or damaged soundtrack)
+// left its outputs without sound: that is no success, and the file is named. The outputs are
+// closed already, so what was written plays.
+void TTranscoder::CheckAudioDecoded() const {
+    if (job_.StopRequested())
+        return;
+    for (const TInputStream& ist : ist_) {
+        const TInputFile& file = *job_.inputs_[std::size_t(ist.FileIndex)];
+        if (ist.Free || !ist.DecodingNeeded || ist.FrameCounter > 0 || !file.EndReached || file.IsVirtual() ||
+            ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        const char* name = file.Context()->url ? file.Context()->url : "";
+        throw FFmpegException(Fmt("%s: no audio could be decoded from it", name));
+    }
 }
 
 void TTranscoder::Loop() {
@@ -406,4 +424,11 @@ void TTranscoder::ReportProgress(bool final, int currentInput) {
                                  double(videoSize_) / 1024, double(audioSize_) / 1024, double(extraSize_) / 1024,
                                  sum > 0 ? (double(info.CurrentSize) - sum) * 100 / sum : 0.0));
     }
+}
+
+void TTranscoder::RethrowNamingInput(const TInputStream& ist, const FFmpegException& e) const {
+    const TInputFile& file = *job_.inputs_[std::size_t(ist.FileIndex)];
+    if (ist.Stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO || file.IsVirtual() || !file.Context()->url)
+        throw;
+    throw FFmpegException(Fmt("%s: %s", file.Context()->url, e.what()));
 }

@@ -108,6 +108,18 @@ private:
     void FlushBitstreamFilters(TOutputStream& ost);
     void Mux(TOutputStream& ost, AVPacket* pkt);
     bool FitsSizeLimit(TOutputFile& out, const AVPacket* pkt);
+    bool SoundPastLastFrame(const TOutputStream& ost, const AVPacket* pkt) const;
+    void CheckAudioDecoded() const;
+    // Runs step; a failure it raises about an audio input (a soundtrack) keeps its text and
+    // says which file it is about.
+    template <class TStep> void NamingAudioInput(const TInputStream& ist, TStep step) const {
+        try {
+            step();
+        } catch (const FFmpegException& e) {
+            RethrowNamingInput(ist, e);
+        }
+    }
+    void RethrowNamingInput(const TInputStream& ist, const FFmpegException& e) const;
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;

@@ -11,6 +11,10 @@ thread_local std::string optionErrorMsg;
 // Option flags that select the options of each media type; 0 matches every option.
 const int TypeMasks[5] = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0, AV_OPT_FLAG_SUBTITLE_PARAM, 0};
 
+// Options that libavcodec flags for audio too, although they are the video's: the audio's own
+// value has a name of its own ("ab" for "b"). Set without the prefix they set the video only.
+bool VideoOnly(const char* name) { return std::strcmp(name, "b") == 0; }
+
 std::string Trimmed(const char* text) {
     std::string s = text ? text : "";
     const char* blanks = " \t\r\n";
@@ -109,7 +113,8 @@ bool SetGenericOption(TOptionContext& ctx, const char* name, const char* value) 
         return false;
     value = value ? value : "";
     TSetResult r;
-    for (int type = 0; type < 5 && r.Status >= 0; ++type)
+    const bool videoOnly = VideoOnly(name);
+    for (int type = 0; type < (videoOnly ? 1 : 5) && r.Status >= 0; ++type)
         if (const AVOption* o = ff::av_opt_find(ctx.Codec(0), name, nullptr, TypeMasks[type], 0)) {
             r.Found = o;
             r.Status = ff::av_opt_set(ctx.Codec(type), name, value, 0);
@@ -129,7 +134,7 @@ bool SetGenericOption(TOptionContext& ctx, const char* name, const char* value) 
         return Reject(std::string("Unrecognized option \"") + name + "\"");
 
     if (r.Found)
-        ctx.recorded_.push_back({r.Found->name, std::nullopt});
+        ctx.recorded_.push_back({r.Found->name, std::nullopt, videoOnly ? int(AVMEDIA_TYPE_VIDEO) : -1});
     else
         ctx.recorded_.push_back({name, std::string(value)});
     if (ctx.Codec(0)->debug || ctx.Format()->debug)
@@ -140,8 +145,10 @@ bool SetGenericOption(TOptionContext& ctx, const char* name, const char* value) 
 void ApplyGenericOptions(const TOptionContext& ctx, void* target, int flags, const AVCodec* codec) {
     void* values = nullptr;  // the option context of the same kind as target
     void* priv = nullptr;    // target's private options, when its codec or muxer has any
+    int mediaType = -1;      // of a codec target
     if (ClassIs(target, "AVCodecContext")) {
         auto* c = static_cast<AVCodecContext*>(target);
+        mediaType = c->codec_type;
         values = ctx.Codec(c->codec_type);
         if (codec && codec->priv_class && c->priv_data)
             priv = c->priv_data;
@@ -154,6 +161,8 @@ void ApplyGenericOptions(const TOptionContext& ctx, void* target, int flags, con
         return;
     }
     for (const TOptionContext::TRecorded& option : ctx.Recorded()) {
+        if (option.MediaType >= 0 && option.MediaType != mediaType)
+            continue;
         const char* name = option.Name.c_str();
         std::uint8_t* text = nullptr;
         if (ff::av_opt_get(values, name, 0, &text) >= 0 && text) {

@@ -28,6 +28,7 @@ public:
     struct TRecorded {
         std::string Name;
         std::optional<std::string> Value; // none: read the value back from the option contexts
+        int MediaType = -1;               // the only kind of codec it is for; -1: every kind
     };
     const std::vector<TRecorded>& Recorded() const { return recorded_; }
 

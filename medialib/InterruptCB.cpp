@@ -13,14 +13,17 @@ struct TRegistryHolder {
     std::unique_ptr<TInterruptCB> Registry;
     static inline std::atomic<TInterruptCB*> Current{nullptr};
 } holder;
+
+// The address that marks the interrupt record of an output; its value means nothing.
+char outputMarker;
 } // namespace
 
-void TInterruptCB::AddInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check) {
+void TInterruptCB::AddInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check, TInterruptReach reach) {
     std::lock_guard guard(lock_);
     for (const TEntry& e : entries_)
         if (e.ThreadId == threadId && e.Sender == Sender && e.Check == check)
             return;
-    entries_.push_back({threadId, Sender, check});
+    entries_.push_back({threadId, Sender, check, reach});
 }
 
 void TInterruptCB::RemoveInterrupt(TThreadID threadId, void* Sender, TInterruptCheck check) {
@@ -36,11 +39,13 @@ void TInterruptCB::RemoveInterrupt(TThreadID threadId, void* Sender, TInterruptC
 // wait for the user-interface thread, which must not find the registry locked meanwhile (it
 // registers checks itself when it opens files). Only the polling thread removes its own
 // entries, so the entry stays valid while that thread runs its check.
-bool TInterruptCB::CheckInterrupt(TThreadID threadId) {
+bool TInterruptCB::CheckInterrupt(TThreadID threadId, bool output) {
     TEntry first{};
     {
         std::lock_guard guard(lock_);
-        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) { return e.ThreadId == threadId; });
+        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) {
+            return e.ThreadId == threadId && !(output && e.Reach == TInterruptReach::InputsOnly);
+        });
         if (it == entries_.end())
             return false;
         first = *it;
@@ -60,17 +65,19 @@ std::size_t TInterruptCB::Count() const {
 
 TInterruptCB* InterruptRegistry() { return TRegistryHolder::Current.load(); }
 
-int InterruptCallback(void*) {
+int InterruptCallback(void* opaque) {
     TInterruptCB* registry = InterruptRegistry();
-    return registry && registry->CheckInterrupt(CurrentThreadId()) ? 1 : 0;
+    return registry && registry->CheckInterrupt(CurrentThreadId(), opaque == &outputMarker) ? 1 : 0;
 }
 
 AVIOInterruptCB InterruptCallbackRecord() { return AVIOInterruptCB{&InterruptCallback, nullptr}; }
 
-TInterruptScope::TInterruptScope(void* Sender, TInterruptCheck check)
+AVIOInterruptCB OutputInterruptCallbackRecord() { return AVIOInterruptCB{&InterruptCallback, &outputMarker}; }
+
+TInterruptScope::TInterruptScope(void* Sender, TInterruptCheck check, TInterruptReach reach)
     : thread_(CurrentThreadId()), sender_(Sender), check_(check) {
     if (TInterruptCB* registry = InterruptRegistry())
-        registry->AddInterrupt(thread_, sender_, check_);
+        registry->AddInterrupt(thread_, sender_, check_, reach);
 }
 
 TInterruptScope::~TInterruptScope() {

@@ -220,7 +220,8 @@ int TUnicodeFile::Close() {
 int OpenFileIO(AVIOContext** pb, const char* url, int avioFlags) {
     *pb = nullptr;
     if (!IsUnicodeURL(url)) {
-        AVIOInterruptCB interrupt = InterruptCallbackRecord();
+        AVIOInterruptCB interrupt =
+            avioFlags & AVIO_FLAG_WRITE ? OutputInterruptCallbackRecord() : InterruptCallbackRecord();
         return ff::avio_open2(pb, url, avioFlags, &interrupt, nullptr);
     }
     const bool writing = avioFlags & AVIO_FLAG_WRITE;

@@ -92,6 +92,32 @@ TEST_F(RenderAudioTest, EveryContainerCarriesTheSoundtrackAtTheChosenRateAndChan
     }
 }
 
+TEST_F(RenderAudioTest, ASoundtrackFarLongerThanThePicturesWithoutBreak) {
+    // Long enough to overflow what a Flash movie's muxer holds for frames that never come.
+    const std::string song = Tone("song.wav", 44100, 20);
+    for (const auto& c : Containers) {
+        SCOPED_TRACE(c.Format);
+        std::string file;
+        TRunResult r = Render(c.Format, "--audio " + song, file);
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        TStreamProbe a = ProbeStream(file, "a"), v = ProbeStream(file, "v");
+        EXPECT_EQ(a.Codec, c.Codec);
+        EXPECT_GT(a.Packets, 0);
+        EXPECT_NEAR(v.End, 1.48, 0.1);
+        EXPECT_NEAR(a.End, c.AudioOnly ? 20.0 : v.End, 0.15);
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+}
+
+TEST_F(RenderAudioTest, WmvAsSourceTakesTheHighestRateItsEncoderCanAboveThat) {
+    const std::string tone96 = Tone("tone96.wav", 96000, 2);
+    std::string file;
+    TRunResult r = Render("wmv", "--audio " + tone96 + " --samplerate 0", file);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(ProbeStream(file, "a").SampleRate, 48000);
+    EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+}
+
 TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
     // Not audio at all, a picture (a stream, but no audio), and an MP3 cut off after about
     // 2.5 s of its stated 6 s.
@@ -125,5 +151,33 @@ TEST_F(RenderAudioTest, ABadSoundtrackEndsTheJobWithItsNameAndTheVideoPlays) {
         EXPECT_NEAR(ProbeStream(file, "v").End, 1.48, 0.1);
         EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
     }
+}
+
+TEST_F(RenderAudioTest, ASoundtrackThatYieldsNoAudioIsAnErrorNamingIt) {
+    const std::string zero = Tone("zero.wav", 44100, 1, "-frames:a 0");
+    const std::string empty = Tone("empty.flac", 44100, 1, "-frames:a 0");
+    const std::string one = Tone("one.m4a", 44100, 1, "-af atrim=end_sample=1 -c:a aac");
+    for (const std::string& soundtrack : {zero, empty, one}) {
+        SCOPED_TRACE(soundtrack);
+        std::string file;
+        TRunResult r = Render("mp4", "--audio " + soundtrack, file);
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Output.find(soundtrack + ": no audio could be decoded from it"), std::string::npos) << r.Output;
+        ASSERT_TRUE(std::filesystem::exists(file)) << r.Output;
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
+    // A header claiming 255 channels: the resampler's refusal keeps its text and names the file.
+    const std::string wide = dir.File("wide.wav");
+    {
+        std::ifstream in(Tone("plain.wav", 44100, 1, "-c:a pcm_s16le"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_GT(bytes.size(), 44u);
+        bytes[22] = char(255);
+        std::ofstream(wide, std::ios::binary) << bytes;
+    }
+    std::string file;
+    TRunResult r = Render("mp4", "--audio " + wide, file);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Output.find(wide + ": Can not resample 255 channels"), std::string::npos) << r.Output;
 }
 } // namespace

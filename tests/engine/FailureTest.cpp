@@ -227,3 +227,18 @@ TEST(EngineFailure, EncoderRefusalsNameTheirReason) {
     EXPECT_NE(odd.ErrorMessage().find("width not divisible by 2"), std::string::npos) << odd.ErrorMessage();
     EXPECT_FALSE(fs::exists(dir.File("odd.mp4")));
 }
+
+TEST(EngineFailure, AHeaderThatCannotBeWrittenNamesTheSystemsCause) {
+    // mp4 and mov write their first bytes with the header; /dev/full refuses every write.
+    for (const char* format : {"mp4", "mov"}) {
+        SCOPED_TRACE(format);
+        TCustomFFmpeg job(1);
+        job.ApplyOption("f", TestFramesFormat);
+        ASSERT_TRUE(job.OpenInputFile(TestFramesName(64, 48, 25, 10)));
+        job.ApplyOption("f", format);
+        job.ApplyOption("vcodec", "mpeg4");
+        ASSERT_EQ(job.OpenOutputFile("/dev/full"), 1);
+        EXPECT_FALSE(job.Execute());
+        EXPECT_EQ(job.ErrorMessage(), "/dev/full: No space left on device");
+    }
+}

@@ -192,6 +192,27 @@ TEST(InterruptRegistry, ScopeRegistersForItsLifetimeAndTheRecordPointsAtTheCallb
     EXPECT_EQ(InterruptRegistry()->Count(), 0u);
 }
 
+TEST(InterruptRegistry, AStopOfInputReadsLeavesTheWritesOfOutputsAlone) {
+    TJob job;
+    job.Stop = true;
+    const AVIOInterruptCB input = InterruptCallbackRecord(), output = OutputInterruptCallbackRecord();
+    {
+        TInterruptScope scope(&job, StopRequested, TInterruptReach::InputsOnly);
+        EXPECT_EQ(input.callback(input.opaque), 1);
+        EXPECT_EQ(output.callback(output.opaque), 0) << "a flush or trailer after a stop must be written";
+        {
+            // A check for all I/O registered later (an output being opened) still applies.
+            TJob opening;
+            opening.Stop = true;
+            TInterruptScope timeout(&opening, StopRequested);
+            EXPECT_EQ(output.callback(output.opaque), 1);
+        }
+    }
+    EXPECT_EQ(InterruptRegistry()->Count(), 0u);
+    TInterruptScope everything(&job, StopRequested);
+    EXPECT_EQ(output.callback(output.opaque), 1);
+}
+
 namespace {
 std::atomic<bool> insideCheck{false};
 bool TimesOutAndSaysSo(void*) {

@@ -104,3 +104,20 @@ TEST_F(OptionsTest, AppliesRecordedOptionsByKindFlagsAndPrivateClass) {
     EXPECT_EQ(audio->bit_rate, 64000);
     EXPECT_NE(audio->gop_size, 30) << "video-only options stay off an audio target";
 }
+
+TEST_F(OptionsTest, TheBitRateWithoutPrefixIsTheVideosAlone) {
+    TOptionContext ctx;
+    TCodecPtr untouched = Encoder("aac");
+    ASSERT_TRUE(untouched);
+    ASSERT_TRUE(SetGenericOption(ctx, "b", "3000000"));
+    EXPECT_EQ(ctx.Codec(AVMEDIA_TYPE_VIDEO)->bit_rate, 3000000);
+    EXPECT_NE(ctx.Codec(AVMEDIA_TYPE_AUDIO)->bit_rate, 3000000);
+
+    TCodecPtr audio = Encoder("aac");
+    ApplyGenericOptions(ctx, audio.get(), AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM, audio->codec);
+    EXPECT_EQ(audio->bit_rate, untouched->bit_rate) << "the audio encoder keeps its own rate";
+    TCodecPtr video = Encoder("mpeg4");
+    ASSERT_TRUE(video);
+    ApplyGenericOptions(ctx, video.get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM, video->codec);
+    EXPECT_EQ(video->bit_rate, 3000000);
+}
