@@ -237,9 +237,8 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitm
 
 // Deliveries run on their own threads but strictly one after another: each waits for the
 // ticket before its own, so the tasks' ends arrive in the order they happened and the final
-// notification after all of them. The final one marks the run as all terminated when its turn
-// has come, before its handler runs, so that the handler (or whoever it wakes) may clear the
-// tasks; ClearTasks and the destructor wait for deliveries still going on.
+// notification after all of them. AllTerminated may be set while deliveries are still on
+// their way: ClearTasks and the destructor wait for them, serving the user-interface thread.
 void TCustomEncoder::DeliverTerminate(const TTerminateInfo& info) {
     std::uint64_t ticket;
     {
@@ -251,8 +250,6 @@ void TCustomEncoder::DeliverTerminate(const TTerminateInfo& info) {
             std::unique_lock guard(deliveryLock_);
             deliveryTurn_.wait(guard, [&] { return servedTicket_ == ticket; });
         }
-        if (info.TaskIndex < 0)
-            allTerminated_ = true;
         try {
             TTerminateEvent handler;
             {
@@ -300,11 +297,10 @@ void TCustomEncoder::FinalNotification() {
         TTerminateInfo info;
         info.TaskIndex = -1;
         info.Finished = true;
-        if (threaded_ || !working_) {
-            DeliverTerminate(info); // which sets AllTerminated when it runs
-            return;
-        }
-        OnTerminate(*this, info);
+        if (threaded_ || !working_)
+            DeliverTerminate(info);
+        else
+            OnTerminate(*this, info);
     }
     allTerminated_ = true;
 }
