@@ -188,6 +188,13 @@ void TTranscoder::PrepareResampler(TOutputStream& ost, const AVFrame* in) {
     // stream keeps one even when the decoder delivers exactly what the encoder takes.
     if (same && s_.AudioSync <= 1)
         return;
+    // A change of rate or channels (or drift compensation) resamples; otherwise only the sample
+    // format differs and the context merely converts.
+    const bool resample = in->sample_rate != enc->sample_rate || !SameLayout(&in->ch_layout, &enc->ch_layout) ||
+                          s_.AudioSync > 1;
+    const bool viaS16 = resample && ff::av_get_packed_sample_fmt(AVSampleFormat(in->format)) != AV_SAMPLE_FMT_S16;
+    if (viaS16)
+        EngineLog(llWarning, "Warning, using s16 intermediate sample format for resampling");
     AVChannelLayout inLayout{};
     if (in->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
         ff::av_channel_layout_default(&inLayout, in->ch_layout.nb_channels);
@@ -204,8 +211,13 @@ void TTranscoder::PrepareResampler(TOutputStream& ost, const AVFrame* in) {
         ff::av_opt_set_int(swr.get(), "phase_shift", 10, 0);
         ff::av_opt_set_int(swr.get(), "linear_interp", 0, 0);
         ff::av_opt_set_double(swr.get(), "cutoff", 0.8, 0);
+        if (viaS16) // what the warning says
+            ff::av_opt_set_sample_fmt(swr.get(), "internal_sample_fmt", AV_SAMPLE_FMT_S16P, 0);
         r = ff::swr_init(swr.get());
     }
+    if (r < 0 && !resample)
+        throw FFmpegException(Fmt("Cannot convert %s sample format to %s sample format",
+                                  SampleFormatName(in->format), SampleFormatName(enc->sample_fmt)));
     if (r < 0)
         throw FFmpegException(Fmt("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                   in->ch_layout.nb_channels, in->sample_rate, enc->ch_layout.nb_channels,

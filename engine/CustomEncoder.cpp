@@ -9,7 +9,13 @@
 
 TCustomEncoder::TCustomEncoder() = default;
 
+// The runs end before any lock is taken: a worker inside a progress or preview dispatch holds
+// that dispatch's lock while it waits for the user-interface thread, which may be this one.
+// From here on the dispatchers raise nothing, as if every slot were already cleared.
 TCustomEncoder::~TCustomEncoder() {
+    closing_ = true;
+    EndRuns();
+    // A dispatch that is still going on ends before the locks and the records go.
     {
         std::lock_guard guard(audioHookLock_);
         OnAudioHook = nullptr;
@@ -27,24 +33,51 @@ TCustomEncoder::~TCustomEncoder() {
         std::lock_guard guard(previewLock_);
         OnPreviewBitmap = nullptr;
     }
-    ResetRunState();
-    // A dispatch that is still going on ends before the locks and the records go.
-    { std::lock_guard guard(audioHookLock_); }
-    { std::lock_guard guard(videoHookLock_); }
-    { std::lock_guard guard(progressLock_); }
-    { std::lock_guard guard(previewLock_); }
-    { std::lock_guard guard(terminateLock_); }
-    OnTerminate = nullptr;
+    {
+        std::lock_guard guard(terminateLock_);
+        OnTerminate = nullptr;
+    }
     tasks_.Clear();
 }
 
-void TCustomEncoder::ResetRunState() {
-    // Stopping with wait serves the user-interface thread's queue, so a worker waiting in a
-    // progress or preview dispatch there can finish; the tasks' own ends are awaited too.
-    tasksLeft_ = 0;
-    for (int i = 0; i < tasks_.Count(); ++i)
-        tasks_.Get(i).TerminateJob(true);
+namespace {
+// Waits until done() is true. On the user-interface thread the calls handed to it keep being
+// served meanwhile: the thread being waited for may itself wait for one of them.
+void WaitServing(const std::function<bool()>& done) {
+    IMainThreadDispatcher* d = MainThreadDispatcher();
+    const bool serve = d && d->IsMainThread();
+    while (!done()) {
+        if (serve)
+            d->ServePending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+} // namespace
+
+void TCustomEncoder::WaitForDeliveries() {
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        TFFmpeg& task = tasks_.Get(i);
+        WaitServing([&] { return task.TerminateFinished.WaitFor(std::chrono::milliseconds(8)); });
+    }
+    WaitServing([&] { return !deliveries_.Busy(); });
     deliveries_.JoinAll();
+}
+
+void TCustomEncoder::EndRuns() {
+    {
+        // No task starts after this; one that was being started is running when the lock is free.
+        std::lock_guard guard(terminateLock_);
+        tasksLeft_ = 0;
+    }
+    // Stopping with wait serves the user-interface thread's queue, so a worker waiting there in
+    // a progress or preview dispatch can finish. Tasks that never ran are left as they are:
+    // nobody is told about the end of a run that did not happen.
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        TFFmpeg& task = tasks_.Get(i);
+        if (task.Running())
+            task.StopJob(true);
+    }
+    WaitForDeliveries();
 }
 
 bool TCustomEncoder::AVLibLoaded() const { return FFLoader().LibsLoaded(EncoderLibs); }
@@ -105,7 +138,7 @@ void TCustomEncoder::DoVideoOutputHook(TCustomFFmpeg& job, const TBitmapInfo& bi
 void TCustomEncoder::DoVideoHook(const TVideoHookEvent& event, TCustomFFmpeg& job, const TBitmapInfo& bitmap,
                                  int64_t pts, int frameNumber, bool& update, bool& stopHook) {
     std::lock_guard guard(videoHookLock_);
-    TVideoHookEvent handler = event;
+    TVideoHookEvent handler = closing_ ? TVideoHookEvent() : event;
     if (!handler) {
         update = false;
         return;
@@ -131,7 +164,7 @@ void TCustomEncoder::DoVideoHook(const TVideoHookEvent& event, TCustomFFmpeg& jo
 // encoder's for the call and spread back over the planes afterwards.
 void TCustomEncoder::DoAudioHook(TCustomFFmpeg& job, AVFrame* samples, int64_t pts) {
     std::lock_guard guard(audioHookLock_);
-    TAudioHookEvent handler = OnAudioHook;
+    TAudioHookEvent handler = closing_ ? TAudioHookEvent() : OnAudioHook;
     if (!handler)
         return;
     const AVSampleFormat format = AVSampleFormat(samples->format);
@@ -164,6 +197,8 @@ void TCustomEncoder::DoBeforeFindStreamInfo(TCustomFFmpeg& job, AVFormatContext*
 }
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg& job, const TProgressInfo& values) {
+    if (closing_)
+        return;
     std::lock_guard guard(progressLock_);
     TProgressEvent handler = OnProgress;
     if (!handler)
@@ -171,12 +206,17 @@ void TCustomEncoder::DoProgress(TCustomFFmpeg& job, const TProgressInfo& values)
     progressInfo_ = values;
     progressInfo_.TaskIndex = tasks_.IndexOf(&job);
     if (TriggerEventInMainThread)
-        CallInMainThread([&] { handler(*this, &progressInfo_); });
+        CallInMainThread([&] {
+            if (!closing_) // served by the destructor's wait: the owner is going
+                handler(*this, &progressInfo_);
+        });
     else
         handler(*this, &progressInfo_);
 }
 
 void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitmap, int64_t pts, int frameNumber) {
+    if (closing_)
+        return;
     std::lock_guard guard(previewLock_);
     TPreviewBitmapEvent handler = OnPreviewBitmap;
     if (!handler)
@@ -186,7 +226,10 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitm
     previewInfo_.FrameNumber = frameNumber;
     previewInfo_.PTS = pts;
     if (TriggerEventInMainThread)
-        CallInMainThread([&] { handler(*this, previewInfo_); });
+        CallInMainThread([&] {
+            if (!closing_)
+                handler(*this, previewInfo_);
+        });
     else
         handler(*this, previewInfo_);
     previewInfo_.Bitmap = nullptr;
@@ -194,7 +237,8 @@ void TCustomEncoder::DoPreviewBitmap(TCustomFFmpeg& job, const TBitmapInfo& bitm
 
 // Deliveries run on their own threads but strictly one after another: each waits for the
 // ticket before its own, so the tasks' ends arrive in the order they happened and the final
-// notification after all of them.
+// notification after all of them. AllTerminated may be set while deliveries are still on
+// their way: ClearTasks and the destructor wait for them, serving the user-interface thread.
 void TCustomEncoder::DeliverTerminate(const TTerminateInfo& info) {
     std::uint64_t ticket;
     {
@@ -207,7 +251,13 @@ void TCustomEncoder::DeliverTerminate(const TTerminateInfo& info) {
             deliveryTurn_.wait(guard, [&] { return servedTicket_ == ticket; });
         }
         try {
-            if (TTerminateEvent handler = OnTerminate)
+            TTerminateEvent handler;
+            {
+                std::lock_guard guard(terminateLock_);
+                if (!closing_)
+                    handler = OnTerminate;
+            }
+            if (handler)
                 handler(*this, info);
         } catch (...) {
         }
@@ -225,7 +275,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* job) {
         FinalNotification();
         return;
     }
-    if (OnTerminate) {
+    if (OnTerminate && !closing_) {
         TTerminateInfo info = job->TerminateResult();
         info.TaskIndex = tasks_.IndexOf(job);
         if (threaded_ || !working_)
@@ -243,7 +293,7 @@ void TCustomEncoder::DoTerminate(TCustomFFmpeg* job) {
 }
 
 void TCustomEncoder::FinalNotification() {
-    if (OnTerminate) {
+    if (OnTerminate && !closing_) {
         TTerminateInfo info;
         info.TaskIndex = -1;
         info.Finished = true;
@@ -255,8 +305,12 @@ void TCustomEncoder::FinalNotification() {
     allTerminated_ = true;
 }
 
+// In threaded mode the start only makes the worker, so it happens under the terminate lock and
+// a stop that takes the lock afterwards finds the task running. In the calling thread the start
+// is the whole run: the lock is released first, so that a handler or another thread may stop
+// the tasks meanwhile.
 void TCustomEncoder::StartNextTask() {
-    std::lock_guard guard(terminateLock_);
+    std::unique_lock guard(terminateLock_);
     if (tasksLeft_ <= 0)
         return;
     --tasksLeft_;
@@ -265,6 +319,9 @@ void TCustomEncoder::StartNextTask() {
     int index = nextTask_++;
     TFFmpeg& task = tasks_.Get(index);
     task.ProgressInterval = int64_t(progressInterval_) * 1000;
-    if (TConvertThread* worker = task.StartJob(threaded_, ThreadPriority))
+    const bool threaded = threaded_;
+    if (!threaded)
+        guard.unlock();
+    if (TConvertThread* worker = task.StartJob(threaded, ThreadPriority))
         worker->Resume();
 }

@@ -109,6 +109,9 @@ public:
     bool Threaded() const { return threaded_; }
     bool Working() const { return working_; }
     bool Paused() const { return paused_; }
+    // True while Stop is going on (with wait it serves the user-interface thread meanwhile);
+    // ClearTasks is refused then.
+    bool Stopping() const { return stopping_ > 0; }
 
 protected:
     // The engine's callback slots point here.
@@ -131,8 +134,11 @@ protected:
     void FinalNotification();
     // Raises OnTerminate with info on a delivery thread, after every earlier delivery.
     void DeliverTerminate(const TTerminateInfo& info);
-    // Stops every task and waits for the ends and deliveries (destruction, ClearTasks).
-    void ResetRunState();
+    // Starts no further task, stops the running ones and waits for their ends and for every
+    // delivery (destruction, ClearTasks).
+    void EndRuns();
+    // Waits for the end-of-run deliveries still going on, serving the user-interface thread.
+    void WaitForDeliveries();
 
     TFFmpegList tasks_;
     std::atomic<int> finishedCount_{0};
@@ -145,6 +151,8 @@ protected:
     std::atomic<bool> preview_{false};
     std::atomic<bool> previewBitmap_{false};
     std::atomic<int> progressInterval_{500};
+    std::atomic<int> stopping_{0};      // Stop calls going on
+    std::atomic<bool> closing_{false};  // the destructor has begun: no more events
 
     // The records, filled before their event is raised, each under its lock.
     TProgressInfo progressInfo_;

@@ -76,7 +76,8 @@ void TCustomFFmpeg::RecordFailure(const std::string& text) {
 TConvertThread* TCustomFFmpeg::StartJob(bool threaded, TThreadPriority priority) {
     {
         std::lock_guard guard(runLock_);
-        if (running_ || terminated_)
+        // A queued end-of-run delivery is an end about to be reported: the job does not run.
+        if (running_ || terminated_ || terminateQueued_)
             return nullptr;
     }
     const char* missing = outputs_.empty() ? "At least one output file must be specified"
@@ -205,16 +206,17 @@ void TCustomFFmpeg::StopJob(bool wait) {
 }
 
 void TCustomFFmpeg::TerminateJob(bool wait) {
-    bool deliver = false;
+    bool deliver = false, running;
     {
         std::lock_guard guard(runLock_);
+        running = running_;
         if (!running_ && !terminated_ && !terminateQueued_) {
             terminateQueued_ = true;
             deliver = true;
             TerminateFinished.Reset();
         }
     }
-    if (running_) {
+    if (running) {
         StopJob(wait);
         return;
     }

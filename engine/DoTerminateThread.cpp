@@ -49,3 +49,11 @@ void TDeliveryThreads::JoinAll() {
             return;
     }
 }
+
+bool TDeliveryThreads::Busy() {
+    std::lock_guard guard(lock_);
+    for (const auto& t : threads_)
+        if (!t->Done() && !t->IsCurrent())
+            return true;
+    return false;
+}

@@ -35,6 +35,8 @@ public:
     void Start(std::function<void()> deliver);
     // Joins every delivery but the calling thread's own.
     void JoinAll();
+    // True while a delivery other than the calling thread's own has not ended.
+    bool Busy();
 
 private:
     std::mutex lock_;

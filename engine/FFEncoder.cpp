@@ -9,13 +9,16 @@ void TFFEncoder::CheckWorking(const char* name) const {
         throw std::logic_error(Fmt("Cannot %s while working.", name));
 }
 
+// Nothing is reported here: the tasks that ran have told their ends already, and those that
+// never ran have nothing to tell. A stop going on (whose wait may have served the call that
+// came here) still uses the tasks, so it refuses like a run does.
 void TFFEncoder::ClearTasks() {
     {
         std::lock_guard guard(terminateLock_);
-        if (working_ && !allTerminated_)
+        if ((working_ && !allTerminated_) || stopping_ > 0)
             throw std::logic_error("Cannot ClearTasks while working.");
     }
-    ResetRunState();
+    EndRuns();
     std::lock_guard guard(terminateLock_);
     tasks_.Clear();
     LastErrMsg.clear();
@@ -125,25 +128,34 @@ bool TFFEncoder::SetOutputFile(int taskIndex, const std::string& fileName, const
 
 TFFDecoder& TFFEncoder::InputInfo(int taskIndex, int inputIndex) { return tasks_.Get(taskIndex).InputInfo(inputIndex); }
 
+// The terminate lock is held for the bookkeeping only, never across a run in the calling
+// thread: a handler of that run, or another thread, may stop the tasks meanwhile.
 void TFFEncoder::StartTask(int threadCount) {
     CheckWorking("StartTask");
-    std::lock_guard guard(terminateLock_);
-    finishedCount_ = 0;
-    nextTask_ = 0;
-    tasksLeft_ = tasks_.Count();
-    allTerminated_ = false;
-    threaded_ = threadCount > 0;
-    working_ = true;
-    paused_ = false;
-    if (tasks_.Count() == 0) {
-        FinalNotification(); // nothing to run still ends with the final notification
+    {
+        std::lock_guard guard(terminateLock_);
+        finishedCount_ = 0;
+        nextTask_ = 0;
+        tasksLeft_ = tasks_.Count();
+        allTerminated_ = false;
+        threaded_ = threadCount > 0;
+        working_ = true;
+        paused_ = false;
+        if (tasks_.Count() == 0) {
+            FinalNotification(); // nothing to run still ends with the final notification
+            return;
+        }
+    }
+    if (threaded_) {
+        // Starting a worker is quick: the first ones start under the lock, so a stop waits
+        // until they run and then stops them.
+        std::lock_guard guard(terminateLock_);
+        for (int started = 0; started < threadCount && tasksLeft_ > 0; ++started)
+            StartNextTask();
         return;
     }
-    while (tasksLeft_ > 0) {
+    while (tasksLeft_ > 0)
         StartNextTask();
-        if (threaded_ && --threadCount == 0)
-            break;
-    }
 }
 
 void TFFEncoder::Pause() {
@@ -163,6 +175,11 @@ void TFFEncoder::Resume() {
 }
 
 void TFFEncoder::Stop(bool wait) {
+    ++stopping_;
+    struct TStopped {
+        std::atomic<int>& Count;
+        ~TStopped() { --Count; }
+    } stopped{stopping_};
     {
         std::lock_guard guard(terminateLock_);
         tasksLeft_ = 0;

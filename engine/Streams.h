@@ -114,6 +114,9 @@ struct TOutputStream {
     std::vector<TBsfPtr> BitstreamFilters;
     double OutTime = 0;                    // seconds written so far
     float Quality = -1;                    // quantiser of the last coded picture
+    // "psnr": the squared errors of Y, U and V of the last coded picture and of all of them.
+    uint64_t LastError[3] = {0, 0, 0};
+    uint64_t ErrorSum[3] = {0, 0, 0};
 };
 
 // One opened output container with its streams.

@@ -360,6 +360,35 @@ void TTranscoder::WriteTrailers() {
     }
 }
 
+// One digit per quantiser 0..31: log2(count + 1), rounded.
+std::string TTranscoder::QpHistogramDigits() const {
+    std::string digits;
+    for (std::size_t q = 0; q < 32; ++q)
+        digits += Fmt("%X", int(std::lrint(std::log2(double(qpHistogram_[q]) + 1))));
+    return digits;
+}
+
+// The peak signal-to-noise ratios of Y, U, V and of the whole picture: of the last picture, or
+// in the final report of all pictures written. Chroma planes have a quarter of the samples.
+std::string TTranscoder::PsnrText(const TOutputStream& ost, bool final) const {
+    const AVCodecContext* enc = ost.Encoder.get();
+    const double frames = final ? double(std::max<int64_t>(ost.FrameNumber, 1)) : 1;
+    auto psnr = [](double d) { return -10.0 * std::log10(d); };
+    std::string text = "PSNR=";
+    double errorSum = 0, scaleSum = 0;
+    for (int j = 0; j < 3; ++j) {
+        double error = double(final ? ost.ErrorSum[j] : ost.LastError[j]);
+        double scale = double(enc->width) * enc->height * 255.0 * 255.0 * frames;
+        if (j)
+            scale /= 4;
+        errorSum += error;
+        scaleSum += scale;
+        text += Fmt("%c:%2.2f ", "YUV"[j], psnr(error / scale));
+    }
+    text += Fmt("*:%2.2f ", psnr(errorSum / scaleSum));
+    return text;
+}
+
 void TTranscoder::ReportProgress(bool final, int currentInput) {
     TProgressInfo info;
     info.Final = final;
@@ -389,6 +418,10 @@ void TTranscoder::ReportProgress(bool final, int currentInput) {
                 line += Fmt("frame=%5d fps=%3d q=%3.1f ", info.FrameNumber, info.FrameRate, info.Quality);
                 if (final)
                     line += "L";
+                if (s_.QpHist)
+                    line += QpHistogramDigits();
+                if (ost->Encoder && (ost->Encoder->flags & AV_CODEC_FLAG_PSNR))
+                    line += PsnrText(*ost, final);
             }
         }
         if (ost->OutTime > 0 && ost->OutTime < time)

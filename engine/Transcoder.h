@@ -56,6 +56,9 @@ private:
     void SettleEncoderThreads() noexcept;
     void WriteTrailers();
     void ReportProgress(bool final, int currentInput);
+    // Parts of the progress line: the "qphist" digits and the "psnr" values.
+    std::string QpHistogramDigits() const;
+    std::string PsnrText(const TOutputStream& ost, bool final) const;
 
     // VideoHooks.cpp
     void RunFrameHooks(const TInputStream& ist, AVFrame* picture);

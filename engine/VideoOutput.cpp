@@ -244,8 +244,15 @@ void TTranscoder::WriteEncodedPacket(TOutputStream& ost, AVPacket* pkt) {
         VideoStatistics(ost, pkt);
         size_t statsSize = 0;
         if (const uint8_t* stats = ff::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
-            stats && statsSize >= 4)
+            stats && statsSize >= 4) {
             ost.Quality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
+            // quality (4 bytes), picture type, error count, 2 reserved, then 64-bit errors
+            const int errors = statsSize >= 6 ? stats[5] : 0;
+            for (int j = 0; j < 3 && j < errors && statsSize >= std::size_t(8 + 8 * (j + 1)); ++j) {
+                ost.LastError[j] = AV_RL64(stats + 8 + 8 * j);
+                ost.ErrorSum[j] += ost.LastError[j];
+            }
+        }
     } else {
         audioSize_ += pkt->size;
     }

@@ -151,7 +151,8 @@ void TFFDecoder::Attach(AVFormatContext* ic) {
     ic_ = ic;
     if (!ic)
         return;
-    fileSize_ = ic->pb ? ff::avio_size(ic->pb) : -1;
+    // A context without I/O of its own (the frame input) has a container size of 0.
+    fileSize_ = ic->pb ? ff::avio_size(ic->pb) : 0;
     if (fileSize_ <= 0 && ic->url) {
         std::error_code ec;
         std::filesystem::path file(ic->url);
@@ -251,8 +252,14 @@ std::string FileInfoText(TFFDecoder& decoder) {
     for (unsigned p = 0; p < ic->nb_programs; ++p) {
         const AVProgram* prog = ic->programs[p];
         auto orNA = [](const std::string& v) { return v.empty() ? std::string("N/A") : v; };
-        text += Format("Program %d %s@%s\n", prog->id, orNA(MetaValue(prog->metadata, "provider_name")).c_str(),
-                       orNA(MetaValue(prog->metadata, "name")).c_str());
+        // Today's demuxers tag programs "service_provider" and "service_name"; the older names
+        // still count where a file has them.
+        auto tag = [&](const char* name, const char* older) {
+            std::string v = MetaValue(prog->metadata, name);
+            return orNA(v.empty() ? MetaValue(prog->metadata, older) : v);
+        };
+        text += Format("Program %d %s@%s\n", prog->id, tag("service_provider", "provider_name").c_str(),
+                       tag("service_name", "name").c_str());
         MetadataLines(text, prog->metadata, "  ");
         for (unsigned k = 0; k < prog->nb_stream_indexes; ++k) {
             unsigned s = prog->stream_index[k];

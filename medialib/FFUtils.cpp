@@ -98,7 +98,8 @@ struct TTagText {
 // FFmpeg's own tagged codes. The last two rows, end of file and invalid data, go beyond the
 // list of tagged codes these texts were written for, and are kept on purpose: they used to be
 // the error numbers 32 and 22, today's libraries report them as tags, and without these rows
-// the two most common results of a read would print as "Error number ... occurred".
+// the two most common results of a read would print as "Error number ... occurred". The row
+// of the immediate exit is the stop's own result.
 const TTagText TagTexts[] = {
     {AVERROR_DECODER_NOT_FOUND, "Decoder not found"},
     {AVERROR_ENCODER_NOT_FOUND, "Encoder not found"},
@@ -111,6 +112,8 @@ const TTagText TagTexts[] = {
     {AVERROR_MUXER_NOT_FOUND, "Muxer not found"},
     {AVERROR_EOF, "End of file"},
     {AVERROR_INVALIDDATA, "Invalid argument / Invalid data found when processing input"},
+    // What a library call returns when the interrupt callback ended it (a stop).
+    {AVERROR_EXIT, "Immediate exit requested"},
 };
 
 template <std::size_t N>

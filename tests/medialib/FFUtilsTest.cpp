@@ -21,6 +21,7 @@ TEST(ErrorTexts, NameTheFileAndTheCode) {
     EXPECT_EQ(ErrorCodeText(-('P' | 'A' << 8 | 'W' << 16 | 'E' << 24)), "Not yet implemented in FFmpeg");
     EXPECT_EQ(ErrorCodeText(AVERROR_MUXER_NOT_FOUND), "Muxer not found");
     EXPECT_EQ(ErrorCodeText(AVERROR_EOF), "End of file");
+    EXPECT_EQ(ErrorCodeText(AVERROR_EXIT), "Immediate exit requested") << "a stop's result has a text of its own";
     EXPECT_EQ(ErrorCodeText(INT32_MIN), "Error number -2147483648 occurred");
 }
 
