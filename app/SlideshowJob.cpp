@@ -1,5 +1,6 @@
 #include "app/SlideshowJob.h"
 
+#include "app/CodecOptions.h"
 #include "app/FrameCount.h"
 #include "app/OutputName.h"
 #include "frameinput/FrameInputFormat.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -26,6 +29,14 @@ int SizePart(const std::string& size, bool width) {
     int value = 0;
     auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
     return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
+}
+
+// Frames per second of an "N:D" text; 30 when it is no rate.
+double RateOf(const std::string& rate) {
+    int n = 0, d = 0;
+    if (std::sscanf(rate.c_str(), "%d:%d", &n, &d) == 2 && n > 0 && d > 0)
+        return double(n) / d;
+    return 30;
 }
 } // namespace
 
@@ -57,6 +68,19 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
     out.VideoBitrate = settings.VideoBitRate;
     // The video encoder works on slices in parallel where it can (MPEG-4); the others ignore it.
     out.ExtOptions = "threads=" + std::to_string(SlideshowEncoderThreads());
+    if (const TQualityCodec* q = container.Quality) {
+        const bool constant = settings.ConstantQuality;
+        if (constant)
+            out.VideoBitrate = -1; // the encoder's own default: none, so that the quality rules
+        const int crf = constant ? (settings.Crf >= 0 ? settings.Crf : q->DefaultCrf) : -1;
+        out.ExtOptions += "\n" + QualityOptionLines(*q, settings.Preset, crf, SizePart(settings.FrameSize, true),
+                                                     SizePart(settings.FrameSize, false), RateOf(settings.FrameRate));
+        out.VideoTag = q->VideoTag;
+    }
+    // Opus runs at 48 kHz (and 24, 16, 12, 8): 44100 and 22050 would not open, 48000 plays
+    // everywhere.
+    if (std::string(container.AudioCodec) == "libopus")
+        out.AudioSampleRate = 48000;
     return out;
 }
 
@@ -85,6 +109,7 @@ void TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
+    Sequencer.PictureLoader.Framing = settings.Framing;
     Sequencer.Prepare(SizePart(settings.FrameSize, true), SizePart(settings.FrameSize, false),
                       FrameCountRule(settings.FrameRate, settings.HoldSeconds),
                       FrameCountRule(settings.FrameRate, settings.TransitionSeconds), settings.RandomEffects,
@@ -122,6 +147,17 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     TOutputOptions output;
     const TContainerRow* container = FindContainer(settings.Format);
     if (container) {
+        std::string problem = FrameSizeProblem(*container, SizePart(settings.FrameSize, true),
+                                                SizePart(settings.FrameSize, false));
+        if (problem.empty() && settings.ConstantQuality)
+            problem = QualityProblem(*container, settings.Crf);
+        if (!problem.empty()) {
+            LogFailure("Cannot do convert, error: ", problem);
+            return false;
+        }
+        // SVT-AV1 prints its settings on the terminal unless told otherwise (errors still show).
+        if (std::string(container->VideoCodec) == "libsvtav1")
+            setenv("SVT_LOG", "1", 0);
         output = SlideshowOutputOptions(settings, *container);
         outputFile_ = UniqueOutputName(settings.OutDir, "slideshow-", container->Extension);
     }

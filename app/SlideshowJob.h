@@ -24,6 +24,7 @@
 // adapter. Pause, Resume and Stop go to the encoder directly.
 
 #include "app/ContainerTable.h"
+#include "app/Framing.h"
 #include "app/SlideshowSequencer.h"
 #include "engine/FFEncoder.h"
 #include "engine/FileOptions.h"
@@ -39,7 +40,7 @@
 struct TSlideshowSettings {
     std::vector<std::string> Pictures;
     std::string OutDir;
-    std::string Format = "mp4";            // a container row's name: mp4, swf, flv, wmv, mov
+    std::string Format = "mp4";            // a container row's list or command-line name (mp4, mp4-h264, ...)
     std::string FrameSize = "320x240";     // as the frame-size list shows it
     std::string FrameRate = "30:1";        // as the frame-rate list shows it
     int VideoBitRate = 768000;             // bits per second (the "bitrate" setting x 1000)
@@ -51,6 +52,15 @@ struct TSlideshowSettings {
     int AudioChannels = 2;                 // 1 for mono
     int AudioSampleRate = 44100;           // 0 ("as source") leaves the rate to the engine
     bool BreakWhenNoPictures = false;
+    // The rows of today's codecs: constant quality at Crf (below 0: the row's default) or, with
+    // ConstantQuality off, the video bit rate above; and the encoder's speed preset.
+    bool ConstantQuality = true;
+    int Crf = -1;
+    TSpeedPreset Preset = spBalanced;
+    // How each picture fills the frame.
+    TFraming Framing = TFraming::Letterbox;
+    // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
+    bool HardwareEncoder = false;
 };
 
 // The input record of the drawn frames: every field at its default but the format.

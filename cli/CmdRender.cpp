@@ -10,7 +10,8 @@
 #include <iostream>
 
 namespace {
-void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
+void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every,
+                bool& bitRateGiven) {
     if (option == "--pictures") {
         job.Pictures = args.List();
         if (job.Pictures.empty())
@@ -33,6 +34,21 @@ void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job,
         if (kbps <= 0 || kbps > 1000000)
             throw TUsageError("--bitrate takes kbit/s from 1 to 1000000");
         job.VideoBitRate = kbps * 1000;
+        bitRateGiven = true;
+    } else if (option == "--crf") {
+        job.Crf = ParseInt(args.Value(option), option);
+        if (job.Crf < 0)
+            throw TUsageError("--crf takes a quality of 0 or more (lower is better)");
+    } else if (option == "--preset") {
+        const std::string name = args.Value(option);
+        if (!FindSpeedPreset(name, job.Preset))
+            throw TUsageError("--preset takes fast, balanced or small");
+    } else if (option == "--fit") {
+        const std::string name = args.Value(option);
+        if (!FindFraming(name, job.Framing))
+            throw TUsageError("--fit takes letterbox, blur or fill");
+    } else if (option == "--hardware-encoder") {
+        job.HardwareEncoder = true;
     } else if (option == "--hold" || option == "--transition") {
         double seconds = ParseDouble(args.Value(option), option);
         if (seconds < 0)
@@ -74,8 +90,13 @@ int CmdRender(const TCommandArgs& argv) {
     TSlideshowSettings job;
     bool quiet = false;
     double every = 5;
+    bool bitRateGiven = false;
     while (!args.AtEnd())
-        ReadOption(args, args.Next(), job, quiet, every);
+        ReadOption(args, args.Next(), job, quiet, every, bitRateGiven);
+    // The rows of today's codecs encode at constant quality unless a bit rate is asked for.
+    if (bitRateGiven && job.Crf >= 0)
+        throw TUsageError("--crf and --bitrate exclude each other: constant quality or a bit rate");
+    job.ConstantQuality = !bitRateGiven;
     if (job.Pictures.empty())
         throw TUsageError("missing --pictures");
     if (job.OutDir.empty())

@@ -31,7 +31,7 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
             Fail("picture not found: " + picture);
     }
     if (!FindContainer(settings.Format))
-        Fail("unknown output format \"" + settings.Format + "\" (mp4, swf, flv, wmv or mov)");
+        Fail("unknown output format \"" + settings.Format + "\" (" + ContainerOptionNames() + ")");
     std::string reason;
     if (!EnsureOutputFolder(settings.OutDir, reason))
         Fail("Cannot create output directory " + settings.OutDir + ": " + reason);

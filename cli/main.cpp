@@ -14,8 +14,9 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
-    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
-               "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
+    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov|mp4-h264|mp4-hevc|webm-vp9|webm-av1] "
+               "[--size WxH] [--fit letterbox|blur|fill] [--rate N:D] [--bitrate KBPS | --crf N] "
+               "[--preset fast|balanced|small] [--hardware-encoder] [--hold S] [--transition S] [--sequential | --random | --seed N] "
                "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
      CmdRender},
     {"demo", "demo DIR [--quiet]", CmdDemo},
