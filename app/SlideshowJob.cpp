@@ -2,6 +2,7 @@
 
 #include "app/CodecOptions.h"
 #include "app/FrameCount.h"
+#include "app/HardwareEncoder.h"
 #include "app/OutputName.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
@@ -121,6 +122,11 @@ void TSlideshowJob::Log(const std::string& line) {
         OnLog(line);
 }
 
+void TSlideshowJob::Notice(const std::string& line) {
+    Notices.push_back(line);
+    Log(line);
+}
+
 void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& text) {
     LastError = prefix + text;
     Log("");
@@ -130,6 +136,7 @@ void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& tex
 
 bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::string& libFolder) {
     LastError.clear();
+    Notices.clear();
     taskIndex_ = -1;
     outputFile_.clear();
     withSoundtrack_ = false;
@@ -159,6 +166,12 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
         if (std::string(container->VideoCodec) == "libsvtav1")
             setenv("SVT_LOG", "1", 0);
         output = SlideshowOutputOptions(settings, *container);
+        if (settings.HardwareEncoder && container->Quality && *container->Quality->HardwareEncoder) {
+            const THardwareProbe probe = ProbeVaapiEncoder(container->Quality->HardwareEncoder, DriFolder);
+            if (probe.Usable)
+                output.VideoCodec = probe.Encoder;
+            Notice(HardwareProbeLine(probe, container->VideoCodec));
+        }
         outputFile_ = UniqueOutputName(settings.OutDir, "slideshow-", container->Extension);
     }
 

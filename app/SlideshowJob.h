@@ -103,9 +103,15 @@ public:
     // Frames the sequencer has delivered so far.
     int FramesDelivered() const { return frames_; }
     std::string LastError;
+    // Lines of the last BuildTask the user should see even without the log (also in OnLog):
+    // the outcome of the hardware encoder's probe.
+    std::vector<std::string> Notices;
+    // Where the hardware encoder's probe looks for render nodes.
+    std::string DriFolder = "/dev/dri";
 
 private:
     void Log(const std::string& line);
+    void Notice(const std::string& line);
     void LogFailure(const std::string& prefix, const std::string& text);
 
     TFFEncoder& encoder_;

@@ -42,6 +42,8 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
     job.PrepareSequencer(settings);
     if (!job.BuildTask(settings))
         Fail(job.LastError);
+    for (const std::string& line : job.Notices)
+        std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
 
     const TSlideshowSequencer& seq = job.Sequencer;
     int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;

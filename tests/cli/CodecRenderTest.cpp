@@ -119,6 +119,21 @@ TEST_F(CodecRenderTest, OddSizesAreRefusedOnlyWhereTheCodecNeedsEvenOnes) {
     EXPECT_EQ(r.Status, 0) << r.Output;
 }
 
+TEST_F(CodecRenderTest, HardwareEncoderFallsBackToSoftwareWithOneLineNamingTheReason) {
+    TRunResult r = Render("--format mp4-h264 --hardware-encoder --size 160x96 --hold 0.1 --transition 0.1 --preset fast");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    const std::string line = "Hardware encoder h264_vaapi not used, encoding with libx264: ";
+    const std::size_t at = r.Output.find(line);
+    ASSERT_NE(at, std::string::npos) << r.Output;
+    EXPECT_EQ(r.Output.find(line, at + 1), std::string::npos) << "one line";
+    EXPECT_GT(r.Output.find('\n', at), at + line.size() + 5) << "with the reason";
+    EXPECT_EQ(StreamEntries(out + "/slideshow-_(new).mp4", "v")["codec_name"], "h264");
+    // Rows without a hardware encoder say nothing.
+    r = Render("--format webm-vp9 --hardware-encoder --size 160x96 --hold 0.1 --transition 0.1 --preset fast");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(r.Output.find("Hardware encoder"), std::string::npos) << r.Output;
+}
+
 TEST_F(CodecRenderTest, VerticalFrameWithLandscapePicturesInBlurFraming) {
     // 2 x (2 + 2) + 2 + 2 frames of 1080x1920 (the size is the point here).
     TRunResult r = Render("--format mp4-h264 --size 1080x1920 --fit blur --rate 10:1 --hold 0.2 --transition 0.2 "
