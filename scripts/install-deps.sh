@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev libgl-dev
       libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev
       libavdevice-dev libavutil-dev libjpeg62-turbo-dev libpng-dev libpixman-1-dev libgtest-dev libbenchmark-dev
-      ffmpeg valgrind xvfb xauth xdotool)
+      ffmpeg valgrind xvfb xauth xdotool chromium)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
