@@ -121,7 +121,8 @@ for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(head -n 1 "$work/port")
 list=$(IFS=,; echo "${files[*]}")
 mkdir "$work/profile"
-"$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+mkdir "$work/tmp"
+TMPDIR="$work/tmp" "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
   --disable-component-update --disable-sync --autoplay-policy=no-user-gesture-required \
   --user-data-dir="$work/profile" "http://127.0.0.1:$port/index.html#$list" >/dev/null 2>&1 &
 browser_pid=$!
