@@ -34,12 +34,13 @@ seconds() {
   /usr/bin/time -f "%U %S" -o cpu.txt "$@" >/dev/null 2>err.txt || { echo "failed: $*" >&2; tail -5 err.txt >&2; exit 2; }
   awk '{print $1 + $2}' cpu.txt
 }
-render() { rm -rf out/*; "$cli" render --pictures pics/p0.jpg pics/p1.jpg --out-dir out --format mp4-h264 \
-  --size 1920x1080 --rate 30:1 --hold 2 --transition 1 --sequential --audio tone.wav --samplerate 44100 --quiet "$@"; }
+rargs=(render --pictures pics/p0.jpg pics/p1.jpg --out-dir out --format mp4-h264 --size 1920x1080 --rate 30:1
+       --hold 2 --transition 1 --sequential --audio tone.wav --samplerate 44100 --quiet)
 
-ours=$(seconds render --fit letterbox)
+ours=$(seconds "$cli" "${rargs[@]}" --fit letterbox)
 ffmpeg -nostdin -v error -i "out/slideshow-_(new).mp4" -f rawvideo -pix_fmt yuv420p frames.yuv
-blur=$(seconds render --fit blur)
+rm -rf out/*
+blur=$(seconds "$cli" "${rargs[@]}" --fit blur)
 floor=$(seconds ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s 1920x1080 -r 30 -i frames.yuv -i tone.wav \
   -c:v libx264 -preset medium -crf 23 -profile:v high -level 4.0 -threads "$threads" -c:a aac -ar 44100 -ac 2 \
   -movflags +faststart floor.mp4)
