@@ -1,5 +1,8 @@
 #include "app/FrameSizeLimits.h"
 
+#include "app/CodecOptions.h"
+#include "app/ContainerTable.h"
+
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -13,6 +16,12 @@ const TFrameSizeLimits Limits[] = {
     {"flv", "flv1", 65535, 1, 1},
     {"wmv", "wmv2", 0, 2, 1},
     {"mov", "mpeg4", 8191, 1, 1},
+    // The rows with a quality choice: their even-size rule comes with the row (CodecOptions);
+    // beyond it FFmpeg's own bound applies.
+    {"mp4-h264", "libx264", 0, 1, 1},
+    {"mp4-hevc", "libx265", 0, 1, 1},
+    {"webm-vp9", "libvpx-vp9", 0, 1, 1},
+    {"webm-av1", "libsvtav1", 0, 1, 1},
 };
 
 int SizePart(const std::string& part) {
@@ -67,5 +76,9 @@ std::string FrameSizeRefusal(const TFrameSizeLimits* limits, int width, int heig
 
 std::string FrameSizeRefusal(const std::string& row, const std::string& sizeText) {
     const TFrameSize size = SlideshowFrameSize(sizeText);
-    return FrameSizeRefusal(FindFrameSizeLimits(row), size.Width, size.Height);
+    std::string why = FrameSizeRefusal(FindFrameSizeLimits(row), size.Width, size.Height);
+    // The rows with a quality choice carry their 4:2:0 rule with them.
+    if (const TContainerRow* container = FindContainer(row); why.empty() && container)
+        why = FrameSizeProblem(*container, size.Width, size.Height);
+    return why;
 }

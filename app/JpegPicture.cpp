@@ -138,7 +138,7 @@ void CmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inve
 }
 } // namespace
 
-int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling) {
+int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling, TFraming framing, TRect* placed) {
     TCFile file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         Fail(fileName, std::strerror(errno));
@@ -173,7 +173,14 @@ int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allow
     const std::int64_t coefficients = CoefficientBytes(info);
     if (coefficients > MaxPictureBytes)
         Fail(fileName, TooLargeText(storedWidth, storedHeight, coefficients));
-    const int reduction = allowScaling ? ReductionFor(pictureWidth, pictureHeight, frame.Width(), frame.Height()) : 1;
+    const TRect fit = PictureRect(framing, pictureWidth, pictureHeight, frame.Width(), frame.Height());
+    if (placed)
+        *placed = fit;
+    // A covering picture is drawn larger than the frame: the reduction must still cover it.
+    const bool cover = framing == TFraming::Fill;
+    const int reduction = allowScaling ? ReductionFor(pictureWidth, pictureHeight, cover ? fit.Right - fit.Left : frame.Width(),
+                                                      cover ? fit.Bottom - fit.Top : frame.Height())
+                                       : 1;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     info.scale_num = 1;
@@ -188,7 +195,6 @@ int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allow
     if (rowWidth != expectWidth || rowCount != expectHeight)
         Fail(fileName, "the decoder did not reduce the picture as asked");
 
-    const TRect fit = FitRect(TRect{0, 0, pictureWidth, pictureHeight}, TRect{0, 0, frame.Width(), frame.Height()});
     TFitDrawer drawer(frame, pictureWidth, pictureHeight, fit, ShiftOf(reduction));
     std::vector<std::uint8_t> decoded(static_cast<std::size_t>(rowWidth) * info.output_components);
     std::vector<std::uint8_t> bgr(static_cast<std::size_t>(rowWidth) * 3);

@@ -1,6 +1,7 @@
 #pragma once
 // JPEG files straight into a frame: decoded row by row into the fit rectangle, never held whole.
 
+#include "app/Framing.h"
 #include "effects/FrameBitmap.h"
 
 #include <string>
@@ -10,4 +11,7 @@
 // size (the smallest that still covers the frame), which samples the same positions as a full
 // decode. Returns the reduction used (1, 2, 4 or 8). Throws TPictureError naming the file and
 // the reason when it cannot be opened or decoded, including a file that ends early.
-int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling);
+// framing chooses the rectangle the picture is stretched into (fill may reach beyond the
+// frame; only the frame's pixels are written); placed receives it when given.
+int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling,
+                    TFraming framing = TFraming::Letterbox, TRect* placed = nullptr);

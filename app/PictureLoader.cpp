@@ -1,5 +1,6 @@
 #include "app/PictureLoader.h"
 
+#include "app/BlurBackground.h"
 #include "app/FitDrawer.h"
 #include "app/FitRect.h"
 #include "app/JpegPicture.h"
@@ -49,6 +50,13 @@ TPictureLoader::TKind TPictureLoader::KindOf(const std::string& fileName) {
 
 void TPictureLoader::Load(const std::string& fileName, TFrameBitmap& frame) {
     TCanvasLock lock(frame);
+    const TRect placed = Draw(fileName, frame);
+    if (Framing == TFraming::Blur)
+        DrawBlurredBackground(frame, placed);
+}
+
+TRect TPictureLoader::Draw(const std::string& fileName, TFrameBitmap& frame) {
+    TRect placed;
     frame.Fill(0);
     lastReduction_ = 1;
     std::error_code ec;
@@ -56,21 +64,22 @@ void TPictureLoader::Load(const std::string& fileName, TFrameBitmap& frame) {
         throw TPictureError("Cannot read picture \"" + fileName + "\": it is a folder, not a file");
     switch (KindOf(fileName)) {
     case pkJpeg:
-        lastReduction_ = DrawJpegPicture(fileName, frame, ScaledDecoding);
-        return;
+        lastReduction_ = DrawJpegPicture(fileName, frame, ScaledDecoding, Framing, &placed);
+        return placed;
     case pkPng:
-        DrawPngPicture(fileName, frame);
-        return;
+        DrawPngPicture(fileName, frame, Framing, &placed);
+        return placed;
     case pkBitmap:
         break;
     }
     // Rows are read from the file as the fit needs them: a large bitmap is never held whole.
     TBmpReader picture(fileName);
-    const TRect fit = FitRect(TRect{0, 0, picture.Width(), picture.Height()}, TRect{0, 0, frame.Width(), frame.Height()});
+    const TRect fit = PictureRect(Framing, picture.Width(), picture.Height(), frame.Width(), frame.Height());
     TFitDrawer drawer(frame, picture.Width(), picture.Height(), fit);
     std::vector<std::uint32_t> row(static_cast<std::size_t>(picture.Width()));
     for (int y = drawer.NextRow(); y >= 0; y = drawer.NextRow()) {
         picture.ReadRow(y, row.data());
         drawer.PutRow(row.data());
     }
+    return fit;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // One picture file into a frame: black, with the picture fitted in the middle.
 
+#include "app/Framing.h"
 #include "effects/FrameBitmap.h"
 
 #include <string>
@@ -21,8 +22,14 @@ public:
     // The reduction the last JPEG was decoded with (1, 2, 4 or 8); 1 after a bitmap.
     int LastReduction() const { return lastReduction_; }
 
+    // How the picture fills the frame; the blurred background of blur framing is made here,
+    // once per picture.
+    TFraming Framing = TFraming::Letterbox;
+
     static bool IsBitmapFileName(const std::string& fileName);
 
 private:
+    // Draws the picture into its rectangle on the black frame and returns the rectangle.
+    TRect Draw(const std::string& fileName, TFrameBitmap& frame);
     int lastReduction_ = 1;
 };

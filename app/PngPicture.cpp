@@ -72,7 +72,7 @@ std::uint32_t OverBlack(const std::uint8_t* p) {
 }
 } // namespace
 
-void DrawPngPicture(const std::string& fileName, TFrameBitmap& frame) {
+void DrawPngPicture(const std::string& fileName, TFrameBitmap& frame, TFraming framing, TRect* placed) {
     TCFile file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         Fail(fileName, std::strerror(errno));
@@ -112,7 +112,9 @@ void DrawPngPicture(const std::string& fileName, TFrameBitmap& frame) {
         Fail(fileName, "unexpected PNG row layout");
 
     const int w = static_cast<int>(width), h = static_cast<int>(height);
-    const TRect fit = FitRect(TRect{0, 0, w, h}, TRect{0, 0, frame.Width(), frame.Height()});
+    const TRect fit = PictureRect(framing, w, h, frame.Width(), frame.Height());
+    if (placed)
+        *placed = fit;
     TFitDrawer drawer(frame, w, h, fit);
     std::vector<std::uint32_t> pixels(width);
     auto put = [&](const std::uint8_t* bgra) {

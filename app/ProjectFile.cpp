@@ -136,6 +136,28 @@ const std::vector<TOutputField>& OutputFields() {
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.BreakWhenNoPictures = Bool(v, w);
          }},
+        {"framing", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(FramingName(s.Framing)); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             if (!FindFraming(String(v, w), s.Framing))
+                 Bad(w, "must be letterbox, blur or fill");
+         }},
+        {"constantQuality", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.ConstantQuality); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.ConstantQuality = Bool(v, w);
+         }},
+        {"crf", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.Crf); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.Crf = int(Integer(v, w, -1, 63));
+         }},
+        {"preset", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(SpeedPresetName(s.Preset)); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             if (!FindSpeedPreset(String(v, w), s.Preset))
+                 Bad(w, "must be fast, balanced or small");
+         }},
+        {"hardwareEncoder", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.HardwareEncoder); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.HardwareEncoder = Bool(v, w);
+         }},
     };
     return fields;
 }

@@ -12,7 +12,9 @@ bool SameSettings(const TSlideshowSettings& a, const TSlideshowSettings& b) {
            a.FrameRate == b.FrameRate && a.VideoBitRate == b.VideoBitRate && a.HoldSeconds == b.HoldSeconds &&
            a.TransitionSeconds == b.TransitionSeconds && a.RandomEffects == b.RandomEffects && a.Seed == b.Seed &&
            a.Audio == b.Audio && a.AudioChannels == b.AudioChannels && a.AudioSampleRate == b.AudioSampleRate &&
-           a.BreakWhenNoPictures == b.BreakWhenNoPictures;
+           a.BreakWhenNoPictures == b.BreakWhenNoPictures && a.Framing == b.Framing &&
+           a.ConstantQuality == b.ConstantQuality && a.Crf == b.Crf && a.Preset == b.Preset &&
+           a.HardwareEncoder == b.HardwareEncoder;
 }
 
 void CheckSlide(const TSlide& slide) {

@@ -1,9 +1,11 @@
 #include "app/SlideshowJob.h"
 
+#include "app/CodecOptions.h"
 #include "app/DocumentSequencer.h"
 #include "app/SlideshowDocument.h"
 #include "app/FrameCount.h"
 #include "app/FrameSizeLimits.h"
+#include "app/HardwareEncoder.h"
 #include "app/OutputName.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
@@ -11,6 +13,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -22,12 +26,17 @@ std::string EngineRate(std::string rate) {
     return rate;
 }
 
-} // namespace
-
-namespace {
 // The effect the next job of this process goes on from: the effect number belongs to the
 // program, not to one job, so sequential effects continue from run to run.
 std::atomic<int> continuedEffect{0};
+
+// Frames per second of an "N:D" text; 30 when it is no rate.
+double RateOf(const std::string& rate) {
+    int n = 0, d = 0;
+    if (std::sscanf(rate.c_str(), "%d:%d", &n, &d) == 2 && n > 0 && d > 0)
+        return double(n) / d;
+    return 30;
+}
 } // namespace
 
 std::string SecondsText(double seconds) {
@@ -58,6 +67,20 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
     out.VideoBitrate = settings.VideoBitRate;
     // The video encoder works on slices in parallel where it can (MPEG-4); the others ignore it.
     out.ExtOptions = "threads=" + std::to_string(SlideshowEncoderThreads());
+    if (const TQualityCodec* q = container.Quality) {
+        const bool constant = settings.ConstantQuality;
+        if (constant)
+            out.VideoBitrate = -1; // the encoder's own default: none, so that the quality rules
+        const int crf = constant ? (settings.Crf >= 0 ? settings.Crf : q->DefaultCrf) : -1;
+        out.ExtOptions += "\n" + QualityOptionLines(*q, settings.Preset, crf, SlideshowFrameSize(settings.FrameSize).Width,
+                                                     SlideshowFrameSize(settings.FrameSize).Height,
+                                                     RateOf(settings.FrameRate));
+        out.VideoTag = q->VideoTag;
+    }
+    // Opus runs at 48 kHz (and 24, 16, 12, 8): 44100 and 22050 would not open, 48000 plays
+    // everywhere.
+    if (std::string(container.AudioCodec) == "libopus")
+        out.AudioSampleRate = 48000;
     return out;
 }
 
@@ -95,6 +118,7 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
+    Sequencer.PictureLoader.Framing = settings.Framing;
     expectedFrames_ = SlideshowFrameCount(data);
     cueText_ = data.CaptionSubtitles ? CaptionCues(data) : std::string();
     Sequencer.EffectNumber = continuedEffect;
@@ -107,6 +131,11 @@ void TSlideshowJob::Log(const std::string& line) {
         OnLog(line);
 }
 
+void TSlideshowJob::Notice(const std::string& line) {
+    Notices.push_back(line);
+    Log(line);
+}
+
 void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& text) {
     LastError = prefix + text;
     Log("");
@@ -117,11 +146,15 @@ void TSlideshowJob::LogFailure(const std::string& prefix, const std::string& tex
 bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::string& libFolder) {
     LastError.clear();
     librariesMissing_ = false;
+    Notices.clear();
     taskIndex_ = -1;
     outputFile_.clear();
     withSoundtrack_ = false;
-    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
-        LogFailure("Cannot do convert, error: ", why);
+    std::string refusal = FrameSizeRefusal(settings.Format, settings.FrameSize);
+    if (const TContainerRow* row = FindContainer(settings.Format); refusal.empty() && row && settings.ConstantQuality)
+        refusal = QualityProblem(*row, settings.Crf);
+    if (!refusal.empty()) {
+        LogFailure("Cannot do convert, error: ", refusal);
         return false;
     }
     if (!encoder_.AVLibLoaded()) {
@@ -142,7 +175,16 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     const TContainerRow* container = FindContainer(settings.Format);
     std::string claimedFile;
     if (container) {
+        // SVT-AV1 prints its settings on the terminal unless told otherwise (errors still show).
+        if (std::string(container->VideoCodec) == "libsvtav1")
+            setenv("SVT_LOG", "1", 0);
         output = SlideshowOutputOptions(settings, *container);
+        if (settings.HardwareEncoder && container->Quality && *container->Quality->HardwareEncoder) {
+            const THardwareProbe probe = ProbeVaapiEncoder(container->Quality->HardwareEncoder, DriFolder);
+            if (probe.Usable)
+                output.VideoCodec = probe.Encoder;
+            Notice(HardwareProbeLine(probe, container->VideoCodec));
+        }
         bool claimed = false;
         std::string why;
         outputFile_ = ClaimOutputName(folder, "slideshow-", container->Extension, claimed, why);

@@ -25,6 +25,7 @@
 
 #include "app/CaptionCues.h"
 #include "app/ContainerTable.h"
+#include "app/Framing.h"
 #include "app/SlideshowSequencer.h"
 #include "engine/FFEncoder.h"
 #include "engine/FileOptions.h"
@@ -42,7 +43,7 @@ struct TSlideshowData;
 struct TSlideshowSettings {
     std::vector<std::string> Pictures;
     std::string OutDir;
-    std::string Format = "mp4";            // a container row's name: mp4, swf, flv, wmv, mov
+    std::string Format = "mp4";            // a container row's list or command-line name (mp4, mp4-h264, ...)
     std::string FrameSize = "320x240";     // as the frame-size list shows it
     std::string FrameRate = "30:1";        // as the frame-rate list shows it
     int VideoBitRate = 768000;             // bits per second (the "bitrate" setting x 1000)
@@ -54,6 +55,15 @@ struct TSlideshowSettings {
     int AudioChannels = 2;                 // 1 for mono
     int AudioSampleRate = 44100;           // 0 ("as source") leaves the rate to the engine
     bool BreakWhenNoPictures = false;
+    // The rows of today's codecs: constant quality at Crf (below 0: the row's default) or, with
+    // ConstantQuality off, the video bit rate above; and the encoder's speed preset.
+    bool ConstantQuality = true;
+    int Crf = -1;
+    TSpeedPreset Preset = spBalanced;
+    // How each picture fills the frame.
+    TFraming Framing = TFraming::Letterbox;
+    // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
+    bool HardwareEncoder = false;
 };
 
 // The input record of the drawn frames: every field at its default but the format.
@@ -110,9 +120,15 @@ public:
     std::string LastError;
     // The last BuildTask failed because the media libraries could not be loaded.
     bool LibrariesMissing() const { return librariesMissing_; }
+    // Lines of the last BuildTask the user should see even without the log (also in OnLog):
+    // the outcome of the hardware encoder's probe.
+    std::vector<std::string> Notices;
+    // Where the hardware encoder's probe looks for render nodes.
+    std::string DriFolder = "/dev/dri";
 
 private:
     void Log(const std::string& line);
+    void Notice(const std::string& line);
     void LogFailure(const std::string& prefix, const std::string& text);
 
     TFFEncoder& encoder_;

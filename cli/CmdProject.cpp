@@ -104,6 +104,7 @@ int SaveProjectCommand(const TCommandArgs& args) {
         if (!source.Read(a, option))
             ReadRenderOption(a, option, output, quiet, every);
     }
+    CheckQualityChoice(rest);
     const TSlideshowData data = source.Compose(output);
     std::string error;
     if (!SaveProject(file, data, error))

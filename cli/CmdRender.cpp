@@ -34,6 +34,22 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         if (kbps <= 0 || kbps > 1000000)
             throw TUsageError("--bitrate takes kbit/s from 1 to 1000000");
         job.VideoBitRate = kbps * 1000;
+        job.ConstantQuality = false; // the rows with a quality choice encode at this rate
+    } else if (option == "--crf") {
+        job.Crf = ParseInt(args.Value(option), option);
+        if (job.Crf < 0)
+            throw TUsageError("--crf takes a quality of 0 or more (lower is better)");
+        job.ConstantQuality = true;
+    } else if (option == "--preset") {
+        const std::string name = args.Value(option);
+        if (!FindSpeedPreset(name, job.Preset))
+            throw TUsageError("--preset takes fast, balanced or small");
+    } else if (option == "--fit") {
+        const std::string name = args.Value(option);
+        if (!FindFraming(name, job.Framing))
+            throw TUsageError("--fit takes letterbox, blur or fill");
+    } else if (option == "--hardware-encoder") {
+        job.HardwareEncoder = true;
     } else if (option == "--hold" || option == "--transition") {
         double seconds = ParseDouble(args.Value(option), option);
         if (seconds < 0)
@@ -69,6 +85,13 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
     }
 }
 
+void CheckQualityChoice(const TCommandArgs& argv) {
+    const bool crf = std::find(argv.begin(), argv.end(), "--crf") != argv.end();
+    const bool bitRate = std::find(argv.begin(), argv.end(), "--bitrate") != argv.end();
+    if (crf && bitRate)
+        throw TUsageError("--crf and --bitrate exclude each other: constant quality or a bit rate");
+}
+
 int CmdRender(const TCommandArgs& argv) {
     TArgs args(argv);
     TSlideSource source(argv);
@@ -80,6 +103,7 @@ int CmdRender(const TCommandArgs& argv) {
         if (!source.Read(args, option))
             ReadRenderOption(args, option, job, quiet, every);
     }
+    CheckQualityChoice(argv);
     TSlideshowData slideshow = source.Compose(job);
     if (slideshow.Slides.empty())
         throw TUsageError(source.HasProject() ? "the project has no slides" : "missing --pictures");

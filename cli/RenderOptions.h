@@ -3,8 +3,12 @@
 
 #include "app/SlideshowJob.h"
 #include "cli/Args.h"
+#include "cli/Commands.h"
 
 #include <string>
 
 // Reads option (and its value) into job; throws TUsageError for an option render does not take.
 void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every);
+// --crf and --bitrate together are refused: a row with a quality choice encodes at constant
+// quality or at a bit rate, not both.
+void CheckQualityChoice(const TCommandArgs& argv);

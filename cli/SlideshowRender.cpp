@@ -39,7 +39,7 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
             Fail("picture not found: " + picture);
     }
     if (!FindContainer(settings.Format))
-        Fail("unknown output format \"" + settings.Format + "\" (mp4, swf, flv, wmv or mov)");
+        Fail("unknown output format \"" + settings.Format + "\" (" + ContainerOptionNames() + ")");
     if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty())
         Fail(why);
     std::string reason;
@@ -54,6 +54,8 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     TSlideshowJob job(encoder);
     if (!job.PrepareSequencer(document.Data()) || !job.BuildTask(settings))
         Fail(job.LastError);
+    for (const std::string& line : job.Notices)
+        std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
     TRenderResult result;
     if (int signal = TStopSignals::Received()) {
         // Stopped before anything was written: no file is left under the claimed name.

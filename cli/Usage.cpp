@@ -70,7 +70,20 @@ std::vector<TUsageOption> RenderOptions() {
     };
     options.insert(options.begin() + 1, std::begin(output), std::end(output));
     const TUsageOption more[] = {
-        Value("--bitrate", "KBPS", "The video bit rate in kbit/s, 1 to 1000000 (default 768)."),
+        Choice("--fit", "FRAMING",
+               "How a picture fills the frame: letterbox (black bars, the default), blur (over a blurred copy "
+               "of itself) or fill (covering the frame, the overflow cropped).",
+               {"letterbox", "blur", "fill"}),
+        Value("--bitrate", "KBPS",
+              "The video bit rate in kbit/s, 1 to 1000000 (default 768); for the H.264, H.265, VP9 and AV1 rows "
+              "it replaces constant quality."),
+        Value("--crf", "N",
+              "Constant quality for the H.264, H.265, VP9 and AV1 rows (lower is better; default per codec)."),
+        Choice("--preset", "SPEED", "The encoder's speed for those rows (default balanced).",
+               {"fast", "balanced", "small"}),
+        Switch("--hardware-encoder",
+               "Tries the VAAPI encoder for H.264 and H.265; without a usable render node the software encoder "
+               "runs and one line says why."),
         FileValue("--audio", "FILE",
                   "The soundtrack, encoded with the container's audio codec; skipped with a note when the file "
                   "does not exist."),

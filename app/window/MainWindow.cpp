@@ -3,6 +3,7 @@
 #include "app/FrameSizeLimits.h"
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
+#include "app/window/CodecOptionsPanel.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/WindowServices.h"
@@ -225,12 +226,17 @@ void TfrmMain::BuildControls() {
     cmbVideoSize->setEditable(true);
     cmbVideoSize->setInsertPolicy(QComboBox::NoInsert);
     cmbVideoSize->setEditText("320x240");
-    videoForm->addRow("Video Size:", cmbVideoSize);
+    pnlCodec = new TCodecOptionsPanel([this] { return Ini(); }, videoGroup);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(cmbVideoSize, 1);
+    sizeRow->addWidget(pnlCodec->cmbFraming);
+    videoForm->addRow("Video Size:", sizeRow);
     cmbBitRate = new QComboBox(videoGroup);
     videoForm->addRow("BitRate(kbps):", cmbBitRate);
     cmbFramerate = new QComboBox(videoGroup);
     cmbFramerate->addItems(texts::FrameRates); // given by the window's design
     videoForm->addRow("Frame Rate:", cmbFramerate);
+    videoForm->addRow(pnlCodec);
     right->addWidget(videoGroup);
 
     auto* audioGroup = new QGroupBox("Outpur Audio Option", central);
@@ -297,6 +303,8 @@ void TfrmMain::BuildControls() {
     logLayout->addWidget(mmoLog);
 
     connect(cmbFormat, &QComboBox::activated, this, &TfrmMain::cmbFormatChange);
+    connect(cmbFormat, &QComboBox::currentIndexChanged, pnlCodec,
+            [this](int position) { pnlCodec->ShowForRow(ContainerAt(position)); });
     connect(cmbBitRate, &QComboBox::activated, this, &TfrmMain::cmbBitRateChange);
     connect(cmbVideoSize, &QComboBox::activated, this, &TfrmMain::cmbVideoSizeChange);
     connect(cmbVideoSize->lineEdit(), &QLineEdit::textEdited, this, &TfrmMain::cmbVideoSizeChange);
@@ -368,6 +376,7 @@ void TfrmMain::FormShow() {
     cmbSampleRate->addItems(texts::SampleRates);
     cmbFormat->clear();
     cmbFormat->addItems(texts::Formats);
+    pnlCodec->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
     SelectPosition(cmbFormat, format);
     cmbBitRate->clear();
@@ -575,6 +584,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.RandomEffects = chkRandomEffect->isChecked();
     settings.Audio = S(txtAudio->text());
     settings.BreakWhenNoPictures = chkPictures->isChecked();
+    pnlCodec->ApplyTo(settings);
     return settings;
 }
 
@@ -678,7 +688,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::SetRunControlsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming})
         w->setEnabled(enabled);
 }
 

@@ -27,6 +27,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class TCodecOptionsPanel;
 class TfmDirectory;
 class TWindowServices;
 
@@ -53,6 +54,7 @@ public:
     QComboBox* cmbBitRate;
     QComboBox* cmbFramerate;
     QComboBox* cmbSampleRate;
+    TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;

@@ -8,12 +8,16 @@
 namespace window_texts {
 
 inline const QStringList SampleRates = {"as source", "8000", "11025", "22050", "44100"};
-inline const QStringList Formats = {"mp4", "swf", "flv", "wmv", "mov"};
+// The classic five first; the rows of today's codecs follow (ContainerTable).
+inline const QStringList Formats = {"mp4", "swf", "flv", "wmv", "mov", "mp4 (H.264)", "mp4 (H.265)", "webm (VP9)", "webm (AV1)"};
 inline const QStringList BitRates = {"192", "256", "384", "512", "640", "768", "900", "1200", "1500"};
 // "174x144" is what the list has always offered; it stays for settings stored with it.
 inline const QStringList VideoSizes = {"128x96",  "160x120", "174x144", "208x160", "208x176",
                                        "240x180", "320x240", "400x300", "480x360", "512x384",
-                                       "640x480", "768x576", "800x600", "1024x768", "1280x960"};
+                                       "640x480", "768x576", "800x600", "1024x768", "1280x960",
+                                       // HD and larger, vertical for phones, square
+                                       "1280x720", "1920x1080", "2560x1440", "3840x2160", "1080x1920",
+                                       "720x1280", "1080x1080"};
 inline const QStringList FrameRates = {"30:1", "25:1", "15:1"};
 
 // What the Default button selects, per position of the container list.
@@ -29,6 +33,10 @@ inline constexpr TContainerDefaults Defaults[] = {
     {"768", "320x240", "30:1", "as source"},  // flv
     {"1200", "320x240", "30:1", "as source"}, // wmv
     {"1200", "320x240", "30:1", "as source"}, // mov
+    {"1500", "1920x1080", "30:1", "as source"}, // mp4 (H.264)
+    {"1500", "1920x1080", "30:1", "as source"}, // mp4 (H.265)
+    {"1500", "1920x1080", "30:1", "as source"}, // webm (VP9)
+    {"1500", "1920x1080", "30:1", "as source"}, // webm (AV1)
 };
 
 inline const char* const HomePageUrl = "https://www.zemosoft.example/pixaroll/";

@@ -1,5 +1,6 @@
 #include "app/GlobalObject.h"
 #include "app/window/DirectoryDialog.h"
+#include "app/window/CodecOptionsPanel.h"
 #include "app/window/MainWindow.h"
 #include "medialib/FFLog.h"
 #include "medialib/ThreadId.h"
@@ -61,8 +62,17 @@ TEST_F(MainWindow, FirstRunShowsTheDefaultsAndStoresThem) {
     EXPECT_EQ(w->cmbSampleRate->currentText(), "as source");
     EXPECT_EQ(w->edtPictureDelay->text(), "5");
     EXPECT_EQ(w->edtTransitionDelay->text(), "2");
-    EXPECT_EQ(w->cmbFormat->count(), 5);
-    EXPECT_EQ(w->cmbVideoSize->count(), 15);
+    // The classic five containers and fifteen sizes, then the rows of today's codecs and the HD,
+    // vertical and square sizes.
+    EXPECT_EQ(w->cmbFormat->count(), 9);
+    EXPECT_EQ(w->cmbFormat->itemText(4), "mov");
+    EXPECT_EQ(w->cmbFormat->itemText(5), "mp4 (H.264)");
+    EXPECT_EQ(w->cmbVideoSize->count(), 22);
+    EXPECT_EQ(w->cmbVideoSize->itemText(14), "1280x960");
+    EXPECT_EQ(w->cmbVideoSize->itemText(16), "1920x1080");
+    // Framing shows for every row, the quality choices only for today's codecs.
+    EXPECT_EQ(w->pnlCodec->cmbFraming->currentText(), "letterbox");
+    EXPECT_TRUE(w->pnlCodec->isHidden());
     EXPECT_EQ(w->cmbBitRate->count(), 9);
 
     EXPECT_EQ(Key("firstrun"), "0");

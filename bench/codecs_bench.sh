@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# "mp4 (H.264)" at its default preset (balanced: x264 medium, CRF 23) at 1920x1080 with a
+# soundtrack, side by side in one run:
+#   ours        pixaroll-cli render, letterbox framing
+#   blur        the same with blur framing: at most 1.15x ours
+#   floor       ffmpeg encoding the same frames (decoded once from our output into a raw file)
+#               with the same encoder and options: ours at most 1.2x the floor
+#   melt        MLT's melt making the same slideshow with vcodec=libx264, same preset and CRF:
+#               ours below melt's time
+# Times are processor seconds. Blur framing makes its background once per picture; what it
+# adds beyond that is the encoder's work on bars that are no longer flat black.
+# The job: 2 photos of 1600x1200, 2 s each, 1 s transitions, 30 frames/s.
+#   bench/codecs_bench.sh [--cli PATH]
+# Exit status 1 when a target is missed, 2 when a program failed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cli=$here/build/cli/pixaroll-cli
+[ "${1:-}" = --cli ] && cli=$2
+[ -x "$cli" ] || { echo "no pixaroll-cli at $cli" >&2; exit 2; }
+command -v ffmpeg >/dev/null || { echo "ffmpeg is needed" >&2; exit 2; }
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cd "$work"; mkdir pics out
+for i in 0 1; do
+  ffmpeg -nostdin -v error -f lavfi -i "mandelbrot=s=1600x1200:start_scale=$((i + 1)),format=yuvj420p" \
+    -frames:v 1 -q:v 3 pics/p$i.jpg
+done
+frames=$((2 * (60 + 30) + 30 + 2))
+ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:sample_rate=44100" -t "$(echo "$frames / 30" | bc -l)" -ac 2 tone.wav
+threads=$(nproc); [ "$threads" -le 8 ] || threads=8
+
+# Processor seconds (user + system) of a command: the machine may be shared, and the wall clock
+# then measures the neighbours.
+seconds() {
+  /usr/bin/time -f "%U %S" -o cpu.txt "$@" >/dev/null 2>err.txt || { echo "failed: $*" >&2; tail -5 err.txt >&2; exit 2; }
+  awk '{print $1 + $2}' cpu.txt
+}
+rargs=(render --pictures pics/p0.jpg pics/p1.jpg --out-dir out --format mp4-h264 --size 1920x1080 --rate 30:1
+       --hold 2 --transition 1 --sequential --audio tone.wav --samplerate 44100 --quiet)
+
+ours=$(seconds "$cli" "${rargs[@]}" --fit letterbox)
+ffmpeg -nostdin -v error -i "out/slideshow-_(new).mp4" -f rawvideo -pix_fmt yuv420p frames.yuv
+rm -rf out/*
+blur=$(seconds "$cli" "${rargs[@]}" --fit blur)
+floor=$(seconds ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s 1920x1080 -r 30 -i frames.yuv -i tone.wav \
+  -c:v libx264 -preset medium -crf 23 -profile:v high -level 4.0 -threads "$threads" -c:a aac -ar 44100 -ac 2 \
+  -movflags +faststart floor.mp4)
+melt="-"
+if command -v melt >/dev/null; then
+  cat > profile <<P
+frame_rate_num=30
+frame_rate_den=1
+width=1920
+height=1080
+progressive=1
+sample_aspect_num=1
+sample_aspect_den=1
+display_aspect_num=16
+display_aspect_den=9
+colorspace=709
+P
+  # melt may crash on pictures where its image modules are missing: then there is no comparison.
+  melt=$(seconds melt -quiet -profile profile color:black out=29 pics/p0.jpg out=119 -mix 30 -mixer luma \
+    pics/p1.jpg out=119 -mix 30 -mixer luma color:black out=29 -mix 30 -mixer luma -audio-track tone.wav \
+    -consumer avformat:melt.mp4 vcodec=libx264 preset=medium crf=23 acodec=aac ar=44100 ac=2 real_time=-2 2>/dev/null) || melt="failed"
+fi
+status=0
+check() { # name value target
+  local ok; ok=$(awk "BEGIN{print ($2 <= $3) ? \"ok\" : \"MISSED\"}")
+  printf '  %-16s %5.2f  (target <= %s) %s\n' "$1" "$2" "$3" "$ok"; [ "$ok" = ok ] || status=1
+}
+printf 'mp4 (H.264) 1920x1080, %d frames with sound: ours %.2f s, blur %.2f s, floor %.2f s, melt %s s\n' \
+  "$frames" "$ours" "$blur" "$floor" "$melt"
+check "ours / floor" "$(echo "$ours / $floor" | bc -l)" 1.2
+check "blur / letterbox" "$(echo "$blur / $ours" | bc -l)" 1.15
+case "$melt" in
+  -) echo "  melt is not installed: no comparison";;
+  failed) echo "  melt failed (see its messages with the command above): no comparison";;
+  *) check "ours / melt" "$(echo "$ours / $melt" | bc -l)" 0.999;;
+esac
+exit "$status"

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Renders a short slideshow in every container row and opens each file in headless Chromium:
+# the video element must report the frame size, and the frame drawn to a canvas after seeking to
+# the middle must match ffmpeg's decode of the same moment (mean difference within a few levels).
+# The rows of today's codecs must pass; the classic rows are listed with what the browser does
+# with them. Exits 0 when every row that must play does, 1 otherwise; without chromium it says
+# so and exits 0.
+#   scripts/check-browser-playback.sh [path/to/pixaroll-cli]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cli=${1:-$here/build/cli/pixaroll-cli}
+browser=$(command -v chromium || command -v chromium-browser || true)
+if [ -z "$browser" ]; then
+  echo "check-browser-playback: skipped, chromium is not installed"
+  exit 0
+fi
+[ -x "$cli" ] || { echo "check-browser-playback: no $cli (build first)"; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pixaroll-browser-XXXXXX")
+server_pid=""; browser_pid=""
+cleanup() {
+  [ -z "$browser_pid" ] || kill "$browser_pid" 2>/dev/null || true
+  [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# One picture held 2 s: the middle of the video is the held picture. The tone is shorter than
+# the video, so the middle of the file is the middle of the pictures.
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=640x480 -frames:v 1 "$work/picture.png"
+ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=2 -ac 2 "$work/tone.wav"
+rows=(mp4 swf flv wmv mov mp4-h264 mp4-hevc webm-vp9 webm-av1)
+must_play=(mp4-h264 webm-vp9 webm-av1)
+mkdir "$work/www"
+files=()
+for row in "${rows[@]}"; do
+  mkdir "$work/$row"
+  file=$("$cli" render --pictures "$work/picture.png" --audio "$work/tone.wav" --out-dir "$work/$row" \
+         --format "$row" --size 320x240 --hold 2 --transition 0.5 --preset fast --sequential --quiet 2>/dev/null | tail -n 1)
+  ext=${file##*.}
+  cp "$file" "$work/www/$row.$ext"
+  files+=("$row.$ext")
+done
+
+cat > "$work/www/index.html" <<'HTML'
+<!doctype html><html><body><video id="v" muted preload="auto"></video><canvas id="c"></canvas>
+<script>
+const files = location.hash.slice(1).split(",");
+const v = document.getElementById("v"), c = document.getElementById("c");
+function post(path, body) { return fetch(path, {method: "POST", body: body}); }
+function once(name, ms) {
+  return new Promise((ok, fail) => {
+    const t = setTimeout(() => fail(new Error("no " + name + " within " + ms + " ms")), ms);
+    v.addEventListener(name, () => { clearTimeout(t); ok(); }, {once: true});
+    v.addEventListener("error", () => { clearTimeout(t); fail(new Error("media error " + (v.error ? v.error.code : "?"))); }, {once: true});
+  });
+}
+async function check(file) {
+  const mime = file.endsWith(".webm") ? "video/webm" : "video/mp4";
+  const info = {file: file, width: 0, height: 0, time: -1, error: ""};
+  try {
+    v.src = file;
+    await once("loadedmetadata", 8000);
+    info.width = v.videoWidth; info.height = v.videoHeight;
+    if (!info.width) throw new Error("no picture (0x0), sound only");
+    v.currentTime = v.duration / 2;
+    await once("seeked", 8000);
+    await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));
+    info.time = v.currentTime;
+    c.width = info.width; c.height = info.height;
+    const g = c.getContext("2d", {willReadFrequently: true});
+    g.drawImage(v, 0, 0);
+    await post("/pixels?file=" + encodeURIComponent(file), g.getImageData(0, 0, c.width, c.height).data);
+  } catch (e) { info.error = String(e.message || e); }
+  await post("/result", JSON.stringify(info));
+}
+(async () => { for (const f of files) await check(f); await post("/done", ""); })();
+</script></body></html>
+HTML
+
+# A small server: the files, and the endpoints the page posts its findings to. It compares
+# each canvas with ffmpeg's decode of the same moment and writes one line per row.
+cat > "$work/server.py" <<'PY'
+import http.server, json, subprocess, sys, os, urllib.parse, threading
+root, report = sys.argv[1], sys.argv[2]
+pixels = {}
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def __init__(self, *a, **k): super().__init__(*a, directory=root, **k)
+    def log_message(self, *a): pass
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        url = urllib.parse.urlparse(self.path)
+        if url.path == "/pixels":
+            pixels[urllib.parse.parse_qs(url.query)["file"][0]] = body
+        elif url.path == "/result":
+            info = json.loads(body)
+            info["diff"] = -1
+            if not info["error"]:
+                raw = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-ss", str(info["time"]), "-i",
+                                      os.path.join(root, info["file"]), "-frames:v", "1", "-f", "rawvideo",
+                                      "-pix_fmt", "rgba", "-"], capture_output=True).stdout
+                canvas = pixels.get(info["file"], b"")
+                if raw and len(raw) == len(canvas):
+                    total = sum(abs(a - b) for i, (a, b) in enumerate(zip(raw, canvas)) if i % 4 != 3)
+                    info["diff"] = total / (len(raw) * 3 / 4)
+                else:
+                    info["error"] = "canvas of %d bytes, ffmpeg frame of %d" % (len(canvas), len(raw))
+            with open(report, "a") as f:
+                f.write(json.dumps(info) + "\n")
+        elif url.path == "/done":
+            open(report + ".done", "w").close()
+        self.send_response(204); self.end_headers()
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+print(server.server_address[1], flush=True)
+server.serve_forever()
+PY
+python3 "$work/server.py" "$work/www" "$work/report" > "$work/port" &
+server_pid=$!
+for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(head -n 1 "$work/port")
+list=$(IFS=,; echo "${files[*]}")
+mkdir "$work/profile"
+mkdir "$work/tmp"
+TMPDIR="$work/tmp" "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+  --disable-component-update --disable-sync --autoplay-policy=no-user-gesture-required \
+  --user-data-dir="$work/profile" "http://127.0.0.1:$port/index.html#$list" >/dev/null 2>&1 &
+browser_pid=$!
+for _ in $(seq 600); do [ -e "$work/report.done" ] && break; sleep 0.1; done
+[ -e "$work/report.done" ] || echo "check-browser-playback: chromium did not finish within 60 s"
+
+status=0
+echo "row          frame size  canvas vs ffmpeg  result"
+for row in "${rows[@]}"; do
+  line=$(grep "\"file\": \"$row\." "$work/report" 2>/dev/null || true)
+  must=no; for m in "${must_play[@]}"; do [ "$m" = "$row" ] && must=yes; done
+  read -r size diff error < <(python3 -c '
+import json, sys
+s = sys.argv[1]
+if not s: print("- -1 no answer from the page"); sys.exit()
+i = json.loads(s)
+print("%dx%d" % (i["width"], i["height"]), "%.2f" % i["diff"], i["error"] or "-")' "$line")
+  if [ "$error" = "-" ] && python3 -c "import sys; sys.exit(0 if 0 <= float('$diff') <= 4 else 1)" && [ "$size" = "320x240" ]; then
+    verdict="plays: picture matches"
+  elif [ "$error" = "-" ]; then
+    verdict="plays, but the picture differs"
+  else
+    verdict="not shown: $error"
+  fi
+  case "$row" in
+    mp4-hevc) note=" (Chromium shows HEVC only through a hardware decoder; Safari, phones and TVs play it)";;
+    *) note="";;
+  esac
+  printf '%-12s %-11s %-17s %s%s\n' "$row" "$size" "$diff" "$verdict" "$note"
+  if [ "$must" = yes ] && [ "$verdict" != "plays: picture matches" ]; then status=1; fi
+done
+exit "$status"
