@@ -28,6 +28,8 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class TfmDirectory;
+class TProjectMenu;
+class TSlideEditor;
 class TWindowServices;
 
 class TfrmMain : public QMainWindow {
@@ -73,6 +75,11 @@ public:
     TWindowServices& Services() { return *services_; }
     QDialog* LogWindow() const { return logWindow_; }
     TfmDirectory* DirectoryDialog() const { return fmDirectory_; }
+    // The slideshow document and its picture list, slide panel and Slides menu; the File menu.
+    TSlideEditor& Slides() const { return *slides_; }
+    TProjectMenu& Project() const { return *project_; }
+    // The caption of the first showing: title, " Free Ver" and the version text.
+    QString PartsCaption() const;
 
     // Adds one line to the log.
     void AddLog(const QString& line);
@@ -149,5 +156,7 @@ protected:
     bool jobPaused_ = false;
     QDialog* logWindow_ = nullptr;
     TfmDirectory* fmDirectory_ = nullptr;
+    TSlideEditor* slides_ = nullptr;
+    TProjectMenu* project_ = nullptr;
     bool shown_ = false;
 };
