@@ -1,5 +1,7 @@
 #include "app/SlideshowJob.h"
 
+#include "app/DocumentSequencer.h"
+#include "app/SlideshowDocument.h"
 #include "app/FrameCount.h"
 #include "app/OutputName.h"
 #include "frameinput/FrameInputFormat.h"
@@ -19,14 +21,6 @@ std::string EngineRate(std::string rate) {
     return rate;
 }
 
-// The part of the size text before (or after) the first "x" as an integer; 320 otherwise.
-int SizePart(const std::string& size, bool width) {
-    std::size_t x = size.find('x');
-    std::string part = x == std::string::npos ? (width ? size : std::string()) : width ? size.substr(0, x) : size.substr(x + 1);
-    int value = 0;
-    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-    return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
-}
 } // namespace
 
 std::string SecondsText(double seconds) {
@@ -61,8 +55,6 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
 }
 
 TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
-    Sequencer.PictureCount = [this] { return int(pictures_.size()); };
-    Sequencer.PicturePath = [this](int i) { return pictures_.at(std::size_t(i)); };
     Sequencer.BreakWhenNoPictures = [this] { return breakWhenNoPictures_; };
     // No waiting: the worker is waiting for the very frame that asks for the stop.
     Sequencer.StopEncoder = [this] { encoder_.Stop(false); };
@@ -79,16 +71,18 @@ TSlideshowJob::TSlideshowJob(TFFEncoder& encoder) : encoder_(encoder) {
 }
 
 void TSlideshowJob::PrepareSequencer(const TSlideshowSettings& settings) {
-    pictures_ = settings.Pictures;
+    PrepareSequencer(TSlideshowDocument::FromSettings(settings).Data());
+}
+
+void TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
+    const TSlideshowSettings& settings = data.Output;
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
     // The next frame is drawn while the engine encodes this one. Not when the end of the
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
-    Sequencer.Prepare(SizePart(settings.FrameSize, true), SizePart(settings.FrameSize, false),
-                      FrameCountRule(settings.FrameRate, settings.HoldSeconds),
-                      FrameCountRule(settings.FrameRate, settings.TransitionSeconds), settings.RandomEffects,
-                      settings.Seed);
+    expectedFrames_ = SlideshowFrameCount(data);
+    PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data));
 }
 
 void TSlideshowJob::Log(const std::string& line) {

@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+struct TSlideshowData;
+
 struct TSlideshowSettings {
     std::vector<std::string> Pictures;
     std::string OutDir;
@@ -77,6 +79,11 @@ public:
     // that is no number), hold and transition frame counts, the first effect. The pictures are
     // read from settings.Pictures; replace Sequencer.PictureCount/PicturePath to read a live list.
     void PrepareSequencer(const TSlideshowSettings& settings);
+    // The same for a document's content: its slides in their order, each with its own hold,
+    // effect and caption, and its output choices (the pictures are copied for the run).
+    void PrepareSequencer(const TSlideshowData& data);
+    // The frames the prepared run delivers in all.
+    long long ExpectedFrames() const { return expectedFrames_; }
 
     // Loads the libraries when they are not loaded (from libFolder, then the system; an empty
     // libFolder keeps the loader's own folder), registers the frame input, clears the encoder's
@@ -99,7 +106,7 @@ private:
     void LogFailure(const std::string& prefix, const std::string& text);
 
     TFFEncoder& encoder_;
-    std::vector<std::string> pictures_;
+    long long expectedFrames_ = 0;
     bool breakWhenNoPictures_ = false;
     int taskIndex_ = -1;
     std::string outputFile_;

@@ -42,6 +42,7 @@ void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrame
     TransitionFrames = std::max(transitionFrames, 1);
     TransitionCounter = 0;
     LastPercent = -1;
+    TransitionEffect = EffectNumber;
 }
 
 int TSlideshowSequencer::Count() const { return PictureCount ? PictureCount() : 0; }
@@ -51,6 +52,18 @@ void TSlideshowSequencer::LoadPicture(int k) {
         throw TPictureError("No picture list to read picture " + std::to_string(k + 1) + " from");
     Changed();
     PictureLoader.Load(PicturePath(k), PictureFrame);
+    if (PictureLoaded)
+        PictureLoaded(k, PictureFrame);
+}
+
+int TSlideshowSequencer::HoldFramesOf(int k) const {
+    const int own = PictureHoldFrames ? PictureHoldFrames(k) : 0;
+    return own > 0 ? own : HoldFrames;
+}
+
+void TSlideshowSequencer::ChooseTransitionEffect(int incoming, int count) {
+    const int own = PictureEffect && incoming >= 0 && incoming < count ? PictureEffect(incoming) : 0;
+    TransitionEffect = own >= 1 && own <= EffectCount ? own : EffectNumber;
 }
 
 const TFrameBitmap* TSlideshowSequencer::NextFrame() {
@@ -64,6 +77,7 @@ const TFrameBitmap* TSlideshowSequencer::NextFrame() {
         SeedTransition();
         InTransition = true;
         count = Count();
+        ChooseTransitionEffect(0, count);
     }
     if (PictureIndex >= count)
         return EndFrame();
@@ -97,6 +111,7 @@ void TSlideshowSequencer::BeginTransition(int count) {
     else
         PictureFrame.Fill(0); // the last picture passes to black
     SeedTransition();
+    ChooseTransitionEffect(PictureIndex + 1, count);
 }
 
 std::uint32_t TSlideshowSequencer::TransitionSeed(std::uint32_t seedBase, int transition) {
@@ -133,7 +148,7 @@ const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {
 }
 
 const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
-    if (++HoldCounter >= HoldFrames) {
+    if (++HoldCounter >= HoldFramesOf(PictureIndex)) {
         HoldCounter = 0;
         InTransition = true;
     }
@@ -144,7 +159,7 @@ void TSlideshowSequencer::EffectStep(int percent) {
     // Lock order: the new picture, the frame being built, then (inside) the old picture.
     TCanvasLock pictureLock(PictureFrame), compositeLock(CompositeFrame);
     Changed();
-    DrawTransition(CompositeFrame, FromFrame, PictureFrame, EffectNumber, percent);
+    DrawTransition(CompositeFrame, FromFrame, PictureFrame, TransitionEffect, percent);
 }
 
 void TSlideshowSequencer::ChooseNextEffect() {

@@ -30,6 +30,16 @@ public:
     // table's drawing unless replaced (tests watch the steps through it).
     std::function<void(TFrameBitmap&, const TFrameBitmap&, const TFrameBitmap&, int, int)> DrawTransition;
 
+    // Values of single pictures (a document's slides). Unset, or answering 0: the run's own.
+    // PictureHoldFrames(k): the frames picture k is held. PictureEffect(k): the effect of the
+    // transition into picture k (k = 0 is the fade-in), 1..EffectCount; it replaces the run's
+    // effect for that transition only, the run's sequence goes on as without it.
+    std::function<int(int)> PictureHoldFrames;
+    std::function<int(int)> PictureEffect;
+    // Called after picture k was drawn into PictureFrame, before any frame shows it: what is
+    // drawn here (a caption) is carried by the hold and both transitions of the picture.
+    std::function<void(int, TFrameBitmap&)> PictureLoaded;
+
     // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
     // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from
     // the clock, or from seed when given) and the first effect is drawn from it; otherwise the
@@ -64,6 +74,8 @@ public:
     int LastPercent = -1;             // percent drawn last in this transition
     bool RandomEffects = false;
     int EffectNumber = 0;             // 1..EffectCount, effect of the next or running transition
+    int TransitionEffect = 0;         // the effect the running transition draws: EffectNumber
+                                      // unless the incoming picture has its own
     int EndFrames = 0;                // frames produced after the pictures ran out
     std::uint32_t SeedBase = 0;       // the run's origin of the transition seeds
 
@@ -88,6 +100,8 @@ private:
 
     int Count() const;
     void LoadPicture(int k);
+    int HoldFramesOf(int k) const;
+    void ChooseTransitionEffect(int incoming, int count);
     void BeginTransition(int count);
     void SeedTransition();
     void EffectStep(int percent);

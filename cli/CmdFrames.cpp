@@ -1,20 +1,21 @@
 // pixaroll-cli frames: runs the slideshow frame sequencer to its end without encoding, writing
 // every K-th frame as a picture file; prints the frame count and the effect numbers used.
 
-#include "app/FrameCount.h"
+#include "app/DocumentSequencer.h"
 #include "app/SlideshowSequencer.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
+#include "cli/SlideSource.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 namespace {
 struct TFramesOptions {
-    std::vector<std::string> Pictures;
     int Width = 320, Height = 240;
     std::string Rate = "30:1";
     std::string Hold = "5", Transition = "2";
@@ -24,13 +25,36 @@ struct TFramesOptions {
     std::string OutDir;
 };
 
-TFramesOptions ReadOptions(const TCommandArgs& args) {
+// The options start from the project's output choices (or the defaults).
+TFramesOptions FromOutput(const TSlideshowSettings& out) {
     TFramesOptions o;
+    o.Width = FrameSizePart(out.FrameSize, true);
+    o.Height = FrameSizePart(out.FrameSize, false);
+    o.Rate = out.FrameRate;
+    o.Hold = out.HoldSeconds;
+    o.Transition = out.TransitionSeconds;
+    o.Random = out.RandomEffects;
+    o.Seed = out.Seed;
+    return o;
+}
+
+TSlideshowSettings ToOutput(const TFramesOptions& o, TSlideshowSettings out) {
+    out.FrameSize = std::to_string(o.Width) + "x" + std::to_string(o.Height);
+    out.FrameRate = o.Rate;
+    out.HoldSeconds = o.Hold;
+    out.TransitionSeconds = o.Transition;
+    out.RandomEffects = o.Random;
+    out.Seed = o.Seed;
+    return out;
+}
+
+TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
+    TFramesOptions o = FromOutput(source.BaseOutput());
     TArgs a(args);
     while (!a.AtEnd()) {
         const std::string opt = a.Next();
-        if (opt == "--pictures") {
-            o.Pictures = a.List();
+        if (source.Read(a, opt)) {
+            continue;
         } else if (opt == "--size") {
             ParseSize(a.Value(opt), o.Width, o.Height);
         } else if (opt == "--rate") {
@@ -59,8 +83,6 @@ TFramesOptions ReadOptions(const TCommandArgs& args) {
             throw TUsageError("unknown option " + opt);
         }
     }
-    if (o.Pictures.empty())
-        throw TUsageError("--pictures needs at least one file");
     if (o.Every > 0 && o.OutDir.empty())
         throw TUsageError("-o DIR is needed to write frames (or --every 0)");
     return o;
@@ -74,27 +96,29 @@ std::string FrameFileName(const std::string& dir, long long index) {
 } // namespace
 
 int CmdFrames(const TCommandArgs& args) {
-    const TFramesOptions o = ReadOptions(args);
+    TSlideSource source(args);
+    const TFramesOptions o = ReadOptions(args, source);
+    auto slideshow = std::make_shared<const TSlideshowData>(source.Compose(ToOutput(o, source.BaseOutput())));
+    const int count = static_cast<int>(slideshow->Slides.size());
+    if (count == 0)
+        throw TUsageError(source.HasProject() ? "the project has no slides" : "--pictures needs at least one file");
+    if (source.HasProject())
+        RequireFiles(*slideshow, false);
     if (o.Every > 0)
         std::filesystem::create_directories(o.OutDir);
 
     TSlideshowSequencer seq;
-    seq.PictureCount = [&] { return static_cast<int>(o.Pictures.size()); };
-    seq.PicturePath = [&](int k) { return o.Pictures.at(static_cast<std::size_t>(k)); };
-    seq.Prepare(o.Width, o.Height, FrameCountRule(o.Rate, o.Hold), FrameCountRule(o.Rate, o.Transition), o.Random,
-                o.Seed);
+    PrepareDocumentSequencer(seq, slideshow);
 
     std::vector<int> effects;
     long long frames = 0;
     for (;;) {
-        const bool transitionStarts =
-            seq.InTransition && seq.TransitionCounter == 0 && seq.PictureIndex < static_cast<int>(o.Pictures.size());
-        const int effect = seq.EffectNumber;
+        const bool transitionStarts = seq.InTransition && seq.TransitionCounter == 0 && seq.PictureIndex < count;
         const TFrameBitmap* frame = seq.NextFrame();
         if (!frame)
             break;
         if (transitionStarts)
-            effects.push_back(effect);
+            effects.push_back(seq.TransitionEffect); // chosen by the frame that starts the transition
         if (o.Every > 0 && frames % o.Every == 0)
             SaveFrameImage(*frame, FrameFileName(o.OutDir, frames));
         ++frames;

@@ -3,19 +3,16 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/JobRunner.h"
+#include "cli/RenderOptions.h"
+#include "cli/SlideSource.h"
 #include "cli/SlideshowRender.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
 
-namespace {
-void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
-    if (option == "--pictures") {
-        job.Pictures = args.List();
-        if (job.Pictures.empty())
-            throw TUsageError("--pictures needs at least one file");
-    } else if (option == "--out-dir") {
+void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
+    if (option == "--out-dir") {
         job.OutDir = args.Value(option);
     } else if (option == "--format") {
         job.Format = args.Value(option);
@@ -67,22 +64,32 @@ void ReadOption(TArgs& args, const std::string& option, TSlideshowSettings& job,
         throw TUsageError("unknown option " + option);
     }
 }
-} // namespace
 
 int CmdRender(const TCommandArgs& argv) {
     TArgs args(argv);
-    TSlideshowSettings job;
+    TSlideSource source(argv);
+    TSlideshowSettings job = source.BaseOutput();
     bool quiet = false;
     double every = 5;
-    while (!args.AtEnd())
-        ReadOption(args, args.Next(), job, quiet, every);
-    if (job.Pictures.empty())
-        throw TUsageError("missing --pictures");
-    if (job.OutDir.empty())
+    while (!args.AtEnd()) {
+        const std::string option = args.Next();
+        if (!source.Read(args, option))
+            ReadRenderOption(args, option, job, quiet, every);
+    }
+    TSlideshowData slideshow = source.Compose(job);
+    if (slideshow.Slides.empty())
+        throw TUsageError(source.HasProject() ? "the project has no slides" : "missing --pictures");
+    if (slideshow.Output.OutDir.empty())
         throw TUsageError("missing --out-dir");
-    if (!job.Audio.empty() && !std::filesystem::is_regular_file(job.Audio))
-        std::cerr << "pixaroll-cli render: no soundtrack: " << job.Audio << " does not exist\n";
-    TRenderResult result = RenderSlideshow(job, quiet, every);
+    for (const TSoundtrack& soundtrack : slideshow.Soundtracks)
+        if (!std::filesystem::is_regular_file(soundtrack.File))
+            std::cerr << "pixaroll-cli render: no soundtrack: " << soundtrack.File << " does not exist\n";
+    if (slideshow.Soundtracks.size() > 1)
+        std::cerr << "pixaroll-cli render: only the first of " << slideshow.Soundtracks.size()
+                  << " soundtracks is played\n";
+    if (source.HasProject())
+        RequireFiles(slideshow, false); // every missing file at once, with the hint to relink
+    TRenderResult result = RenderSlideshow(slideshow, quiet, every);
     std::cout << result.OutputFile << "\n";
     return ReportStop("render", result.StopSignal);
 }

@@ -22,3 +22,4 @@ int CmdLibs(const TCommandArgs& args);
 int CmdRender(const TCommandArgs& args);
 int CmdDemo(const TCommandArgs& args);
 int CmdInfo(const TCommandArgs& args);
+int CmdProject(const TCommandArgs& args);

@@ -1,6 +1,7 @@
 #include "cli/SlideshowRender.h"
 
 #include "app/OutputName.h"
+#include "app/SlideshowDocument.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
 
@@ -21,6 +22,12 @@ double RateValue(const std::string& rate) {
 } // namespace
 
 TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
+    return RenderSlideshow(TSlideshowDocument::FromSettings(settings).Data(), quiet, progressEvery);
+}
+
+TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, double progressEvery) {
+    const TSlideshowDocument document(slideshow);
+    const TSlideshowSettings settings = document.SettingsForJob();
     if (settings.Pictures.empty())
         Fail("no pictures given");
     for (const std::string& picture : settings.Pictures) {
@@ -39,12 +46,11 @@ TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, do
     TMainThreadScope mainThread;
     TFFEncoder encoder;
     TSlideshowJob job(encoder);
-    job.PrepareSequencer(settings);
+    job.PrepareSequencer(document.Data());
     if (!job.BuildTask(settings))
         Fail(job.LastError);
 
-    const TSlideshowSequencer& seq = job.Sequencer;
-    int64_t expected = int64_t(settings.Pictures.size()) * (seq.HoldFrames + seq.TransitionFrames) + seq.TransitionFrames + 2;
+    const int64_t expected = job.ExpectedFrames();
     TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate), progressEvery);
     std::mutex endLock;
     TTerminateInfo taskEnd;

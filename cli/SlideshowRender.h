@@ -20,3 +20,5 @@ struct TRenderResult {
 // fails.
 // progressEvery: seconds between two plain progress lines when standard error is no terminal.
 TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery = 5);
+// The same for a document's content (slides with their own holds, effects and captions).
+TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, double progressEvery = 5);

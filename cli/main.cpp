@@ -14,14 +14,16 @@ int CmdVersion(const TCommandArgs&) {
 namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
-    {"render", "render --pictures P1 P2 ... --out-dir DIR [--format mp4|swf|flv|wmv|mov] [--size WxH] "
+    {"render", "render (--pictures P1 P2 ... | --pictures-from LISTFILE | --project FILE [--relink DIR]) --out-dir DIR "
+               "[--sort name|date] [--captions-date-taken] [--format mp4|swf|flv|wmv|mov] [--size WxH] "
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
                "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
      CmdRender},
     {"demo", "demo DIR [--quiet]", CmdDemo},
     {"info", "info FILE", CmdInfo},
     {"frames",
-     "frames --pictures P1 P2 ... [--size WxH] [--rate N:D] [--hold S] [--transition S] "
+     "frames (--pictures P1 P2 ... | --pictures-from LISTFILE | --project FILE [--relink DIR]) [--sort name|date] "
+     "[--captions-date-taken] [--size WxH] [--rate N:D] [--hold S] [--transition S] "
      "[--sequential | --random | --seed N] [--every K] -o DIR",
      CmdFrames},
     {"transcode", "transcode IN OUT [-option value ...] | transcode [options] -i IN ... [options] OUT ... [--quiet]",
@@ -29,6 +31,7 @@ const TCommand Commands[] = {
     {"effect", "effect --row N --percent P --from OLD --to NEW -o OUT [--seed S]", CmdEffect},
     {"effect-sheet", "effect-sheet -o SHEET [--size WxH] [--rows LIST] [--percents LIST]", CmdEffectSheet},
     {"libs", "libs [--path DIR]", CmdLibs},
+    {"project", "project show FILE [--relink DIR] | project save FILE [the options of render]", CmdProject},
 };
 
 void PrintUsage(std::ostream& out) {

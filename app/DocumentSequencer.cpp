@@ -1,0 +1,71 @@
+#include "app/DocumentSequencer.h"
+
+#include "app/FrameCount.h"
+#include "app/SlideCaption.h"
+#include "effects/Effects.h"
+
+#include <charconv>
+#include <stdexcept>
+
+int FrameSizePart(const std::string& size, bool width) {
+    std::size_t x = size.find('x');
+    std::string part = x == std::string::npos ? (width ? size : std::string()) : width ? size.substr(0, x) : size.substr(x + 1);
+    int value = 0;
+    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
+}
+
+int SlideHoldFrames(const TSlideshowData& data, int k) {
+    const TSlide& slide = data.Slides.at(std::size_t(k));
+    return FrameCountRule(data.Output.FrameRate,
+                          slide.HoldSeconds ? SecondsText(*slide.HoldSeconds) : data.Output.HoldSeconds);
+}
+
+long long SlideshowFrameCount(const TSlideshowData& data) {
+    const long long transition = FrameCountRule(data.Output.FrameRate, data.Output.TransitionSeconds);
+    long long frames = transition + 2;
+    for (int k = 0; k < int(data.Slides.size()); ++k)
+        frames += SlideHoldFrames(data, k) + transition;
+    return frames;
+}
+
+int RandomSlideEffect(std::uint32_t seedBase, int k) {
+    // Another stream of the transition seeds than the effects' own (they get TransitionSeed(k)).
+    return int(TSlideshowSequencer::TransitionSeed(seedBase ^ 0xA5A5A5A5u, k) % EffectCount) + 1;
+}
+
+void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data) {
+    const TSlideshowData& d = *data;
+    const TSlideshowSettings& out = d.Output;
+    sequencer.PictureCount = [data] { return int(data->Slides.size()); };
+    sequencer.PicturePath = [data](int k) { return data->Slides.at(std::size_t(k)).Picture; };
+    // The window may replace the picture list by its live one: positions beyond the slides
+    // have no values of their own.
+    sequencer.PictureHoldFrames = [data](int k) {
+        if (k < 0 || k >= int(data->Slides.size()))
+            return 0;
+        const TSlide& slide = data->Slides[std::size_t(k)];
+        return slide.HoldSeconds ? FrameCountRule(data->Output.FrameRate, SecondsText(*slide.HoldSeconds)) : 0;
+    };
+    sequencer.PictureEffect = [data, &sequencer](int k) {
+        if (k < 0 || k >= int(data->Slides.size()))
+            return 0;
+        const std::optional<int>& effect = data->Slides[std::size_t(k)].Effect;
+        if (!effect)
+            return 0;
+        return *effect == SlideEffectRandom ? RandomSlideEffect(sequencer.SeedBase, k) : *effect;
+    };
+    sequencer.PictureLoaded = nullptr;
+    if (HasCaptions(d)) {
+        std::string reason;
+        if (!EnsureCaptionDrawing(reason))
+            throw std::runtime_error(reason);
+        sequencer.PictureLoaded = [data](int k, TFrameBitmap& frame) {
+            if (k >= 0 && k < int(data->Slides.size()))
+                DrawCaption(frame, SlideCaptionText(data->Slides.at(std::size_t(k))));
+        };
+    }
+    sequencer.Prepare(FrameSizePart(out.FrameSize, true), FrameSizePart(out.FrameSize, false),
+                      FrameCountRule(out.FrameRate, out.HoldSeconds), FrameCountRule(out.FrameRate, out.TransitionSeconds),
+                      out.RandomEffects, out.Seed);
+}

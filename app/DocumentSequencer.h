@@ -1,0 +1,30 @@
+#pragma once
+// A document's slides on the frame sequencer: the pictures in their order, each slide's own hold
+// and effect, and its caption drawn into the picture when it is loaded.
+
+#include "app/SlideshowDocument.h"
+#include "app/SlideshowSequencer.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The part of a frame-size text ("640x480") before (width) or after the first "x" as an
+// integer; 320 when it is no integer.
+int FrameSizePart(const std::string& size, bool width);
+
+// The hold of slide k in frames: the frame-count rule over its own seconds, or over the output
+// choices' hold when it has none.
+int SlideHoldFrames(const TSlideshowData& data, int k);
+// The frames of the whole run: per slide its hold and a transition, plus the fade-in and the
+// two black frames at the end.
+long long SlideshowFrameCount(const TSlideshowData& data);
+// The effect a slide that asks for a random one gets: made from the run's seed base and the
+// slide's position, so the run's own sequence (and its generator) stays untouched and a run with
+// the same seed shows the same effect.
+int RandomSlideEffect(std::uint32_t seedBase, int k);
+
+// Sets the sequencer's picture list and per-picture hooks to the slides of data and prepares it
+// for a new run from the output choices (frame size, hold, transition, effects, seed). Captions
+// are drawn only when a slide has one; drawing them needs a QGuiApplication (see SlideCaption.h).
+void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data);
