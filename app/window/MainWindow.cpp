@@ -640,7 +640,15 @@ void TfrmMain::btnStartClick() {
     job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
     job_->Adapter.OnReadHeader = [this](TFrameInputAdapter&) { AddLog("FrameInput read header"); };
     job_->Adapter.OnReadClose = [this](TFrameInputAdapter&) { AddLog("FrameInput read close"); };
-    job_->PrepareSequencer(settings);
+    // The slides' own holds, effects and captions, with the window's choices for the rest.
+    TSlideshowData slideshow = slides_->Document().Data();
+    slideshow.Output = settings;
+    try {
+        job_->PrepareSequencer(slideshow);
+    } catch (const std::exception& e) { // captions that cannot be drawn
+        services_->Exclamation(this, Q(global_.AppTitle()), Q(e.what()));
+        return;
+    }
     // The slideshow reads the picture list as it stands on every frame.
     job_->Sequencer.PictureCount = [this] { return lstPictures->count(); };
     job_->Sequencer.PicturePath = [this](int i) {

@@ -3,7 +3,6 @@
 #include "app/window/ThumbnailLoader.h"
 #include "app/window/WindowTexts.h"
 
-#include <QCollator>
 #include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
@@ -27,12 +26,43 @@ QList<int> CleanRows(QList<int> rows, int count) {
     return rows;
 }
 
-QCollator NameCollator() {
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
+// File names as people read them: letters without regard to case, runs of digits as numbers
+// ("img2" before "img10"). Qt's collator does so only where it is built with ICU.
+int CompareNames(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i, ej = j;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            QStringView da = QStringView(a).mid(i, ei - i), db = QStringView(b).mid(j, ej - j);
+            while (da.size() > 1 && da[0] == u'0')
+                da = da.mid(1);
+            while (db.size() > 1 && db[0] == u'0')
+                db = db.mid(1);
+            if (da.size() != db.size())
+                return da.size() < db.size() ? -1 : 1;
+            if (const int c = da.compare(db); c != 0)
+                return c < 0 ? -1 : 1;
+            i = ei, j = ej;
+            continue;
+        }
+        const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        ++i, ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b); // only the case differs
 }
+
+struct TNameCollator {
+    int compare(const QString& a, const QString& b) const { return CompareNames(a, b); }
+};
+TNameCollator NameCollator() { return {}; }
 } // namespace
 
 TPictureListModel::TPictureListModel(TSlideshowDocument& document, TThumbnailLoader* thumbnails, QObject* parent)
@@ -137,6 +167,16 @@ QMimeData* TPictureListModel::mimeData(const QModelIndexList& indexes) const {
     return mime;
 }
 
+bool TPictureListModel::OwnsRows(const QMimeData* data) const {
+    if (!data || !data->hasFormat(RowsMimeType))
+        return false;
+    QByteArray bytes = data->data(RowsMimeType);
+    QDataStream in(&bytes, QIODevice::ReadOnly);
+    quint64 source = 0;
+    in >> source;
+    return in.status() == QDataStream::Ok && source == quint64(reinterpret_cast<quintptr>(this));
+}
+
 bool TPictureListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) const {
     return data && (data->hasFormat(RowsMimeType) || data->hasUrls());
 }
@@ -182,7 +222,7 @@ QStringList TPictureListModel::PicturesOf(const QStringList& paths) {
                 if (window_texts::HasExtension(file, window_texts::PictureExtensions))
                     inside << file;
             }
-            const QCollator collator = NameCollator();
+            const TNameCollator collator = NameCollator();
             std::sort(inside.begin(), inside.end(),
                       [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
             pictures << inside;
@@ -284,7 +324,7 @@ void TPictureListModel::Reorder(const std::vector<int>& order) {
 }
 
 void TPictureListModel::SortByName() {
-    const QCollator collator = NameCollator();
+    const TNameCollator collator = NameCollator();
     const int n = document_.SlideCount();
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);
@@ -298,7 +338,7 @@ void TPictureListModel::SortByName() {
 }
 
 void TPictureListModel::SortByDate() {
-    const QCollator collator = NameCollator();
+    const TNameCollator collator = NameCollator();
     const int n = document_.SlideCount();
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);

@@ -46,6 +46,8 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                          const QModelIndex& parent) const override;
+    // True for drag data of rows of this very list.
+    bool OwnsRows(const QMimeData* data) const;
     // Rows of this list move to before row (the end for -1); files and folders from elsewhere
     // are added there.
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,

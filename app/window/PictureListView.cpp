@@ -82,7 +82,7 @@ void TPictureListView::dragMoveEvent(QDragMoveEvent* event) {
 void TPictureListView::dropEvent(QDropEvent* event) {
     const QMimeData* mime = event->mimeData();
     const int row = DropRowAt(event->position().toPoint());
-    const bool ownRows = mime->hasFormat(TPictureListModel::RowsMimeType) && event->source() == this;
+    const bool ownRows = model_.OwnsRows(mime);
     // Rows of this list move; anything else (files from the file manager) is added.
     const Qt::DropAction action = ownRows ? Qt::MoveAction : Qt::CopyAction;
     const int before = model_.rowCount();

@@ -1,5 +1,6 @@
 #include "app/window/ProjectMenu.h"
 
+#include "app/ProjectFile.h"
 #include "app/window/MainWindow.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
@@ -51,6 +52,12 @@ TProjectMenu::TProjectMenu(TfrmMain& window, TSlideEditor& slides)
     connect(actSave, &QAction::triggered, this, [this] { Save(); });
     connect(actSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
 
+    IO.Read = [](const std::string& file, TSlideshowData& data, std::string& error) {
+        return LoadProject(file, data, error);
+    };
+    IO.Write = [](const std::string& file, const TSlideshowData& data, std::string& error) {
+        return SaveProject(file, data, error);
+    };
     subscription_ = slides_.Document().Subscribe(nullptr, [this](const TDocumentChange&) { UpdateCaption(); });
 }
 
@@ -168,7 +175,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
         if (!QFileInfo::exists(file))
             ForgetRecent(file);
         window_.Services().Warning(&window_, "Warning",
-                                   QString("Cannot open the project %1: %2").arg(file, QString::fromStdString(error)));
+                                   "Cannot open the project: " + QString::fromStdString(error));
         return false;
     }
     TSlideshowDocument& doc = slides_.Document();
@@ -179,7 +186,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     ShowChoices(output);
     window_.txtAudio->setText(audio);
     applying_ = false;
-    doc.ProjectFile = file.toStdString();
+    doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
     RememberRecent(file);
     UpdateCaption();
@@ -189,41 +196,34 @@ bool TProjectMenu::OpenFile(const QString& file) {
 
 void TProjectMenu::Relink() {
     TSlideshowDocument& doc = slides_.Document();
-    QStringList missing;
-    for (const TSlide& slide : doc.Slides())
-        if (!QFileInfo::exists(QString::fromStdString(slide.Picture)))
-            missing << QString::fromStdString(slide.Picture);
-    if (missing.isEmpty())
+    const std::vector<TMissingFile> missing = MissingFiles(doc.Data());
+    if (missing.empty())
         return;
-    QStringList shown = missing.mid(0, 10);
-    if (missing.size() > shown.size())
-        shown << QString("... and %1 more").arg(missing.size() - shown.size());
+    QStringList shown;
+    for (std::size_t i = 0; i < missing.size() && i < 10; ++i)
+        shown << QString::fromStdString(MissingFileText(missing[i]));
+    if (missing.size() > 10)
+        shown << QString("... and %1 more").arg(missing.size() - 10);
     const QString caption = QString::fromStdString(window_.Global().AppTitle());
     if (!window_.Services().Question(&window_, caption,
-                                     QString("%1 pictures of the project are missing:\n%2\n\nLook for them in a folder?")
+                                     QString("%1 files of the project are missing:\n%2\n\nLook for them in a folder?")
                                          .arg(missing.size())
                                          .arg(shown.join('\n'))))
         return;
-    const QString folder = window_.Services().ChooseFolder(&window_, "Folder of the missing pictures",
+    const QString folder = window_.Services().ChooseFolder(&window_, "Folder of the missing files",
                                                            QFileInfo(QString::fromStdString(doc.ProjectFile)).path());
     if (folder.isEmpty())
         return;
-    // Every missing picture found there by its name is relinked at once.
-    int found = 0;
-    for (int r = 0; r < doc.SlideCount(); ++r) {
-        const QString picture = QString::fromStdString(doc.Slide(r).Picture);
-        if (QFileInfo::exists(picture))
-            continue;
-        const QString candidate = QDir(folder).filePath(QFileInfo(picture).fileName());
-        if (QFileInfo(candidate).isFile()) {
-            doc.SetPicture(r, candidate.toStdString());
-            ++found;
-        }
-    }
-    if (found < missing.size())
+    // Every missing file found there by its name takes that place at once.
+    const int found = RelinkMissingFiles(doc, folder.toStdString());
+    applying_ = true;
+    window_.txtAudio->setText(doc.Soundtracks().empty() ? QString()
+                                                        : QString::fromStdString(doc.Soundtracks()[0].File));
+    applying_ = false;
+    if (found < int(missing.size()))
         window_.Services().Warning(&window_, "Warning",
-                                   QString("%1 of %2 missing pictures are not in %3.")
-                                       .arg(missing.size() - found)
+                                   QString("%1 of %2 missing files are not in %3.")
+                                       .arg(int(missing.size()) - found)
                                        .arg(missing.size())
                                        .arg(folder));
 }
@@ -255,10 +255,10 @@ bool TProjectMenu::SaveTo(const QString& file) {
     std::string error;
     if (!IO.Write(file.toStdString(), doc.Data(), error)) {
         window_.Services().Warning(&window_, "Warning",
-                                   QString("Cannot save the project %1: %2").arg(file, QString::fromStdString(error)));
+                                   "Cannot save the project: " + QString::fromStdString(error));
         return false;
     }
-    doc.ProjectFile = file.toStdString();
+    doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
     RememberRecent(file);
     UpdateCaption();

@@ -1,6 +1,6 @@
 #include "app/window/SlideEditor.h"
 
-#include "app/PictureDateTaken.h"
+#include "app/PhotoDate.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"
 #include "app/window/SlidePanel.h"
@@ -16,7 +16,7 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
     thumbnails_ = std::make_unique<TThumbnailLoader>(QSize(48, 36));
     model_ = new TPictureListModel(document_, thumbnails_.get(), this);
     model_->DateTakenOf = [](const QString& path) {
-        QString date = QString::fromStdString(PictureDateTaken(path.toStdString()));
+        QString date = QString::fromStdString(PhotoDateTakenStamp(path.toStdString()));
         if (date.isEmpty()) // no camera date: the file's own time, in the same shape
             date = QFileInfo(path).lastModified().toString("yyyy:MM:dd HH:mm:ss");
         return date;
