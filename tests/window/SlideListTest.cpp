@@ -190,6 +190,15 @@ TEST_F(SlideList, DeleteAndCtrlArrowsActOnTheSelection) {
     EXPECT_EQ(Names(*w), QStringList({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}));
     EXPECT_EQ(view->SelectedRows(), QList<int>({1, 3}));
 
+    // A move down through the model's own interface (as other views make it); a move onto
+    // itself is refused.
+    ASSERT_TRUE(w->Slides().Model().moveRows(QModelIndex(), 0, 2, QModelIndex(), 4));
+    EXPECT_EQ(Names(*w), QStringList({"c.jpg", "d.jpg", "a.jpg", "b.jpg", "e.jpg"}));
+    EXPECT_FALSE(w->Slides().Model().moveRows(QModelIndex(), 1, 2, QModelIndex(), 3));
+    ASSERT_TRUE(w->Slides().Model().moveRows(QModelIndex(), 2, 2, QModelIndex(), 0));
+    EXPECT_EQ(Names(*w), QStringList({"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}));
+    view->SelectRows({1, 3});
+
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(Names(*w), QStringList({"a.jpg", "c.jpg", "e.jpg"}));
     EXPECT_EQ(view->SelectedRows(), QList<int>({1})); // the next one, ready for the next Delete
