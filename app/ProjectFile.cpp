@@ -193,6 +193,8 @@ TSlideshowData ReadProject(const QJsonObject& root, const QDir& folder) {
         Bad("version", "is " + std::to_string(version) + ": the project was saved by a newer Zemo Pixaroll (this one reads up to " +
                            std::to_string(ProjectFormatVersion) + ")");
     TSlideshowData data;
+    if (root.contains("captionSubtitles"))
+        data.CaptionSubtitles = Bool(root.value("captionSubtitles"), "captionSubtitles");
     if (root.contains("output")) {
         const QJsonObject output = Object(root.value("output"), "output");
         for (const TOutputField& field : OutputFields())
@@ -255,6 +257,8 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
             output[field.Key] = v;
     }
     root["output"] = output;
+    if (data.CaptionSubtitles)
+        root["captionSubtitles"] = true;
     QJsonArray soundtracks;
     for (const TSoundtrack& s : data.Soundtracks)
         soundtracks.append(QJsonObject{{"file", StoredPath(s.File, folder)}});

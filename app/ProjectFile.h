@@ -4,6 +4,7 @@
 //
 //   { "format": "pixaroll-project", "version": 1,
 //     "output": { "container": "mp4", "frameSize": "320x240", "frameRate": "30:1", ... },
+//     "captionSubtitles": true,
 //     "soundtracks": [ { "file": "music/song.mp3" } ],
 //     "slides": [ { "picture": "pictures/a.jpg", "hold": 3, "effect": 12, "caption": "Home" },
 //                 { "picture": "pictures/b.jpg", "effect": "random", "captionDateTaken": true } ] }

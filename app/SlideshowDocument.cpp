@@ -35,7 +35,8 @@ bool TSlide::IsPlain() const {
 }
 
 bool TSlideshowData::operator==(const TSlideshowData& other) const {
-    return Slides == other.Slides && Soundtracks == other.Soundtracks && SameSettings(Output, other.Output);
+    return Slides == other.Slides && Soundtracks == other.Soundtracks && SameSettings(Output, other.Output) &&
+           CaptionSubtitles == other.CaptionSubtitles;
 }
 
 TSlideshowDocument::TSlideshowDocument(TSlideshowData data) : data_(std::move(data)) {

@@ -73,6 +73,7 @@ struct TSlideshowData {
     std::vector<TSlide> Slides;
     std::vector<TSoundtrack> Soundtracks;
     TSlideshowSettings Output;             // Output.Pictures and Output.Audio stay empty
+    bool CaptionSubtitles = false;         // captions also as a subtitle stream (mp4, mov)
 
     bool operator==(const TSlideshowData& other) const;
 };

@@ -82,6 +82,7 @@ void TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
     expectedFrames_ = SlideshowFrameCount(data);
+    cueText_ = data.CaptionSubtitles ? CaptionCues(data) : std::string();
     PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data));
 }
 
@@ -139,6 +140,19 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
         withSoundtrack_ = true;
         Log("");
         Log(FileInfoText(encoder_.InputInfo(task, 1)));
+    }
+
+    if (!cueText_.empty() && container && TakesCaptionStream(container->Name)) {
+        std::string why;
+        if (!cueFile_.Write(cueText_, why)) {
+            LogFailure("File open error: ", why);
+            return false;
+        }
+        if (!encoder_.AddInputFile(task, cueFile_.Path(), nullptr)) {
+            LogFailure("File open error: ", encoder_.LastErrMsg);
+            return false;
+        }
+        output.SubtitleCodec = "mov_text";
     }
 
     if (!encoder_.SetOutputFile(task, outputFile_, container ? &output : nullptr)) {

@@ -23,6 +23,7 @@
 // The job must outlive the run (until OnTerminate with task index -1): the worker reads its
 // adapter. Pause, Resume and Stop go to the encoder directly.
 
+#include "app/CaptionCues.h"
 #include "app/ContainerTable.h"
 #include "app/SlideshowSequencer.h"
 #include "engine/FFEncoder.h"
@@ -107,6 +108,8 @@ private:
 
     TFFEncoder& encoder_;
     long long expectedFrames_ = 0;
+    std::string cueText_;     // captions as subtitle cues, when the document asks for them
+    TCaptionCueFile cueFile_;
     bool breakWhenNoPictures_ = false;
     int taskIndex_ = -1;
     std::string outputFile_;

@@ -35,6 +35,8 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
     if (o.BreakWhenNoPictures)
         out << ", break when no pictures";
     out << "\n";
+    if (data.CaptionSubtitles)
+        out << "captions also as subtitles\n";
     out << "output folder: " << (o.OutDir.empty() ? std::string("(none)") : o.OutDir) << "\n";
     out << "soundtracks: " << data.Soundtracks.size() << "\n";
     for (std::size_t i = 0; i < data.Soundtracks.size(); ++i)

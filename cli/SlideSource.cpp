@@ -43,6 +43,8 @@ bool TSlideSource::Read(TArgs& args, const std::string& option) {
             throw TUsageError("--sort takes name or date");
     } else if (option == "--captions-date-taken") {
         captionsDateTaken_ = true;
+    } else if (option == "--caption-subtitles") {
+        captionSubtitles_ = true;
     } else {
         return false;
     }
@@ -69,6 +71,8 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
     if (captionsDateTaken_)
         for (TSlide& slide : data.Slides)
             slide.CaptionDateTaken = true;
+    if (captionSubtitles_)
+        data.CaptionSubtitles = true;
     if (!sort_.empty())
         SortSlides(data.Slides, sort_);
     return data;

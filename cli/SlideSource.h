@@ -2,7 +2,7 @@
 // Where the slides of a command come from: a project file (--project FILE, its missing files
 // relinked with --relink DIR), pictures named on the command line (--pictures P1 P2 ...,
 // --pictures-from LISTFILE with one path a line), their order (--sort name|date) and
-// --captions-date-taken. Pictures named on the command line replace the project's slides;
+// --captions-date-taken, --caption-subtitles. Pictures named on the command line replace the project's slides;
 // the other options of a command override the project's output choices.
 
 #include "app/SlideshowDocument.h"
@@ -37,6 +37,7 @@ private:
     bool picturesGiven_ = false;
     std::vector<std::string> pictures_;
     bool captionsDateTaken_ = false;
+    bool captionSubtitles_ = false;
     TSlideshowData base_;
     mutable int relinked_ = 0;
 };

@@ -15,7 +15,7 @@ namespace {
 const TCommand Commands[] = {
     {"version", "version", CmdVersion},
     {"render", "render (--pictures P1 P2 ... | --pictures-from LISTFILE | --project FILE [--relink DIR]) --out-dir DIR "
-               "[--sort name|date] [--captions-date-taken] [--format mp4|swf|flv|wmv|mov] [--size WxH] "
+               "[--sort name|date] [--captions-date-taken] [--caption-subtitles] [--format mp4|swf|flv|wmv|mov] [--size WxH] "
                "[--rate N:D] [--bitrate KBPS] [--hold S] [--transition S] [--sequential | --random | --seed N] "
                "[--audio FILE] [--mono] [--samplerate 0|8000|11025|22050|44100] [--break-when-no-pictures] [--quiet] [--progress-every S]",
      CmdRender},

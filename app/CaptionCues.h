@@ -1,0 +1,31 @@
+#pragma once
+// Captions also as a subtitle stream (an option of the document): the slides' captions as
+// SubRip cues timed to the run, written to a temporary file that the job adds as an input; mp4
+// and mov carry them as mov_text. A caption's cue runs from the middle of the transition into
+// its slide to the middle of the transition out of it, so cues follow each other without gaps
+// or overlaps.
+
+struct TSlideshowData;
+
+#include <string>
+
+// The SubRip text of data's captions; empty when no slide shows one.
+std::string CaptionCues(const TSlideshowData& data);
+// True for the containers that take a text subtitle stream (mp4, mov).
+bool TakesCaptionStream(const std::string& container);
+
+// A temporary file of cues, removed with the object.
+class TCaptionCueFile {
+public:
+    TCaptionCueFile() = default;
+    ~TCaptionCueFile();
+    TCaptionCueFile(const TCaptionCueFile&) = delete;
+    TCaptionCueFile& operator=(const TCaptionCueFile&) = delete;
+    // Writes text into a fresh file of the temporary folder; false with error when it cannot.
+    bool Write(const std::string& text, std::string& error);
+    const std::string& Path() const { return path_; }
+    void Remove();
+
+private:
+    std::string path_;
+};
