@@ -6,6 +6,10 @@
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
+#include "app/window/PictureListView.h"
+#include "app/window/ProjectMenu.h"
+#include "app/window/SlideEditor.h"
+#include "app/window/SlidePanel.h"
 #include "app/window/WindowServices.h"
 #include "app/window/WindowTexts.h"
 
@@ -113,6 +117,9 @@ TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(par
 }
 
 TfrmMain::~TfrmMain() {
+    // The File menu listens to the document, which goes with the window's controls.
+    delete project_;
+    project_ = nullptr;
     // Every task ends before the window's parts go away.
     encoder_.Stop(true);
     encoder_.OnProgress = nullptr;
@@ -178,7 +185,14 @@ void TfrmMain::BuildControls() {
     left->addLayout(listButtons);
     lstPictures = new QListWidget(central);
     lstPictures->setMinimumHeight(60);
-    left->addWidget(lstPictures, 1);
+    // The picture list with thumbnails stands where the list box stood; the list box stays,
+    // hidden, holding the same paths (the slide editor keeps it in step with the document).
+    lstPictures->hide();
+    slides_ = new TSlideEditor(central, lstPictures);
+    slides_->OnSkipped = [this](const QString& file) { AddLog("***Not a picture file, skipped: " + file); };
+    slides_->View()->setMinimumHeight(60);
+    left->addWidget(slides_->View(), 1);
+    left->addWidget(slides_->Panel());
     auto* audioRow = new QHBoxLayout;
     btnAudio = new QPushButton("Add Audio", central);
     txtAudio = new QLineEdit(central);
@@ -332,6 +346,9 @@ QWidget* TfrmMain::BuildBanner() {
 }
 
 void TfrmMain::BuildMenu() {
+    project_ = new TProjectMenu(*this, *slides_);
+    project_->FillMenu(menuBar()->addMenu("&File"));
+    slides_->FillMenu(menuBar()->addMenu("&Slides"));
     QMenu* related = menuBar()->addMenu("Related software");
     for (const texts::TRelatedProduct& product : texts::RelatedSoftware) {
         QString url = product.Url;
@@ -411,8 +428,11 @@ void TfrmMain::FormShow() {
         rdoMonoClick();
     }
 
-    setWindowTitle(Q(global_.AppTitle() + " Free Ver" + global_.VersionText()));
+    setWindowTitle(PartsCaption());
+    project_->WindowShown();
 }
+
+QString TfrmMain::PartsCaption() const { return Q(global_.AppTitle() + " Free Ver" + global_.VersionText()); }
 
 void TfrmMain::SetIdleButtons() {
     btnStart->setEnabled(true);
@@ -481,6 +501,11 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    // Unsaved work is saved or given up first; the exit question comes after.
+    if (!project_->MayClose()) {
+        event->ignore();
+        return;
+    }
     if (FormCloseQuery()) {
         StopBeforeClosing();
         logWindow_->close();
@@ -497,17 +522,20 @@ void TfrmMain::btnVideoClick() {
 }
 
 void TfrmMain::AddPictures(const QStringList& files) {
+    QStringList pictures;
     for (const QString& file : files) {
         // A name typed into the dialog may be anything; the slideshow reads pictures only.
         if (texts::HasExtension(file, texts::PictureExtensions))
-            lstPictures->addItem(file);
+            pictures << file;
         else
             AddLog("***Not a picture file, skipped: " + file);
     }
+    // The document takes them; lstPictures follows it.
+    slides_->AppendPictures(pictures);
     btnOpen->setEnabled(lstPictures->count() > 0);
 }
 
-void TfrmMain::btnClearClick() { lstPictures->clear(); }
+void TfrmMain::btnClearClick() { slides_->Document().ClearSlides(); }
 
 void TfrmMain::btnAudioClick() {
     const QString file = services_->OpenFile(this, texts::FileFilter("Audio Files", texts::AudioExtensions));
@@ -642,7 +670,10 @@ void TfrmMain::StartJob() {
             services_->Warning(this, "Warning", Q(text));
         });
     };
-    if (!job_->PrepareSequencer(settings)) {
+    // The slides' own holds, effects and captions, with the window's choices for the rest.
+    TSlideshowData slideshow = slides_->Document().Data();
+    slideshow.Output = settings;
+    if (!job_->PrepareSequencer(slideshow)) {
         services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
         return;
     }

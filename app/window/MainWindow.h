@@ -29,6 +29,8 @@ class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
 class TfmDirectory;
+class TProjectMenu;
+class TSlideEditor;
 class TWindowServices;
 
 class TfrmMain : public QMainWindow {
@@ -75,6 +77,11 @@ public:
     TWindowServices& Services() { return *services_; }
     QDialog* LogWindow() const { return logWindow_; }
     TfmDirectory* DirectoryDialog() const { return fmDirectory_; }
+    // The slideshow document and its picture list, slide panel and Slides menu; the File menu.
+    TSlideEditor& Slides() const { return *slides_; }
+    TProjectMenu& Project() const { return *project_; }
+    // The caption of the first showing: title, " Free Ver" and the version text.
+    QString PartsCaption() const;
 
     // Adds one line to the log.
     void AddLog(const QString& line);
@@ -152,5 +159,7 @@ protected:
     bool jobPaused_ = false;
     QDialog* logWindow_ = nullptr;
     TfmDirectory* fmDirectory_ = nullptr;
+    TSlideEditor* slides_ = nullptr;
+    TProjectMenu* project_ = nullptr;
     bool shown_ = false;
 };

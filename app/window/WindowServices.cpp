@@ -31,6 +31,31 @@ QString TWindowServices::OpenFile(QWidget* parent, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
 }
 
+TWindowServices::ESaveAnswer TWindowServices::SaveChanges(QWidget* parent, const QString& caption,
+                                                         const QString& text) {
+    switch (QMessageBox::question(parent, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return ESaveAnswer::Save;
+    case QMessageBox::Discard:
+        return ESaveAnswer::Discard;
+    default:
+        return ESaveAnswer::Cancel;
+    }
+}
+
+QString TWindowServices::OpenProjectFile(QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString TWindowServices::SaveProjectFile(QWidget* parent, const QString& filter, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent, QString(), suggested, filter);
+}
+
+QString TWindowServices::ChooseFolder(QWidget* parent, const QString& caption, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, caption, start);
+}
+
 void TWindowServices::OpenUrl(const QString& address) {
     QUrl url(address);
     // A plain path is a folder to show in the file manager.

@@ -24,6 +24,15 @@ public:
     virtual QStringList OpenFiles(QWidget* parent, const QString& filter);
     virtual QString OpenFile(QWidget* parent, const QString& filter);
 
+    // Unsaved changes: save them, give them up, or stay (close nothing).
+    enum class ESaveAnswer { Save, Discard, Cancel };
+    virtual ESaveAnswer SaveChanges(QWidget* parent, const QString& caption, const QString& text);
+    // The project file dialogs; empty when cancelled. suggested is the name offered for saving.
+    virtual QString OpenProjectFile(QWidget* parent, const QString& filter);
+    virtual QString SaveProjectFile(QWidget* parent, const QString& filter, const QString& suggested);
+    // A folder to look in (relinking moved pictures); empty when cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start);
+
     // Shows a folder in the file manager or a web page in the browser; the result is not checked.
     virtual void OpenUrl(const QString& address);
 };

@@ -35,6 +35,26 @@ QString TFakeServices::OpenFile(QWidget*, const QString& filter) {
 
 void TFakeServices::OpenUrl(const QString& address) { OpenedUrls << address; }
 
+TWindowServices::ESaveAnswer TFakeServices::SaveChanges(QWidget*, const QString& caption, const QString& text) {
+    Boxes.push_back({"savechanges", caption, text});
+    return SaveAnswer;
+}
+
+QString TFakeServices::OpenProjectFile(QWidget*, const QString& filter) {
+    Filters << filter;
+    return ProjectToOpen;
+}
+
+QString TFakeServices::SaveProjectFile(QWidget*, const QString& filter, const QString&) {
+    Filters << filter;
+    return ProjectToSave;
+}
+
+QString TFakeServices::ChooseFolder(QWidget*, const QString& caption, const QString&) {
+    Boxes.push_back({"folder", caption, QString()});
+    return FolderToChoose;
+}
+
 TPrivateHome::TPrivateHome() {
     oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
     if (const char* config = std::getenv("XDG_CONFIG_HOME")) {

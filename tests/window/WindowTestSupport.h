@@ -22,6 +22,8 @@ public:
     QString AudioFile;
     QStringList OpenedUrls;
     QStringList Filters;
+    ESaveAnswer SaveAnswer = ESaveAnswer::Discard; // the answer to the unsaved-changes question
+    QString ProjectToOpen, ProjectToSave, FolderToChoose;   // the dialogs' answers (empty: cancelled)
 
     bool Question(QWidget*, const QString& caption, const QString& text) override;
     void Warning(QWidget*, const QString& caption, const QString& text) override;
@@ -30,6 +32,10 @@ public:
     QStringList OpenFiles(QWidget*, const QString& filter) override;
     QString OpenFile(QWidget*, const QString& filter) override;
     void OpenUrl(const QString& address) override;
+    ESaveAnswer SaveChanges(QWidget*, const QString& caption, const QString& text) override;
+    QString OpenProjectFile(QWidget*, const QString& filter) override;
+    QString SaveProjectFile(QWidget*, const QString& filter, const QString& suggested) override;
+    QString ChooseFolder(QWidget*, const QString& caption, const QString& start) override;
 };
 
 // HOME and XDG_CONFIG_HOME point into a fresh temporary folder for the life of the object.
