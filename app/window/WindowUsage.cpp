@@ -1,5 +1,7 @@
 #include "app/window/WindowUsage.h"
 
+#include "app/window/ProjectMenu.h"
+
 #include "app/window/MainWindow.h"
 
 #include <QFileInfo>
@@ -17,7 +19,8 @@ TProgramUsage MakeUsage() {
         "the container (mp4, swf, flv, wmv, mov), frame size, bit rate, frame rate, sample rate and the output "
         "folder. Start encodes the slideshow on a worker thread with a small preview of the frames; Pause and "
         "Stop control the run.\n\n"
-        "The picture files named on the command line are put into the list in their order. Qt's own options "
+        "The picture files named on the command line are put into the list in their order; a project file "
+        "(.pixaroll) named there is opened first. Qt's own options "
         "(-platform NAME, -style NAME, ...) are taken as well.\n\n"
         "pixaroll-cli(1) runs the same job without a window.";
     u.Options = {
@@ -27,7 +30,8 @@ TProgramUsage MakeUsage() {
         {"--version", "", "Prints the program's version and ends.", TValueKind::None, {}, false},
     };
     u.Commands = {{"", "[FILE ...]", TValueKind::File, "Starts the window; the picture files named are put into its list.", "", {},
-                   {{"holiday/*.jpg", "Starts with every JPEG picture of the folder holiday in the list."}}}};
+                   {{"holiday/*.jpg", "Starts with every JPEG picture of the folder holiday in the list."},
+                    {"holiday.pixaroll", "Opens the project holiday.pixaroll."}}}};
     u.ExitStatus = {{0, "The window was closed."},
                     {1, "The screenshot could not be saved."},
                     {2, "The command line held an option the program does not take."}};
@@ -74,12 +78,21 @@ TWindowArgs ReadWindowArgs(const QStringList& arguments) {
 
 void OpenStartupFiles(TfrmMain& window, const QStringList& files) {
     QStringList pictures;
+    bool projectOpened = false;
     for (const QString& file : files) {
         const QFileInfo info(file);
-        if (info.isFile())
-            pictures << info.absoluteFilePath();
-        else
+        if (!info.isFile()) {
             window.AddLog("***No such file, skipped: " + file);
+        } else if (info.suffix().compare("pixaroll", Qt::CaseInsensitive) == 0) {
+            // One project is the slideshow; pictures named beside it are added to it.
+            if (projectOpened)
+                window.AddLog("***Only one project is opened at a time, skipped: " + file);
+            else
+                projectOpened = window.Project().OpenFile(info.absoluteFilePath());
+        } else {
+            pictures << info.absoluteFilePath();
+        }
     }
-    window.AddPictures(pictures);
+    if (!pictures.isEmpty())
+        window.AddPictures(pictures);
 }

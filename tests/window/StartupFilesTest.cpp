@@ -1,5 +1,6 @@
 // "pixaroll a.jpg b.jpg": the files named on the command line reach the window's picture list.
 
+#include "app/ProjectFile.h"
 #include "app/window/MainWindow.h"
 #include "app/window/WindowUsage.h"
 #include "tests/window/WindowTestSupport.h"
@@ -66,6 +67,18 @@ TEST_F(StartupFiles, NamesThatAreNoPictureOrNoFileAreLoggedAndSkipped) {
     EXPECT_TRUE(log.contains(QString::fromStdString("Not a picture file, skipped: " + Absolute("notes.txt"))))
         << log.toStdString();
     EXPECT_TRUE(log.contains("-p1.jpg")) << log.toStdString();
+}
+
+TEST_F(StartupFiles, AProjectNamedOnTheCommandLineIsOpenedAndPicturesBesideItJoinIt) {
+    TSlideshowData data;
+    data.Slides = {PlainSlide(Absolute("p1.jpg")), PlainSlide(Absolute("p0.jpg"))};
+    data.Slides[0].Caption = "first";
+    std::string error;
+    ASSERT_TRUE(SaveProject(Absolute("trip.pixaroll"), data, error)) << error;
+    auto w = Start({"pixaroll", "trip.pixaroll", "p0.jpg", "other.pixaroll"});
+    EXPECT_EQ(Items(w->lstPictures), Absolute("p1.jpg") + "\n" + Absolute("p0.jpg") + "\n" + Absolute("p0.jpg"));
+    EXPECT_TRUE(w->windowTitle().contains("trip")) << w->windowTitle().toStdString();
+    EXPECT_TRUE(w->mmoLog->toPlainText().contains("No such file, skipped: other.pixaroll"));
 }
 
 TEST(WindowArgs, OptionsFilesAndMistakes) {
