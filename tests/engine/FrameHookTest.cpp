@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "medialib/FrameHook.h"
+
+#include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace {
 // The test pictures: frames 0..5 plain red (B 30, G 40, R 220), frames 6..11 plain blue.
@@ -38,6 +43,27 @@ std::string ReadText(const std::string& file) {
     std::ifstream in(file);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// A copy of the folder hook in folder, beside a settings file that holds word.
+std::string FolderHookIn(const std::filesystem::path& folder, const std::string& word) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(FOLDER_HOOK_PATH, folder / "folderhook.so",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(folder / "hook-settings.txt") << word << "\n";
+    return (folder / "folderhook.so").string();
+}
+
+// Makes folder current while it lives.
+class TCurrentFolder {
+public:
+    explicit TCurrentFolder(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~TCurrentFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
 } // namespace
 
 TEST(FrameHook, ModuleInvertsEveryPictureAndIsReleasedWithItsCount) {
@@ -118,4 +144,55 @@ TEST(FrameHook, CopiedVideoCannotBeHooked) {
     ASSERT_GE(job.OpenOutputFile(dir.File("copy.avi")), 0) << job.LastError;
     EXPECT_FALSE(job.Execute());
     EXPECT_EQ(job.ErrorMessage(), "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+}
+
+TEST(FrameHook, ModuleFolderIsCurrentWhileConfiguringAndTheFormerOneComesBack) {
+    TTempDir dir;
+    const std::filesystem::path root = std::filesystem::path(dir.File("")).parent_path();
+    FolderHookIn(root / "modules" / "a", "alpha");
+    // A settings file in the folder the job starts in must not be the one the module reads.
+    std::ofstream(root / "hook-settings.txt") << "beta\n";
+    TCurrentFolder inDir(root);
+    const auto start = std::filesystem::current_path();
+    const struct {
+        std::string Argument;
+        int Result;
+    } cases[] = {
+        // A path relative to the starting folder: it must still name the module once its own
+        // folder is current.
+        {"modules/a/folderhook.so alpha", 0},
+        {"./modules/a/../a/folderhook.so alpha", 0},
+        {(root / "modules/a/folderhook.so").string() + " alpha", 0},
+        // Refused by Configure: the word in the module's folder is another one.
+        {"modules/a/folderhook.so beta", AVERROR(EINVAL)},
+        // Neither loaded nor configured.
+        {"modules/none/folderhook.so alpha", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Argument);
+        TFrameHooks hooks;
+        EXPECT_EQ(hooks.Add(c.Argument), c.Result);
+        EXPECT_EQ(std::filesystem::current_path(), start);
+    }
+}
+
+TEST(FrameHook, JobsConfiguringHooksAtOnceEachSeeTheirOwnModuleFolder) {
+    TTempDir dir;
+    const std::filesystem::path root = std::filesystem::path(dir.File("")).parent_path();
+    const std::string first = FolderHookIn(root / "one", "one");
+    const std::string second = FolderHookIn(root / "two", "two");
+    const auto start = std::filesystem::current_path();
+    std::atomic<int> refused{0};
+    auto configure = [&refused](const std::string& module, const std::string& word) {
+        for (int i = 0; i < 25; ++i) {
+            TFrameHooks hooks;
+            if (hooks.Add(module + " " + word) != 0)
+                ++refused;
+        }
+    };
+    std::thread a(configure, first, "one"), b(configure, second, "two");
+    a.join();
+    b.join();
+    EXPECT_EQ(refused.load(), 0);
+    EXPECT_EQ(std::filesystem::current_path(), start);
 }
