@@ -7,6 +7,7 @@
 
 #include "medialib/FrameHook.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -195,4 +196,69 @@ TEST(FrameHook, JobsConfiguringHooksAtOnceEachSeeTheirOwnModuleFolder) {
     b.join();
     EXPECT_EQ(refused.load(), 0);
     EXPECT_EQ(std::filesystem::current_path(), start);
+}
+
+namespace {
+// Transcodes source to a lossless file (ffv1 in nut), through the hooks given.
+void TranscodeLossless(const std::string& source, const std::vector<std::string>& hooks, const std::string& output) {
+    TCustomFFmpeg job(1);
+    ASSERT_TRUE(job.OpenInputFile(source)) << job.LastError;
+    for (const std::string& hook : hooks)
+        job.ApplyOption("vhook", hook);
+    job.ApplyOption("vcodec", "ffv1");
+    ASSERT_GE(job.OpenOutputFile(output), 0) << job.LastError;
+    ASSERT_TRUE(job.Execute()) << job.ErrorMessage();
+}
+
+// The decoded pictures' checksums, one line per picture (without ffmpeg's header lines).
+std::string FrameChecksums(const std::string& file) {
+    int status = 0;
+    std::string out = RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -map 0:v -f framemd5 - | grep -v '^#'", &status);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+}
+
+std::string FormatLine(AVPixelFormat format, int width, int height) {
+    return "fmt=" + std::to_string(int(format)) + " size=" + std::to_string(width) + "x" + std::to_string(height) +
+           "\n";
+}
+} // namespace
+
+TEST(FrameHook, ModulesGetTheDecodedPictureInItsOwnFormatAndWhatTheyKeepIsEncodedBitExact) {
+    TTempDir dir;
+    std::string source = dir.File("source.nut");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=10 -frames:v 8 -pix_fmt yuv420p "
+               "-c:v ffv1 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    std::string plain = dir.File("plain.nut"), kept = dir.File("kept.nut"), formats = dir.File("formats.txt");
+    TranscodeLossless(source, {}, plain);
+    TranscodeLossless(source, {std::string(INVERT_HOOK_PATH) + " keep format " + formats}, kept);
+    EXPECT_EQ(ReadText(formats), FormatLine(AV_PIX_FMT_YUV420P, 64, 48));
+    std::string expected = FrameChecksums(plain);
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 8);
+    EXPECT_EQ(FrameChecksums(kept), expected);
+
+    // The slideshow's frames come as 32-bit BGRA bitmaps.
+    TCustomFFmpeg job(1);
+    std::string slides = dir.File("slides.txt");
+    ASSERT_TRUE(RunWithHooks(job, {std::string(INVERT_HOOK_PATH) + " keep format " + slides}, dir.File("slides.avi")))
+        << job.ErrorMessage();
+    EXPECT_EQ(ReadText(slides), FormatLine(AV_PIX_FMT_BGRA, Width, Height));
+}
+
+TEST(FrameHook, ModuleInvertsPlanarVideoInItsOwnFormat) {
+    TTempDir dir;
+    std::string source = dir.File("red.nut"), output = dir.File("inverted.nut");
+    int status = 0;
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i color=c=0xDC281E:size=64x48:rate=10 -frames:v 4 -pix_fmt yuv420p "
+               "-c:v ffv1 '" + source + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    TranscodeLossless(source, {std::string(INVERT_HOOK_PATH) + " left"}, output);
+    std::string rgb = DecodedRgb(dir, output);
+    ASSERT_EQ(rgb.size(), std::size_t(4) * 64 * 48 * 3);
+    ExpectNear(PixelAt(rgb, 64, 48, 3, 8, 24), Inverted(TestRed), "left half");
+    ExpectNear(PixelAt(rgb, 64, 48, 3, 56, 24), TestRed, "right half");
 }
