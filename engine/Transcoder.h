@@ -123,6 +123,7 @@ private:
         }
     }
     void RethrowNamingInput(const TInputStream& ist, const FFmpegException& e) const;
+    [[noreturn]] void ThrowTimesWentBack(const TOutputStream& ost, const TOutputFile& out, int code) const;
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;
