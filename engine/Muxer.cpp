@@ -112,10 +112,31 @@ void TTranscoder::Mux(TOutputStream& ost, AVPacket* pkt) {
         ff::av_packet_unref(pkt);
         return;
     }
+    const int64_t dts = pkt->dts;
     int r = ff::av_interleaved_write_frame(out.Context(), pkt);
-    if (r < 0)
+    if (r < 0) {
+        if (ost.LastMuxDts != NoTimestamp && dts != AV_NOPTS_VALUE && dts <= ost.LastMuxDts)
+            ThrowTimesWentBack(ost, out, r);
         throw FFmpegException(ErrorText(out.FileName, r));
+    }
+    if (dts != AV_NOPTS_VALUE)
+        ost.LastMuxDts = dts;
     ++out.PacketsWritten;
+}
+
+// The container refused a packet that goes back in time. The stream's times follow its source,
+// so the fault lies with an input file whose own times went back (a damaged soundtrack whose
+// frame numbers are noise): the message names that file, and the output it was written to.
+void TTranscoder::ThrowTimesWentBack(const TOutputStream& ost, const TOutputFile& out, int code) const {
+    if (ost.SourceIndex >= 0) {
+        const TInputStream& ist = ist_[std::size_t(ost.SourceIndex)];
+        const TInputFile& file = *job_.inputs_[std::size_t(ist.FileIndex)];
+        if (!file.IsVirtual() && file.Context()->url)
+            throw FFmpegException(Fmt("%s (its times go back at %.2f s; writing %s)",
+                                      ErrorText(file.Context()->url, code).c_str(), double(ist.Pts) / AV_TIME_BASE,
+                                      out.FileName.c_str()));
+    }
+    throw FFmpegException(ErrorText(out.FileName, code));
 }
 
 // A Flash movie carries its sound only along with its frames: once the pictures have ended the

@@ -113,6 +113,7 @@ struct TOutputStream {
     std::vector<std::string> BitstreamFilterNames;
     std::vector<TBsfPtr> BitstreamFilters;
     double OutTime = 0;                    // seconds written so far
+    int64_t LastMuxDts = NoTimestamp;      // decode time of the last packet written, stream time base
     float Quality = -1;                    // quantiser of the last coded picture
     // "psnr": the squared errors of Y, U and V of the last coded picture and of all of them.
     uint64_t LastError[3] = {0, 0, 0};

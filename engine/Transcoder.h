@@ -123,6 +123,7 @@ private:
         }
     }
     void RethrowNamingInput(const TInputStream& ist, const FFmpegException& e) const;
+    [[noreturn]] void ThrowTimesWentBack(const TOutputStream& ost, const TOutputFile& out, int code) const;
 
     TCustomFFmpeg& job_;
     TJobSettings& s_;
@@ -134,8 +135,7 @@ private:
     // filter by its place in a chain (streams are filtered one after another, so chains share).
     TPacketPtr copyPacket_;
     std::vector<TPacketPtr> filterPackets_;
-    // The bitmap the frame hook modules draw on (24-bit BGR rows), converted from each decoded
-    // picture and back.
+    // The video input hook's bitmap, converted from each decoded picture and back.
     TFormatConverter hookConverter_;
     // The output hook's bitmap, converted from each picture about to be encoded.
     TFormatConverter outputHookConverter_;

@@ -1,6 +1,7 @@
-// Video hooks: every decoded picture through the job's frame hook modules, on a bitmap of the
-// hook converter. The modules see one packed layout whatever the decoder delivers, and what
-// they draw is converted back into the picture that the output streams then encode.
+// Video hooks: every decoded picture through the job's frame hook modules, and the application's
+// video input and output hooks on bitmaps of their converters. The modules work on the decoded
+// picture itself, in the decoder's own pixel format and size; what they draw is what the output
+// streams then encode, and a picture they leave alone reaches the encoders unchanged, bit for bit.
 
 #include "engine/EngineSupport.h"
 #include "engine/Transcoder.h"
@@ -12,18 +13,12 @@ void TTranscoder::RunFrameHooks(const TInputStream& ist, AVFrame* picture) {
         EngineLog(llError, "hook buf malloc error.");
         return;
     }
-    TFormatConverter& conv = hookConverter_;
-    if (!conv.ToRGB(picture, true)) {
-        EngineLog(llError, conv.LastErrMsg());
-        return;
+    TPicture planes;
+    for (int i = 0; i < 4; ++i) {
+        planes.Data[i] = picture->data[i];
+        planes.LineSize[i] = picture->linesize[i];
     }
-    TPicture bitmap;
-    bitmap.Data[0] = conv.BitmapBits();
-    bitmap.LineSize[0] = conv.BitmapStride();
-    job_.frameHooks_.Process(&bitmap, conv.BitmapPixelFormat(), conv.BitmapWidth(), conv.BitmapHeight(), ist.Pts);
-    conv.CopyFromBitmap();
-    if (!conv.FromRGB(picture))
-        EngineLog(llError, conv.LastErrMsg());
+    job_.frameHooks_.Process(&planes, AVPixelFormat(picture->format), picture->width, picture->height, ist.Pts);
 }
 
 void TTranscoder::RunVideoInputHook(const TInputStream& ist, AVFrame* picture) {

@@ -1,5 +1,6 @@
 #include "medialib/FFDecoder.h"
 
+#include "medialib/DecoderTimeBase.h"
 #include "medialib/FFLog.h"
 #include "medialib/FFUtils.h"
 #include "medialib/MyUtils.h"
@@ -106,7 +107,7 @@ std::string CodecText(const AVStream* st) {
     return buf;
 }
 
-void StreamInfoLine(std::string& text, const AVFormatContext* ic, unsigned index) {
+void StreamInfoLine(std::string& text, const AVFormatContext* ic, unsigned index, AVRational codecTimeBase) {
     const AVStream* st = ic->streams[index];
     const AVCodecParameters* par = st->codecpar;
     std::string line = Format("Stream #%u", index);
@@ -134,6 +135,8 @@ void StreamInfoLine(std::string& text, const AVFormatContext* ic, unsigned index
             line += RateText("tbr", av_q2d(st->r_frame_rate));
         if (st->time_base.den && st->time_base.num)
             line += RateText("tbn", 1 / av_q2d(st->time_base));
+        if (codecTimeBase.den && codecTimeBase.num)
+            line += RateText("tbc", 1 / av_q2d(codecTimeBase));
     }
     if (st->start_time != AV_NOPTS_VALUE)
         line += ", StartTime: " + SecondsText(ff::av_rescale_q(st->start_time, st->time_base, AV_TIME_BASE_Q));
@@ -248,6 +251,7 @@ std::string FileInfoText(TFFDecoder& decoder) {
                        double(ch->end) * av_q2d(ch->time_base));
         MetadataLines(text, ch->metadata, "  ");
     }
+    const std::vector<AVRational> codecTimeBases = DecoderTimeBases(ic);
     std::vector<bool> shown(ic->nb_streams, false);
     for (unsigned p = 0; p < ic->nb_programs; ++p) {
         const AVProgram* prog = ic->programs[p];
@@ -264,13 +268,13 @@ std::string FileInfoText(TFFDecoder& decoder) {
         for (unsigned k = 0; k < prog->nb_stream_indexes; ++k) {
             unsigned s = prog->stream_index[k];
             if (s < ic->nb_streams) {
-                StreamInfoLine(text, ic, s);
+                StreamInfoLine(text, ic, s, codecTimeBases[s]);
                 shown[s] = true;
             }
         }
     }
     for (unsigned i = 0; i < ic->nb_streams; ++i)
         if (!shown[i])
-            StreamInfoLine(text, ic, i);
+            StreamInfoLine(text, ic, i, codecTimeBases[i]);
     return text;
 }

@@ -1,8 +1,11 @@
 #include "medialib/FrameHook.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -27,8 +30,9 @@ std::string LoadPath(const std::string& path) {
     return path;
 }
 
-// The module's handle, loading it on first use; nullptr with the reason logged.
-void* ModuleHandle(const char* path) {
+// The module's handle, loading it from loadPath on first use; nullptr with the reason logged.
+// The cache knows it by its path as given.
+void* ModuleHandle(const char* path, const std::string& loadPath) {
     TModuleCache& cache = ModuleCache();
     std::lock_guard<std::mutex> guard(cache.Lock);
     for (const auto& [name, handle] : cache.Modules)
@@ -36,7 +40,7 @@ void* ModuleHandle(const char* path) {
             return handle;
     // RTLD_LOCAL keeps the modules' own symbols (every one exports "Process") apart; their
     // dependencies resolve through the module's own search path (its RUNPATH, e.g. $ORIGIN).
-    void* handle = dlopen(LoadPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
         ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", why ? why : path);
@@ -45,6 +49,66 @@ void* ModuleHandle(const char* path) {
     cache.Modules.emplace_back(path, handle);
     return handle;
 }
+
+// The current folder belongs to the whole process, so two jobs that set up hooks at the same time
+// would otherwise make each other's module folder current in the middle of a Configure. Every
+// change of it here happens under this lock, from the change to the restore.
+std::mutex& ModuleFolderLock() {
+    static std::mutex* lock = new std::mutex; // lives until the process ends
+    return *lock;
+}
+
+// The module's path made absolute against the current folder, so that it still names the same
+// file once the module's folder is current.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/')
+        return path;
+    std::string folder(4096, '\0');
+    while (!getcwd(folder.data(), folder.size())) {
+        if (errno != ERANGE)
+            return path;
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    return folder + "/" + path;
+}
+
+// While it lives, the folder of a module is the current one (a module may open its own files by
+// relative names in Configure); the folder that was current before comes back when it ends, on
+// every way out of AddFrameHook.
+class TModuleFolder {
+public:
+    explicit TModuleFolder(const std::string& folder) {
+        if (folder.empty())
+            return;
+        // By a descriptor rather than a name: the previous folder comes back even when its path
+        // is too long for getcwd or has been renamed meanwhile.
+        previous_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (previous_ < 0) {
+            ff::av_log(nullptr, AV_LOG_WARNING, "Cannot remember the current folder: %s\n", std::strerror(errno));
+            return;
+        }
+        if (chdir(folder.c_str()) != 0) {
+            ff::av_log(nullptr, AV_LOG_WARNING, "Cannot change to folder %s: %s\n", folder.c_str(),
+                       std::strerror(errno));
+            close(previous_);
+            previous_ = -1;
+        }
+    }
+    ~TModuleFolder() {
+        if (previous_ < 0)
+            return;
+        if (fchdir(previous_) != 0)
+            ff::av_log(nullptr, AV_LOG_ERROR, "Cannot return to the previous current folder: %s\n",
+                       std::strerror(errno));
+        close(previous_);
+    }
+    TModuleFolder(const TModuleFolder&) = delete;
+    TModuleFolder& operator=(const TModuleFolder&) = delete;
+
+private:
+    int previous_ = -1;
+};
 
 template <class TFunction>
 TFunction Entry(void* module, const char* name) {
@@ -55,7 +119,13 @@ TFunction Entry(void* module, const char* name) {
 int AddFrameHook(TFrameHookEntry** list, int argc, char* argv[]) {
     if (argc <= 0 || !argv || !argv[0])
         return -2;
-    void* module = ModuleHandle(argv[0]);
+    const std::string path = argv[0];
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+    std::lock_guard<std::mutex> folderGuard(ModuleFolderLock());
+    const std::string loadPath = folder.empty() ? LoadPath(path) : AbsolutePath(path);
+    TModuleFolder current(folder);
+    void* module = ModuleHandle(argv[0], loadPath);
     if (!module)
         return -1;
     auto* entry = static_cast<TFrameHookEntry*>(ff::av_mallocz(sizeof(TFrameHookEntry)));

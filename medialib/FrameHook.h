@@ -5,12 +5,15 @@
 //   int  Configure(void** context, int argc, char* argv[]);   0 is success; optional when the
 //                                                               module is given no arguments
 //   void Process(void* context, TPicture* picture, enum AVPixelFormat pixelFormat,
-//                int width, int height, int64_t pts);         required; pts in microseconds
+//                int width, int height, int64_t pts);         required; pts in microseconds; the
+//                                                               picture is the decoded one, in the
+//                                                               decoder's pixel format and size
 //   void Release(void* context);                               optional
 //
 // argv[0] is the module's path as given, the rest its arguments; the strings stay valid until
 // the hook is released, so a module may keep pointers to them. A module is loaded once per
-// process (by its path as given) and stays loaded.
+// process (by its path as given) and stays loaded. While a module is loaded and configured, its
+// folder is the current one, so Configure may open the module's own files by relative names.
 
 #include "medialib/FormatConverter.h" // TPicture: four planes and their line sizes
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -179,5 +180,40 @@ TEST_F(RenderAudioTest, ASoundtrackThatYieldsNoAudioIsAnErrorNamingIt) {
     TRunResult r = Render("mp4", "--audio " + wide, file);
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Output.find(wide + ": Can not resample 255 channels"), std::string::npos) << r.Output;
+}
+
+TEST_F(RenderAudioTest, ASoundtrackDamagedMidwayIsNamedInTheMessageNotTheOutput) {
+    // Encoded soundtracks with 30000 bytes of noise from byte 30000 on (about 2 s into 6 s).
+    // Whatever a damaged file makes of the job, a failure names the soundtrack, and what was
+    // written plays. A FLAC whose frame numbers are noise makes the sound's times go back.
+    const struct {
+        const char* Name;
+        const char* Codec;
+        bool Fails;
+    } cases[] = {{"damaged.flac", "-c:a flac", true}, {"damaged.mp3", "-c:a libmp3lame", true},
+                 {"damaged.wma", "-c:a wmav2", false}};
+    std::mt19937 noise(7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string soundtrack = Tone(c.Name, 44100, 6, c.Codec);
+        {
+            std::fstream f(soundtrack, std::ios::in | std::ios::out | std::ios::binary);
+            std::string bytes((std::istreambuf_iterator<char>(f)), {});
+            ASSERT_GT(bytes.size(), 60000u);
+            for (std::size_t i = 30000; i < 60000; ++i)
+                bytes[i] = char(noise() & 0xFF);
+            f.seekp(0);
+            f.write(bytes.data(), std::streamsize(bytes.size()));
+        }
+        std::string file;
+        TRunResult r = Render("mp4", "--audio " + soundtrack, file);
+        EXPECT_EQ(r.Status, c.Fails ? 1 : 0) << r.Output;
+        EXPECT_EQ(r.Output.find(file + ":"), std::string::npos) << r.Output;
+        if (c.Fails) {
+            EXPECT_NE(r.Output.find(soundtrack + ": "), std::string::npos) << r.Output;
+        }
+        ASSERT_TRUE(std::filesystem::exists(file)) << r.Output;
+        EXPECT_EQ(RunShell("ffmpeg -nostdin -v error -i '" + file + "' -f null -").Output, "");
+    }
 }
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 // The text of file, opened as the engine opens its inputs.
 std::string InfoTextOf(const std::string& file) {
@@ -45,5 +47,34 @@ TEST(FileInfoText, BitRateIsInThousandsOfBitsPerSecond) {
         const std::string text = InfoTextOf(file);
         EXPECT_NE(text.find("Format Name: wav\n"), std::string::npos) << text;
         EXPECT_NE(text.find(c.Line), std::string::npos) << text;
+    }
+}
+
+TEST(FileInfoText, VideoStreamsShowTheCodecTimeBaseTheirDecoderReads) {
+    ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+    TTempFolder folder;
+    const struct {
+        const char* Name;
+        const char* Options;
+        const char* Rates; // what follows the codec description; tbc absent where none is known
+    } cases[] = {
+        {"h264.mp4", "-r 25 -c:v libx264", ", 25 fps, 25 tbr, 12800 tbn, 50 tbc,"},         // a tick per field
+        {"ntsc.mp4", "-r 30000/1001 -c:v libx264", ", 29.97 fps, 29.97 tbr, 30k tbn, 59.94 tbc,"},
+        {"one.mp4", "-r 25 -c:v libx264 -frames:v 1", ", 25 fps, 25 tbr, 12800 tbn, 50 tbc,"}, // decoded at its end
+        {"mpeg2.mpg", "-r 25 -c:v mpeg2video", ", 25 fps, 25 tbr, 90k tbn, 50 tbc,"},
+        {"mpeg4.avi", "-r 25 -c:v mpeg4", ", 25 fps, 25 tbr, 25 tbn, 25 tbc,"},            // its time resolution
+        {"vp9.webm", "-r 25 -c:v libvpx-vp9", ", 25 fps, 25 tbr, 1k tbn, "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string file = (folder.Path() / c.Name).string();
+        const std::string command = std::string("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=25 ") +
+                                    "-frames:v 6 " + c.Options + " '" + file + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string text = InfoTextOf(file);
+        EXPECT_NE(text.find(c.Rates), std::string::npos) << text;
+        if (!std::string(c.Rates).ends_with("tbc,")) {
+            EXPECT_EQ(text.find(" tbc"), std::string::npos) << text;
+        }
     }
 }
