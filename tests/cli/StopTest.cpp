@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -110,7 +112,9 @@ TEST(StopAtRandomMoments, EveryOutputLeftPlaysAndNoneIsDeletedAfterFramesWereWri
         {"mkv", {"transcode", "-i", input, "-vcodec", "mpeg4", "-s", "320x240", "-acodec", "aac", "OUT"}, "x.mkv", 1200},
         {"render", render, "slideshow-_(new).mp4", 1500},
     };
-    constexpr int MomentsEach = 7;
+    // A few moments each in the suite; PIXAROLL_STOP_MOMENTS=50 for a long hunt.
+    const char* moments = std::getenv("PIXAROLL_STOP_MOMENTS");
+    const int MomentsEach = moments && *moments ? std::max(1, std::atoi(moments)) : 7;
     std::mt19937 random(StopSeed());
     int run = 0;
     for (const TTarget& target : targets) {
