@@ -13,7 +13,7 @@
 // pixman does the resampling: an area-averaging reduction of the picture to a small canvas that
 // it covers, a Gaussian blur there, and a bilinear enlargement into the bars. The blur works on
 // one sixty-fourth of the frame's pixels, so the whole background costs a few milliseconds per
-// picture at 1920x1080 (bench/framing_bench), once per picture and never per frame.
+// picture at 1920x1080, once per picture and never per frame.
 namespace {
 // Frame pixels per pixel of the small canvas.
 constexpr int Reduction = 8;
@@ -49,6 +49,24 @@ void SetConvolution(pixman_image_t* image, double scaleX, double scaleY, pixman_
     free(params);
 }
 
+// One blur pass from source to target (both width x height): a Gaussian of the given widths,
+// the edge pixels repeated beyond the edges. A width of 1 leaves that direction as it is: one tap
+// (a box reconstruction sampled by an impulse; an impulse alone would give no tap at all).
+void BlurPass(std::uint32_t* source, std::uint32_t* target, int width, int height, double scaleX, double scaleY) {
+    TImage from = View(source, width, height, width * 4);
+    TImage to = View(target, width, height, width * 4);
+    pixman_image_set_repeat(from.get(), PIXMAN_REPEAT_PAD);
+    const bool acrossX = scaleX > 1, acrossY = scaleY > 1;
+    int count = 0;
+    pixman_fixed_t* params = pixman_filter_create_separable_convolution(
+        &count, pixman_double_to_fixed(scaleX), pixman_double_to_fixed(scaleY), PIXMAN_KERNEL_BOX, PIXMAN_KERNEL_BOX,
+        acrossX ? PIXMAN_KERNEL_GAUSSIAN : PIXMAN_KERNEL_IMPULSE, acrossY ? PIXMAN_KERNEL_GAUSSIAN : PIXMAN_KERNEL_IMPULSE,
+        0, 0);
+    pixman_image_set_filter(from.get(), PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
+    free(params);
+    pixman_image_composite32(PIXMAN_OP_SRC, from.get(), nullptr, to.get(), 0, 0, 0, 0, 0, 0, width, height);
+}
+
 std::uint32_t Darken(std::uint32_t p) {
     auto channel = [](std::uint32_t v) { return BackgroundFloor + v * 3 / 4; };
     return channel((p >> 16) & 0xFF) << 16 | channel((p >> 8) & 0xFF) << 8 | channel(p & 0xFF);
@@ -78,16 +96,13 @@ void DrawBlurredBackground(TFrameBitmap& frame, const TRect& placed) {
         SetConvolution(picture.get(), toPicture, toPicture, PIXMAN_KERNEL_BOX);
         pixman_image_composite32(PIXMAN_OP_SRC, picture.get(), nullptr, target.get(), 0, 0, 0, 0, 0, 0, sw, sh);
     }
-    // 2. The blur, on the small canvas.
-    {
-        TImage source = View(small.data(), sw, sh, sw * 4);
-        TImage target = View(blurred.data(), sw, sh, sw * 4);
-        pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_PAD);
-        SetConvolution(source.get(), BlurScale, BlurScale, PIXMAN_KERNEL_GAUSSIAN);
-        pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, target.get(), 0, 0, 0, 0, 0, 0, sw, sh);
-    }
+    // 2. The blur, on the small canvas: across, then down. pixman's separable convolution still
+    //    visits every tap of the square kernel, so one pass of a wide kernel in each direction is
+    //    far cheaper than one pass of the square.
+    BlurPass(small.data(), blurred.data(), sw, sh, BlurScale, 1.0);
+    BlurPass(blurred.data(), small.data(), sw, sh, 1.0, BlurScale);
     // 3. Enlarged into the bars only, then darkened there.
-    TImage source = View(blurred.data(), sw, sh, sw * 4);
+    TImage source = View(small.data(), sw, sh, sw * 4);
     TImage target = View(frame.Row(0), fw, fh, stride);
     pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_PAD);
     SetScale(source.get(), double(sw) / fw, double(sh) / fh);

@@ -97,6 +97,31 @@ TEST(Framing, BlurOfALandscapePictureInAVerticalFrameFillsAboveAndBelow) {
             ASSERT_EQ(blur.Pixel(x, y), letterbox.Pixel(x, y)) << x << "," << y;
 }
 
+TEST(Framing, BlurOfABusyPictureIsASmoothBackground) {
+    // A black and white checkerboard of 20-pixel squares: the bars must show none of its edges,
+    // in either direction, and away from the frame's edges a nearly even grey.
+    TTempDir dir;
+    const std::string file = dir.File("checks.png");
+    WriteTestPng(file, 600, 800, [](int x, int y) { return ((x / 20 + y / 20) % 2) ? 0xFFFFFFFFu : 0xFF000000u; });
+    const TFrameBitmap blur = Load(file, 1920, 1080, TFraming::Blur);
+    const TRect fit = PictureRect(TFraming::Letterbox, 600, 800, 1920, 1080);
+    auto green = [&](int x, int y) { return int((blur.Pixel(x, y) >> 8) & 0xFF); };
+    int steepest = 0, lowest = 255, highest = 0;
+    for (int y = 0; y < 1079; ++y)
+        for (int x = 0; x < fit.Left - 1; ++x) {
+            steepest =
+                std::max({steepest, std::abs(green(x + 1, y) - green(x, y)), std::abs(green(x, y + 1) - green(x, y))});
+            // The frame's edges repeat the outermost squares: the range is taken inside.
+            if (y < 200 || y >= 880 || x < 100 || x >= fit.Left - 100)
+                continue;
+            lowest = std::min(lowest, green(x, y));
+            highest = std::max(highest, green(x, y));
+        }
+    EXPECT_LE(steepest, 2);
+    EXPECT_LE(highest - lowest, 40);
+    EXPECT_NEAR((lowest + highest) / 2, BackgroundFloor + 128 * 3 / 4, 25);
+}
+
 TEST(Framing, FillCoversTheFrameWithThePicturesCentreAtTheFramesCentre) {
     TTempDir dir;
     for (auto [w, h] : {std::pair{300, 400}, std::pair{640, 200}}) {
