@@ -64,12 +64,18 @@ TEST_F(MainWindow, FirstRunShowsTheDefaultsAndStoresThem) {
     EXPECT_EQ(w->edtTransitionDelay->text(), "2");
     // The classic five containers and fifteen sizes, then the rows of today's codecs and the HD,
     // vertical and square sizes.
-    EXPECT_EQ(w->cmbFormat->count(), 9);
-    EXPECT_EQ(w->cmbFormat->itemText(4), "mov");
-    EXPECT_EQ(w->cmbFormat->itemText(5), "mp4 (H.264)");
-    EXPECT_EQ(w->cmbVideoSize->count(), 22);
-    EXPECT_EQ(w->cmbVideoSize->itemText(14), "1280x960");
-    EXPECT_EQ(w->cmbVideoSize->itemText(16), "1920x1080");
+    const QStringList formats = {"mp4", "swf", "flv", "wmv", "mov",
+                                 "mp4 (H.264)", "mp4 (H.265)", "webm (VP9)", "webm (AV1)"};
+    const QStringList sizes = {"128x96", "160x120", "174x144", "208x160", "208x176", "240x180", "320x240",
+                               "400x300", "480x360", "512x384", "640x480", "768x576", "800x600", "1024x768",
+                               "1280x960", "1280x720", "1920x1080", "2560x1440", "3840x2160", "1080x1920",
+                               "720x1280", "1080x1080"};
+    ASSERT_EQ(w->cmbFormat->count(), formats.size());
+    for (int i = 0; i < formats.size(); ++i)
+        EXPECT_EQ(w->cmbFormat->itemText(i), formats[i]) << i;
+    ASSERT_EQ(w->cmbVideoSize->count(), sizes.size());
+    for (int i = 0; i < sizes.size(); ++i)
+        EXPECT_EQ(w->cmbVideoSize->itemText(i), sizes[i]) << i;
     // Framing shows for every row, the quality choices only for today's codecs.
     EXPECT_EQ(w->pnlCodec->cmbFraming->currentText(), "letterbox");
     EXPECT_TRUE(w->pnlCodec->isHidden());
