@@ -59,7 +59,14 @@ TCaptionCueFile::~TCaptionCueFile() { Remove(); }
 
 bool TCaptionCueFile::Write(const std::string& text, std::string& error) {
     Remove();
-    QTemporaryFile file(QDir::tempPath() + "/pixaroll-captions-XXXXXX.srt");
+    // Qt gives an empty path for a temporary folder that does not exist: never the root folder.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        error = "cannot write the caption cues: the temporary folder " + qEnvironmentVariable("TMPDIR").toStdString() +
+                " does not exist";
+        return false;
+    }
+    QTemporaryFile file(folder + "/pixaroll-captions-XXXXXX.srt");
     file.setAutoRemove(false);
     if (!file.open() || file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush()) {
         error = "cannot write the caption cues: " + file.errorString().toStdString();

@@ -217,14 +217,10 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
 
     if (!cueText_.empty() && container && TakesCaptionStream(container->Name)) {
         std::string why;
-        if (!cueFile_.Write(cueText_, why)) {
-            LogFailure("File open error: ", why);
-            return false;
-        }
-        if (!encoder_.AddInputFile(task, cueFile_.Path(), nullptr)) {
-            LogFailure("File open error: ", encoder_.LastErrMsg);
-            return false;
-        }
+        if (!cueFile_.Write(cueText_, why))
+            return fail("File open error: ", why);
+        if (!encoder_.AddInputFile(task, cueFile_.Path(), nullptr))
+            return fail("File open error: ", encoder_.LastErrMsg);
         output.SubtitleCodec = "mov_text";
     }
 

@@ -114,7 +114,7 @@ TProgramUsage MakeUsage() {
     u.Description =
         "pixaroll-cli runs the slideshow job of the Zemo Pixaroll window without a window, for batch use and "
         "scripts. Each picture is held for a set time and the next one arrives through one of 176 transition "
-        "effects; the frames are encoded with the soundtrack into mp4, swf, flv, wmv or mov.\n\n"
+        "effects; the frames are encoded with the soundtrack into mp4, swf, flv, wmv, mov or webm.\n\n"
         "The FFmpeg libraries are loaded when a command needs them: first from the folder LibAV beside the "
         "program, else from the system.";
     u.Options = {Switch("--help", "Lists the commands and ends."),

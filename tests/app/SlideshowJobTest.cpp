@@ -1,6 +1,7 @@
 // The slideshow job as Start builds it: inputs, parameter string, container row, output record
 // and name, and the log lines of its failures.
 
+#include "app/SlideshowDocument.h"
 #include "app/SlideshowJob.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
@@ -8,6 +9,9 @@
 #include "medialib/MainThread.h"
 #include "tests/support/TestJpeg.h"
 #include "tests/support/TestWav.h"
+
+#include <QByteArray>
+#include <QtGlobal>
 
 #include <gtest/gtest.h>
 
@@ -262,6 +266,30 @@ TEST_F(SlideshowJob, AFailedBuildLeavesNoFileUnderTheClaimedName) {
     EXPECT_EQ(elsewhere.OutputFile(), settings_.OutDir + "/slideshow-_(new_1).mp4");
     other.ClearTasks();
     encoder_.ClearTasks(); // never started: both files go again
+    EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+}
+
+TEST_F(SlideshowJob, ACaptionStreamThatCannotBeWrittenLeavesNoFileUnderTheClaimedName) {
+    TSlideshowData data = TSlideshowDocument::FromSettings(settings_).Data();
+    data.Slides.at(0).Caption = "harbour";
+    data.CaptionSubtitles = true;
+    TSlideshowJob job(encoder_);
+    ASSERT_TRUE(job.PrepareSequencer(data)) << job.LastError;
+    // The cues go to a temporary file: with a file where the temporary folder should be, the
+    // build fails after the output's name was claimed.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(temp_.File("a.jpg")));
+    const bool built = job.BuildTask(settings_);
+    qputenv("TMPDIR", tmp);
+    EXPECT_FALSE(built);
+    EXPECT_EQ(job.LastError.rfind("File open error: ", 0), 0u) << job.LastError;
+    EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
+    // A temporary folder that does not exist is said so (the cues never land in the root folder).
+    qputenv("TMPDIR", QByteArray::fromStdString(temp_.File("no-such-folder")));
+    const bool builtWithoutFolder = job.BuildTask(settings_);
+    qputenv("TMPDIR", tmp);
+    EXPECT_FALSE(builtWithoutFolder);
+    EXPECT_NE(job.LastError.find("no-such-folder does not exist"), std::string::npos) << job.LastError;
     EXPECT_EQ(FilesIn(settings_.OutDir), 0u);
 }
 
