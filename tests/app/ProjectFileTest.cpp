@@ -46,6 +46,13 @@ TSlideshowData FiveSlides(const fs::path& folder) {
     data.Output.AudioChannels = 1;
     data.Output.OutDir = (folder / "videos").string();
     data.Output.BreakWhenNoPictures = true;
+    // Every output choice away from its default, today's codec rows' too.
+    data.Output.Format = "mp4-h264";
+    data.Output.Framing = TFraming::Blur;
+    data.Output.ConstantQuality = false;
+    data.Output.Crf = 30;
+    data.Output.Preset = spSmallFile;
+    data.Output.HardwareEncoder = true;
     return data;
 }
 
@@ -144,6 +151,9 @@ TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
     EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"\"} ] }").rfind("slides[1].picture:", 0), 0u);
     EXPECT_EQ(ErrorOf(slides + "7 ] }").rfind("slides[1]:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"seed\": 4294967296} }").rfind("output.seed:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"framing\": \"stretch\"} }").rfind("output.framing:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"preset\": \"ultrafast\"} }").rfind("output.preset:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"crf\": 64} }").rfind("output.crf:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"soundtracks\": {} }").rfind("soundtracks:", 0), 0u);
 
     // Members this program does not know are skipped.
