@@ -7,15 +7,7 @@
 #include <stdexcept>
 
 namespace {
-bool SameSettings(const TSlideshowSettings& a, const TSlideshowSettings& b) {
-    return a.Pictures == b.Pictures && a.OutDir == b.OutDir && a.Format == b.Format && a.FrameSize == b.FrameSize &&
-           a.FrameRate == b.FrameRate && a.VideoBitRate == b.VideoBitRate && a.HoldSeconds == b.HoldSeconds &&
-           a.TransitionSeconds == b.TransitionSeconds && a.RandomEffects == b.RandomEffects && a.Seed == b.Seed &&
-           a.Audio == b.Audio && a.AudioChannels == b.AudioChannels && a.AudioSampleRate == b.AudioSampleRate &&
-           a.BreakWhenNoPictures == b.BreakWhenNoPictures && a.Framing == b.Framing &&
-           a.ConstantQuality == b.ConstantQuality && a.Crf == b.Crf && a.Preset == b.Preset &&
-           a.HardwareEncoder == b.HardwareEncoder;
-}
+bool SameSettings(const TSlideshowSettings& a, const TSlideshowSettings& b) { return a == b; }
 
 void CheckSlide(const TSlide& slide) {
     if (slide.Effect && (*slide.Effect < SlideEffectRandom || *slide.Effect > EffectCount))

@@ -22,6 +22,7 @@
 // document was opened, saved or made.
 
 #include "app/SlideshowJob.h"
+#include "app/motion/MotionTypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,7 +36,9 @@ inline constexpr int SlideEffectRandom = 0;
 // Per-slide choices of the features that come later. They are kept here so that every per-slide
 // value lives in TSlide and in the project file's slide object ("motion", "music", "clip"); a
 // document that leaves them at their defaults renders as if they did not exist.
-struct TSlideMotion { // pan and zoom over the picture while it is held
+struct TSlideMotion { // pan and zoom over the picture while it is on screen
+    std::optional<TMotionStyle> Style;     // none: the output choices' motion
+    TMotionRect Start, End;                // the framings of TMotionStyle::Rects, first and last frame
     bool operator==(const TSlideMotion&) const = default;
 };
 struct TSlideMusic { // a cue of the music the slide starts with or waits for

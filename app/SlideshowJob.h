@@ -64,6 +64,9 @@ struct TSlideshowSettings {
     TFraming Framing = TFraming::Letterbox;
     // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
     bool HardwareEncoder = false;
+
+    // Every field takes part: a choice added here is compared without further code.
+    bool operator==(const TSlideshowSettings&) const = default;
 };
 
 // The input record of the drawn frames: every field at its default but the format.

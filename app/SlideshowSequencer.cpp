@@ -14,6 +14,8 @@ TSlideshowSequencer::TSlideshowSequencer() : DrawTransition(DrawTransitionFrame)
 void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrames, int transitionFrames,
                                   bool randomEffects, std::optional<std::uint32_t> seed) {
     EndFrames = 0;
+    PictureSlideFrame = 0;
+    FromSlideFrame = 0;
     InTransition = true;
     Changed();
     copiedFrame_ = nullptr;
@@ -51,9 +53,26 @@ void TSlideshowSequencer::LoadPicture(int k) {
     if (!PicturePath)
         throw TPictureError("No picture list to read picture " + std::to_string(k + 1) + " from");
     Changed();
+    PictureSlideFrame = 0;
+    if (Moves(k)) {
+        DrawMoving(k, 0, PictureFrame);
+        return;
+    }
     PictureLoader.Load(PicturePath(k), PictureFrame);
     if (PictureLoaded)
         PictureLoaded(k, PictureFrame);
+}
+
+bool TSlideshowSequencer::Moves(int k) const { return k >= 0 && SlideMoves && DrawSlide && SlideMoves(k); }
+
+void TSlideshowSequencer::DrawMoving(int k, int frame, TFrameBitmap& bitmap) {
+    Changed();
+    {
+        TCanvasLock lock(bitmap);
+        DrawSlide(k, frame, bitmap);
+    }
+    if (PictureLoaded)
+        PictureLoaded(k, bitmap);
 }
 
 int TSlideshowSequencer::HoldFramesOf(int k) const {
@@ -106,6 +125,7 @@ void TSlideshowSequencer::BeginTransition(int count) {
         TCanvasLock pictureLock(PictureFrame), fromLock(FromFrame);
         FromFrame = PictureFrame; // same size: the storage is reused, the handles stay
     }
+    FromSlideFrame = PictureSlideFrame;
     if (PictureIndex < count - 1)
         LoadPicture(PictureIndex + 1);
     else
@@ -133,7 +153,23 @@ void TSlideshowSequencer::SeedTransition() {
 
 const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {
     const int percent = static_cast<int>(static_cast<long long>(TransitionCounter) * 100 / TransitionFrames);
-    if (percent != LastPercent) {
+    // Moving pictures are drawn for this frame; the first frame of the incoming one was drawn
+    // when it was loaded. Then the step is built again even at the same percent.
+    bool moved = false;
+    const int count = Count();
+    if (PictureIndex >= 0 && PictureIndex < count && Moves(PictureIndex)) {
+        DrawMoving(PictureIndex, FromSlideFrame, FromFrame);
+        moved = true;
+    }
+    const int incoming = PictureIndex + 1;
+    if (incoming < count && Moves(incoming)) {
+        if (PictureSlideFrame > 0)
+            DrawMoving(incoming, PictureSlideFrame, PictureFrame);
+        moved = true;
+    }
+    ++FromSlideFrame;
+    ++PictureSlideFrame;
+    if (percent != LastPercent || moved) {
         LastPercent = percent;
         EffectStep(percent);
     }
@@ -148,6 +184,9 @@ const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {
 }
 
 const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
+    if (Moves(PictureIndex) && PictureSlideFrame > 0)
+        DrawMoving(PictureIndex, PictureSlideFrame, PictureFrame);
+    ++PictureSlideFrame;
     if (++HoldCounter >= HoldFramesOf(PictureIndex)) {
         HoldCounter = 0;
         InTransition = true;

@@ -39,6 +39,14 @@ public:
     // Called after picture k was drawn into PictureFrame, before any frame shows it: what is
     // drawn here (a caption) is carried by the hold and both transitions of the picture.
     std::function<void(int, TFrameBitmap&)> PictureLoaded;
+    // Slides whose picture changes while they are on screen (pan and zoom, video clips). When
+    // SlideMoves(k) answers true, slide k is not read by the picture loader: DrawSlide(k, frame,
+    // bitmap) draws it, anew on every frame the slide is on screen. frame counts the slide's own
+    // frames from 0, the first frame of the transition into it, through its hold and on through
+    // the transition out of it (where it is the outgoing picture). PictureLoaded follows every
+    // DrawSlide, so a caption stays on the moving picture. Unset: every slide stands still.
+    std::function<bool(int)> SlideMoves;
+    std::function<void(int, int, TFrameBitmap&)> DrawSlide;
 
     // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
     // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from
@@ -77,6 +85,8 @@ public:
     int TransitionEffect = 0;         // the effect the running transition draws: EffectNumber
                                       // unless the incoming picture has its own
     int EndFrames = 0;                // frames produced after the pictures ran out
+    int PictureSlideFrame = 0;        // the own frame (see DrawSlide) PictureFrame shows next
+    int FromSlideFrame = 0;           // the same for FromFrame, the outgoing picture
     std::uint32_t SeedBase = 0;       // the run's origin of the transition seeds
 
     // The seed the effects of transition k of a run receive (k = 0 is the fade-in): the new
@@ -100,6 +110,9 @@ private:
 
     int Count() const;
     void LoadPicture(int k);
+    bool Moves(int k) const;
+    // Draws moving slide k for its own frame into bitmap (with the caption hook after it).
+    void DrawMoving(int k, int frame, TFrameBitmap& bitmap);
     int HoldFramesOf(int k) const;
     void ChooseTransitionEffect(int incoming, int count);
     void BeginTransition(int count);

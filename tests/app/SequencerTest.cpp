@@ -351,3 +351,64 @@ TEST_F(SequencerTest, TransitionStepsThatStayAtTheirPercentRepeat) {
     EXPECT_EQ(repeats, 100);
     EXPECT_EQ(steps.size(), 100u);
 }
+
+// Moving slides are drawn anew on every frame they are on screen, each with its own frame count
+// running from the first frame of the transition into it through the transition out of it; the
+// slides that stand still are loaded once, as before.
+TEST_F(SequencerTest, MovingSlidesAreDrawnForEachOfTheirOwnFrames) {
+    MakePictures(3);
+    // Slide 1 stands still; slides 0 and 2 move. A moving slide draws its number and own frame.
+    struct TDraw {
+        int Slide, Frame;
+    };
+    std::vector<TDraw> draws;
+    seq.SlideMoves = [](int k) { return k != 1; };
+    seq.DrawSlide = [&](int k, int frame, TFrameBitmap& bitmap) {
+        draws.push_back({k, frame});
+        bitmap.Fill(std::uint32_t(0x100000 * (k + 1) + frame));
+    };
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> transitionPixels; // (old, new) per step
+    seq.DrawTransition = [&](TFrameBitmap& display, const TFrameBitmap& oldPic, const TFrameBitmap& newPic, int, int) {
+        transitionPixels.push_back({oldPic.Pixel(0, 0) & 0xFFFFFF, newPic.Pixel(0, 0) & 0xFFFFFF});
+        display = newPic;
+    };
+    int loaded = 0;
+    seq.PictureLoaded = [&](int, TFrameBitmap&) { ++loaded; };
+    constexpr int Hold = 4, Tr = 3;
+    seq.Prepare(W, H, Hold, Tr, false);
+    const std::vector<std::uint32_t> centres = Run();
+    ASSERT_EQ(int(centres.size()), 3 * (Hold + Tr) + Tr + 2);
+
+    // Slide 0: its fade-in, hold and transition out; slide 2: transition in, hold, fade-out.
+    const int onScreen = Tr + Hold + Tr;
+    std::vector<int> frames0, frames2;
+    for (const TDraw& d : draws) {
+        ASSERT_NE(d.Slide, 1);
+        (d.Slide == 0 ? frames0 : frames2).push_back(d.Frame);
+    }
+    std::vector<int> expected(onScreen);
+    for (int i = 0; i < onScreen; ++i)
+        expected[i] = i;
+    EXPECT_EQ(frames0, expected);
+    EXPECT_EQ(frames2, expected);
+    // Every drawing is followed by the caption hook; the still slide is loaded once.
+    EXPECT_EQ(loaded, int(draws.size()) + 1);
+
+    // The held frames of slide 0 show its own frames Tr..Tr+Hold-1 in order.
+    for (int i = 0; i < Hold; ++i)
+        EXPECT_EQ(centres[std::size_t(Tr + i)], std::uint32_t(0x100000 + Tr + i)) << i;
+    // Each transition step sees both pictures at the frame it is on: out of slide 0 into the
+    // still slide 1, the old picture moves on and the new one stays.
+    ASSERT_EQ(int(transitionPixels.size()), 4 * Tr);
+    for (int i = 0; i < Tr; ++i) {
+        EXPECT_EQ(transitionPixels[std::size_t(i)].second, std::uint32_t(0x100000 + i)) << "fade-in " << i;
+        EXPECT_EQ(transitionPixels[std::size_t(Tr + i)].first, std::uint32_t(0x100000 + Tr + Hold + i)) << i;
+        EXPECT_TRUE(Near(transitionPixels[std::size_t(Tr + i)].second, PictureColour(1)))
+            << "still slide " << i;
+        EXPECT_EQ(transitionPixels[std::size_t(2 * Tr + i)].second, std::uint32_t(0x300000 + i)) << i;
+        EXPECT_EQ(transitionPixels[std::size_t(3 * Tr + i)].first, std::uint32_t(0x300000 + Tr + Hold + i)) << i;
+    }
+    // Nothing of a moving slide repeats: every frame differs from the one before.
+    for (int i = 1; i < Tr + Hold; ++i)
+        EXPECT_NE(centres[std::size_t(i)], centres[std::size_t(i - 1)]) << i;
+}
