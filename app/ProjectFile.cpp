@@ -158,6 +158,10 @@ const std::vector<TOutputField>& OutputFields() {
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.HardwareEncoder = Bool(v, w);
          }},
+        {"fitToMusic", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.FitToMusic); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FitToMusic = Bool(v, w); }},
+        {"beats", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.Beats); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.Beats = Bool(v, w); }},
     };
     return fields;
 }

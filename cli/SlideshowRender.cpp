@@ -54,6 +54,9 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     TSlideshowJob job(encoder);
     if (!job.PrepareSequencer(document.Data()) || !job.BuildTask(settings))
         Fail(job.LastError);
+    if (!quiet)
+        for (const std::string& line : job.TimingLines)
+            std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
     for (const std::string& line : job.Notices)
         std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
     TRenderResult result;
