@@ -144,7 +144,8 @@ TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
         if (tempi.empty()) {
             timing.Log.push_back("Beats: no beat found in the music; the transitions stay where they are");
         } else {
-            const TBeatSnap snap = SnapToBeats(holds, transition, BeatFrames(beats, num, den), out.FitToMusic);
+            const TBeatSnap snap = SnapToBeats(holds, transition, BeatFrames(beats, num, den), out.FitToMusic,
+                                               BeatFrames(found, num, den));
             holds = snap.HoldFrames;
             timing.Log.push_back("Beats: tempo " + tempi + " bpm, " + std::to_string(found.size()) +
                                  " beats; " + std::to_string(snap.Moved) + " of " + std::to_string(n) +

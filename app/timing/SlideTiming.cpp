@@ -88,8 +88,9 @@ struct TPlaced {
     long long Distance = 0; // how far the starts were moved in all
 };
 
+// preferred: beats taken before those of grid, from up to preferredReach away.
 TPlaced Place(const std::vector<long long>& nominal, int transitionFrames, const std::vector<long long>& grid,
-              long long reach, bool keepEnd) {
+              long long reach, bool keepEnd, const std::vector<long long>& preferred = {}, long long preferredReach = 0) {
     const int n = int(nominal.size());
     TPlaced p;
     long long previous = 0; // the fade-in
@@ -97,8 +98,11 @@ TPlaced Place(const std::vector<long long>& nominal, int transitionFrames, const
         const long long low = previous + transitionFrames + 1;
         const long long high = keepEnd ? nominal[n - 1] - static_cast<long long>(n - 1 - k) * (transitionFrames + 1) : LLONG_MAX;
         long long at = -1;
-        if (!(keepEnd && k == n - 1))
-            at = Nearest(grid, nominal[k], low, high, reach);
+        if (!(keepEnd && k == n - 1)) {
+            at = Nearest(preferred, nominal[k], low, high, preferredReach);
+            if (at < 0)
+                at = Nearest(grid, nominal[k], low, high, reach);
+        }
         if (at >= 0) {
             ++p.OnBeat;
         } else {
@@ -141,7 +145,7 @@ long long MedianGap(const std::vector<long long>& beats) {
 } // namespace
 
 TBeatSnap SnapToBeats(const std::vector<int>& holds, int transitionFrames, const std::vector<long long>& beatFrames,
-                      bool keepEnd) {
+                      bool keepEnd, const std::vector<long long>& reported) {
     TBeatSnap snap;
     snap.HoldFrames = holds;
     const std::vector<long long> nominal = TransitionStarts(holds, transitionFrames);
@@ -181,7 +185,7 @@ TBeatSnap SnapToBeats(const std::vector<int>& holds, int transitionFrames, const
         if (found)
             return take(best, true);
     }
-    TPlaced p = Place(nominal, transitionFrames, beatFrames, beat, keepEnd);
+    TPlaced p = Place(nominal, transitionFrames, beatFrames, beat / 2 + 1, keepEnd, reported, beat * 3 / 2);
     if (acceptable(p))
         return take(p, false);
     return snap;

@@ -42,5 +42,7 @@ struct TBeatSnap {
 // average hold stays within 10 % of that of holds, else the bars are given up for the beats,
 // and the beats for the holds as they are. keepEnd: the last transition stays where it is (the
 // run keeps its length), the others are moved only so far that every later hold keeps a frame.
+// reported: the beats the tracker heard itself (beatFrames may fill its gaps at the tempo); on
+// plain beats a reported one up to a beat and a half away wins over a filled one.
 TBeatSnap SnapToBeats(const std::vector<int>& holds, int transitionFrames, const std::vector<long long>& beatFrames,
-                      bool keepEnd);
+                      bool keepEnd, const std::vector<long long>& reported = {});
