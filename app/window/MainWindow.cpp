@@ -4,6 +4,7 @@
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
 #include "app/window/CodecOptionsPanel.h"
+#include "app/window/MusicTimingPanel.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
@@ -270,6 +271,8 @@ void TfrmMain::BuildControls() {
     right->addWidget(audioGroup);
     right->addWidget(chkPictures);
     right->addWidget(chkRandomEffect);
+    pnlMusicTiming = new TMusicTimingPanel([this] { return Ini(); }, central);
+    right->addWidget(pnlMusicTiming);
     right->addStretch(1);
 
     // Bottom: the output folder, the progress and the run buttons.
@@ -331,6 +334,8 @@ void TfrmMain::BuildControls() {
     connect(btnVideo, &QPushButton::clicked, this, &TfrmMain::btnVideoClick);
     connect(btnClear, &QPushButton::clicked, this, &TfrmMain::btnClearClick);
     connect(btnAudio, &QPushButton::clicked, this, &TfrmMain::btnAudioClick);
+    connect(txtAudio, &QLineEdit::textChanged, pnlMusicTiming,
+            [this](const QString& file) { pnlMusicTiming->ShowForSoundtrack(!file.isEmpty()); });
     connect(btnBrows, &QPushButton::clicked, this, &TfrmMain::btnBrowsClick);
     connect(btnOpen, &QPushButton::clicked, this, &TfrmMain::btnOpenClick);
     connect(btnStart, &QPushButton::clicked, this, &TfrmMain::btnStartClick);
@@ -394,6 +399,7 @@ void TfrmMain::FormShow() {
     cmbFormat->clear();
     cmbFormat->addItems(texts::Formats);
     pnlCodec->Load();
+    pnlMusicTiming->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
     SelectPosition(cmbFormat, format);
     cmbBitRate->clear();
@@ -613,6 +619,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.Audio = S(txtAudio->text());
     settings.BreakWhenNoPictures = chkPictures->isChecked();
     pnlCodec->ApplyTo(settings);
+    pnlMusicTiming->ApplyTo(settings);
     return settings;
 }
 
@@ -719,7 +726,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::SetRunControlsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming, pnlMusicTiming})
         w->setEnabled(enabled);
 }
 

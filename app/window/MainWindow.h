@@ -28,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
+class TMusicTimingPanel;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
@@ -57,6 +58,7 @@ public:
     QComboBox* cmbFramerate;
     QComboBox* cmbSampleRate;
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
+    TMusicTimingPanel* pnlMusicTiming; // holds that follow the soundtrack
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;
