@@ -141,7 +141,7 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     frames_ = 0;
     Sequencer.PictureLoader.Framing = settings.Framing;
     expectedFrames_ = SlideshowFrameCount(data, timing.get());
-    cueText_ = data.CaptionSubtitles ? CaptionCues(data) : std::string();
+    cueText_ = data.CaptionSubtitles ? CaptionCues(data, timing.get()) : std::string();
     Sequencer.EffectNumber = continuedEffect;
     PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data), timing);
     return true;

@@ -1,6 +1,7 @@
 // Holds from the music: fitted to the soundtracks' length and moved onto their beats, checked on
 // the plan and on the frames the job's sequencer actually delivers, over synthesised music.
 
+#include "app/CaptionCues.h"
 #include "app/SlideshowDocument.h"
 #include "app/SlideshowJob.h"
 #include "app/timing/BeatTracker.h"
@@ -212,6 +213,19 @@ TEST(SlideTimingTest, BeatGridIsCompletedAtTheTempo) {
     for (std::size_t i = 0; i < grid.size(); ++i)
         EXPECT_NEAR(grid[i], expected[i], 1e-9);
     EXPECT_EQ(BeatFrames({0.0, 0.019, 0.021, 1.0}, 25, 1), (std::vector<long long>{0, 1, 25}));
+}
+
+TEST(SlideTimingTest, CaptionCuesFollowTheTimedHolds) {
+    TSlideshowData data;
+    data.Slides = {PlainSlide("/a.jpg"), PlainSlide("/b.jpg")};
+    data.Slides[1].Caption = "Home";
+    data.Output.FrameRate = "25:1";
+    data.Output.HoldSeconds = "4";
+    data.Output.TransitionSeconds = "1";
+    // Slide 1 from the middle of its transition in (frame 25 + 50 + 12.5) to that of its way out.
+    const TSlideTiming timing{{50, 75}};
+    EXPECT_EQ(CaptionCues(data, &timing), "1\n00:00:03,500 --> 00:00:07,500\nHome\n\n");
+    EXPECT_EQ(CaptionCues(data), "1\n00:00:05,500 --> 00:00:10,500\nHome\n\n");
 }
 
 TEST_F(MusicTimingTest, TransitionsStartOnTheClicksOfClickTracks) {
