@@ -70,6 +70,27 @@ double MedianGap(const std::vector<double>& times) {
     std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
     return gaps[gaps.size() / 2];
 }
+// The beat period that fits all the beats best (least squares over their numbers), counting
+// each gap as the whole number of periods of about `period` it spans: the tracker's own tempo
+// is a few per cent off at times, which adds up over a long gap.
+double FittedPeriod(const std::vector<double>& times, double period) {
+    if (times.size() < 2 || !(period > 0))
+        return period;
+    std::vector<double> index{0};
+    for (std::size_t i = 1; i < times.size(); ++i)
+        index.push_back(index.back() + std::max(1.0, std::round((times[i] - times[i - 1]) / period)));
+    const double n = double(times.size());
+    double si = 0, st = 0, sii = 0, sit = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        si += index[i];
+        st += times[i];
+        sii += index[i] * index[i];
+        sit += index[i] * times[i];
+    }
+    const double d = n * sii - si * si;
+    const double fitted = d > 0 ? (n * sit - si * st) / d : period;
+    return fitted > 0 && std::fabs(fitted - period) < 0.25 * period ? fitted : period;
+}
 } // namespace
 
 TBeats TBeatTracker::Result() const {
@@ -79,7 +100,8 @@ TBeats TBeatTracker::Result() const {
     // track loses many of them once the tracker has locked on).
     const double bpm = aubio_tempo_get_bpm(s_->Tempo);
     const double gap = MedianGap(times_);
-    beats.Bpm = times_.size() < 2 ? 0 : bpm > 0 ? bpm : gap > 0 ? 60.0 / gap : 0;
+    const double guess = bpm > 0 ? 60.0 / bpm : gap;
+    beats.Bpm = times_.size() < 2 || !(guess > 0) ? 0 : 60.0 / FittedPeriod(times_, guess);
     return beats;
 }
 

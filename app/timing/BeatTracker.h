@@ -23,8 +23,8 @@ public:
     // of the beats found from now on (where this song starts in a list of songs).
     void Feed(const float* samples, int count);
     void SetOffset(double offsetSeconds) { offset_ = offsetSeconds; }
-    // The beats so far, with the tempo the tracker found (from their median distance when it
-    // has none).
+    // The beats so far, with their tempo: the tracker's own (their median distance when it has
+    // none), refined to the period that fits all of them best.
     TBeats Result() const;
 
 private:

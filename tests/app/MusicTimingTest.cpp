@@ -102,11 +102,14 @@ protected:
 
     // Prepares the job and runs its sequencer to the end: the frame each transition after the
     // fade-in starts on, as delivered.
-    std::vector<long long> DeliveredStarts(const TSlideshowData& data, long long* frames = nullptr) {
+    std::vector<long long> DeliveredStarts(const TSlideshowData& data, long long* frames = nullptr,
+                                           std::vector<std::string>* log = nullptr) {
         TFFEncoder encoder;
         TSlideshowJob job(encoder);
         EXPECT_TRUE(job.PrepareSequencer(data)) << job.LastError;
         EXPECT_FALSE(job.TimingLines.empty());
+        if (log)
+            *log = job.TimingLines;
         std::vector<long long> starts;
         long long n = 0;
         TSlideshowSequencer& seq = job.Sequencer;
@@ -236,8 +239,14 @@ TEST_F(MusicTimingTest, TransitionsStartOnTheClicksOfClickTracks) {
         WriteMonoWav(music, ClickTrack(bpm, 40, 0.3, clicks));
         TSlideshowData data = Slideshow(8, music, 3, 1);
         data.Output.Beats = true;
-        const std::vector<long long> starts = DeliveredStarts(data);
+        std::vector<std::string> log;
+        const std::vector<long long> starts = DeliveredStarts(data, nullptr, &log);
         ASSERT_EQ(starts.size(), 8u);
+        // The tempo in the log, as steady as the clicks are.
+        ASSERT_EQ(log.size(), 1u);
+        const std::size_t tempo = log[0].find("tempo ");
+        ASSERT_NE(tempo, std::string::npos) << log[0];
+        EXPECT_NEAR(std::atof(log[0].c_str() + tempo + 6), bpm, 0.3) << log[0];
         for (long long s : starts) {
             double nearest = 1e9;
             for (double c : clicks)
