@@ -80,6 +80,8 @@ TEST_F(MusicTimingCommandTest, FittedVideoEndsWithItsMusicAndHoldsAreEven) {
     const std::string project = dir.File("fit.pixaroll");
     ASSERT_EQ(RunCli("project save " + project + " --pictures" + pictures +
                      " --rate 25:1 --transition 1 --fit-to-music --audio " + song).Status, 0);
+    const TRunResult shown = RunCli("project show " + project);
+    EXPECT_NE(shown.Output.find("fit to the music"), std::string::npos) << shown.Output;
     TRunResult again = RunCli("frames --project " + project + " --every 0");
     ASSERT_EQ(again.Status, 0) << again.Output;
     EXPECT_EQ(Transitions(again.Output), starts) << again.Output;
