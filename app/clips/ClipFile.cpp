@@ -202,7 +202,8 @@ bool ProbeClip(const std::string& fileName, TClipInfo& info, std::string& why) {
         entry.Ok = false;
         entry.Why = e.what();
     }
-    {
+    // Without the libraries nothing was learnt about the file: asked again, it is looked at again.
+    if (FFLoader().LibsLoaded(EncoderLibs)) {
         std::lock_guard<std::mutex> lock(cacheLock);
         Cache()[key] = entry;
     }
