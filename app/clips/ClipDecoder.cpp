@@ -4,9 +4,11 @@
 #include "app/clips/ClipPicture.h"
 #include "app/clips/ClipSource.h"
 #include "effects/BmpFile.h"
+#include "medialib/MainThread.h"
 
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -24,6 +26,22 @@ TOwnedFrame AllocFrame(const std::string& file) {
     if (!f)
         throw TPictureError(ClipErrorText(file, "out of memory"));
     return f;
+}
+
+// Waits until done, on the user-interface thread serving the calls other threads wait for
+// meanwhile: the decoder's thread hands its log lines to that thread and waits for them, so a
+// plain wait there would never end.
+template <class Done> void WaitServing(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, Done done) {
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (!dispatcher || !dispatcher->IsMainThread()) {
+        changed.wait(lock, done);
+        return;
+    }
+    while (!changed.wait_for(lock, std::chrono::milliseconds(5), done)) {
+        lock.unlock();
+        dispatcher->ServePending();
+        lock.lock();
+    }
 }
 
 std::string Seconds(double s) {
@@ -53,8 +71,12 @@ void TClipDecoder::Stop() {
         running = std::move(thread_);
     }
     changed_.notify_all();
-    if (running.joinable())
+    if (running.joinable()) {
+        std::unique_lock<std::mutex> lock(lock_);
+        WaitServing(lock, changed_, [&] { return threadEnded_; });
+        lock.unlock();
         running.join();
+    }
     {
         std::lock_guard<std::mutex> lock(lock_);
         finished_ = true;
@@ -85,6 +107,7 @@ void TClipDecoder::Run() {
         std::lock_guard<std::mutex> lock(lock_);
         error_ = error;
         finished_ = true;
+        threadEnded_ = true;
     }
     changed_.notify_all();
 }
@@ -200,7 +223,8 @@ void TClipDecoder::ShowAt(double seconds, TFrameBitmap& frame) {
                                                                           " it should play: the file is cut short"));
                 break;
             }
-            changed_.wait(lock);
+            const std::size_t queued = queue_.size();
+            WaitServing(lock, changed_, [&] { return finished_ || queue_.size() != queued; });
         }
     }
     TCanvasLock canvas(frame);

@@ -74,6 +74,7 @@ private:
     bool started_ = false;
     std::atomic<bool> stopping_{false};
     bool finished_ = false;
+    bool threadEnded_ = false;         // the decoder's thread has done its last work
     std::string error_;                 // why decoding failed; empty when it did not
     double lastDecoded_ = -1;           // time of the last queued picture
     std::thread thread_;

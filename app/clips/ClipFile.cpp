@@ -57,8 +57,6 @@ TSniff SniffContent(const std::string& fileName) {
         return sniffClip;
     if (head[0] == 0 && head[1] == 0 && head[2] == 1 && (head[3] == 0xBA || head[3] == 0xB3)) // MPEG program/video
         return sniffClip;
-    if (head[0] == 0x47 && got >= 1) // MPEG transport stream sync byte: the extension confirms below
-        return sniffUnknown;
     if (std::memcmp(head, "FLV", 3) == 0)
         return sniffClip;
     return sniffUnknown;

@@ -6,12 +6,15 @@
 #include "app/clips/ClipPicture.h"
 #include "effects/BmpFile.h"
 #include "medialib/FFLoad.h"
+#include "medialib/FFLog.h"
+#include "medialib/MainThread.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestClip.h"
 #include "tests/support/TestJpeg.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -382,4 +385,41 @@ TEST_F(Clip, DecoderStopAtRandomMoments) {
         }
         decoder.reset();
     }
+}
+
+// The decoder's thread hands its log lines (a damaged clip's decoding errors) to the
+// user-interface thread and waits for them; that thread, waiting for pictures or for the
+// decoder to stop, must serve them or both would wait for ever.
+TEST_F(Clip, DamagedClipsLogWhileTheUserInterfaceThreadWaits) {
+    const std::string damaged = File("damaged.mp4");
+    std::filesystem::copy_file(Counter(), damaged, std::filesystem::copy_options::overwrite_existing);
+    {
+        std::fstream f(damaged, std::ios::binary | std::ios::in | std::ios::out);
+        const auto size = std::filesystem::file_size(damaged);
+        std::mt19937 random(7);
+        for (std::uintmax_t at = size / 4; at < size * 3 / 4; at += 97) {
+            f.seekp(std::streamoff(at));
+            f.put(char(random()));
+        }
+    }
+    std::atomic<int> lines{0};
+    GetFFLogger().SetOnLog([&](void*, TThreadID, TLogLevel, const std::string&) { ++lines; });
+    {
+        TQueueMainThread mainThread;
+        SetMainThreadDispatcher(&mainThread);
+        for (int round = 0; round < 2; ++round) {
+            TClipDecoder decoder(Playback(damaged, 3.0));
+            TFrameBitmap frame;
+            try {
+                // The first round looks at every picture, the second stops in the middle.
+                for (int h = 0; h < (round == 0 ? 90 : 40); ++h)
+                    decoder.ShowAt(h / 30.0, frame);
+            } catch (const TPictureError&) {
+                // too damaged to go on: said so, not hung
+            }
+        }
+        SetMainThreadDispatcher(nullptr);
+    }
+    GetFFLogger().SetOnLog(nullptr);
+    EXPECT_GT(lines.load(), 0) << "the damage made no log lines: the test shows nothing";
 }
