@@ -4,6 +4,7 @@
 #include "app/DocumentSequencer.h"
 #include "app/FrameSizeLimits.h"
 #include "app/SlideshowSequencer.h"
+#include "app/clips/ClipSlides.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 struct TFramesOptions {
@@ -106,6 +108,9 @@ int CmdFrames(const TCommandArgs& args) {
         throw TUsageError(source.HasProject() ? "the project has no slides" : "--pictures needs at least one file");
     if (source.HasProject())
         RequireFiles(*slideshow, false);
+    // A clip that cannot be played is named before any frame is written.
+    if (std::string why = ClipProblems(*slideshow); !why.empty())
+        throw std::runtime_error(why);
     if (o.Every > 0)
         std::filesystem::create_directories(o.OutDir);
 

@@ -111,3 +111,13 @@ TEST_F(ClipRender, ClipCutShortEndsTheRunWithItsNameAndTheVideoSoFarPlays) {
     EXPECT_EQ(frames.Status, 0);
     EXPECT_GT(frames.Output.size(), std::size_t(50 * FrameBytes));
 }
+
+TEST_F(ClipRender, FramesCommandDrawsClipsAndNamesOnesItCannotPlay) {
+    TRunResult r = RunCli("frames --pictures " + dir_->File("clip.mp4") + " --size 160x120 --rate 10:1 --hold 1 "
+                          "--transition 0.2 --sequential --every 0");
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    TRunResult bad = RunCli("frames --pictures " + dir_->File("gone.mkv") + " --size 160x120 --every 0");
+    EXPECT_NE(bad.Status, 0);
+    EXPECT_NE(bad.Output.find(dir_->File("gone.mkv")), std::string::npos) << bad.Output;
+    EXPECT_NE(bad.Output.find("Slide 1"), std::string::npos) << bad.Output;
+}
