@@ -3,6 +3,7 @@
 #include "app/FrameCount.h"
 #include "app/FrameSizeLimits.h"
 #include "app/SlideCaption.h"
+#include "app/clips/ClipSlides.h"
 #include "effects/Effects.h"
 
 #include <charconv>
@@ -10,6 +11,8 @@
 
 int SlideHoldFrames(const TSlideshowData& data, int k) {
     const TSlide& slide = data.Slides.at(std::size_t(k));
+    if (const int clip = ClipHoldFrames(data.Output.FrameRate, slide))
+        return clip; // a clip is held for as long as it plays
     return FrameCountRule(data.Output.FrameRate,
                           slide.HoldSeconds ? SecondsText(*slide.HoldSeconds) : data.Output.HoldSeconds);
 }
@@ -37,9 +40,14 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
     sequencer.PicturePath = [data](int k) { return data->Slides.at(std::size_t(k)).Picture; };
     // The window may replace the picture list by its live one: positions beyond the slides
     // have no values of their own.
-    sequencer.PictureHoldFrames = [data](int k) {
+    std::vector<int> clipHolds;
+    for (const TSlide& slide : d.Slides)
+        clipHolds.push_back(ClipHoldFrames(out.FrameRate, slide));
+    sequencer.PictureHoldFrames = [data, clipHolds](int k) {
         if (k < 0 || k >= int(data->Slides.size()))
             return 0;
+        if (clipHolds[std::size_t(k)] > 0)
+            return clipHolds[std::size_t(k)];
         const TSlide& slide = data->Slides[std::size_t(k)];
         return slide.HoldSeconds ? FrameCountRule(data->Output.FrameRate, SecondsText(*slide.HoldSeconds)) : 0;
     };
@@ -65,6 +73,9 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
                 DrawCaption(frame, SlideCaptionText(data->Slides.at(std::size_t(k))));
         };
     }
+    sequencer.SlideMoves = nullptr;
+    sequencer.DrawSlide = nullptr;
+    InstallClipSlides(sequencer, data);
     const TFrameSize size = SlideshowFrameSize(out.FrameSize);
     sequencer.Prepare(size.Width, size.Height,
                       FrameCountRule(out.FrameRate, out.HoldSeconds), FrameCountRule(out.FrameRate, out.TransitionSeconds),

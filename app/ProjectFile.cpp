@@ -1,5 +1,7 @@
 #include "app/ProjectFile.h"
 
+#include "app/clips/ClipProjectKeys.h"
+
 #include "effects/Effects.h"
 
 #include <QDir>
@@ -204,10 +206,15 @@ TSlide ReadSlide(const QJsonObject& o, const QDir& folder, const std::string& wh
         slide.Caption = String(o.value("caption"), Member(where, "caption"));
     if (o.contains("captionDateTaken"))
         slide.CaptionDateTaken = Bool(o.value("captionDateTaken"), Member(where, "captionDateTaken"));
-    // "motion", "music" and "clip" are kept for the features that fill them; nothing to read yet.
-    for (const char* later : {"motion", "music", "clip"})
+    // "motion" and "music" are kept for the features that fill them; nothing to read yet.
+    for (const char* later : {"motion", "music"})
         if (o.contains(later))
             Object(o.value(later), Member(where, later));
+    if (o.contains("clip")) {
+        std::string key, reason;
+        if (!ReadClipObject(Object(o.value("clip"), Member(where, "clip")), slide.Clip, key, reason))
+            Bad(Member(Member(where, "clip"), key.c_str()), reason);
+    }
     return slide;
 }
 
@@ -301,6 +308,8 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
             o["caption"] = QString::fromStdString(slide.Caption);
         if (slide.CaptionDateTaken)
             o["captionDateTaken"] = true;
+        if (const QJsonObject clip = ClipObject(slide.Clip); !clip.isEmpty())
+            o["clip"] = clip;
         slides.append(o);
     }
     root["slides"] = slides;

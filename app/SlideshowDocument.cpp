@@ -15,6 +15,12 @@ void CheckSlide(const TSlide& slide) {
                                 std::to_string(EffectCount) + " or random");
     if (slide.HoldSeconds && !(std::isfinite(*slide.HoldSeconds) && *slide.HoldSeconds >= 0))
         throw std::out_of_range("a hold takes seconds of 0 or more");
+    const TSlideClip& clip = slide.Clip;
+    for (const std::optional<double>& point : {clip.In, clip.Out})
+        if (point && !(std::isfinite(*point) && *point >= 0))
+            throw std::out_of_range("a clip's in and out points are seconds of 0 or more");
+    if (clip.In && clip.Out && !(*clip.Out > *clip.In))
+        throw std::out_of_range("a clip's out point must come after its in point");
 }
 } // namespace
 
@@ -180,6 +186,10 @@ void TSlideshowDocument::SetCaptionDateTaken(int index, bool on) {
 
 void TSlideshowDocument::SetPicture(int index, const std::string& picture) {
     EditSlide(index, [&](TSlide& s) { s.Picture = picture; });
+}
+
+void TSlideshowDocument::SetClip(int index, TSlideClip clip) {
+    EditSlide(index, [&](TSlide& s) { s.Clip = clip; });
 }
 
 void TSlideshowDocument::SetSoundtracks(std::vector<TSoundtrack> soundtracks) {

@@ -22,6 +22,7 @@
 // document was opened, saved or made.
 
 #include "app/SlideshowJob.h"
+#include "app/clips/ClipTypes.h"
 #include "app/motion/MotionTypes.h"
 
 #include <cstdint>
@@ -44,7 +45,10 @@ struct TSlideMotion { // pan and zoom over the picture while it is on screen
 struct TSlideMusic { // a cue of the music the slide starts with or waits for
     bool operator==(const TSlideMusic&) const = default;
 };
-struct TSlideClip { // a video clip shown instead of (or after) the still picture
+struct TSlideClip { // the part of a video clip a clip slide plays (the slide's file is the clip)
+    std::optional<double> In;              // seconds into the clip it starts at; none: its start
+    std::optional<double> Out;             // seconds into the clip it ends at; none: its end
+    TClipSound Sound = TClipSound::Mix;    // what becomes of the clip's own sound
     bool operator==(const TSlideClip&) const = default;
 };
 
@@ -138,6 +142,7 @@ public:
     void SetCaption(int index, const std::string& caption);
     void SetCaptionDateTaken(int index, bool on);
     void SetPicture(int index, const std::string& picture);
+    void SetClip(int index, TSlideClip clip);
 
     // Soundtracks.
     const std::vector<TSoundtrack>& Soundtracks() const { return data_.Soundtracks; }

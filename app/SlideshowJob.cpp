@@ -6,6 +6,7 @@
 #include "app/FrameCount.h"
 #include "app/FrameSizeLimits.h"
 #include "app/HardwareEncoder.h"
+#include "app/clips/ClipSlides.h"
 #include "app/OutputName.h"
 #include "app/timing/MusicReader.h"
 #include "app/timing/MusicTiming.h"
@@ -112,6 +113,11 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     // Before the bitmaps are made: a size the encoder refuses would otherwise cost the
     // machine's memory first.
     if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
+        LastError = why;
+        return false;
+    }
+    // A clip that cannot be played is named now, before anything is written.
+    if (std::string why = ClipProblems(data); !why.empty()) {
         LastError = why;
         return false;
     }

@@ -5,6 +5,7 @@
 #include "app/FrameSizeLimits.h"
 #include "app/SlideshowSequencer.h"
 #include "app/timing/MusicTiming.h"
+#include "app/clips/ClipSlides.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 struct TFramesOptions {
@@ -127,6 +129,9 @@ int CmdFrames(const TCommandArgs& args) {
         throw TUsageError(source.HasProject() ? "the project has no slides" : "--pictures needs at least one file");
     if (source.HasProject())
         RequireFiles(*slideshow, false);
+    // A clip that cannot be played is named before any frame is written.
+    if (std::string why = ClipProblems(*slideshow); !why.empty())
+        throw std::runtime_error(why);
     if (o.Every > 0)
         std::filesystem::create_directories(o.OutDir);
 

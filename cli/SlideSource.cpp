@@ -45,6 +45,8 @@ bool TSlideSource::Read(TArgs& args, const std::string& option) {
         captionsDateTaken_ = true;
     } else if (option == "--caption-subtitles") {
         captionSubtitles_ = true;
+    } else if (IsClipOption(option)) {
+        clipOptions_.push_back(ReadClipOption(option, args.Value(option)));
     } else {
         return false;
     }
@@ -75,6 +77,7 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
         data.CaptionSubtitles = true;
     if (!sort_.empty())
         SortSlides(data.Slides, sort_);
+    ApplyClipOptions(data.Slides, clipOptions_);
     return data;
 }
 

@@ -2,11 +2,13 @@
 // Where the slides of a command come from: a project file (--project FILE, its missing files
 // relinked with --relink DIR), pictures named on the command line (--pictures P1 P2 ...,
 // --pictures-from LISTFILE with one path a line), their order (--sort name|date) and
-// --captions-date-taken, --caption-subtitles. Pictures named on the command line replace the project's slides;
+// --captions-date-taken, --caption-subtitles, and the clip slides' --clip-in/--clip-out/--clip-sound
+// (ClipOptions.h). Pictures named on the command line replace the project's slides;
 // the other options of a command override the project's output choices.
 
 #include "app/SlideshowDocument.h"
 #include "cli/Args.h"
+#include "cli/ClipOptions.h"
 #include "cli/Commands.h"
 
 #include <optional>
@@ -38,6 +40,7 @@ private:
     std::vector<std::string> pictures_;
     bool captionsDateTaken_ = false;
     bool captionSubtitles_ = false;
+    std::vector<TClipOption> clipOptions_;
     TSlideshowData base_;
     mutable int relinked_ = 0;
 };

@@ -37,7 +37,8 @@ std::vector<std::string> FormatNames() {
 std::vector<TUsageOption> SlideshowOptions() {
     return {
         FileValue("--pictures", "P1 P2 ...",
-                  "The pictures in the order they are shown: BMP, JPEG or PNG files. Every word up to the "
+                  "The pictures in the order they are shown: BMP, JPEG or PNG files, or video clips (mp4, mov, "
+                  "mkv, webm, avi, 3gp, ...), which play in place of a held picture. Every word up to the "
                   "next option is a picture. Needed unless --pictures-from or --project gives them."),
         FileValue("--pictures-from", "LISTFILE",
                   "Reads the pictures from a file, one path a line (blank lines and lines starting with # are "
@@ -49,6 +50,11 @@ std::vector<TUsageOption> SlideshowOptions() {
         Choice("--sort", "ORDER", "Sorts the pictures by file name or by the date they were taken.",
                {"name", "date"}),
         Switch("--captions-date-taken", "Captions every picture with the date it was taken (EXIF)."),
+        Value("--clip-in", "N=S", "Video clip slide N (from 1, in the order shown) starts S seconds into the clip."),
+        Value("--clip-out", "N=S", "Video clip slide N ends S seconds into the clip (default: at its end)."),
+        Value("--clip-sound", "N=SOUND",
+              "The sound of video clip slide N: mix (over the music, which ducks; the default), mute, or alone "
+              "(the music is silent meanwhile)."),
         Value("--size", "WxH",
               "The frame size in pixels; sizes the container's encoder cannot take are refused with the reason."),
         Value("--rate", "N:D", "The frame rate as a fraction (25:1, 30000:1001; N/D is read alike)."),

@@ -22,6 +22,7 @@ extern "C" {
 #include <libavutil/cpu.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
@@ -85,7 +86,8 @@ constexpr int AVLibraryCount = 8;
     X(av_frame_is_writable) X(av_pix_fmt_desc_next) X(av_pix_fmt_desc_get_id) X(av_opt_get_int) \
     X(av_opt_get_double) X(av_opt_get_q) \
     X(av_image_get_linesize) \
-    X(av_dynarray_add_nofree)
+    X(av_dynarray_add_nofree) \
+    X(av_display_rotation_get)
 
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
@@ -120,7 +122,8 @@ constexpr int AVLibraryCount = 8;
     X(av_filename_number_test) \
     X(av_stream_new_side_data) X(av_sdp_create) X(av_stream_get_codec_timebase) \
     X(av_guess_codec) X(av_pkt_dump_log2) \
-    X(av_codec_get_id) X(av_codec_get_tag2)
+    X(av_codec_get_id) X(av_codec_get_tag2) \
+    X(av_stream_get_side_data) X(avformat_index_get_entries_count) X(avformat_index_get_entry)
 
 #define PIXAROLL_SWSCALE_FUNCS(X) \
     X(swscale_version) X(sws_getContext) X(sws_getCachedContext) X(sws_scale) X(sws_freeContext) \

@@ -3,6 +3,7 @@
 #include "app/DocumentSequencer.h"
 #include "app/FrameCount.h"
 #include "app/SlideshowDocument.h"
+#include "app/clips/ClipSlides.h"
 #include "app/timing/BeatTracker.h"
 #include "app/timing/MusicReader.h"
 
@@ -13,6 +14,27 @@
 #include <filesystem>
 
 namespace {
+// Beats move transitions by changing holds, but a clip plays for its own length: each clip's
+// hold goes back to that length and what the beat took from it or gave it goes to the next slide
+// that is no clip (the previous one at the end), so the transitions after it stay on their beats.
+void KeepClipLengths(const TSlideshowData& data, const std::vector<int>& own, std::vector<int>& holds) {
+    const int n = int(holds.size());
+    auto plain = [&](int j) { return j >= 0 && j < n && !IsClipSlide(data.Slides[std::size_t(j)]); };
+    for (int k = 0; k < n; ++k) {
+        if (plain(k) || holds[std::size_t(k)] == own[std::size_t(k)])
+            continue;
+        const int delta = holds[std::size_t(k)] - own[std::size_t(k)];
+        holds[std::size_t(k)] = own[std::size_t(k)];
+        int j = k + 1;
+        while (j < n && !plain(j))
+            ++j;
+        if (j >= n || holds[std::size_t(j)] + delta < 1)
+            for (j = k - 1; j >= 0 && !plain(j); --j) {
+            }
+        if (j >= 0 && j < n && holds[std::size_t(j)] + delta >= 1)
+            holds[std::size_t(j)] += delta;
+    }
+}
 constexpr int BeatSampleRate = 44100;
 
 int IntegerOr(const std::string& text, int fallback) {
@@ -89,7 +111,9 @@ TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
     std::vector<int> holds, own;
     for (int k = 0; k < n; ++k) {
         holds.push_back(SlideHoldFrames(data, k));
-        own.push_back(data.Slides[std::size_t(k)].HoldSeconds ? holds.back() : 0);
+        // A clip is held for as long as it plays: its hold is its own, like a slide's own seconds.
+        const TSlide& slide = data.Slides[std::size_t(k)];
+        own.push_back(slide.HoldSeconds || IsClipSlide(slide) ? holds.back() : 0);
     }
 
     std::vector<double> lengths;
@@ -147,6 +171,7 @@ TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
             const TBeatSnap snap = SnapToBeats(holds, transition, BeatFrames(beats, num, den), out.FitToMusic,
                                                BeatFrames(found, num, den));
             holds = snap.HoldFrames;
+            KeepClipLengths(data, own, holds);
             timing.Log.push_back("Beats: tempo " + tempi + " bpm, " + std::to_string(found.size()) +
                                  " beats; " + std::to_string(snap.Moved) + " of " + std::to_string(n) +
                                  " transitions moved, " + std::to_string(snap.OnBeat) + " start on " +

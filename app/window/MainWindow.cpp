@@ -524,14 +524,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 bool TfrmMain::FormCloseQuery() { return services_->Question(this, "Warning", "Do you really want to exit?"); }
 
 void TfrmMain::btnVideoClick() {
-    AddPictures(services_->OpenFiles(this, texts::FileFilter("Picture Files", texts::PictureExtensions)));
+    AddPictures(services_->OpenFiles(this, texts::FileFilter("Picture Files", texts::SlideExtensions)));
 }
 
 void TfrmMain::AddPictures(const QStringList& files) {
     QStringList pictures;
     for (const QString& file : files) {
         // A name typed into the dialog may be anything; the slideshow reads pictures only.
-        if (texts::HasExtension(file, texts::PictureExtensions))
+        if (texts::HasExtension(file, texts::SlideExtensions))
             pictures << file;
         else
             AddLog("***Not a picture file, skipped: " + file);

@@ -219,14 +219,14 @@ QStringList TPictureListModel::PicturesOf(const QStringList& paths) {
             QDirIterator it(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString file = it.next();
-                if (window_texts::HasExtension(file, window_texts::PictureExtensions))
+                if (window_texts::HasExtension(file, window_texts::SlideExtensions))
                     inside << file;
             }
             const TNameCollator collator = NameCollator();
             std::sort(inside.begin(), inside.end(),
                       [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
             pictures << inside;
-        } else if (window_texts::HasExtension(path, window_texts::PictureExtensions)) {
+        } else if (window_texts::HasExtension(path, window_texts::SlideExtensions)) {
             pictures << path;
         } else if (OnSkipped) {
             OnSkipped(path);

@@ -1,5 +1,6 @@
 #include "app/window/SlidePanel.h"
 
+#include "app/window/ClipPanel.h"
 #include "app/window/PictureListModel.h"
 #include "effects/Effects.h"
 
@@ -69,6 +70,8 @@ TSlidePanel::TSlidePanel(TPictureListModel& model, QWidget* parent) : QGroupBox(
                 return;
             }
     });
+    pnlClip = new TClipPanel(model_, this);
+    form->addRow(pnlClip);
     SetRows({});
 }
 
@@ -93,6 +96,7 @@ void TSlidePanel::SetRows(const QList<int>& rows) {
     for (int r : rows)
         if (r >= 0 && r < model_.rowCount())
             rows_ << r;
+    pnlClip->SetRow(rows_.size() == 1 ? rows_.first() : -1);
     Refresh();
 }
 

@@ -12,6 +12,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class TClipPanel;
 class TPictureListModel;
 
 class TSlidePanel : public QGroupBox {
@@ -29,6 +30,7 @@ public:
     QComboBox* cmbSlideEffect;      // the run's sequence, random, then the 176 effects by number
     QLineEdit* edtSlideCaption;
     QCheckBox* chkCaptionDateTaken; // an empty caption shows the date the photo was taken
+    TClipPanel* pnlClip;            // in and out points and sound of one selected clip slide
 
     // The effect list position of an effect choice (none: the run's sequence) and back.
     static int EffectPosition(std::optional<int> effect);

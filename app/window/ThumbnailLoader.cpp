@@ -1,5 +1,8 @@
 #include "app/window/ThumbnailLoader.h"
 
+#include "app/clips/ClipFile.h"
+#include "app/clips/ClipThumbnail.h"
+
 #include <QImageReader>
 #include <QMetaObject>
 #include <QRunnable>
@@ -20,6 +23,16 @@ TThumbnailLoader::~TThumbnailLoader() {
 }
 
 QImage TThumbnailLoader::Make(const QString& path, QSize box) {
+    if (IsClipFile(path.toStdString())) {
+        // A clip shows its first picture.
+        TFrameBitmap picture;
+        std::string why;
+        if (!ClipFirstPicture(path.toStdString(), box.width(), box.height(), picture, why))
+            return QImage();
+        QImage image(reinterpret_cast<const uchar*>(picture.Bits()), picture.Width(), picture.Height(), picture.Stride(),
+                     QImage::Format_RGB32);
+        return image.copy();
+    }
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize full = reader.size();

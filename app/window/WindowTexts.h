@@ -59,6 +59,9 @@ inline constexpr TRelatedProduct RelatedSoftware[] = {
 
 // File extensions the open-file dialog offers, matched in any letter case.
 inline const QStringList PictureExtensions = {"bmp", "jpeg", "jpg", "png"};
+// Video clips play as slides too; Add Photos and dropping take them beside the pictures.
+inline const QStringList ClipExtensions = {"mp4", "m4v", "mov", "mkv", "webm", "avi", "3gp", "3g2", "mts", "m2ts", "mpg", "mpeg", "wmv", "ogv"};
+inline const QStringList SlideExtensions = PictureExtensions + ClipExtensions;
 inline const QStringList AudioExtensions = {"aac", "ac3", "ape", "dts", "flac", "m4a", "mka", "mp2", "mp3",
                                             "mpa", "mpc", "ofr", "ogg", "ra",  "tta", "wav", "wma"};
 
