@@ -5,7 +5,6 @@
 #include "engine/HardwareFrames.h"
 #include "medialib/CodecLock.h"
 #include "medialib/FFLog.h"
-#include "medialib/FFUtils.h"
 
 #include <cerrno>
 #include <cstring>
@@ -38,10 +37,6 @@ std::string FirstRenderNode(const std::string& folder, std::string& reason) {
     return best;
 }
 
-std::string Why(const TFFErrorCapture& capture, int code) {
-    return capture.Text().empty() ? ErrorCodeText(code) : capture.Text();
-}
-
 // Opens the encoder on a small pool of surfaces of the node and encodes one grey picture through
 // it: what the job will do, in miniature. "" when a packet came out, else why not.
 std::string EncodeOnePicture(const AVCodec* codec, const std::string& node) {
@@ -65,7 +60,7 @@ std::string EncodeOnePicture(const AVCodec* codec, const std::string& node) {
             TCodecLockGuard guard;
             const int r = guard.Locked() ? ff::avcodec_open2(enc.get(), codec, nullptr) : AVERROR(EBUSY);
             if (r < 0)
-                return std::string(codec->name) + " does not open on " + node + ": " + Why(reasons, r);
+                return std::string(codec->name) + " does not open on " + node + ": " + HardwareErrorText(reasons, r);
         }
         picture->width = ProbeWidth;
         picture->height = ProbeHeight;
@@ -86,7 +81,7 @@ std::string EncodeOnePicture(const AVCodec* codec, const std::string& node) {
             ff::av_packet_unref(packet.get());
         }
         return std::string(codec->name) + " encoded nothing on " + node + ": " +
-               (r == AVERROR_EOF ? std::string("no packet came out") : Why(reasons, r));
+               (r == AVERROR_EOF ? std::string("no packet came out") : HardwareErrorText(reasons, r));
     } catch (const FFmpegException& e) {
         return e.what();
     }

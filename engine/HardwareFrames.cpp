@@ -16,12 +16,18 @@ std::string DeviceName(AVHWDeviceType type) {
             c = char(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
-
-// The library's own reason when it logged one, else the text of the code.
-std::string Reason(const TFFErrorCapture& capture, int code) {
-    return capture.Text().empty() ? ErrorCodeText(code) : capture.Text();
-}
 } // namespace
+
+// The library's own reason when it logged one as an error, else the library's text of the code
+// (the device calls return codes the engine's own table of texts does not list).
+std::string HardwareErrorText(const TFFErrorCapture& capture, int code) {
+    if (!capture.Text().empty())
+        return capture.Text();
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (ff::av_strerror(code, text, sizeof text) < 0)
+        return ErrorCodeText(code);
+    return text;
+}
 
 std::string HardwareDeviceProblem(AVHWDeviceType type) {
     if (!ff::av_hwdevice_ctx_create || !ff::av_hwdevice_iterate_types || !ff::av_hwframe_ctx_alloc ||
@@ -54,8 +60,14 @@ THardwareFrames::THardwareFrames(AVHWDeviceType type, const std::string& node, i
     const char* kind = name.c_str();
     TFFErrorCapture reasons;
     AVBufferRef* device = nullptr;
-    if (int r = ff::av_hwdevice_ctx_create(&device, type, node.c_str(), nullptr, 0); r < 0)
-        throw FFmpegException(Fmt("cannot create a %s device on %s: %s", kind, node.c_str(), Reason(reasons, r).c_str()));
+    if (int r = ff::av_hwdevice_ctx_create(&device, type, node.c_str(), nullptr, 0); r < 0) {
+        std::string why = HardwareErrorText(reasons, r);
+        // libva says why only in its verbose lines: a node that is no graphics chip, or one
+        // without a driver, both end as an error of the external library.
+        if (type == AV_HWDEVICE_TYPE_VAAPI && r == AVERROR_EXTERNAL && reasons.Text().empty())
+            why += " (libva found no display with a driver there)";
+        throw FFmpegException(Fmt("cannot create a %s device on %s: %s", kind, node.c_str(), why.c_str()));
+    }
     device_.reset(device);
     frames_.reset(ff::av_hwframe_ctx_alloc(device_.get()));
     if (!frames_)
@@ -69,7 +81,7 @@ THardwareFrames::THardwareFrames(AVHWDeviceType type, const std::string& node, i
     if (int r = ff::av_hwframe_ctx_init(frames_.get()); r < 0) {
         const char* layout = ff::av_get_pix_fmt_name(softwareFormat);
         throw FFmpegException(Fmt("cannot make a pool of %dx%d %s surfaces on %s: %s", width, height,
-                                  layout ? layout : "unknown", node.c_str(), Reason(reasons, r).c_str()));
+                                  layout ? layout : "unknown", node.c_str(), HardwareErrorText(reasons, r).c_str()));
     }
     uploaded_ = NewFrame();
 }
@@ -79,10 +91,10 @@ AVFrame* THardwareFrames::Upload(const AVFrame* picture) {
     ff::av_frame_unref(surface);
     TFFErrorCapture reasons;
     if (int r = ff::av_hwframe_get_buffer(frames_.get(), surface, 0); r < 0)
-        throw FFmpegException("Cannot get a surface for the picture: " + Reason(reasons, r));
+        throw FFmpegException("Cannot get a surface for the picture: " + HardwareErrorText(reasons, r));
     if (int r = ff::av_hwframe_transfer_data(surface, picture, 0); r < 0) {
         ff::av_frame_unref(surface);
-        throw FFmpegException("Cannot upload the picture to the graphics chip: " + Reason(reasons, r));
+        throw FFmpegException("Cannot upload the picture to the graphics chip: " + HardwareErrorText(reasons, r));
     }
     if (ff::av_frame_copy_props(surface, picture) < 0) {
         ff::av_frame_unref(surface);

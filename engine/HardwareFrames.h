@@ -5,6 +5,7 @@
 // surface's layout (NV12 for VAAPI) changes what it converts to.
 
 #include "engine/FFPtr.h"
+#include "medialib/FFLog.h"
 
 #include <string>
 
@@ -37,6 +38,10 @@ inline constexpr const char* DefaultRenderNode = "/dev/dri/renderD128";
 // Why the loaded libavutil cannot make a device of that type ("" when it can): the functions
 // for devices are missing, or it was built without that kind of device.
 std::string HardwareDeviceProblem(AVHWDeviceType type);
+
+// Why a call about devices, surfaces or an encoder on the chip failed: the library's own error
+// lines caught while it ran, else the library's text of the code.
+std::string HardwareErrorText(const TFFErrorCapture& capture, int code);
 
 // The layout the engine converts to for an encoder whose pictures live on a device of that
 // pixel format (AV_PIX_FMT_VAAPI), and the device type; AV_HWDEVICE_TYPE_NONE when the engine

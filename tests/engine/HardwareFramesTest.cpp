@@ -25,15 +25,20 @@ TEST(EngineHardwareFrames, ADeviceThatCannotBeMadeIsNamedWithItsReason) {
     EXPECT_EQ(HardwareDeviceFor(AV_PIX_FMT_YUV420P, layout), AV_HWDEVICE_TYPE_NONE);
     EXPECT_EQ(HardwareDeviceFor(AV_PIX_FMT_CUDA, layout), AV_HWDEVICE_TYPE_NONE);
 
-    for (const std::string& node : {FakeRenderNode(dir), dir.File("renderD129")}) {
+    // libva says why only in its verbose lines for a node that is no chip; a missing node is
+    // named by the library's error line.
+    const std::string fake = FakeRenderNode(dir), missing = dir.File("renderD129");
+    const std::pair<std::string, std::string> cases[] = {
+        {fake, "Generic error in an external library (libva found no display with a driver there)"},
+        {missing, "No VA display found for device " + missing + "."},
+    };
+    for (const auto& [node, reason] : cases) {
         SCOPED_TRACE(node);
         try {
             THardwareFrames frames(AV_HWDEVICE_TYPE_VAAPI, node, 64, 48, AV_PIX_FMT_NV12, 4);
             ADD_FAILURE() << "a device on no chip";
         } catch (const FFmpegException& e) {
-            const std::string start = "cannot create a VAAPI device on " + node + ": ";
-            EXPECT_EQ(std::string(e.what()).rfind(start, 0), 0u) << e.what();
-            EXPECT_GT(std::string(e.what()).size(), start.size()) << e.what();
+            EXPECT_EQ(std::string(e.what()), "cannot create a VAAPI device on " + node + ": " + reason);
         }
     }
     EXPECT_EQ(HardwareDeviceProblem(AV_HWDEVICE_TYPE_MEDIACODEC),
