@@ -208,8 +208,13 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
         output = SlideshowOutputOptions(settings, *container);
         if (settings.HardwareEncoder && container->Quality && *container->Quality->HardwareEncoder) {
             const THardwareProbe probe = ProbeVaapiEncoder(container->Quality->HardwareEncoder, DriFolder);
-            if (probe.Usable)
+            if (probe.Usable) {
                 output.VideoCodec = probe.Encoder;
+                const int crf = settings.ConstantQuality
+                                    ? (settings.Crf >= 0 ? settings.Crf : container->Quality->DefaultCrf)
+                                    : -1;
+                output.ExtOptions += "\n" + HardwareEncoderOptions(probe, crf);
+            }
             Notice(HardwareProbeLine(probe, container->VideoCodec));
         }
         bool claimed = false;

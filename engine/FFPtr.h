@@ -24,6 +24,9 @@ struct TBsfFree {
 struct TSwrFree {
     void operator()(SwrContext* s) const { ff::swr_free(&s); }
 };
+struct TBufferRefFree {
+    void operator()(AVBufferRef* b) const { ff::av_buffer_unref(&b); }
+};
 struct TAudioFifoFree {
     void operator()(AVAudioFifo* f) const { ff::av_audio_fifo_free(f); }
 };
@@ -34,6 +37,7 @@ using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
 using TSwsPtr = std::unique_ptr<SwsContext, TSwsFree>;
 using TBsfPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
 using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
+using TBufferRefPtr = std::unique_ptr<AVBufferRef, TBufferRefFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
 
 // An AVChannelLayout that releases what a custom channel order allocated.

@@ -67,6 +67,7 @@ struct TJobSettings {
     int MeThreshold = 0;                      // "me_threshold": keep the source's picture types
     bool QpHist = false;                      // "qphist"
     std::string VStatsFile;                   // "vstats", "vstats_file"
+    std::string VaapiDevice;                  // "vaapi_device": render node of the VAAPI encoders
     std::vector<uint16_t> IntraMatrix, InterMatrix;
     std::string VideoLanguage;                // "vlang"
     uint32_t VideoTag = 0;                    // "vtag"

@@ -291,6 +291,7 @@ void TCustomFFmpeg::ApplyOption(const std::string& name, const std::string& valu
              AppendBitstreamFilter(s.BitstreamFilters[2], v);
          }},
         PRESET("apre"), PRESET("vpre"), PRESET("spre"), PRESET("fpre"),
+        FIELD("vaapi_device", VaapiDevice, STRING),
     };
     for (const TOptionRow& row : rows)
         if (name == row.Name) {

@@ -405,11 +405,12 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
         enc->width = ist.Stream->codecpar->width;
         enc->height = ist.Stream->codecpar->height;
     }
+    SetupHardwareFrames(ost);
     AVCodecParameters* in = ist.Stream->codecpar;
     ost.RescaleWidth = in->width;
     ost.RescaleHeight = in->height;
     ost.RescaleFormat = AVPixelFormat(in->format);
-    ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+    ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != ost.PictureFormat();
     // Deinterlacing is a filter in front of the user's.
     std::string filters = ost.FilterDescription;
     if (s_.Deinterlace)
@@ -422,7 +423,7 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
         spec.SampleAspect = ist.Stream->sample_aspect_ratio.num ? ist.Stream->sample_aspect_ratio : in->sample_aspect_ratio;
         spec.EncoderWidth = enc->width;
         spec.EncoderHeight = enc->height;
-        spec.EncoderFormat = enc->pix_fmt;
+        spec.EncoderFormat = ost.PictureFormat();
         spec.ScalerFlags = job_.generic_.ScalerFlags();
         spec.Description = filters;
         ost.FilterSpec = spec;
@@ -432,11 +433,35 @@ void TTranscoder::SetupVideoEncoding(TOutputStream& ost, TInputStream& ist) {
         enc->height = ost.Filter->OutputHeight();
         ost.RescaleWidth = enc->width;
         ost.RescaleHeight = enc->height;
-        ost.RescaleFormat = enc->pix_fmt;
+        ost.RescaleFormat = ost.PictureFormat();
         ost.NeedsRescale = false;
     }
     ost.EncodingNeeded = true;
     ist.DecodingNeeded = true;
+}
+
+// An encoder whose only pixel format is a device's (h264_vaapi) gets a device on the render node
+// the job names and a pool of surfaces of its size; converted pictures are uploaded there.
+void TTranscoder::SetupHardwareFrames(TOutputStream& ost) {
+    AVCodecContext* enc = ost.Encoder.get();
+    const AVPixFmtDescriptor* desc = ff::av_pix_fmt_desc_get(enc->pix_fmt);
+    if (!desc || !(desc->flags & AV_PIX_FMT_FLAG_HWACCEL))
+        return;
+    const char* name = ost.Codec ? ost.Codec->name : "the video encoder";
+    AVPixelFormat layout = AV_PIX_FMT_NONE;
+    const AVHWDeviceType type = HardwareDeviceFor(enc->pix_fmt, layout);
+    if (type == AV_HWDEVICE_TYPE_NONE)
+        throw FFmpegException(Fmt("Encoder %s takes only %s pictures, which the engine cannot make", name, desc->name));
+    const std::string node = s_.VaapiDevice.empty() ? DefaultRenderNode : s_.VaapiDevice;
+    try {
+        // A pool of no fixed size grows with what the encoder and its thread hold at a time.
+        ost.Hardware = std::make_unique<THardwareFrames>(type, node, enc->width, enc->height, layout, 0);
+    } catch (const FFmpegException& e) {
+        throw FFmpegException(Fmt("Encoder %s cannot be used: %s", name, e.what()));
+    }
+    enc->hw_frames_ctx = ff::av_buffer_ref(ost.Hardware->FramesContext());
+    if (!enc->hw_frames_ctx)
+        throw FFmpegException(Fmt("Encoder %s cannot be used: out of memory", name));
 }
 
 // The statistics file of a two-pass stream: the first pass writes what the encoder learnt,

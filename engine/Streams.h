@@ -4,6 +4,7 @@
 #include "engine/EncoderThread.h"
 #include "engine/FFPtr.h"
 #include "engine/FilterGraph.h"
+#include "engine/HardwareFrames.h"
 #include "engine/JobSettings.h"
 #include "medialib/InputFormatRegistry.h"
 
@@ -90,6 +91,8 @@ struct TOutputStream {
     TFramePtr Picture;                     // scaled picture handed to the encoder
     TFramePtr PictureSource;               // the input picture it was scaled from (a reference)
     TFramePtr HookPicture;                 // the output hook's copy of the picture, encoded instead
+    // An encoder that takes pictures on the graphics chip only: the surfaces they are uploaded to.
+    std::unique_ptr<THardwareFrames> Hardware;
     int RescaleWidth = 0, RescaleHeight = 0;
     AVPixelFormat RescaleFormat = AV_PIX_FMT_NONE;
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base
@@ -118,6 +121,9 @@ struct TOutputStream {
     // "psnr": the squared errors of Y, U and V of the last coded picture and of all of them.
     uint64_t LastError[3] = {0, 0, 0};
     uint64_t ErrorSum[3] = {0, 0, 0};
+
+    // The layout pictures are converted to: the encoder's own, or the surfaces' for one on the chip.
+    AVPixelFormat PictureFormat() const { return Hardware ? Hardware->SoftwareFormat() : Encoder->pix_fmt; }
 };
 
 // One opened output container with its streams.

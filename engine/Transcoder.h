@@ -32,6 +32,7 @@ private:
     void CheckInputsUsed();
     void SetupStreamCopy(TOutputStream& ost, TInputStream& ist);
     AVRational CopyTimeBase(const AVStream* in) const;
+    void SetupHardwareFrames(TOutputStream& ost);
     void SetupVideoEncoding(TOutputStream& ost, TInputStream& ist);
     void SetupTwoPass(TOutputStream& ost, int index);
     void WritePassStats(TOutputStream& ost);

@@ -130,14 +130,15 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         ost.RescaleHeight = in->height;
         ost.RescaleFormat = AVPixelFormat(in->format);
         ost.Scaler.reset();
-        ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != enc->pix_fmt;
+        ost.NeedsRescale = in->width != enc->width || in->height != enc->height || in->format != ost.PictureFormat();
     }
     if (!ost.NeedsRescale)
         return in;
-    bool fast = FastConversionApplies(in, enc->width, enc->height, enc->pix_fmt);
+    const AVPixelFormat layout = ost.PictureFormat();
+    bool fast = FastConversionApplies(in, enc->width, enc->height, layout);
     if (!ost.Scaler && !fast) {
         ost.Scaler.reset(ff::sws_getContext(ost.RescaleWidth, ost.RescaleHeight, ost.RescaleFormat, enc->width,
-                                            enc->height, enc->pix_fmt, job_.generic_.ScalerFlags(), nullptr,
+                                            enc->height, layout, job_.generic_.ScalerFlags(), nullptr,
                                             nullptr, nullptr));
         if (!ost.Scaler)
             throw FFmpegException("Cannot get resampling context");
@@ -158,7 +159,7 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         ff::av_frame_unref(pic);
         pic->width = enc->width;
         pic->height = enc->height;
-        pic->format = enc->pix_fmt;
+        pic->format = layout;
         if (ff::av_frame_get_buffer(pic, 0) < 0)
             throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     }
@@ -186,6 +187,9 @@ void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
     // "sameq": the source's quantiser where the decoder tells it, else the stream's fixed one.
     if (!s_.SameQuant || picture->quality <= 0)
         picture->quality = enc->global_quality;
+    // An encoder on the graphics chip gets the picture there, with the properties set above.
+    if (ost.Hardware)
+        picture = ost.Hardware->Upload(picture);
     if (!ost.EncoderThread && EncodesBeside(ost))
         // Three pictures in waiting keep the encoder busy; more would only hold memory.
         ost.EncoderThread = std::make_unique<TEncoderThread>(enc, "Video encoding failed", 3);

@@ -5,6 +5,7 @@
 namespace ff {
 #define PIXAROLL_FF_DEFINE(name) decltype(&::name) name = nullptr;
 PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_DEFINE)
+PIXAROLL_AVUTIL_OPTIONAL_FUNCS(PIXAROLL_FF_DEFINE)
 PIXAROLL_AVCODEC_FUNCS(PIXAROLL_FF_DEFINE)
 PIXAROLL_AVFORMAT_FUNCS(PIXAROLL_FF_DEFINE)
 PIXAROLL_SWSCALE_FUNCS(PIXAROLL_FF_DEFINE)
@@ -30,8 +31,17 @@ bool BindOne(void* module, const char* symbol, Fn& slot, std::string& missing, s
     slot = reinterpret_cast<Fn>(address);
     return true;
 }
+
+// An optional symbol: the address when the module has it, else null; never a failure.
+template <typename Fn>
+void BindOptional(void* module, const char* symbol, Fn& slot) {
+    dlerror();
+    slot = reinterpret_cast<Fn>(dlsym(module, symbol));
+    dlerror();
+}
 } // namespace
 
+#define PIXAROLL_FF_BIND_OPTIONAL(name) BindOptional(module, #name, ff::name);
 #define PIXAROLL_FF_BIND(name) ok = ok && BindOne(module, #name, ff::name, missing, why);
 #define PIXAROLL_FF_BIND_LIBC(name) ok = ok && BindOne(module, #name, ff::libc::name, missing, why);
 #define PIXAROLL_FF_CLEAR(name) ff::name = nullptr;
@@ -45,7 +55,11 @@ bool BindLibrary(TAVLibrary lib, void* module, std::string& missing) {
 bool BindLibrary(TAVLibrary lib, void* module, std::string& missing, std::string& why) {
     bool ok = true;
     switch (lib) {
-    case avutil: PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_BIND) break;
+    case avutil:
+        PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_BIND)
+        if (ok)
+            PIXAROLL_AVUTIL_OPTIONAL_FUNCS(PIXAROLL_FF_BIND_OPTIONAL)
+        break;
     case avcodec: PIXAROLL_AVCODEC_FUNCS(PIXAROLL_FF_BIND) break;
     case avformat: PIXAROLL_AVFORMAT_FUNCS(PIXAROLL_FF_BIND) break;
     case swscale: PIXAROLL_SWSCALE_FUNCS(PIXAROLL_FF_BIND) break;
@@ -61,7 +75,10 @@ bool BindLibrary(TAVLibrary lib, void* module, std::string& missing, std::string
 
 void UnbindLibrary(TAVLibrary lib) {
     switch (lib) {
-    case avutil: PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_CLEAR) break;
+    case avutil:
+        PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_CLEAR)
+        PIXAROLL_AVUTIL_OPTIONAL_FUNCS(PIXAROLL_FF_CLEAR)
+        break;
     case avcodec: PIXAROLL_AVCODEC_FUNCS(PIXAROLL_FF_CLEAR) break;
     case avformat: PIXAROLL_AVFORMAT_FUNCS(PIXAROLL_FF_CLEAR) break;
     case swscale: PIXAROLL_SWSCALE_FUNCS(PIXAROLL_FF_CLEAR) break;

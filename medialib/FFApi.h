@@ -25,6 +25,7 @@ extern "C" {
 #include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
+#include <libavutil/hwcontext.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
@@ -89,6 +90,12 @@ constexpr int AVLibraryCount = 8;
     X(av_dynarray_add_nofree) \
     X(av_display_rotation_get)
 
+// Bound when the loaded libavutil has them, else left null: hardware frames (devices, frame
+// pools on the device, uploads). Callers check the pointer before the first call.
+#define PIXAROLL_AVUTIL_OPTIONAL_FUNCS(X) \
+    X(av_hwdevice_ctx_create) X(av_hwdevice_iterate_types) X(av_hwdevice_get_type_name) \
+    X(av_hwframe_ctx_alloc) X(av_hwframe_ctx_init) X(av_hwframe_get_buffer) X(av_hwframe_transfer_data)
+
 #define PIXAROLL_AVCODEC_FUNCS(X) \
     X(avcodec_version) X(avcodec_configuration) X(avcodec_license) \
     X(avcodec_find_encoder) X(avcodec_find_encoder_by_name) X(avcodec_find_decoder) \
@@ -152,6 +159,7 @@ constexpr int AVLibraryCount = 8;
 namespace ff {
 #define PIXAROLL_FF_DECLARE(name) extern decltype(&::name) name;
 PIXAROLL_AVUTIL_FUNCS(PIXAROLL_FF_DECLARE)
+PIXAROLL_AVUTIL_OPTIONAL_FUNCS(PIXAROLL_FF_DECLARE)
 PIXAROLL_AVCODEC_FUNCS(PIXAROLL_FF_DECLARE)
 PIXAROLL_AVFORMAT_FUNCS(PIXAROLL_FF_DECLARE)
 PIXAROLL_SWSCALE_FUNCS(PIXAROLL_FF_DECLARE)

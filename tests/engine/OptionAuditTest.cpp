@@ -50,7 +50,8 @@ const char* const DispatcherNames[] = {
     "vstats_file", "vhook", "vfilters", "vf", "intra_matrix", "inter_matrix", "top", "dc", "vtag", "newvideo",
     "vlang", "qphist", "force_fps", "streamid", "force_key_frames", "ab", "aframes", "aq", "ar", "ac", "an",
     "acodec", "atag", "vol", "newaudio", "alang", "sample_fmt", "sn", "scodec", "newsubtitle", "slang", "stag", "vc",
-    "tvstd", "isync", "muxdelay", "muxpreload", "absf", "vbsf", "sbsf", "apre", "vpre", "spre", "fpre"};
+    "tvstd", "isync", "muxdelay", "muxpreload", "absf", "vbsf", "sbsf", "apre", "vpre", "spre", "fpre",
+    "vaapi_device"};
 
 // A preset file of one line; its path.
 std::string Preset(const TTempDir& dir, const std::string& name, const std::string& line) {
@@ -180,6 +181,7 @@ std::vector<TAuditRow> AuditRows(const TTempDir& dir) {
         {"vpre", Preset(dir, "v.ffpreset", "vcodec=mpeg4"), A::Taken, [](const TJobSettings& s) { return s.VideoCodecName == "mpeg4"; }},
         {"spre", Preset(dir, "s.ffpreset", "scodec=mov_text"), A::Taken, [](const TJobSettings& s) { return s.SubtitleCodecName == "mov_text"; }},
         {"fpre", Preset(dir, "f.ffpreset", "vcodec=mpeg2video"), A::Taken, [](const TJobSettings& s) { return s.VideoCodecName == "mpeg2video"; }},
+        {"vaapi_device", "/dev/dri/renderD129", A::Taken, [](const TJobSettings& s) { return s.VaapiDevice == "/dev/dri/renderD129"; }},
     };
 }
 } // namespace
