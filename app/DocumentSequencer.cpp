@@ -3,6 +3,7 @@
 #include "app/FrameCount.h"
 #include "app/FrameSizeLimits.h"
 #include "app/SlideCaption.h"
+#include "app/motion/MotionSlides.h"
 #include "effects/Effects.h"
 
 #include <charconv>
@@ -62,4 +63,6 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
     sequencer.Prepare(size.Width, size.Height,
                       FrameCountRule(out.FrameRate, out.HoldSeconds), FrameCountRule(out.FrameRate, out.TransitionSeconds),
                       out.RandomEffects, out.Seed);
+    sequencer.PictureLoader.Framing = out.Framing;
+    InstallSlideMotion(sequencer, data);
 }

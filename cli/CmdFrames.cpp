@@ -7,6 +7,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
+#include "cli/MotionOption.h"
 #include "cli/SlideSource.h"
 
 #include <cstdio>
@@ -22,6 +23,8 @@ struct TFramesOptions {
     std::string Hold = "5", Transition = "2";
     bool Random = true;
     std::optional<std::uint32_t> Seed;
+    TMotionStyle Motion = TMotionStyle::Off;
+    double Zoom = DefaultMotionZoom;
     int Every = 1;
     std::string OutDir;
 };
@@ -37,6 +40,8 @@ TFramesOptions FromOutput(const TSlideshowSettings& out) {
     o.Transition = out.TransitionSeconds;
     o.Random = out.RandomEffects;
     o.Seed = out.Seed;
+    o.Motion = out.Motion;
+    o.Zoom = out.Zoom;
     return o;
 }
 
@@ -47,6 +52,8 @@ TSlideshowSettings ToOutput(const TFramesOptions& o, TSlideshowSettings out) {
     out.TransitionSeconds = o.Transition;
     out.RandomEffects = o.Random;
     out.Seed = o.Seed;
+    out.Motion = o.Motion;
+    out.Zoom = o.Zoom;
     return out;
 }
 
@@ -75,6 +82,7 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
         } else if (opt == "--seed") {
             o.Seed = ParseSeed(a.Value(opt), opt);
             o.Random = true;
+        } else if (ReadMotionOption(a, opt, o.Motion, o.Zoom)) {
         } else if (opt == "--every") {
             o.Every = ParseInt(a.Value(opt), opt);
             if (o.Every < 0)

@@ -57,6 +57,12 @@ std::vector<TUsageOption> SlideshowOptions() {
         Switch("--sequential", "Takes the transition effects in their numbered order."),
         Switch("--random", "Takes the transition effects at random (the default)."),
         Value("--seed", "N", "Repeats a random run: the seed of the effect generator, 0 to 4294967295."),
+        Choice("--motion", "STYLE",
+               "Pan and zoom over each picture while it is on screen, transitions included: off (the default), "
+               "zoom-in, zoom-out, pan (along the way the picture overflows the frame) or random (one of them "
+               "with a random start and end, repeated by --seed).",
+               {"off", "zoom-in", "zoom-out", "pan", "random"}),
+        Value("--zoom", "F", "How far the motion zooms or pans, a factor from 1 to 4 (default 1.15)."),
     };
 }
 
