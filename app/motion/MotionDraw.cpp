@@ -35,17 +35,25 @@ void SetFilter(pixman_image_t* source, TMotionFilter filter, double sx, double s
         pixman_image_set_filter(source, PIXMAN_FILTER_BILINEAR, nullptr, 0);
         return;
     }
-    // Shrinking: a Lanczos window as wide as the footprint; enlarging: Lanczos interpolation.
-    auto kernels = [](double s, pixman_kernel_t& reconstruct, pixman_kernel_t& sample) {
+    // Area: linear interpolation averaged over the footprint. Convolution, shrinking: a
+    // Lanczos window as wide as the footprint; enlarging: Lanczos interpolation.
+    auto kernels = [filter](double s, pixman_kernel_t& reconstruct, pixman_kernel_t& sample) {
+        if (filter == TMotionFilter::Area) {
+            reconstruct = PIXMAN_KERNEL_LINEAR;
+            sample = PIXMAN_KERNEL_LINEAR;
+            return;
+        }
         reconstruct = s > 1 ? PIXMAN_KERNEL_IMPULSE : PIXMAN_KERNEL_LANCZOS3;
         sample = s > 1 ? PIXMAN_KERNEL_LANCZOS3 : PIXMAN_KERNEL_IMPULSE;
     };
     pixman_kernel_t rx, ry, kx, ky;
     kernels(sx, rx, kx);
     kernels(sy, ry, ky);
+    // Phases of the filter per pixel: coarse ones make a gliding picture wobble by the step.
+    const int phaseBits = filter == TMotionFilter::Area ? 8 : 4;
     int count = 0;
     pixman_fixed_t* params = pixman_filter_create_separable_convolution(
-        &count, pixman_double_to_fixed(std::max(sx, 1.0)), pixman_double_to_fixed(std::max(sy, 1.0)), rx, ry, kx, ky, 4, 4);
+        &count, pixman_double_to_fixed(std::max(sx, 1.0)), pixman_double_to_fixed(std::max(sy, 1.0)), rx, ry, kx, ky, phaseBits, phaseBits);
     if (!params) {
         pixman_image_set_filter(source, PIXMAN_FILTER_BILINEAR, nullptr, 0);
         return;
