@@ -172,9 +172,37 @@ TBox OwnView(const TGeometry& g, const TMotionRect& f) {
     b.Y = Place(ry, cy, b.H);
     return b;
 }
+// Between a view around the picture (larger than it along an axis: the bars) and one inside it
+// (cropping), the edges move in straight lines; unless the bars are shared in the same
+// proportion as the crop's margins, the view would cut one side of the picture while it still
+// shows a bar beyond the other. At the moment the view's size passes the picture's, it then
+// matches the picture exactly. A view around the picture holds every face wherever it sits.
+void ShareBars(double& aPos, double aSize, double bPos, double bSize) {
+    if (aSize <= 1 || bSize >= 1)
+        return;
+    const double before = bPos, after = 1 - bPos - bSize; // the crop's margins
+    aPos = before + after > 0 ? -(aSize - 1) * before / (before + after) : aPos;
+}
+
+TMotionPath Aligned(TMotionPath path, TFraming framing) {
+    if (framing == TFraming::Fill)
+        return path;
+    TMotionRect& a = path.Start;
+    TMotionRect& b = path.End;
+    ShareBars(a.X, a.W, b.X, b.W);
+    ShareBars(b.X, b.W, a.X, a.W);
+    ShareBars(a.Y, a.H, b.Y, b.H);
+    ShareBars(b.Y, b.H, a.Y, a.H);
+    return path;
+}
+
+TMotionPath Plan(const TMotionRequest& request);
 } // namespace
 
-TMotionPath PlanMotion(const TMotionRequest& request) {
+TMotionPath PlanMotion(const TMotionRequest& request) { return Aligned(Plan(request), request.Framing); }
+
+namespace {
+TMotionPath Plan(const TMotionRequest& request) {
     const TGeometry g = Geometry(request);
     const double zoom = std::clamp(request.Zoom, SmallestMotionZoom, LargestMotionZoom);
     switch (request.Style) {
@@ -194,6 +222,7 @@ TMotionPath PlanMotion(const TMotionRequest& request) {
     const TMotionRect still = Fraction(g, ViewAt(g, 1));
     return {TMotionStyle::Off, still, still};
 }
+} // namespace
 
 TMotionRect MotionView(const TMotionPath& path, double progress) {
     const double s = std::clamp(progress, 0.0, 1.0);
