@@ -14,6 +14,9 @@ enum class TMotionFilter {
     Convolution, // a Lanczos window over the footprint: the once-per-picture scaling
 };
 
+// The filter of the frames of moving slides.
+constexpr TMotionFilter MotionFrameFilter = TMotionFilter::Area;
+
 // Draws view (fractions of picture, any scale of it) over the whole frame. Where the view
 // reaches beyond the picture (the bars of letterbox and blur framing) the frame shows
 // background (frame-sized; the still blurred background of blur framing) or black without it.

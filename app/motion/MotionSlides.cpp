@@ -96,7 +96,7 @@ struct TSlideMotionRun {
         const int count = int(Moving.size());
         const double progress = MotionProgress(frame, Frames[std::size_t(k)], k == 0, k == count - 1);
         DrawMotionView(slide->Picture, MotionView(slide->Path, progress),
-                       slide->Background.Empty() ? nullptr : &slide->Background, bitmap, TMotionFilter::Area);
+                       slide->Background.Empty() ? nullptr : &slide->Background, bitmap, MotionFrameFilter);
     }
 };
 } // namespace

@@ -69,7 +69,7 @@ TEST(MotionQualityTest, CloseViewOfALargePhotoIsAsSharpAsLanczosFromTheFullPhoto
     ASSERT_NEAR(last.X * 6000, 600, 1e-6);
     ASSERT_NEAR(last.W * 6000, 4800, 1e-6);
     TFrameBitmap frame(1500, 1000);
-    DrawMotionView(slide->Picture, last, nullptr, frame, TMotionFilter::Area);
+    DrawMotionView(slide->Picture, last, nullptr, frame, MotionFrameFilter);
 
     const std::string raw = dir.File("reference.raw");
     // The reference converts the photo's colours as carefully as it scales (chroma at full
