@@ -9,8 +9,8 @@ enum class TMotionFilter {
     Bilinear,    // every frame: fast, and sharp while a frame samples at most a little more
                  // than one picture pixel per frame pixel (the picture is scaled for that)
     Area,        // every frame: each frame pixel averages the picture over its own footprint
-                 // (linear interpolation, box sampling), so a small bright detail keeps its
-                 // weight and centre at any scale and phase
+                 // (a tent of two frame pixels), so a small bright detail keeps its weight and
+                 // centre at any scale and phase
     Convolution, // a Lanczos window over the footprint: the once-per-picture scaling
 };
 

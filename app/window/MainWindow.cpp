@@ -4,6 +4,7 @@
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
 #include "app/window/CodecOptionsPanel.h"
+#include "app/window/MotionChoice.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
@@ -244,6 +245,8 @@ void TfrmMain::BuildControls() {
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addWidget(cmbVideoSize, 1);
     sizeRow->addWidget(pnlCodec->cmbFraming);
+    cmbMotion = new TMotionChoice([this] { return Ini(); }, videoGroup);
+    sizeRow->addWidget(cmbMotion);
     videoForm->addRow("Video Size:", sizeRow);
     cmbBitRate = new QComboBox(videoGroup);
     videoForm->addRow("BitRate(kbps):", cmbBitRate);
@@ -394,6 +397,7 @@ void TfrmMain::FormShow() {
     cmbFormat->clear();
     cmbFormat->addItems(texts::Formats);
     pnlCodec->Load();
+    cmbMotion->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
     SelectPosition(cmbFormat, format);
     cmbBitRate->clear();
@@ -613,6 +617,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.Audio = S(txtAudio->text());
     settings.BreakWhenNoPictures = chkPictures->isChecked();
     pnlCodec->ApplyTo(settings);
+    cmbMotion->ApplyTo(settings);
     return settings;
 }
 
@@ -719,7 +724,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::SetRunControlsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming, cmbMotion})
         w->setEnabled(enabled);
 }
 

@@ -28,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
+class TMotionChoice;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
@@ -57,6 +58,7 @@ public:
     QComboBox* cmbFramerate;
     QComboBox* cmbSampleRate;
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
+    TMotionChoice* cmbMotion;     // pan and zoom over the pictures
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;
