@@ -69,6 +69,20 @@ TEST(MotionFramesTest, FillAndMotionNeverShowAPixelFromBeyondThePicture) {
                 }
             }
     EXPECT_EQ(frames, 6 * 4 * 3 * 5);
+
+    // A view right on the picture's edges, shrinking and enlarging: the edge rows and columns
+    // show the picture's own colour, not a mix with what lies beyond it.
+    TFrameBitmap flat(90, 60);
+    flat.Fill(TFrameBitmap::MakePixel(150, 150, 150));
+    for (int size : {45, 60, 200}) {
+        TFrameBitmap frame(size, size * 2 / 3);
+        for (TMotionFilter filter : {MotionFrameFilter, TMotionFilter::Convolution}) {
+            DrawMotionView(flat, TMotionRect{}, nullptr, frame, filter);
+            for (int x : {0, frame.Width() - 1})
+                for (int y : {0, frame.Height() / 2, frame.Height() - 1})
+                    EXPECT_EQ(frame.Pixel(x, y) & 0xFFFFFF, 0x969696u) << size << " at " << x << "," << y;
+        }
+    }
 }
 
 TEST(MotionFramesTest, BlurredBackgroundStandsStillWhileThePictureMoves) {
