@@ -4,6 +4,7 @@
 #include "app/FrameSizeLimits.h"
 #include "app/SlideCaption.h"
 #include "app/clips/ClipSlides.h"
+#include "app/motion/MotionSlides.h"
 #include "effects/Effects.h"
 
 #include <charconv>
@@ -75,9 +76,12 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
     }
     sequencer.SlideMoves = nullptr;
     sequencer.DrawSlide = nullptr;
-    InstallClipSlides(sequencer, data);
     const TFrameSize size = SlideshowFrameSize(out.FrameSize);
     sequencer.Prepare(size.Width, size.Height,
                       FrameCountRule(out.FrameRate, out.HoldSeconds), FrameCountRule(out.FrameRate, out.TransitionSeconds),
                       out.RandomEffects, out.Seed);
+    sequencer.PictureLoader.Framing = out.Framing;
+    // Motion first: the clips' hooks take their own slides and hand the others on to it.
+    InstallSlideMotion(sequencer, data);
+    InstallClipSlides(sequencer, data);
 }

@@ -258,3 +258,28 @@ int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allow
         GetFFLogger().Log(nullptr, llWarning, "Picture \"" + fileName + "\": " + d.Errors.Warning);
     return reduction;
 }
+
+void ReadJpegUprightSize(const std::string& fileName, int& width, int& height) {
+    TCFile file(std::fopen(fileName.c_str(), "rb"));
+    if (!file)
+        Fail(fileName, std::strerror(errno));
+    TDecompressor d;
+    jpeg_decompress_struct& info = d.Info;
+    std::FILE* raw = file.get();
+    const bool ok = JpegCall(d.Errors, [&] {
+        jpeg_create_decompress(&info);
+        jpeg_stdio_src(&info, raw);
+        jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_read_header(&info, TRUE);
+    });
+    if (!ok)
+        Fail(fileName, d.Errors.Message);
+    TOrientedSource oriented;
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && (oriented.Orientation = ExifOrientation(m->data, m->data_length)) != 1)
+            break;
+    oriented.StoredWidth = static_cast<int>(info.image_width);
+    oriented.StoredHeight = static_cast<int>(info.image_height);
+    width = oriented.UprightWidth();
+    height = oriented.UprightHeight();
+}

@@ -15,3 +15,7 @@
 // frame; only the frame's pixels are written); placed receives it when given.
 int DrawJpegPicture(const std::string& fileName, TFrameBitmap& frame, bool allowScaling,
                     TFraming framing = TFraming::Letterbox, TRect* placed = nullptr);
+
+// The size the JPEG file shows upright (its EXIF orientation applied), from its header alone.
+// Throws TPictureError like DrawJpegPicture.
+void ReadJpegUprightSize(const std::string& fileName, int& width, int& height);

@@ -2,6 +2,7 @@
 
 #include "app/clips/ClipProjectKeys.h"
 
+#include "app/motion/MotionNames.h"
 #include "effects/Effects.h"
 
 #include <QDir>
@@ -80,6 +81,32 @@ long long Integer(const QJsonValue& v, const std::string& where, long long low, 
     return static_cast<long long>(d);
 }
 
+double ZoomValue(const QJsonValue& v, const std::string& where) {
+    const double d = v.toDouble();
+    if (!v.isDouble() || !(d >= SmallestMotionZoom && d <= LargestMotionZoom))
+        Bad(where, "must be a zoom factor from 1 to 4");
+    return d;
+}
+
+// A rectangle of the picture as [x, y, width, height] in fractions of its width and height.
+TMotionRect MotionRectValue(const QJsonValue& v, const std::string& where) {
+    const char* why = "must be [x, y, width, height] in fractions of the picture (0 to 1, width and height above 0)";
+    if (!v.isArray() || v.toArray().size() != 4)
+        Bad(where, why);
+    double n[4];
+    for (int i = 0; i < 4; ++i) {
+        const QJsonValue e = v.toArray()[i];
+        n[i] = e.toDouble();
+        if (!e.isDouble() || !(n[i] >= 0 && n[i] <= 1))
+            Bad(where, why);
+    }
+    if (!(n[2] > 0 && n[3] > 0) || n[0] + n[2] > 1 + 1e-9 || n[1] + n[3] > 1 + 1e-9)
+        Bad(where, why);
+    return {n[0], n[1], n[2], n[3]};
+}
+
+QJsonArray MotionRectJson(const TMotionRect& r) { return QJsonArray{r.X, r.Y, r.W, r.H}; }
+
 // Seconds as text (as typed in the window) or as a number.
 std::string SecondsValue(const QJsonValue& v, const std::string& where) {
     if (v.isString())
@@ -156,6 +183,15 @@ const std::vector<TOutputField>& OutputFields() {
              if (!FindSpeedPreset(String(v, w), s.Preset))
                  Bad(w, "must be fast, balanced or small");
          }},
+        {"motion", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(MotionStyleName(s.Motion)); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             if (!FindMotionStyle(String(v, w), s.Motion))
+                 Bad(w, "must be off, zoom-in, zoom-out, pan or random");
+         }},
+        {"zoom", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.Zoom); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.Zoom = ZoomValue(v, w);
+         }},
         {"hardwareEncoder", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.HardwareEncoder); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.HardwareEncoder = Bool(v, w);
@@ -206,8 +242,22 @@ TSlide ReadSlide(const QJsonObject& o, const QDir& folder, const std::string& wh
         slide.Caption = String(o.value("caption"), Member(where, "caption"));
     if (o.contains("captionDateTaken"))
         slide.CaptionDateTaken = Bool(o.value("captionDateTaken"), Member(where, "captionDateTaken"));
-    // "motion" and "music" are kept for the features that fill them; nothing to read yet.
-    for (const char* later : {"motion", "music"})
+    if (o.contains("motion")) {
+        const std::string at = Member(where, "motion");
+        const QJsonObject m = Object(o.value("motion"), at);
+        if (m.contains("style")) {
+            TMotionStyle style = TMotionStyle::Off;
+            if (!FindMotionStyle(String(m.value("style"), Member(at, "style")), style, true))
+                Bad(Member(at, "style"), "must be off, zoom-in, zoom-out, pan, random or rects");
+            slide.Motion.Style = style;
+        }
+        if (m.contains("start"))
+            slide.Motion.Start = MotionRectValue(m.value("start"), Member(at, "start"));
+        if (m.contains("end"))
+            slide.Motion.End = MotionRectValue(m.value("end"), Member(at, "end"));
+    }
+    // "music" is kept for the features that fill them; nothing to read yet.
+    for (const char* later : {"music"})
         if (o.contains(later))
             Object(o.value(later), Member(where, later));
     if (o.contains("clip")) {
@@ -308,6 +358,14 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
             o["caption"] = QString::fromStdString(slide.Caption);
         if (slide.CaptionDateTaken)
             o["captionDateTaken"] = true;
+        if (slide.Motion != TSlideMotion{}) {
+            QJsonObject m;
+            if (slide.Motion.Style)
+                m["style"] = MotionStyleName(*slide.Motion.Style);
+            m["start"] = MotionRectJson(slide.Motion.Start);
+            m["end"] = MotionRectJson(slide.Motion.End);
+            o["motion"] = m;
+        }
         if (const QJsonObject clip = ClipObject(slide.Clip); !clip.isEmpty())
             o["clip"] = clip;
         slides.append(o);

@@ -27,6 +27,7 @@
 #include "app/ContainerTable.h"
 #include "app/Framing.h"
 #include "app/SlideshowSequencer.h"
+#include "app/motion/MotionNames.h"
 #include "engine/FFEncoder.h"
 #include "engine/FileOptions.h"
 #include "frameinput/FrameInputAdapter.h"
@@ -68,6 +69,9 @@ struct TSlideshowSettings {
     // transitions start on their beats (Beats).
     bool FitToMusic = false;
     bool Beats = false;
+    // Pan and zoom over the pictures while they are on screen (a slide's own style overrides).
+    TMotionStyle Motion = TMotionStyle::Off;
+    double Zoom = DefaultMotionZoom;       // how far zoom and pan go
 
     // Every field takes part: a choice added here is compared without further code.
     bool operator==(const TSlideshowSettings&) const = default;

@@ -9,6 +9,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
+#include "cli/MotionOption.h"
 #include "cli/SlideSource.h"
 
 #include <cstdio>
@@ -25,6 +26,8 @@ struct TFramesOptions {
     std::string Hold = "5", Transition = "2";
     bool Random = true;
     std::optional<std::uint32_t> Seed;
+    TMotionStyle Motion = TMotionStyle::Off;
+    double Zoom = DefaultMotionZoom;
     int Every = 1;
     std::string OutDir;
     std::vector<std::string> Audio; // the soundtracks the holds follow
@@ -44,6 +47,8 @@ TFramesOptions FromOutput(const TSlideshowSettings& out) {
     o.Seed = out.Seed;
     o.FitToMusic = out.FitToMusic;
     o.Beats = out.Beats;
+    o.Motion = out.Motion;
+    o.Zoom = out.Zoom;
     return o;
 }
 
@@ -56,6 +61,8 @@ TSlideshowSettings ToOutput(const TFramesOptions& o, TSlideshowSettings out) {
     out.Seed = o.Seed;
     out.FitToMusic = o.FitToMusic;
     out.Beats = o.Beats;
+    out.Motion = o.Motion;
+    out.Zoom = o.Zoom;
     return out;
 }
 
@@ -84,6 +91,7 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
         } else if (opt == "--seed") {
             o.Seed = ParseSeed(a.Value(opt), opt);
             o.Random = true;
+        } else if (ReadMotionOption(a, opt, o.Motion, o.Zoom)) {
         } else if (opt == "--every") {
             o.Every = ParseInt(a.Value(opt), opt);
             if (o.Every < 0)

@@ -3,6 +3,7 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/JobRunner.h"
+#include "cli/MotionOption.h"
 #include "cli/RenderOptions.h"
 #include "cli/SlideSource.h"
 #include "cli/SlideshowRender.h"
@@ -48,6 +49,7 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         const std::string name = args.Value(option);
         if (!FindFraming(name, job.Framing))
             throw TUsageError("--fit takes letterbox, blur or fill");
+    } else if (ReadMotionOption(args, option, job.Motion, job.Zoom)) {
     } else if (option == "--hardware-encoder") {
         job.HardwareEncoder = true;
     } else if (option == "--hold" || option == "--transition") {

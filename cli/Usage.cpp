@@ -69,6 +69,12 @@ std::vector<TUsageOption> SlideshowOptions() {
         Switch("--beats",
                "Starts every transition on the music's nearest beat, on the first beat of a bar when the holds "
                "are long enough; the average hold stays within 10 % of the chosen one."),
+        Choice("--motion", "STYLE",
+               "Pan and zoom over each picture while it is on screen, transitions included: off (the default), "
+               "zoom-in, zoom-out, pan (along the way the picture overflows the frame) or random (one of them "
+               "with a random start and end, repeated by --seed).",
+               {"off", "zoom-in", "zoom-out", "pan", "random"}),
+        Value("--zoom", "F", "How far the motion zooms or pans, a factor from 1 to 4 (default 1.15)."),
     };
 }
 

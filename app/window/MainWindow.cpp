@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MusicTimingPanel.h"
+#include "app/window/MotionChoice.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
@@ -245,6 +246,8 @@ void TfrmMain::BuildControls() {
     auto* sizeRow = new QHBoxLayout;
     sizeRow->addWidget(cmbVideoSize, 1);
     sizeRow->addWidget(pnlCodec->cmbFraming);
+    cmbMotion = new TMotionChoice([this] { return Ini(); }, videoGroup);
+    sizeRow->addWidget(cmbMotion);
     videoForm->addRow("Video Size:", sizeRow);
     cmbBitRate = new QComboBox(videoGroup);
     videoForm->addRow("BitRate(kbps):", cmbBitRate);
@@ -400,6 +403,7 @@ void TfrmMain::FormShow() {
     cmbFormat->addItems(texts::Formats);
     pnlCodec->Load();
     pnlMusicTiming->Load();
+    cmbMotion->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
     SelectPosition(cmbFormat, format);
     cmbBitRate->clear();
@@ -620,6 +624,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.BreakWhenNoPictures = chkPictures->isChecked();
     pnlCodec->ApplyTo(settings);
     pnlMusicTiming->ApplyTo(settings);
+    cmbMotion->ApplyTo(settings);
     return settings;
 }
 
@@ -726,7 +731,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::SetRunControlsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming, pnlMusicTiming})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming, pnlMusicTiming, cmbMotion})
         w->setEnabled(enabled);
 }
 

@@ -29,6 +29,7 @@ class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
 class TMusicTimingPanel;
+class TMotionChoice;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
@@ -59,6 +60,7 @@ public:
     QComboBox* cmbSampleRate;
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
     TMusicTimingPanel* pnlMusicTiming; // holds that follow the soundtrack
+    TMotionChoice* cmbMotion;     // pan and zoom over the pictures
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;

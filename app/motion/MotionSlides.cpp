@@ -1,0 +1,133 @@
+#include "app/motion/MotionSlides.h"
+
+#include "app/clips/ClipSlides.h"
+
+#include "app/BlurBackground.h"
+#include "app/FitRect.h"
+#include "app/motion/LookAhead.h"
+#include "app/motion/MotionPicture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+TMotionStyle SlideMotionStyle(const TSlideshowData& data, int k) {
+    if (k < 0 || k >= int(data.Slides.size()))
+        return TMotionStyle::Off;
+    // A video clip moves by itself: pan and zoom are for still pictures.
+    if (IsClipSlide(data.Slides[std::size_t(k)]))
+        return TMotionStyle::Off;
+    const std::optional<TMotionStyle>& own = data.Slides[std::size_t(k)].Motion.Style;
+    return own ? *own : data.Output.Motion;
+}
+
+std::uint32_t SlideMotionSeed(std::uint32_t seedBase, int k) {
+    // Another stream than the transitions' seeds and the random slide effects.
+    return TSlideshowSequencer::TransitionSeed(seedBase ^ 0x4D6F7665u, k);
+}
+
+namespace {
+// The view that shows the picture exactly in the fit rectangle of the frame.
+TMotionRect ViewOfRect(const TRect& r, int frameWidth, int frameHeight) {
+    const double w = std::max(r.Right - r.Left, 1), h = std::max(r.Bottom - r.Top, 1);
+    return {-r.Left / w, -r.Top / h, frameWidth / w, frameHeight / h};
+}
+} // namespace
+
+std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& data, int k, int frameWidth, int frameHeight,
+                                                       std::uint32_t seedBase) {
+    const TSlide& slide = data.Slides.at(std::size_t(k));
+    const TFraming framing = data.Output.Framing;
+    const TPictureSize full = UprightPictureSize(slide.Picture);
+    TMotionRequest request;
+    request.PictureWidth = full.Width;
+    request.PictureHeight = full.Height;
+    request.FrameWidth = frameWidth;
+    request.FrameHeight = frameHeight;
+    request.Framing = framing;
+    request.Style = SlideMotionStyle(data, k);
+    request.Zoom = data.Output.Zoom;
+    request.Seed = SlideMotionSeed(seedBase, k);
+    request.Start = slide.Motion.Start;
+    request.End = slide.Motion.End;
+
+    // One picture pixel per frame pixel in the closest view: the still view's share of the
+    // picture times the zoom.
+    const TMotionRect still = PlanMotion([&] {
+        TMotionRequest r = request;
+        r.Style = TMotionStyle::Off;
+        return r;
+    }()).Start;
+    const double zoom = ClosestViewZoom(request);
+    const int neededWidth = int(std::ceil(frameWidth * zoom / still.W));
+    const int neededHeight = int(std::ceil(frameHeight * zoom / still.H));
+
+    auto moving = std::make_shared<TMovingSlide>();
+    moving->Picture = DecodePictureFor(slide.Picture, full, neededWidth, neededHeight);
+    moving->Interest = FindInterest(moving->Picture);
+    request.Interest = moving->Interest;
+    moving->Path = PlanMotion(request);
+    if (framing == TFraming::Blur) {
+        // The background of the still framing; the picture moves over it.
+        moving->Background.SetSize(frameWidth, frameHeight);
+        const TRect fit = PictureRect(TFraming::Letterbox, full.Width, full.Height, frameWidth, frameHeight);
+        DrawMotionView(moving->Picture, ViewOfRect(fit, frameWidth, frameHeight), nullptr, moving->Background);
+        DrawBlurredBackground(moving->Background, fit);
+    }
+    return moving;
+}
+
+namespace {
+struct TSlideMotionRun {
+    std::shared_ptr<const TSlideshowData> Data;
+    int FrameWidth = 0, FrameHeight = 0;
+    std::vector<int> Frames; // per slide: the frames it is on screen
+    std::vector<bool> Moving;
+    std::uint32_t SeedBase = 0;
+    TLookAhead<TMovingSlide> Ahead;
+
+    TSlideMotionRun(std::shared_ptr<const TSlideshowData> data, int w, int h, std::uint32_t seedBase)
+        : Data(std::move(data)), FrameWidth(w), FrameHeight(h), SeedBase(seedBase),
+          Ahead([this](int k) { return PrepareMovingSlide(*Data, k, FrameWidth, FrameHeight, SeedBase); }) {}
+
+    bool Moves(int k) const { return k >= 0 && k < int(Moving.size()) && Moving[std::size_t(k)]; }
+
+    void Draw(int k, int frame, TFrameBitmap& bitmap) {
+        const std::shared_ptr<const TMovingSlide> slide = Ahead.Get(k);
+        // On screen: slide k and, in the transition into it, slide k - 1. One ahead.
+        Ahead.Forget(k - 1);
+        if (Moves(k + 1))
+            Ahead.Request(k + 1);
+        const int count = int(Moving.size());
+        const double progress = MotionProgress(frame, Frames[std::size_t(k)], k == 0, k == count - 1);
+        DrawMotionView(slide->Picture, MotionView(slide->Path, progress),
+                       slide->Background.Empty() ? nullptr : &slide->Background, bitmap, MotionFrameFilter);
+    }
+};
+} // namespace
+
+void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data) {
+    const int count = int(data->Slides.size());
+    bool any = false;
+    for (int k = 0; k < count; ++k)
+        any = any || SlideMotionStyle(*data, k) != TMotionStyle::Off;
+    if (!any) {
+        sequencer.SlideMoves = nullptr;
+        sequencer.DrawSlide = nullptr;
+        return;
+    }
+    sequencer.SlideMoves = nullptr; // the run before lets go of its pictures and worker first
+    sequencer.DrawSlide = nullptr;
+    auto run = std::make_shared<TSlideMotionRun>(data, sequencer.FrameWidth, sequencer.FrameHeight, sequencer.SeedBase);
+    for (int k = 0; k < count; ++k) {
+        const int own = sequencer.PictureHoldFrames ? sequencer.PictureHoldFrames(k) : 0;
+        const int hold = own > 0 ? own : sequencer.HoldFrames;
+        // In through its transition, its hold, out through the next transition.
+        run->Frames.push_back(2 * sequencer.TransitionFrames + hold);
+        run->Moving.push_back(SlideMotionStyle(*data, k) != TMotionStyle::Off);
+    }
+    if (run->Moves(0))
+        run->Ahead.Request(0);
+    sequencer.SlideMoves = [run](int k) { return run->Moves(k); };
+    sequencer.DrawSlide = [run](int k, int frame, TFrameBitmap& bitmap) { run->Draw(k, frame, bitmap); };
+}

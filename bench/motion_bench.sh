@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Pan and zoom against still pictures, the same job side by side in one run: 1920x1080, six
+# photos of 6000x4000 (JPEG), 5 s each, 2 s transitions, 30 frames/s, the default mp4 row.
+# Targets: motion on takes at most 1.3x the time of motion off; peak memory under 250 MB.
+#
+#   bench/motion_bench.sh [--cli PATH] [--work DIR] [--motion STYLE]
+#
+# --work keeps the photos for the next run. Exit status 1 when a target is missed, 2 when a
+# program failed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cli=""; work=""; motion=random
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --cli) cli=$2; shift 2;; --work) work=$2; shift 2;; --motion) motion=$2; shift 2;;
+    *) echo "unknown argument $1" >&2; exit 2;;
+  esac
+done
+[ -n "$cli" ] || cli=$here/build/cli/pixaroll-cli
+[ -x "$cli" ] || { echo "no pixaroll-cli at $cli (build it or pass --cli)" >&2; exit 2; }
+command -v ffmpeg >/dev/null || { echo "ffmpeg is needed (apt-get install ffmpeg)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed (apt-get install time)" >&2; exit 2; }
+[ -n "$work" ] || { work=$(mktemp -d); trap 'rm -rf "$work"' EXIT; }
+mkdir -p "$work/pics" "$work/out"
+cd "$work"
+for i in 0 1 2 3 4 5; do
+  f=pics/photo-$i.jpg
+  [ -f $f ] && continue
+  sc=$(awk "BEGIN{print 0.4/($i+1)}")
+  ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi \
+    -i "mandelbrot=s=1500x1000:start_x=-0.745:start_y=0.11:start_scale=$sc,scale=6000:4000:flags=bicubic,noise=alls=6:allf=t,format=yuvj420p" \
+    -frames:v 1 -q:v 3 $f
+done
+pics=(pics/photo-*.jpg)
+
+# Seconds and peak megabytes of one render, "S MB".
+measure() {
+  rm -f out/*
+  local t0 t1
+  t0=$(date +%s.%N)
+  if ! /usr/bin/time -f "%M" -o mem.txt "$cli" render --pictures "${pics[@]}" --out-dir out --size 1920x1080 \
+      --hold 5 --transition 2 --seed 1 --quiet "$@" >/dev/null 2>err.txt; then
+    echo "failed: render $*" >&2; tail -5 err.txt >&2; exit 2
+  fi
+  t1=$(date +%s.%N)
+  echo "$(echo "$t1 - $t0" | bc) $(( $(tail -1 mem.txt) / 1024 ))"
+}
+
+read -r offTime offMem <<<"$(measure --motion off)"
+read -r onTime onMem <<<"$(measure --motion "$motion")"
+ratio=$(awk "BEGIN{printf \"%.3f\", $onTime / $offTime}")
+echo "motion off: ${offTime}s, peak ${offMem} MB"
+echo "motion $motion: ${onTime}s, peak ${onMem} MB"
+echo "time ratio on/off: $ratio (target <= 1.3); peak with motion ${onMem} MB (target < 250)"
+status=0
+awk "BEGIN{exit !($ratio <= 1.3)}" || { echo "MISSED: motion takes more than 1.3x"; status=1; }
+[ "$onMem" -lt 250 ] || { echo "MISSED: peak memory not under 250 MB"; status=1; }
+exit $status

@@ -1,0 +1,85 @@
+// Pan and zoom as drawn: the sharpness of a close view of a large photo against ffmpeg's
+// Lanczos scaling of the same part of the photo, and frames that never show what lies outside
+// the picture.
+
+#include "app/motion/MotionDraw.h"
+#include "app/motion/MotionPicture.h"
+#include "app/motion/MotionPlan.h"
+#include "app/motion/MotionSlides.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+// A photo's mix of detail: broad shading, edges of shapes at all angles and fine texture.
+std::uint32_t Detail(int x, int y) {
+    const double fx = x, fy = y;
+    const double broad = 60 * std::sin(fx * 0.0021) * std::cos(fy * 0.0017);
+    const double rings = 40 * std::sin(std::hypot(fx - 2500, fy - 1800) * 0.045);
+    const double fine = 18 * std::sin(fx * 0.31 + fy * 0.07) * std::sin(fy * 0.23);
+    auto channel = [](double v) { return std::uint32_t(std::clamp(v, 0.0, 255.0)); };
+    const double base = 128 + broad + rings + fine;
+    return channel(base) << 16 | channel(base * 0.8 + 30) << 8 | channel(255 - base);
+}
+
+double Psnr(const TFrameBitmap& a, const std::vector<unsigned char>& bgr0) {
+    double sum = 0;
+    std::size_t n = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x) {
+            const std::uint32_t p = a.Pixel(x, y);
+            const unsigned char* q = &bgr0[(std::size_t(y) * a.Width() + x) * 4];
+            for (int c = 0; c < 3; ++c) {
+                const double d = double((p >> (8 * c)) & 0xFF) - q[c];
+                sum += d * d;
+                ++n;
+            }
+        }
+    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(n)));
+}
+
+TSlideshowData OneSlide(const std::string& picture, TFraming framing, TMotionStyle style) {
+    TSlideshowData data;
+    data.Output.Framing = framing;
+    data.Output.Motion = style;
+    data.Slides.push_back(PlainSlide(picture));
+    return data;
+}
+} // namespace
+
+TEST(MotionQualityTest, CloseViewOfALargePhotoIsAsSharpAsLanczosFromTheFullPhoto) {
+    TTempDir dir;
+    const std::string photo = dir.File("photo.jpg");
+    WriteTestJpeg(photo, 6000, 4000, Detail, 95);
+    // A frame of the photo's aspect: the zoom ends on a rectangle of whole photo pixels.
+    TSlideshowData data = OneSlide(photo, TFraming::Letterbox, TMotionStyle::ZoomIn);
+    data.Output.Zoom = 1.25;
+    const auto slide = PrepareMovingSlide(data, 0, 1500, 1000, 0);
+    // Decoded once, reduced: far below the photo's 6000 x 4000, but enough for the close view.
+    EXPECT_LE(slide->Picture.Width(), 2 * 1875);
+    EXPECT_GE(slide->Picture.Width(), 1875);
+    const TMotionRect last = MotionView(slide->Path, 1);
+    ASSERT_NEAR(last.X * 6000, 600, 1e-6);
+    ASSERT_NEAR(last.W * 6000, 4800, 1e-6);
+    TFrameBitmap frame(1500, 1000);
+    DrawMotionView(slide->Picture, last, nullptr, frame, MotionFrameFilter);
+
+    const std::string raw = dir.File("reference.raw");
+    // The reference converts the photo's colours as carefully as it scales (chroma at full
+    // resolution), or its own colour fringes would be measured.
+    const TRunResult ref = RunShell("ffmpeg -v error -y -i " + photo +
+                                    " -vf crop=4800:3200:600:400,scale=1500:1000:flags=lanczos+accurate_rnd+full_chroma_int+"
+                                    "full_chroma_inp,format=bgr0 -f rawvideo " + raw);
+    ASSERT_EQ(ref.Status, 0) << ref.Output;
+    std::ifstream in(raw, std::ios::binary);
+    const std::vector<unsigned char> reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(reference.size(), std::size_t(1500) * 1000 * 4);
+    EXPECT_GE(Psnr(frame, reference), 35.0);
+}
