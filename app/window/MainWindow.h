@@ -28,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
+class TMusicOptions;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
@@ -57,6 +58,8 @@ public:
     QComboBox* cmbFramerate;
     QComboBox* cmbSampleRate;
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
+    TMusicOptions* dlgMusic;      // further songs, loop, fades, loudness (Slides menu, "Music...")
+    QAction* actMusic;
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;

@@ -2,6 +2,7 @@
 
 #include "app/ProjectFile.h"
 #include "app/window/MainWindow.h"
+#include "app/window/MusicOptions.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
 #include "app/window/WindowServices.h"
@@ -91,6 +92,7 @@ void TProjectMenu::WindowShown() {
     connect(window_.chkRandomEffect, &QCheckBox::toggled, this, changed);
     connect(window_.chkPictures, &QCheckBox::toggled, this, changed);
     connect(window_.txtAudio, &QLineEdit::textChanged, this, changed);
+    connect(window_.dlgMusic, &TMusicOptions::Changed, this, changed);
     actOpen->setEnabled(bool(IO.Read));
     actSave->setEnabled(bool(IO.Write));
     actSaveAs->setEnabled(bool(IO.Write));
@@ -152,6 +154,7 @@ bool TProjectMenu::New() {
     applying_ = true;
     doc.Assign(TSlideshowData{});
     window_.txtAudio->clear();
+    window_.dlgMusic->Show(window_.JobSettings(), {});
     applying_ = false;
     doc.ProjectFile.clear();
     doc.SetModified(false);
@@ -185,6 +188,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     doc.Assign(std::move(data));
     ShowChoices(output);
     window_.txtAudio->setText(audio);
+    window_.dlgMusic->Show(output, doc.SettingsForJob().MoreAudio);
     applying_ = false;
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
@@ -219,6 +223,7 @@ void TProjectMenu::Relink() {
     applying_ = true;
     window_.txtAudio->setText(doc.Soundtracks().empty() ? QString()
                                                         : QString::fromStdString(doc.Soundtracks()[0].File));
+    window_.dlgMusic->Show(doc.Output(), doc.SettingsForJob().MoreAudio);
     applying_ = false;
     if (found < int(missing.size()))
         window_.Services().Warning(&window_, "Warning",
@@ -268,11 +273,18 @@ bool TProjectMenu::SaveTo(const QString& file) {
 void TProjectMenu::TakeWindowChoices() {
     TSlideshowDocument& doc = slides_.Document();
     TSlideshowSettings output = window_.JobSettings();
+    const std::vector<std::string> more = output.MoreAudio;
     output.Pictures.clear();
     output.Audio.clear();
+    output.MoreAudio.clear();
     doc.SetOutput(std::move(output));
     const std::string audio = window_.txtAudio->text().toStdString();
-    doc.SetSoundtracks(audio.empty() ? std::vector<TSoundtrack>{} : std::vector<TSoundtrack>{{audio}});
+    std::vector<TSoundtrack> soundtracks;
+    if (!audio.empty())
+        soundtracks.push_back({audio});
+    for (const std::string& song : more)
+        soundtracks.push_back({song});
+    doc.SetSoundtracks(std::move(soundtracks));
 }
 
 void TProjectMenu::ShowChoices(const TSlideshowSettings& output) {
