@@ -112,12 +112,20 @@ bool TBuiltSoundtrack::Build(const TSoundtrackPlan& plan, std::string& error) {
     int rate = plan.Rate;
     const int channels = std::clamp(plan.Channels, 1, 2);
     std::vector<float> mix;
+    // When the soundtrack ends with the pictures at the latest, nothing beyond them is decoded
+    // (or held in memory).
+    const bool endsWithPictures = plan.Loop || plan.EndWithVideo || plan.FadeOutSeconds != 0;
     for (const std::string& song : plan.Songs) {
         TDecodeRequest request;
         request.File = song;
         request.Rate = rate;
         request.Channels = channels;
         request.Cancelled = plan.Cancelled;
+        if (endsWithPictures && rate > 0) {
+            request.Duration = std::max(0.0, plan.VideoSeconds - double(mix.size() / std::size_t(channels)) / rate);
+            if (request.Duration <= 0)
+                request.Duration = 1.0 / rate; // still opened: a bad file is named all the same
+        }
         TDecodedAudio decoded;
         if (!DecodeAudio(request, decoded, error))
             return false;

@@ -123,3 +123,10 @@ TEST_F(RenderMusicTest, ASongThatCannotBeUsedIsNamedAndNoVideoIsLeft) {
     EXPECT_EQ(Render(1, "--audio " + good + " --fade-out -1", file).Status, 2);
     EXPECT_EQ(Render(1, "--audio --loop-music", file).Status, 2);
 }
+
+TEST_F(RenderMusicTest, TheVideosSoundtrackReachesTheLoudnessTarget) {
+    std::string file;
+    TRunResult r = Render(3, "--audio " + Tone("quiet.wav", 440, 4) + " " + Tone("more.wav", 660, 6) + " --loudness -16", file);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_NEAR(IntegratedLoudness(file), -16, 1.0);
+}
