@@ -1,6 +1,7 @@
 #include "app/soundtrack/AudioDecode.h"
 
 #include "engine/FFPtr.h"
+#include "medialib/CodecLock.h"
 #include "medialib/FFUtils.h"
 #include "medialib/InterruptCB.h"
 
@@ -94,8 +95,16 @@ private:
         codec_.reset(ff::avcodec_alloc_context3(codec));
         if (!codec_)
             return Fail("out of memory");
-        if ((r = ff::avcodec_parameters_to_context(codec_.get(), stream_->codecpar)) < 0 ||
-            (r = ff::avcodec_open2(codec_.get(), codec, nullptr)) < 0)
+        if ((r = ff::avcodec_parameters_to_context(codec_.get(), stream_->codecpar)) < 0)
+            return Fail(ErrorCodeText(r));
+        {
+            // Codecs open one at a time across the process, as the engine's own do.
+            TCodecLockGuard guard;
+            if (!guard.Locked())
+                return Fail("the codec lock cannot be taken");
+            r = ff::avcodec_open2(codec_.get(), codec, nullptr);
+        }
+        if (r < 0)
             return Fail(ErrorCodeText(r));
         out_.Rate = req_.Rate > 0 ? req_.Rate : codec_->sample_rate;
         out_.Channels = std::clamp(req_.Channels, 1, 8);
