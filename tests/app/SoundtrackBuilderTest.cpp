@@ -16,6 +16,14 @@
 #include <fstream>
 
 namespace {
+// The temporary folder of the tests that follow in this process.
+void RestoreTmp(const std::string& old) {
+    if (old.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", old.c_str(), 1);
+}
+
 constexpr int Rate = 44100;
 
 class SoundtrackBuilder : public ::testing::Test {
@@ -24,8 +32,11 @@ protected:
         ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
         // A temporary folder of this test's own: the others running beside it build theirs.
         std::filesystem::create_directory(dir_.File("tmp"));
+        const char* tmp = std::getenv("TMPDIR");
+        oldTmp_ = tmp ? tmp : "";
         setenv("TMPDIR", dir_.File("tmp").c_str(), 1);
     }
+    void TearDown() override { RestoreTmp(oldTmp_); }
     // A sound made by ffmpeg's expression source: expr over t, seconds long, as file name.
     std::string Sound(const std::string& name, const std::string& expr, double seconds, int rate = Rate,
                       const std::string& extra = "") {
@@ -49,6 +60,7 @@ protected:
         return n;
     }
     TTempDir dir_;
+    std::string oldTmp_;
 };
 } // namespace
 

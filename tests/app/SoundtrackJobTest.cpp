@@ -8,15 +8,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
 namespace {
+// The temporary folder of the tests that follow in this process.
+void RestoreTmp(const std::string& old) {
+    if (old.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", old.c_str(), 1);
+}
+
 class SoundtrackJob : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
         std::filesystem::create_directory(temp_.File("tmp"));
+        const char* tmp = std::getenv("TMPDIR");
+        oldTmp_ = tmp ? tmp : "";
         setenv("TMPDIR", temp_.File("tmp").c_str(), 1);
         WriteTestJpeg(temp_.File("a.jpg"), 64, 48, [](int x, int) { return std::uint32_t(x * 3) << 8; });
         WriteTestWav(temp_.File("one.wav"), 0.5, 44100, 2, 440);
@@ -31,8 +42,10 @@ protected:
         const AVFormatContext* ic = encoder_.InputInfo(task, 1).Context();
         return ic && ic->url ? ic->url : "";
     }
+    void TearDown() override { RestoreTmp(oldTmp_); }
     bool Empty(const std::string& folder) const { return std::filesystem::is_empty(temp_.File(folder)); }
     TTempDir temp_;
+    std::string oldTmp_;
     TSlideshowSettings settings_;
     TFFEncoder encoder_;
 };
