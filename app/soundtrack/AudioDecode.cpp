@@ -194,16 +194,22 @@ private:
     // Appends converted sample frames, dropping those before the start and after the duration.
     void Append(const float* data, int count) {
         const int ch = out_.Channels;
-        for (int i = 0; i < count && !done_; ++i, ++converted_) {
-            const double t = firstTime_ + double(converted_) / out_.Rate;
-            if (t + 0.5 / out_.Rate < req_.Start)
-                continue;
-            if (req_.Duration >= 0 && double(out_.Frames()) >= req_.Duration * out_.Rate) {
-                done_ = true;
-                break;
-            }
-            out_.Samples.insert(out_.Samples.end(), data + std::size_t(i) * ch, data + std::size_t(i + 1) * ch);
+        // Sample frame i lies at firstTime_ + (converted_ + i) / rate; those before the start go.
+        long long skip = 0;
+        if (req_.Start > firstTime_) {
+            const double before = (req_.Start - firstTime_) * out_.Rate - 0.5;
+            skip = std::clamp<long long>((long long)std::ceil(before) - converted_, 0, count);
         }
+        long long take = count - skip;
+        if (req_.Duration >= 0) {
+            const long long room = std::max(0LL, (long long)std::ceil(req_.Duration * out_.Rate) - out_.Frames());
+            if (take >= room) {
+                take = room;
+                done_ = true;
+            }
+        }
+        out_.Samples.insert(out_.Samples.end(), data + skip * ch, data + (skip + take) * ch);
+        converted_ += count;
     }
 
     // A file that stops well before the length its stream states was cut off.

@@ -127,7 +127,8 @@ TEST_F(SoundtrackBuilder, AnOverlayIsHeardWhileTheMusicDucksAndComesBack) {
     TSoundtrackPlan plan;
     plan.Songs = {Music("music.wav", 10)};
     plan.VideoSeconds = 10;
-    const std::string tone = Tone("clip.wav", 1000, 6);
+    // The clip's first second is another tone: the overlay starts after it.
+    const std::string tone = Sound("clip.wav", "0.5*sin(2*PI*if(lt(t\\,1)\\,1500\\,1000)*t)", 6);
     plan.Overlays = {{tone, 1.0, 3.0, 4.0, true, false}}; // 3 s from 1 s into the clip, at 4 s
     TBuiltSoundtrack built;
     std::string error;
@@ -138,6 +139,8 @@ TEST_F(SoundtrackBuilder, AnOverlayIsHeardWhileTheMusicDucksAndComesBack) {
     auto clip = [&](double at) { return ToneLevel(s, Rate, 1000, std::llround(at * Rate), Rate / 2); };
     EXPECT_LT(clip(2.0), 0.005);
     EXPECT_NEAR(clip(5.0), 0.5, 0.05);
+    EXPECT_NEAR(clip(4.05), 0.5, 0.05);
+    EXPECT_LT(ToneLevel(s, Rate, 1500, std::llround(4.05 * Rate), Rate / 2), 0.005);
     EXPECT_LT(clip(8.0), 0.005);
     // About -12 dB under the clip, back after it (the swell of the chord compared at like phases).
     const double before = music(2.0), under = music(6.0), after = music(8.0);
