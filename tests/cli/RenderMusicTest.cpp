@@ -9,9 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 constexpr int Rate = 44100;
@@ -129,4 +137,42 @@ TEST_F(RenderMusicTest, TheVideosSoundtrackReachesTheLoudnessTarget) {
     TRunResult r = Render(3, "--audio " + Tone("quiet.wav", 440, 4) + " " + Tone("more.wav", 660, 6) + " --loudness -16", file);
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_NEAR(IntegratedLoudness(file), -16, 1.0);
+}
+
+TEST_F(RenderMusicTest, AStopWhileTheMusicIsBuiltLeavesNothing) {
+    // Half an hour of music to decode: the stop comes while it is built.
+    const std::string song = dir.File("ten.flac");
+    ASSERT_EQ(RunShell("ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=600 -c:a flac -y '" + song + "'")
+                  .Status,
+              0);
+    const std::string out = dir.File("stopped"), tmp = dir.File("tmp"), log = dir.File("stop.log");
+    std::filesystem::create_directory(tmp);
+    std::vector<std::string> args = {CliPath(), "render", "--pictures", dir.File("p0.jpg"), "--out-dir", out,
+                                     "--size", "160x120", "--quiet", "--mono", "--samplerate", "8000",
+                                     "--audio", song, song, song};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("TMPDIR", tmp.c_str(), 1);
+        const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        signal(SIGINT, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    const bool outputStarted = std::filesystem::exists(out) && !std::filesystem::is_empty(out);
+    if (outputStarted)
+        GTEST_SKIP() << "the music was built before the stop came";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "no soundtrack file is left";
 }
