@@ -27,7 +27,7 @@ std::string Time(long long ms) {
 }
 } // namespace
 
-std::string CaptionCues(const TSlideshowData& data) {
+std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing) {
     // The frame rate as the frame-count rule reads it.
     const std::string& rate = data.Output.FrameRate;
     const std::size_t colon = rate.find(':');
@@ -43,7 +43,9 @@ std::string CaptionCues(const TSlideshowData& data) {
     int number = 0;
     long long start = 0; // first frame of the transition into slide k
     for (int k = 0; k < int(data.Slides.size()); ++k) {
-        const long long next = start + transition + SlideHoldFrames(data, k);
+        const int hold = timing && k < int(timing->HoldFrames.size()) ? timing->HoldFrames[std::size_t(k)]
+                                                                       : SlideHoldFrames(data, k);
+        const long long next = start + transition + hold;
         const std::string text = SlideCaptionText(data.Slides[std::size_t(k)]);
         if (!text.empty())
             cues += std::to_string(++number) + "\n" + Time(ms(start + transition / 2.0)) + " --> " +

@@ -7,10 +7,13 @@
 
 struct TSlideshowData;
 
+#include "app/timing/SlideTiming.h"
+
 #include <string>
 
 // The SubRip text of data's captions; empty when no slide shows one.
-std::string CaptionCues(const TSlideshowData& data);
+// With timing, its holds take the place of the slides' (a run timed by its music).
+std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing = nullptr);
 // True for the containers that take a text subtitle stream (mp4, mov).
 bool TakesCaptionStream(const std::string& container);
 

@@ -14,8 +14,10 @@ int SlideHoldFrames(const TSlideshowData& data, int k) {
                           slide.HoldSeconds ? SecondsText(*slide.HoldSeconds) : data.Output.HoldSeconds);
 }
 
-long long SlideshowFrameCount(const TSlideshowData& data) {
+long long SlideshowFrameCount(const TSlideshowData& data, const TSlideTiming* timing) {
     const long long transition = FrameCountRule(data.Output.FrameRate, data.Output.TransitionSeconds);
+    if (timing)
+        return TimedFrameCount(timing->HoldFrames, int(transition));
     long long frames = transition + 2;
     for (int k = 0; k < int(data.Slides.size()); ++k)
         frames += SlideHoldFrames(data, k) + transition;
@@ -27,7 +29,8 @@ int RandomSlideEffect(std::uint32_t seedBase, int k) {
     return int(TSlideshowSequencer::TransitionSeed(seedBase ^ 0xA5A5A5A5u, k) % EffectCount) + 1;
 }
 
-void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data) {
+void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data,
+                              std::shared_ptr<const TSlideTiming> timing) {
     const TSlideshowData& d = *data;
     const TSlideshowSettings& out = d.Output;
     sequencer.PictureCount = [data] { return int(data->Slides.size()); };
@@ -40,6 +43,10 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
         const TSlide& slide = data->Slides[std::size_t(k)];
         return slide.HoldSeconds ? FrameCountRule(data->Output.FrameRate, SecondsText(*slide.HoldSeconds)) : 0;
     };
+    if (timing)
+        sequencer.PictureHoldFrames = [timing](int k) {
+            return k >= 0 && k < int(timing->HoldFrames.size()) ? timing->HoldFrames[std::size_t(k)] : 0;
+        };
     sequencer.PictureEffect = [data, &sequencer](int k) {
         if (k < 0 || k >= int(data->Slides.size()))
             return 0;

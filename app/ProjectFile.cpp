@@ -196,6 +196,10 @@ const std::vector<TOutputField>& OutputFields() {
                  Bad(w, "must be LUFS from " + std::to_string(int(MinLoudness)) + " to " + std::to_string(int(MaxLoudness)));
              s.Loudness = d;
          }},
+        {"fitToMusic", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.FitToMusic); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FitToMusic = Bool(v, w); }},
+        {"beats", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.Beats); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.Beats = Bool(v, w); }},
     };
     return fields;
 }

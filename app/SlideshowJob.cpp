@@ -7,6 +7,8 @@
 #include "app/FrameSizeLimits.h"
 #include "app/HardwareEncoder.h"
 #include "app/OutputName.h"
+#include "app/timing/MusicReader.h"
+#include "app/timing/MusicTiming.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
 #include "medialib/FFLoad.h"
@@ -121,19 +123,38 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
         LastError = why;
         return false;
     }
+    // Holds from the music are worked out before anything else is made: a soundtrack that
+    // cannot be read ends the Start here.
+    std::shared_ptr<const TSlideTiming> timing;
+    TimingLines.clear();
+    if (UsesMusicTiming(settings)) {
+        try {
+            TMusicTiming planned = PlanMusicTiming(data);
+            TimingLines = planned.Log;
+            timing = std::make_shared<const TSlideTiming>(std::move(planned.Plan));
+        } catch (const std::exception& e) {
+            LastError = e.what();
+            Log("");
+            Log("***" + LastError);
+            Log("");
+            return false;
+        }
+        for (const std::string& line : TimingLines)
+            Log(line);
+    }
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
     // The next frame is drawn while the engine encodes this one. Not when the end of the
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
     Sequencer.PictureLoader.Framing = settings.Framing;
-    expectedFrames_ = SlideshowFrameCount(data);
+    expectedFrames_ = SlideshowFrameCount(data, timing.get());
     const double fps = RateOf(settings.FrameRate);
     videoSeconds_ = double(expectedFrames_) / fps;
     lastTransitionSeconds_ = FrameCountRule(settings.FrameRate, settings.TransitionSeconds) / fps;
-    cueText_ = data.CaptionSubtitles ? CaptionCues(data) : std::string();
+    cueText_ = data.CaptionSubtitles ? CaptionCues(data, timing.get()) : std::string();
     Sequencer.EffectNumber = continuedEffect;
-    PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data));
+    PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data), timing);
     return true;
 }
 

@@ -77,6 +77,10 @@ struct TSlideshowSettings {
     double FadeInSeconds = 0;
     double FadeOutSeconds = 0;
     std::optional<double> Loudness;
+    // Holds from the music: the slideshow ends when the soundtracks end (FitToMusic), the
+    // transitions start on their beats (Beats).
+    bool FitToMusic = false;
+    bool Beats = false;
 
     // Every field takes part: a choice added here is compared without further code.
     bool operator==(const TSlideshowSettings&) const = default;
@@ -118,6 +122,9 @@ public:
     // The same for a document's content: its slides in their order, each with its own hold,
     // effect and caption, and its output choices (the pictures are copied for the run).
     bool PrepareSequencer(const TSlideshowData& data);
+    // What the last PrepareSequencer found in the music and did with it (also in OnLog), when
+    // the holds follow the music.
+    std::vector<std::string> TimingLines;
     // The frames the prepared run delivers in all.
     long long ExpectedFrames() const { return expectedFrames_; }
 

@@ -4,6 +4,7 @@
 #include "app/DocumentSequencer.h"
 #include "app/FrameSizeLimits.h"
 #include "app/SlideshowSequencer.h"
+#include "app/timing/MusicTiming.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
@@ -24,6 +25,8 @@ struct TFramesOptions {
     std::optional<std::uint32_t> Seed;
     int Every = 1;
     std::string OutDir;
+    std::vector<std::string> Audio; // the soundtracks the holds follow
+    bool FitToMusic = false, Beats = false;
 };
 
 // The options start from the project's output choices (or the defaults).
@@ -37,6 +40,8 @@ TFramesOptions FromOutput(const TSlideshowSettings& out) {
     o.Transition = out.TransitionSeconds;
     o.Random = out.RandomEffects;
     o.Seed = out.Seed;
+    o.FitToMusic = out.FitToMusic;
+    o.Beats = out.Beats;
     return o;
 }
 
@@ -47,6 +52,8 @@ TSlideshowSettings ToOutput(const TFramesOptions& o, TSlideshowSettings out) {
     out.TransitionSeconds = o.Transition;
     out.RandomEffects = o.Random;
     out.Seed = o.Seed;
+    out.FitToMusic = o.FitToMusic;
+    out.Beats = o.Beats;
     return out;
 }
 
@@ -79,6 +86,14 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
             o.Every = ParseInt(a.Value(opt), opt);
             if (o.Every < 0)
                 throw TUsageError("--every must not be negative");
+        } else if (opt == "--audio") {
+            o.Audio = a.List();
+            if (o.Audio.empty())
+                throw TUsageError("--audio needs at least one file");
+        } else if (opt == "--fit-to-music") {
+            o.FitToMusic = true;
+        } else if (opt == "--beats") {
+            o.Beats = true;
         } else if (opt == "-o") {
             o.OutDir = a.Value(opt);
         } else {
@@ -100,7 +115,13 @@ std::string FrameFileName(const std::string& dir, long long index) {
 int CmdFrames(const TCommandArgs& args) {
     TSlideSource source(args);
     const TFramesOptions o = ReadOptions(args, source);
-    auto slideshow = std::make_shared<const TSlideshowData>(source.Compose(ToOutput(o, source.BaseOutput())));
+    TSlideshowData composed = source.Compose(ToOutput(o, source.BaseOutput()));
+    if (!o.Audio.empty()) {
+        composed.Soundtracks.clear();
+        for (const std::string& file : o.Audio)
+            composed.Soundtracks.push_back(TSoundtrack{file});
+    }
+    auto slideshow = std::make_shared<const TSlideshowData>(std::move(composed));
     const int count = static_cast<int>(slideshow->Slides.size());
     if (count == 0)
         throw TUsageError(source.HasProject() ? "the project has no slides" : "--pictures needs at least one file");
@@ -109,18 +130,29 @@ int CmdFrames(const TCommandArgs& args) {
     if (o.Every > 0)
         std::filesystem::create_directories(o.OutDir);
 
+    std::shared_ptr<const TSlideTiming> timing;
+    if (UsesMusicTiming(slideshow->Output)) {
+        TMusicTiming planned = PlanMusicTiming(*slideshow);
+        for (const std::string& line : planned.Log)
+            std::cerr << "pixaroll-cli frames: " << line << "\n";
+        timing = std::make_shared<const TSlideTiming>(std::move(planned.Plan));
+    }
     TSlideshowSequencer seq;
-    PrepareDocumentSequencer(seq, slideshow);
+    PrepareDocumentSequencer(seq, slideshow, timing);
 
     std::vector<int> effects;
+    std::vector<long long> starts; // the first frame of each transition after the fade-in
     long long frames = 0;
     for (;;) {
         const bool transitionStarts = seq.InTransition && seq.TransitionCounter == 0 && seq.PictureIndex < count;
         const TFrameBitmap* frame = seq.NextFrame();
         if (!frame)
             break;
-        if (transitionStarts)
+        if (transitionStarts) {
             effects.push_back(seq.TransitionEffect); // chosen by the frame that starts the transition
+            if (frames > 0)
+                starts.push_back(frames);
+        }
         if (o.Every > 0 && frames % o.Every == 0)
             SaveFrameImage(*frame, FrameFileName(o.OutDir, frames));
         ++frames;
@@ -130,5 +162,11 @@ int CmdFrames(const TCommandArgs& args) {
     for (int e : effects)
         std::cout << " " << e;
     std::cout << "\n";
+    if (timing) {
+        std::cout << "transitions";
+        for (long long f : starts)
+            std::cout << " " << f;
+        std::cout << "\n";
+    }
     return 0;
 }

@@ -34,6 +34,10 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
     out << ", audio " << (o.AudioChannels == 1 ? "mono" : "stereo") << " " << o.AudioSampleRate << " Hz";
     if (o.BreakWhenNoPictures)
         out << ", break when no pictures";
+    if (o.FitToMusic)
+        out << ", fit to the music";
+    if (o.Beats)
+        out << ", transitions on the beat";
     out << "\n";
     if (o.LoopMusic || o.FadeInSeconds > 0 || o.FadeOutSeconds != 0 || o.Loudness) {
         out << "music:";
@@ -55,7 +59,8 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
     out << "soundtracks: " << data.Soundtracks.size() << "\n";
     for (std::size_t i = 0; i < data.Soundtracks.size(); ++i)
         out << "  " << i + 1 << " " << data.Soundtracks[i].File << "\n";
-    out << "slides: " << data.Slides.size() << ", " << SlideshowFrameCount(data) << " frames\n";
+    out << "slides: " << data.Slides.size() << ", " << SlideshowFrameCount(data) << " frames"
+        << (o.FitToMusic || o.Beats ? " before the holds follow the music" : "") << "\n";
     for (std::size_t i = 0; i < data.Slides.size(); ++i) {
         const TSlide& s = data.Slides[i];
         out << "  " << i + 1 << " " << s.Picture;

@@ -98,6 +98,10 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         const int rates[] = {0, 8000, 11025, 22050, 44100};
         if (std::find(std::begin(rates), std::end(rates), job.AudioSampleRate) == std::end(rates))
             throw TUsageError("--samplerate takes 0, 8000, 11025, 22050 or 44100");
+    } else if (option == "--fit-to-music") {
+        job.FitToMusic = true;
+    } else if (option == "--beats") {
+        job.Beats = true;
     } else if (option == "--break-when-no-pictures") {
         job.BreakWhenNoPictures = true;
     } else if (option == "--quiet") {

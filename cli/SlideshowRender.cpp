@@ -58,6 +58,9 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
         Fail(job.LastError);
     if (!job.BuildTask(settings) && !TStopSignals::Received())
         Fail(job.LastError);
+    if (!quiet)
+        for (const std::string& line : job.TimingLines)
+            std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
     for (const std::string& line : job.Notices)
         std::fprintf(stderr, "pixaroll-cli render: %s\n", line.c_str());
     TRenderResult result;

@@ -57,6 +57,12 @@ std::vector<TUsageOption> SlideshowOptions() {
         Switch("--sequential", "Takes the transition effects in their numbered order."),
         Switch("--random", "Takes the transition effects at random (the default)."),
         Value("--seed", "N", "Repeats a random run: the seed of the effect generator, 0 to 4294967295."),
+        Switch("--fit-to-music",
+               "Computes the holds so that the slideshow ends when the music ends (the transitions keep their "
+               "length; slides with their own hold keep it)."),
+        Switch("--beats",
+               "Starts every transition on the music's nearest beat, on the first beat of a bar when the holds "
+               "are long enough; the average hold stays within 10 % of the chosen one."),
     };
 }
 
@@ -111,6 +117,8 @@ std::vector<TUsageOption> RenderOptions() {
 
 std::vector<TUsageOption> FramesOptions() {
     std::vector<TUsageOption> options = SlideshowOptions();
+    options.push_back(FileValue("--audio", "FILE ...",
+                                "The soundtracks, one after the other, that --fit-to-music and --beats follow."));
     options.push_back(Value("--every", "K", "Writes every K-th frame (default 1); 0 writes none and only counts."));
     options.push_back(FolderValue("-o", "DIR", "The folder the frames are written to as PNG; needed unless --every 0."));
     return options;

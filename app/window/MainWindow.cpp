@@ -5,6 +5,7 @@
 #include "app/SettingsKeys.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MusicOptions.h"
+#include "app/window/MusicTimingPanel.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
@@ -271,6 +272,8 @@ void TfrmMain::BuildControls() {
     right->addWidget(audioGroup);
     right->addWidget(chkPictures);
     right->addWidget(chkRandomEffect);
+    pnlMusicTiming = new TMusicTimingPanel([this] { return Ini(); }, central);
+    right->addWidget(pnlMusicTiming);
     right->addStretch(1);
 
     // Bottom: the output folder, the progress and the run buttons.
@@ -332,6 +335,8 @@ void TfrmMain::BuildControls() {
     connect(btnVideo, &QPushButton::clicked, this, &TfrmMain::btnVideoClick);
     connect(btnClear, &QPushButton::clicked, this, &TfrmMain::btnClearClick);
     connect(btnAudio, &QPushButton::clicked, this, &TfrmMain::btnAudioClick);
+    connect(txtAudio, &QLineEdit::textChanged, pnlMusicTiming,
+            [this](const QString& file) { pnlMusicTiming->ShowForSoundtrack(!file.isEmpty()); });
     connect(btnBrows, &QPushButton::clicked, this, &TfrmMain::btnBrowsClick);
     connect(btnOpen, &QPushButton::clicked, this, &TfrmMain::btnOpenClick);
     connect(btnStart, &QPushButton::clicked, this, &TfrmMain::btnStartClick);
@@ -400,6 +405,7 @@ void TfrmMain::FormShow() {
     cmbFormat->addItems(texts::Formats);
     pnlCodec->Load();
     dlgMusic->Load();
+    pnlMusicTiming->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
     SelectPosition(cmbFormat, format);
     cmbBitRate->clear();
@@ -620,6 +626,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.BreakWhenNoPictures = chkPictures->isChecked();
     pnlCodec->ApplyTo(settings);
     dlgMusic->ApplyTo(settings);
+    pnlMusicTiming->ApplyTo(settings);
     return settings;
 }
 
@@ -726,7 +733,7 @@ void TfrmMain::btnStopClick() {
 }
 
 void TfrmMain::SetRunControlsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnBrows, btnExit, btnOpen, btnVideo, btnAudio, cmbFormat, pnlCodec, pnlCodec->cmbFraming, pnlMusicTiming})
         w->setEnabled(enabled);
 }
 

@@ -29,6 +29,7 @@ class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
 class TMusicOptions;
+class TMusicTimingPanel;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
@@ -60,6 +61,7 @@ public:
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
     TMusicOptions* dlgMusic;      // further songs, loop, fades, loudness (Slides menu, "Music...")
     QAction* actMusic;
+    TMusicTimingPanel* pnlMusicTiming; // holds that follow the soundtrack
     QRadioButton* rdoStereo;
     QRadioButton* rdoMono;
     QLineEdit* edtDir;

@@ -3,6 +3,7 @@
 #include "app/ProjectFile.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MusicOptions.h"
+#include "app/window/MusicTimingPanel.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
 #include "app/window/WindowServices.h"
@@ -93,6 +94,8 @@ void TProjectMenu::WindowShown() {
     connect(window_.chkPictures, &QCheckBox::toggled, this, changed);
     connect(window_.txtAudio, &QLineEdit::textChanged, this, changed);
     connect(window_.dlgMusic, &TMusicOptions::Changed, this, changed);
+    connect(window_.pnlMusicTiming->chkFitToMusic, &QCheckBox::toggled, this, changed);
+    connect(window_.pnlMusicTiming->chkBeats, &QCheckBox::toggled, this, changed);
     actOpen->setEnabled(bool(IO.Read));
     actSave->setEnabled(bool(IO.Write));
     actSaveAs->setEnabled(bool(IO.Write));
@@ -317,6 +320,8 @@ void TProjectMenu::ShowChoices(const TSlideshowSettings& output) {
     ShowSeconds(window_.edtTransitionDelay, output.TransitionSeconds);
     window_.chkRandomEffect->setChecked(output.RandomEffects);
     window_.chkPictures->setChecked(output.BreakWhenNoPictures);
+    window_.pnlMusicTiming->chkFitToMusic->setChecked(output.FitToMusic);
+    window_.pnlMusicTiming->chkBeats->setChecked(output.Beats);
 }
 
 QStringList TProjectMenu::RecentProjects() const {

@@ -53,6 +53,8 @@ TSlideshowData FiveSlides(const fs::path& folder) {
     data.Output.Crf = 30;
     data.Output.Preset = spSmallFile;
     data.Output.HardwareEncoder = true;
+    data.Output.FitToMusic = true;
+    data.Output.Beats = true;
     return data;
 }
 
@@ -155,6 +157,8 @@ TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"preset\": \"ultrafast\"} }").rfind("output.preset:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"crf\": 64} }").rfind("output.crf:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"soundtracks\": {} }").rfind("soundtracks:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"fitToMusic\": \"yes\"} }").rfind("output.fitToMusic:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"beats\": 1} }").rfind("output.beats:", 0), 0u);
 
     // Members this program does not know are skipped.
     TSlideshowData data;

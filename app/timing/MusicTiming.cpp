@@ -1,0 +1,158 @@
+#include "app/timing/MusicTiming.h"
+
+#include "app/DocumentSequencer.h"
+#include "app/FrameCount.h"
+#include "app/SlideshowDocument.h"
+#include "app/timing/BeatTracker.h"
+#include "app/timing/MusicReader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+constexpr int BeatSampleRate = 44100;
+
+int IntegerOr(const std::string& text, int fallback) {
+    int value = 0;
+    const char* first = text.data();
+    if (!text.empty() && text[0] == '+')
+        ++first;
+    auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && first != end ? value : fallback;
+}
+
+// The frame rate as the frame-count rule reads it: 30 and 1 for parts that are no integer.
+void RateParts(const std::string& rate, int& num, int& den) {
+    const std::size_t colon = rate.find(':');
+    num = IntegerOr(rate.substr(0, colon), 30);
+    den = colon == std::string::npos ? 1 : IntegerOr(rate.substr(colon + 1), 1);
+    if (den == 0)
+        den = 1;
+    if (num <= 0)
+        num = 30;
+}
+
+std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", s);
+    return text;
+}
+
+void RequireReadable(const std::vector<std::string>& files) {
+    if (files.empty())
+        throw TMusicError("Fitting the slideshow to the music and transitions on the beat need a soundtrack");
+    for (const std::string& file : files) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec))
+            throw TMusicError("Cannot read the soundtrack " + file + ": " +
+                              (std::filesystem::exists(file, ec) ? "it is no file" : "the file does not exist"));
+    }
+}
+} // namespace
+
+bool UsesMusicTiming(const TSlideshowSettings& output) { return output.FitToMusic || output.Beats; }
+
+std::vector<std::string> MusicFiles(const TSlideshowData& data) {
+    std::vector<std::string> files;
+    for (const TSoundtrack& s : data.Soundtracks)
+        if (!s.File.empty())
+            files.push_back(s.File);
+    if (files.empty() && !data.Output.Audio.empty())
+        files.push_back(data.Output.Audio);
+    return files;
+}
+
+std::vector<long long> BeatFrames(const std::vector<double>& beatSeconds, int num, int den) {
+    std::vector<long long> frames;
+    for (double t : beatSeconds) {
+        const long long f = std::llround(t * num / den);
+        if (f >= 0 && (frames.empty() || f > frames.back()))
+            frames.push_back(f);
+    }
+    return frames;
+}
+
+TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
+    const TSlideshowSettings& out = data.Output;
+    const std::vector<std::string> files = MusicFiles(data);
+    RequireReadable(files);
+    EnsureMusicLibraries();
+
+    TMusicTiming timing;
+    const int n = int(data.Slides.size());
+    const int transition = FrameCountRule(out.FrameRate, out.TransitionSeconds);
+    int num = 30, den = 1;
+    RateParts(out.FrameRate, num, den);
+    std::vector<int> holds, own;
+    for (int k = 0; k < n; ++k) {
+        holds.push_back(SlideHoldFrames(data, k));
+        own.push_back(data.Slides[std::size_t(k)].HoldSeconds ? holds.back() : 0);
+    }
+
+    std::vector<double> lengths;
+    for (const std::string& file : files)
+        lengths.push_back(MusicSeconds(file));
+    double music = 0;
+    for (double l : lengths)
+        music += l;
+
+    if (out.FitToMusic) {
+        const long long total = std::llround(music * num / den);
+        if (std::count(own.begin(), own.end(), 0) == 0) {
+            timing.Log.push_back("Fit to music: every slide has its own hold; the slideshow keeps its length");
+        } else if (!FitHolds(own, transition, total, holds)) {
+            throw TMusicError("The music (" + Seconds(music) + ") is too short for " + std::to_string(n + 1) +
+                              " transitions of " + Seconds(double(transition) * den / num) +
+                              " and the slides' own holds: every picture needs at least one frame");
+        } else {
+            int shortest = 0, longest = 0;
+            for (int k = 0; k < n; ++k)
+                if (own[std::size_t(k)] == 0) {
+                    const int h = holds[std::size_t(k)];
+                    shortest = shortest == 0 ? h : std::min(shortest, h);
+                    longest = std::max(longest, h);
+                }
+            timing.Log.push_back("Fit to music: " + Seconds(music) + " of music, " + std::to_string(total) +
+                                 " frames; holds of " + std::to_string(shortest) +
+                                 (longest != shortest ? " to " + std::to_string(longest) : std::string()) + " frames");
+        }
+    }
+
+    if (out.Beats) {
+        std::vector<double> beats;
+        std::vector<double> found;
+        std::string tempi; // each song's tempo
+        double offset = 0;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            TBeatTracker tracker(BeatSampleRate);
+            DecodeMusic(files[i], BeatSampleRate, [&](const float* s, int count) { tracker.Feed(s, count); });
+            TBeats song = tracker.Result();
+            if (song.Bpm > 0) {
+                char tempo[32];
+                std::snprintf(tempo, sizeof tempo, "%s%.1f", tempi.empty() ? "" : ", ", song.Bpm);
+                tempi += tempo;
+            }
+            for (double t : song.Times)
+                found.push_back(offset + t);
+            for (double t : CompletedBeats(song, lengths[i]))
+                beats.push_back(offset + t);
+            offset += lengths[i];
+        }
+        if (tempi.empty()) {
+            timing.Log.push_back("Beats: no beat found in the music; the transitions stay where they are");
+        } else {
+            const TBeatSnap snap = SnapToBeats(holds, transition, BeatFrames(beats, num, den), out.FitToMusic,
+                                               BeatFrames(found, num, den));
+            holds = snap.HoldFrames;
+            timing.Log.push_back("Beats: tempo " + tempi + " bpm, " + std::to_string(found.size()) +
+                                 " beats; " + std::to_string(snap.Moved) + " of " + std::to_string(n) +
+                                 " transitions moved, " + std::to_string(snap.OnBeat) + " start on " +
+                                 (snap.OnBars ? "the first beat of a bar" : "a beat"));
+        }
+    }
+    timing.Plan.HoldFrames = holds;
+    return timing;
+}
