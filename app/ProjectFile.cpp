@@ -116,6 +116,14 @@ std::string SecondsValue(const QJsonValue& v, const std::string& where) {
     Bad(where, "must be seconds, as a number or as text");
 }
 
+// Seconds as a number from 0 to most.
+double Seconds(const QJsonValue& v, const std::string& where, double most) {
+    const double d = v.toDouble();
+    if (!v.isDouble() || !(d >= 0 && d <= most))
+        Bad(where, "must be seconds from 0 to " + std::to_string(int(most)));
+    return d;
+}
+
 // The output choices, one row per member.
 struct TOutputField {
     const char* Key;
@@ -195,6 +203,36 @@ const std::vector<TOutputField>& OutputFields() {
         {"hardwareEncoder", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.HardwareEncoder); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.HardwareEncoder = Bool(v, w);
+         }},
+        // The music's choices are written only when they are on: a project without them reads as
+        // it did before they existed.
+        {"loopMusic", [](const TSlideshowSettings& s, const QDir&) { return s.LoopMusic ? QJsonValue(true) : QJsonValue(); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.LoopMusic = Bool(v, w); }},
+        {"fadeIn",
+         [](const TSlideshowSettings& s, const QDir&) { return s.FadeInSeconds > 0 ? QJsonValue(s.FadeInSeconds) : QJsonValue(); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.FadeInSeconds = Seconds(v, w, MaxFadeSeconds);
+         }},
+        {"fadeOut",
+         [](const TSlideshowSettings& s, const QDir&) {
+             if (s.FadeOutSeconds == FadeOutAuto)
+                 return QJsonValue("auto");
+             return s.FadeOutSeconds > 0 ? QJsonValue(s.FadeOutSeconds) : QJsonValue();
+         },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             if (v.isString() && v.toString() == "auto")
+                 s.FadeOutSeconds = FadeOutAuto;
+             else if (v.isDouble())
+                 s.FadeOutSeconds = Seconds(v, w, MaxFadeSeconds);
+             else
+                 Bad(w, "must be \"auto\" or seconds from 0 to " + std::to_string(int(MaxFadeSeconds)));
+         }},
+        {"loudness", [](const TSlideshowSettings& s, const QDir&) { return s.Loudness ? QJsonValue(*s.Loudness) : QJsonValue(); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             const double d = v.toDouble();
+             if (!v.isDouble() || !(d >= MinLoudness && d <= MaxLoudness))
+                 Bad(w, "must be LUFS from " + std::to_string(int(MinLoudness)) + " to " + std::to_string(int(MaxLoudness)));
+             s.Loudness = d;
          }},
         {"fitToMusic", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.FitToMusic); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FitToMusic = Bool(v, w); }},

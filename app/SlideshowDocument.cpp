@@ -42,6 +42,7 @@ bool TSlideshowData::operator==(const TSlideshowData& other) const {
 TSlideshowDocument::TSlideshowDocument(TSlideshowData data) : data_(std::move(data)) {
     data_.Output.Pictures.clear();
     data_.Output.Audio.clear();
+    data_.Output.MoreAudio.clear();
 }
 
 TSlideshowDocument::TSlideshowDocument(const TSlideshowDocument& other)
@@ -62,6 +63,8 @@ TSlideshowDocument TSlideshowDocument::FromSettings(const TSlideshowSettings& se
         data.Slides.push_back(PlainSlide(picture));
     if (!settings.Audio.empty())
         data.Soundtracks.push_back(TSoundtrack{settings.Audio});
+    for (const std::string& more : settings.MoreAudio)
+        data.Soundtracks.push_back(TSoundtrack{more});
     data.Output = settings;
     return TSlideshowDocument(std::move(data));
 }
@@ -72,6 +75,9 @@ TSlideshowSettings TSlideshowDocument::SettingsForJob() const {
     for (const TSlide& slide : data_.Slides)
         settings.Pictures.push_back(slide.Picture);
     settings.Audio = data_.Soundtracks.empty() ? std::string() : data_.Soundtracks.front().File;
+    settings.MoreAudio.clear();
+    for (std::size_t i = 1; i < data_.Soundtracks.size(); ++i)
+        settings.MoreAudio.push_back(data_.Soundtracks[i].File);
     return settings;
 }
 
@@ -201,6 +207,7 @@ void TSlideshowDocument::SetSoundtracks(std::vector<TSoundtrack> soundtracks) {
 void TSlideshowDocument::SetOutput(TSlideshowSettings output) {
     output.Pictures.clear();
     output.Audio.clear();
+    output.MoreAudio.clear();
     if (SameSettings(output, data_.Output))
         return;
     Change({TDocumentChange::OutputChanged}, [&] { data_.Output = std::move(output); });
@@ -211,6 +218,7 @@ void TSlideshowDocument::Assign(TSlideshowData data) {
         CheckSlide(slide);
     data.Output.Pictures.clear();
     data.Output.Audio.clear();
+    data.Output.MoreAudio.clear();
     Change({TDocumentChange::Reset}, [&] { data_ = std::move(data); });
 }
 

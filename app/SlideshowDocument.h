@@ -4,10 +4,9 @@
 // A document holds
 //   - the slides, in the order they are shown: a picture file each, and optionally its own
 //     hold time, its own transition effect and a caption;
-//   - the soundtracks (today the job plays the first one; a list so that later work can play
-//     several one after the other);
+//   - the soundtracks, played one after the other in their order;
 //   - the output choices: the window's (or the command line's) TSlideshowSettings. Their
-//     Pictures and Audio fields are not used inside a document: the slides and the soundtracks
+//     Pictures, Audio and MoreAudio fields are not used inside a document: the slides and the soundtracks
 //     take their place (SettingsForJob fills them back in for the job).
 // A slide without values of its own is shown exactly as the output choices say: the hold of
 // HoldSeconds, the effect sequence of the run (sequential or random from its seed).
@@ -117,7 +116,8 @@ public:
     // The document the window's or the command line's choices of today describe: one plain slide
     // per picture, the soundtrack (when one is named) and the other fields as output choices.
     static TSlideshowDocument FromSettings(const TSlideshowSettings& settings);
-    // The output choices with Pictures and Audio filled from the slides and the first soundtrack.
+    // The output choices with Pictures filled from the slides, Audio from the first soundtrack and
+    // MoreAudio from the others.
     TSlideshowSettings SettingsForJob() const;
 
     const TSlideshowData& Data() const { return data_; }
@@ -148,7 +148,7 @@ public:
     const std::vector<TSoundtrack>& Soundtracks() const { return data_.Soundtracks; }
     void SetSoundtracks(std::vector<TSoundtrack> soundtracks);
 
-    // Output choices (Pictures and Audio are cleared: they live in the slides and soundtracks).
+    // Output choices (Pictures, Audio and MoreAudio are cleared: they live in the slides and soundtracks).
     const TSlideshowSettings& Output() const { return data_.Output; }
     void SetOutput(TSlideshowSettings output);
 

@@ -42,6 +42,14 @@ double RateOf(const std::string& rate) {
 }
 } // namespace
 
+bool NeedsBuiltSoundtrack(const TSlideshowSettings& settings, const std::vector<TAudioOverlay>& overlays) {
+    const bool music = !settings.Audio.empty() || !settings.MoreAudio.empty();
+    if (!music && overlays.empty())
+        return false;
+    return !settings.MoreAudio.empty() || settings.LoopMusic || settings.FadeInSeconds > 0 ||
+           settings.FadeOutSeconds != 0 || settings.Loudness.has_value() || !overlays.empty();
+}
+
 std::string SecondsText(double seconds) {
     char text[64];
     auto [end, ec] = std::to_chars(text, text + sizeof text, seconds);
@@ -147,9 +155,50 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     frames_ = 0;
     Sequencer.PictureLoader.Framing = settings.Framing;
     expectedFrames_ = SlideshowFrameCount(data, timing.get());
+    const double fps = RateOf(settings.FrameRate);
+    videoSeconds_ = double(expectedFrames_) / fps;
+    lastTransitionSeconds_ = FrameCountRule(settings.FrameRate, settings.TransitionSeconds) / fps;
     cueText_ = data.CaptionSubtitles ? CaptionCues(data, timing.get()) : std::string();
     Sequencer.EffectNumber = continuedEffect;
+    // The clips' own sounds go over the music at the places the holds give them.
+    AudioOverlays = ClipAudioOverlays(data, timing.get());
     PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data), timing);
+    return true;
+}
+
+bool TSlideshowJob::BuildSoundtrack(const TSlideshowSettings& settings, int sampleRate) {
+    TSoundtrackPlan plan;
+    if (!settings.Audio.empty())
+        plan.Songs.push_back(settings.Audio);
+    plan.Songs.insert(plan.Songs.end(), settings.MoreAudio.begin(), settings.MoreAudio.end());
+    plan.Rate = sampleRate;
+    plan.Channels = settings.AudioChannels;
+    plan.VideoSeconds = videoSeconds_;
+    plan.LastTransitionSeconds = lastTransitionSeconds_;
+    plan.Loop = settings.LoopMusic;
+    plan.EndWithVideo = settings.BreakWhenNoPictures;
+    plan.FadeInSeconds = settings.FadeInSeconds;
+    plan.FadeOutSeconds = settings.FadeOutSeconds;
+    plan.Loudness = settings.Loudness;
+    plan.Overlays = AudioOverlays;
+    plan.Cancelled = Cancelled;
+    std::string why;
+    if (!builtSoundtrack_.Build(plan, why)) {
+        LogFailure("File open error: ", why);
+        return false;
+    }
+    const TSoundtrackShape& shape = builtSoundtrack_.Shape();
+    char line[256];
+    std::snprintf(line, sizeof line, "Soundtrack: %zu song(s) of %.2f s in all, %.2f s built%s%s", plan.Songs.size(),
+                  shape.Music, shape.Length, plan.Loop ? ", looped" : "",
+                  plan.Overlays.empty() ? "" : (", " + std::to_string(plan.Overlays.size()) + " overlay(s)").c_str());
+    Log("");
+    Log(line);
+    if (const std::optional<double> measured = builtSoundtrack_.MeasuredLoudness()) {
+        std::snprintf(line, sizeof line, "Soundtrack loudness: %.1f LUFS, brought to %.1f LUFS", *measured,
+                      *settings.Loudness);
+        Log(line);
+    }
     return true;
 }
 
@@ -177,6 +226,7 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     taskIndex_ = -1;
     outputFile_.clear();
     withSoundtrack_ = false;
+    builtSoundtrack_.Remove();
     std::string refusal = FrameSizeRefusal(settings.Format, settings.FrameSize);
     if (const TContainerRow* row = FindContainer(settings.Format); refusal.empty() && row && settings.ConstantQuality)
         refusal = QualityProblem(*row, settings.Crf);
@@ -195,6 +245,12 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     // Also when somebody else loaded the libraries; registering twice changes nothing.
     RegisterFrameInputFormat();
     encoder_.ClearTasks();
+
+    // The whole music before anything is claimed: a song that cannot be used leaves no file.
+    const TContainerRow* row = FindContainer(settings.Format);
+    if (NeedsBuiltSoundtrack(settings, AudioOverlays) &&
+        !BuildSoundtrack(settings, row ? SlideshowOutputOptions(settings, *row).AudioSampleRate : settings.AudioSampleRate))
+        return false;
 
     // Only now: a Start that cannot load the libraries must not warn about or make folders.
     const std::string folder = OutputFolder ? OutputFolder() : settings.OutDir;
@@ -239,7 +295,13 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     Log(FileInfoText(encoder_.InputInfo(task, 0)));
 
     std::error_code ec;
-    if (!settings.Audio.empty() && std::filesystem::is_regular_file(settings.Audio, ec)) {
+    if (!builtSoundtrack_.Path().empty()) {
+        if (!encoder_.AddInputFile(task, builtSoundtrack_.Path(), nullptr))
+            return fail("File open error: ", encoder_.LastErrMsg);
+        withSoundtrack_ = true;
+        Log("");
+        Log(FileInfoText(encoder_.InputInfo(task, 1)));
+    } else if (!settings.Audio.empty() && std::filesystem::is_regular_file(settings.Audio, ec)) {
         if (!encoder_.AddInputFile(task, settings.Audio, nullptr))
             return fail("File open error: ", encoder_.LastErrMsg);
         withSoundtrack_ = true;

@@ -5,7 +5,10 @@
 // the encoder's single task from the user's choices (TSlideshowSettings):
 //   input 0   the frame input: "frameinput" with the parameter string
 //             "a=<adapter id>;r=<rate N/D>;s=<W*H>;bpp=32;t=Canvas"
-//   input 1   the soundtrack, when the name is not empty and names an existing file
+//   input 1   the soundtrack, when the name is not empty and names an existing file; or, when
+//             the music is more than one file played as it is (several songs, loop, fades,
+//             loudness, overlays: NeedsBuiltSoundtrack), the soundtrack built before the run
+//             (app/soundtrack/SoundtrackBuilder.h), a temporary file removed with the job
 //   output    a fresh "slideshow-_(new).<ext>" in the output folder, with the container row's
 //             codecs, the frame rate, frame size, channels, sample rate and video bit rate
 // The frames are drawn on the user-interface thread (the adapter hands the worker's reads
@@ -28,6 +31,7 @@
 #include "app/Framing.h"
 #include "app/SlideshowSequencer.h"
 #include "app/motion/MotionNames.h"
+#include "app/soundtrack/SoundtrackBuilder.h"
 #include "engine/FFEncoder.h"
 #include "engine/FileOptions.h"
 #include "frameinput/FrameInputAdapter.h"
@@ -65,6 +69,15 @@ struct TSlideshowSettings {
     TFraming Framing = TFraming::Letterbox;
     // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
     bool HardwareEncoder = false;
+    // The music: the soundtracks after Audio, played one after the other in this order; the
+    // music repeated to the end of the pictures; fades (seconds; FadeOutSeconds FadeOutAuto:
+    // over the last transition, at least 1 s); the integrated loudness in LUFS. With none of
+    // them the soundtrack file itself is the task's input 1.
+    std::vector<std::string> MoreAudio;
+    bool LoopMusic = false;
+    double FadeInSeconds = 0;
+    double FadeOutSeconds = 0;
+    std::optional<double> Loudness;
     // Holds from the music: the slideshow ends when the soundtracks end (FitToMusic), the
     // transitions start on their beats (Beats).
     bool FitToMusic = false;
@@ -85,6 +98,9 @@ int SlideshowEncoderThreads();
 TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const TContainerRow& container);
 // Seconds as the shortest text that reads back as the same number (for the frame-count rule).
 std::string SecondsText(double seconds);
+// True when the music of settings (with overlays laid over it) is built before the run instead
+// of the soundtrack file going to the engine as it is.
+bool NeedsBuiltSoundtrack(const TSlideshowSettings& settings, const std::vector<TAudioOverlay>& overlays);
 
 class TSlideshowJob {
 public:
@@ -139,16 +155,27 @@ public:
     std::vector<std::string> Notices;
     // Where the hardware encoder's probe looks for render nodes.
     std::string DriFolder = "/dev/dri";
+    // Sounds laid over the music (a clip's own sound, at its place in the slideshow); the caller
+    // fills them in before BuildTask.
+    std::vector<TAudioOverlay> AudioOverlays;
+    // Asked while BuildTask builds the soundtrack; true gives the build up (a stop request).
+    std::function<bool()> Cancelled;
+    // The soundtrack BuildTask built for input 1; empty when the file went as it is.
+    const TBuiltSoundtrack& BuiltSoundtrack() const { return builtSoundtrack_; }
 
 private:
     void Log(const std::string& line);
     void Notice(const std::string& line);
     void LogFailure(const std::string& prefix, const std::string& text);
+    bool BuildSoundtrack(const TSlideshowSettings& settings, int sampleRate);
 
     TFFEncoder& encoder_;
     long long expectedFrames_ = 0;
     std::string cueText_;     // captions as subtitle cues, when the document asks for them
     TCaptionCueFile cueFile_;
+    TBuiltSoundtrack builtSoundtrack_;
+    double videoSeconds_ = 0;
+    double lastTransitionSeconds_ = 0;
     bool breakWhenNoPictures_ = false;
     int taskIndex_ = -1;
     std::string outputFile_;

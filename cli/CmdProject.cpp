@@ -39,6 +39,20 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
     if (o.Beats)
         out << ", transitions on the beat";
     out << "\n";
+    if (o.LoopMusic || o.FadeInSeconds > 0 || o.FadeOutSeconds != 0 || o.Loudness) {
+        out << "music:";
+        if (o.LoopMusic)
+            out << " looped";
+        if (o.FadeInSeconds > 0)
+            out << " fade-in " << o.FadeInSeconds << " s";
+        if (o.FadeOutSeconds == FadeOutAuto)
+            out << " fade-out over the last transition";
+        else if (o.FadeOutSeconds > 0)
+            out << " fade-out " << o.FadeOutSeconds << " s";
+        if (o.Loudness)
+            out << " loudness " << *o.Loudness << " LUFS";
+        out << "\n";
+    }
     if (data.CaptionSubtitles)
         out << "captions also as subtitles\n";
     out << "output folder: " << (o.OutDir.empty() ? std::string("(none)") : o.OutDir) << "\n";

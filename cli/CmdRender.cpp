@@ -65,7 +65,33 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         job.RandomEffects = true;
         job.Seed = ParseSeed(args.Value(option), "--seed");
     } else if (option == "--audio") {
-        job.Audio = args.Value(option);
+        // One soundtrack, or several played one after the other.
+        std::vector<std::string> files = args.List();
+        if (files.empty())
+            throw TUsageError("option --audio needs a value");
+        job.Audio = files.front();
+        job.MoreAudio.assign(files.begin() + 1, files.end());
+    } else if (option == "--loop-music") {
+        job.LoopMusic = true;
+    } else if (option == "--fade-in") {
+        job.FadeInSeconds = ParseDouble(args.Value(option), option);
+        if (!(job.FadeInSeconds >= 0 && job.FadeInSeconds <= MaxFadeSeconds))
+            throw TUsageError("--fade-in takes seconds from 0 to " + std::to_string(int(MaxFadeSeconds)));
+    } else if (option == "--fade-out") {
+        const std::string value = args.Value(option);
+        if (value == "auto") {
+            job.FadeOutSeconds = FadeOutAuto;
+        } else {
+            job.FadeOutSeconds = ParseDouble(value, option);
+            if (!(job.FadeOutSeconds >= 0 && job.FadeOutSeconds <= MaxFadeSeconds))
+                throw TUsageError("--fade-out takes auto or seconds from 0 to " + std::to_string(int(MaxFadeSeconds)));
+        }
+    } else if (option == "--loudness") {
+        const double lufs = ParseDouble(args.Value(option), option);
+        if (!(lufs >= MinLoudness && lufs <= MaxLoudness))
+            throw TUsageError("--loudness takes LUFS from " + std::to_string(int(MinLoudness)) + " to " +
+                              std::to_string(int(MaxLoudness)));
+        job.Loudness = lufs;
     } else if (option == "--mono") {
         job.AudioChannels = 1;
     } else if (option == "--samplerate") {
@@ -118,9 +144,6 @@ int CmdRender(const TCommandArgs& argv) {
     for (const TSoundtrack& soundtrack : slideshow.Soundtracks)
         if (!std::filesystem::is_regular_file(soundtrack.File))
             std::cerr << "pixaroll-cli render: no soundtrack: " << soundtrack.File << " does not exist\n";
-    if (slideshow.Soundtracks.size() > 1)
-        std::cerr << "pixaroll-cli render: only the first of " << slideshow.Soundtracks.size()
-                  << " soundtracks is played\n";
     if (source.HasProject())
         RequireFiles(slideshow, false); // every missing file at once, with the hint to relink
     TRenderResult result = RenderSlideshow(slideshow, quiet, every);

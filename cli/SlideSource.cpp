@@ -66,9 +66,12 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
         data.Soundtracks.clear();
         if (!output.Audio.empty())
             data.Soundtracks.push_back(TSoundtrack{output.Audio});
+        for (const std::string& more : output.MoreAudio)
+            data.Soundtracks.push_back(TSoundtrack{more});
     }
     data.Output.Pictures.clear();
     data.Output.Audio.clear();
+    data.Output.MoreAudio.clear();
     relinked_ = relink_.empty() ? 0 : RelinkMissingFiles(data, relink_);
     if (captionsDateTaken_)
         for (TSlide& slide : data.Slides)

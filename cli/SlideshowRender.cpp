@@ -52,7 +52,11 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     TMainThreadScope mainThread;
     TFFEncoder encoder;
     TSlideshowJob job(encoder);
-    if (!job.PrepareSequencer(document.Data()) || !job.BuildTask(settings))
+    // Building the music can take a while: a signal meanwhile gives it up.
+    job.Cancelled = [] { return TStopSignals::Received() != 0; };
+    if (!job.PrepareSequencer(document.Data()))
+        Fail(job.LastError);
+    if (!job.BuildTask(settings) && !TStopSignals::Received())
         Fail(job.LastError);
     if (!quiet)
         for (const std::string& line : job.TimingLines)

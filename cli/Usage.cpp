@@ -102,9 +102,19 @@ std::vector<TUsageOption> RenderOptions() {
         Switch("--hardware-encoder",
                "Tries the VAAPI encoder for H.264 and H.265; without a usable render node the software encoder "
                "runs and one line says why."),
-        FileValue("--audio", "FILE",
+        FileValue("--audio", "FILE ...",
                   "The soundtrack, encoded with the container's audio codec; skipped with a note when the file "
-                  "does not exist."),
+                  "does not exist. Several files play one after the other in their order (a missing or "
+                  "unreadable one then ends the run with its name before the video starts)."),
+        Switch("--loop-music", "Repeats the music until the pictures end, with a short crossfade where it starts "
+                               "again; the music then ends with the pictures."),
+        Value("--fade-in", "S", "Fades the music in over its first S seconds."),
+        Value("--fade-out", "S|auto",
+              "Fades the music out over S seconds before it ends, at the latest with the pictures; auto fades "
+              "over the last transition into black, at least 1 s."),
+        Value("--loudness", "LUFS",
+              "Brings the whole soundtrack to this integrated loudness (EBU R128), -60 to -5; -16 suits most "
+              "players."),
         Switch("--mono", "Encodes the soundtrack with one channel (stereo by default)."),
         Choice("--samplerate", "RATE", "The soundtrack's sample rate; 0 keeps the source's (default 44100).",
                {"0", "8000", "11025", "22050", "44100"}),

@@ -6,6 +6,7 @@
 #include "app/SlideshowJob.h"
 #include "app/clips/ClipDecoder.h"
 #include "app/clips/ClipFile.h"
+#include "app/timing/SlideTiming.h"
 
 #include <algorithm>
 #include <charconv>
@@ -80,7 +81,7 @@ std::string ClipProblems(const TSlideshowData& data) {
     return {};
 }
 
-std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data) {
+std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data, const TSlideTiming* timing) {
     std::vector<TAudioOverlay> overlays;
     const std::string& rate = data.Output.FrameRate;
     const double frame = FrameSeconds(rate);
@@ -88,7 +89,8 @@ std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data) {
     long long firstHold = transition; // the fade-in comes first
     for (int k = 0; k < int(data.Slides.size()); ++k) {
         const TSlide& slide = data.Slides[std::size_t(k)];
-        const int hold = SlideHoldFrames(data, k);
+        const int hold = timing && k < int(timing->HoldFrames.size()) ? timing->HoldFrames[std::size_t(k)]
+                                                                      : SlideHoldFrames(data, k);
         if (slide.Clip.Sound != TClipSound::Mute && IsClipSlide(slide)) {
             TClipInfo info;
             std::string why;

@@ -35,8 +35,10 @@ std::string ClipProblems(const TSlideshowData& data);
 
 // The clips' own sounds laid over the soundtrack, in slide order: each from its in point for
 // its hold's length, at its first hold frame's time; mixed with the music ducking, or alone;
-// a muted clip or one without sound gives none.
-std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data);
+// a muted clip or one without sound gives none. With timing (holds that follow the music), the
+// places come from its holds.
+struct TSlideTiming;
+std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data, const TSlideTiming* timing = nullptr);
 
 // The clip slides of one run: a decoder per clip, started when the slide before it comes on
 // screen (or when the clip itself is asked for first) and ended once the slide after the clip

@@ -4,6 +4,7 @@
 #include "app/OutputFolder.h"
 #include "app/SettingsKeys.h"
 #include "app/window/CodecOptionsPanel.h"
+#include "app/window/MusicOptions.h"
 #include "app/window/MusicTimingPanel.h"
 #include "app/window/MotionChoice.h"
 #include "app/window/DirectoryDialog.h"
@@ -354,9 +355,13 @@ QWidget* TfrmMain::BuildBanner() {
 }
 
 void TfrmMain::BuildMenu() {
+    dlgMusic = new TMusicOptions([this] { return Ini(); }, *services_, this);
     project_ = new TProjectMenu(*this, *slides_);
     project_->FillMenu(menuBar()->addMenu("&File"));
-    slides_->FillMenu(menuBar()->addMenu("&Slides"));
+    QMenu* slidesMenu = menuBar()->addMenu("&Slides");
+    slides_->FillMenu(slidesMenu);
+    slidesMenu->addSeparator();
+    actMusic = slidesMenu->addAction("&Music...", dlgMusic, &QDialog::show);
     QMenu* related = menuBar()->addMenu("Related software");
     for (const texts::TRelatedProduct& product : texts::RelatedSoftware) {
         QString url = product.Url;
@@ -402,6 +407,7 @@ void TfrmMain::FormShow() {
     cmbFormat->clear();
     cmbFormat->addItems(texts::Formats);
     pnlCodec->Load();
+    dlgMusic->Load();
     pnlMusicTiming->Load();
     cmbMotion->Load();
     const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
@@ -623,6 +629,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
     settings.Audio = S(txtAudio->text());
     settings.BreakWhenNoPictures = chkPictures->isChecked();
     pnlCodec->ApplyTo(settings);
+    dlgMusic->ApplyTo(settings);
     pnlMusicTiming->ApplyTo(settings);
     cmbMotion->ApplyTo(settings);
     return settings;

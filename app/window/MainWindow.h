@@ -28,6 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class TCodecOptionsPanel;
+class TMusicOptions;
 class TMusicTimingPanel;
 class TMotionChoice;
 class TfmDirectory;
@@ -59,6 +60,8 @@ public:
     QComboBox* cmbFramerate;
     QComboBox* cmbSampleRate;
     TCodecOptionsPanel* pnlCodec; // framing, and the quality choices of today's codecs
+    TMusicOptions* dlgMusic;      // further songs, loop, fades, loudness (Slides menu, "Music...")
+    QAction* actMusic;
     TMusicTimingPanel* pnlMusicTiming; // holds that follow the soundtrack
     TMotionChoice* cmbMotion;     // pan and zoom over the pictures
     QRadioButton* rdoStereo;

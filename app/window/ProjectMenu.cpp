@@ -2,6 +2,7 @@
 
 #include "app/ProjectFile.h"
 #include "app/window/MainWindow.h"
+#include "app/window/MusicOptions.h"
 #include "app/window/MusicTimingPanel.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
@@ -92,6 +93,7 @@ void TProjectMenu::WindowShown() {
     connect(window_.chkRandomEffect, &QCheckBox::toggled, this, changed);
     connect(window_.chkPictures, &QCheckBox::toggled, this, changed);
     connect(window_.txtAudio, &QLineEdit::textChanged, this, changed);
+    connect(window_.dlgMusic, &TMusicOptions::Changed, this, changed);
     connect(window_.pnlMusicTiming->chkFitToMusic, &QCheckBox::toggled, this, changed);
     connect(window_.pnlMusicTiming->chkBeats, &QCheckBox::toggled, this, changed);
     actOpen->setEnabled(bool(IO.Read));
@@ -155,6 +157,7 @@ bool TProjectMenu::New() {
     applying_ = true;
     doc.Assign(TSlideshowData{});
     window_.txtAudio->clear();
+    window_.dlgMusic->Show(window_.JobSettings(), {});
     applying_ = false;
     doc.ProjectFile.clear();
     doc.SetModified(false);
@@ -188,6 +191,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     doc.Assign(std::move(data));
     ShowChoices(output);
     window_.txtAudio->setText(audio);
+    window_.dlgMusic->Show(output, doc.SettingsForJob().MoreAudio);
     applying_ = false;
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
@@ -222,6 +226,7 @@ void TProjectMenu::Relink() {
     applying_ = true;
     window_.txtAudio->setText(doc.Soundtracks().empty() ? QString()
                                                         : QString::fromStdString(doc.Soundtracks()[0].File));
+    window_.dlgMusic->Show(doc.Output(), doc.SettingsForJob().MoreAudio);
     applying_ = false;
     if (found < int(missing.size()))
         window_.Services().Warning(&window_, "Warning",
@@ -271,11 +276,18 @@ bool TProjectMenu::SaveTo(const QString& file) {
 void TProjectMenu::TakeWindowChoices() {
     TSlideshowDocument& doc = slides_.Document();
     TSlideshowSettings output = window_.JobSettings();
+    const std::vector<std::string> more = output.MoreAudio;
     output.Pictures.clear();
     output.Audio.clear();
+    output.MoreAudio.clear();
     doc.SetOutput(std::move(output));
     const std::string audio = window_.txtAudio->text().toStdString();
-    doc.SetSoundtracks(audio.empty() ? std::vector<TSoundtrack>{} : std::vector<TSoundtrack>{{audio}});
+    std::vector<TSoundtrack> soundtracks;
+    if (!audio.empty())
+        soundtracks.push_back({audio});
+    for (const std::string& song : more)
+        soundtracks.push_back({song});
+    doc.SetSoundtracks(std::move(soundtracks));
 }
 
 void TProjectMenu::ShowChoices(const TSlideshowSettings& output) {
