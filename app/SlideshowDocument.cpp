@@ -182,6 +182,10 @@ void TSlideshowDocument::SetPicture(int index, const std::string& picture) {
     EditSlide(index, [&](TSlide& s) { s.Picture = picture; });
 }
 
+void TSlideshowDocument::SetMotion(int index, const TSlideMotion& motion) {
+    EditSlide(index, [&](TSlide& s) { s.Motion = motion; });
+}
+
 void TSlideshowDocument::SetSoundtracks(std::vector<TSoundtrack> soundtracks) {
     if (soundtracks == data_.Soundtracks)
         return;

@@ -138,6 +138,7 @@ public:
     void SetCaption(int index, const std::string& caption);
     void SetCaptionDateTaken(int index, bool on);
     void SetPicture(int index, const std::string& picture);
+    void SetMotion(int index, const TSlideMotion& motion);
 
     // Soundtracks.
     const std::vector<TSoundtrack>& Soundtracks() const { return data_.Soundtracks; }
