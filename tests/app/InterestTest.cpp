@@ -111,8 +111,13 @@ TEST(InterestFaces, KnownFacesAreFoundWhereTheyAre) {
 }
 
 TEST(InterestFaces, NoFacesInLandscapesTexturesOrFlatPictures) {
-    for (const char* name : {"rocket.jpg", "coffee.jpg", "gravel.jpg"})
+    for (const char* name : {"rocket.jpg", "coffee.jpg", "gravel.jpg"}) {
         EXPECT_TRUE(FindInterest(Bitmap(Picture(name))).Faces.empty()) << name;
+        // Enlarged to the size a reduced decode hands over: the wood grain of the coffee table
+        // then looks like a face to one cascade.
+        const QImage large = Picture(name).scaled(1200, 1200, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        EXPECT_TRUE(FindInterest(Bitmap(large)).Faces.empty()) << name << " enlarged";
+    }
     TFrameBitmap flat(800, 600);
     flat.Fill(TFrameBitmap::MakePixel(90, 120, 150));
     EXPECT_TRUE(FindInterest(flat).Faces.empty());
@@ -177,7 +182,7 @@ TEST(InterestCascades, MissingCascadeFilesFindNoFacesAndSaySoOnce) {
     EXPECT_TRUE(first.Faces.empty());
     EXPECT_TRUE(second.Faces.empty());
     // One line per missing file, naming it, however often the detector is asked.
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[0].find(nowhere + "/haarcascades/"), std::string::npos) << lines[0];
     EXPECT_EQ(again.Faces.size(), 1u);
 }
