@@ -42,6 +42,7 @@ TMotionRectDialog::TMotionRectDialog(TSlideshowDocument& document, int slide, do
     connect(thumbnails_, &TThumbnailLoader::Ready, this, &TMotionRectDialog::PictureReady);
     subscription_ = document_.Subscribe(nullptr, [this](const TDocumentChange& c) { DocumentChanged(c); });
     ShowSlide();
+    picture_ = picture;
     thumbnails_->Request(picture);
 }
 
@@ -98,8 +99,18 @@ void TMotionRectDialog::DocumentChanged(const TDocumentChange& change) {
         return;
     switch (change.Kind) {
     case TDocumentChange::SlidesEdited:
-        if (!writing_ && slide_ >= change.First && slide_ < change.First + change.Count)
-            ShowSlide();
+        if (writing_ || slide_ < change.First || slide_ >= change.First + change.Count)
+            break;
+        if (const QString picture = QString::fromStdString(document_.Slide(slide_).Picture); picture != picture_) {
+            // Relinked to another file: its own look and aspect.
+            picture_ = picture;
+            editor_->SetPicture(QImage());
+            if (thumbnails_->Has(picture))
+                editor_->SetPicture(thumbnails_->Thumbnail(picture));
+            else
+                thumbnails_->Request(picture);
+        }
+        ShowSlide();
         break;
     case TDocumentChange::SlidesInserted:
         if (change.First <= slide_)

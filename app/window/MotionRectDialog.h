@@ -38,4 +38,5 @@ private:
     TThumbnailLoader* thumbnails_;
     int subscription_ = 0;
     bool writing_ = false;
+    QString picture_; // the file the editor shows (or waits for)
 };

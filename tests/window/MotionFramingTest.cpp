@@ -134,6 +134,15 @@ TEST_F(MotionFraming, DraggingMovesAndResizesTheFramingsInTheDocument) {
     document.SetMotion(0, fromElsewhere);
     EXPECT_EQ(editor->Rect(TMotionRectEditor::End), fromElsewhere.End);
 
+    // The slide relinked to a portrait picture: the editor shows that one, the framings at the
+    // frame's aspect on it.
+    const std::string portrait = home_.File("portrait.jpg");
+    WriteTestJpeg(portrait, 300, 400, [](int, int y) { return y < 200 ? 0x2040A0u : 0xA04020u; });
+    document.SetPicture(0, portrait);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->HasPicture() && std::abs(editor->PictureAspect() - 0.75) < 1e-9; }, 10000));
+    ExpectFraming(editor->Rect(TMotionRectEditor::Start), 0.75, frame, "start on the portrait");
+    ExpectFraming(editor->Rect(TMotionRectEditor::End), 0.75, frame, "end on the portrait");
+
     // Back to the output choices' motion; removing the slide closes the window.
     QTest::mouseClick(dialog->btnWholePicture, Qt::LeftButton);
     EXPECT_FALSE(document.Slide(0).Motion.Style.has_value());
