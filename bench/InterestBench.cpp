@@ -2,9 +2,9 @@
 // (a reduced decode of about a million pixels), and side by side in the same run the cascade
 // files of opencv-data it could use: faces found on the test pictures (hand-marked faces: the
 // astronaut, the camera man seen from the side, three heads pasted on a landscape; no faces: a
-// landscape, a still life, a texture) and processor time per picture. Times are the calling
-// thread's processor time, so other work on the machine counts less (OpenCV may hand parts of a
-// detection to worker threads: the wall-clock time is printed beside it).
+// landscape, a still life, a texture) and processor time per picture. Times are the process's
+// processor time (OpenCV hands parts of a detection to worker threads of its own), so other work
+// on the machine counts less; the wall-clock time is printed beside it.
 //
 //   interest_bench [DATA_FOLDER]    (tests/data/interest of the source tree by default)
 
@@ -26,7 +26,7 @@ namespace {
 
 double CpuMs() {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
