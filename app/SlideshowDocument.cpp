@@ -198,6 +198,10 @@ void TSlideshowDocument::SetClip(int index, TSlideClip clip) {
     EditSlide(index, [&](TSlide& s) { s.Clip = clip; });
 }
 
+void TSlideshowDocument::SetMotion(int index, const TSlideMotion& motion) {
+    EditSlide(index, [&](TSlide& s) { s.Motion = motion; });
+}
+
 void TSlideshowDocument::SetSoundtracks(std::vector<TSoundtrack> soundtracks) {
     if (soundtracks == data_.Soundtracks)
         return;

@@ -143,6 +143,7 @@ public:
     void SetCaptionDateTaken(int index, bool on);
     void SetPicture(int index, const std::string& picture);
     void SetClip(int index, TSlideClip clip);
+    void SetMotion(int index, const TSlideMotion& motion);
 
     // Soundtracks.
     const std::vector<TSoundtrack>& Soundtracks() const { return data_.Soundtracks; }

@@ -193,6 +193,7 @@ void TfrmMain::BuildControls() {
     lstPictures->hide();
     slides_ = new TSlideEditor(central, lstPictures);
     slides_->OnSkipped = [this](const QString& file) { AddLog("***Not a picture file, skipped: " + file); };
+    slides_->FrameSizeText = [this] { return cmbVideoSize->currentText(); };
     slides_->View()->setMinimumHeight(60);
     left->addWidget(slides_->View(), 1);
     left->addWidget(slides_->Panel());

@@ -1,6 +1,8 @@
 #include "app/window/SlideEditor.h"
 
+#include "app/FrameSizeLimits.h"
 #include "app/PhotoDate.h"
+#include "app/window/MotionRectDialog.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"
 #include "app/window/SlidePanel.h"
@@ -45,6 +47,8 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
     actSlidePanel = new QAction("Slide &Panel", this);
     actSlidePanel->setCheckable(true);
     actSlidePanel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    actMotionFraming = new QAction("Motion &Framing...", this);
+    actMotionFraming->setEnabled(false);
 
     connect(actRemove, &QAction::triggered, this, &TSlideEditor::RemoveSelected);
     connect(actMoveUp, &QAction::triggered, this, [this] { MoveSelected(-1); });
@@ -52,6 +56,10 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
     connect(actSortByName, &QAction::triggered, this, [this] { model_->SortByName(); });
     connect(actSortByDate, &QAction::triggered, this, [this] { model_->SortByDate(); });
     connect(actSlidePanel, &QAction::toggled, panel_, &QWidget::setVisible);
+    connect(actMotionFraming, &QAction::triggered, this, [this] {
+        if (const QList<int> rows = view_->SelectedRows(); rows.size() == 1)
+            EditMotionFraming(rows.first());
+    });
     connect(view_, &QAbstractItemView::doubleClicked, this, [this] { actSlidePanel->setChecked(true); });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TSlideEditor::SelectionChanged);
     // Rows moving or going change what the selected rows are.
@@ -65,6 +73,7 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
 }
 
 TSlideEditor::~TSlideEditor() {
+    delete motionWindow_; // it edits the document that goes with this object
     document_.Unsubscribe(subscription_);
     // The views go with the window; the model must not outlive the document it reads.
     view_->setModel(nullptr);
@@ -83,6 +92,24 @@ void TSlideEditor::FillMenu(QMenu* menu) {
     menu->addAction(actSortByDate);
     menu->addSeparator();
     menu->addAction(actSlidePanel);
+    menu->addAction(actMotionFraming);
+}
+
+TMotionRectDialog* TSlideEditor::MotionFramingWindow() const { return motionWindow_.data(); }
+
+void TSlideEditor::EditMotionFraming(int slide) {
+    if (slide < 0 || slide >= document_.SlideCount())
+        return;
+    if (motionWindow_ && motionWindow_->SlideIndex() != slide)
+        delete motionWindow_;
+    if (!motionWindow_) {
+        const TFrameSize size = SlideshowFrameSize(FrameSizeText ? FrameSizeText().toStdString() : document_.Output().FrameSize);
+        const double aspect = size.Height > 0 ? double(size.Width) / size.Height : 4.0 / 3.0;
+        motionWindow_ = new TMotionRectDialog(document_, slide, aspect, view_->window());
+    }
+    motionWindow_->show();
+    motionWindow_->raise();
+    motionWindow_->activateWindow();
 }
 
 void TSlideEditor::AppendPictures(const QStringList& files) { model_->AddFiles(files); }
@@ -105,7 +132,11 @@ void TSlideEditor::MoveSelected(int delta) {
     view_->SelectRows(model_->MoveRowsBy(rows, delta));
 }
 
-void TSlideEditor::SelectionChanged() { panel_->SetRows(view_->SelectedRows()); }
+void TSlideEditor::SelectionChanged() {
+    const QList<int> rows = view_->SelectedRows();
+    panel_->SetRows(rows);
+    actMotionFraming->setEnabled(rows.size() == 1);
+}
 
 void TSlideEditor::MirrorAfter(const TDocumentChange& change) {
     if (!mirror_)

@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -21,6 +22,7 @@ class QMenu;
 class QWidget;
 class TPictureListModel;
 class TPictureListView;
+class TMotionRectDialog;
 class TSlidePanel;
 class TThumbnailLoader;
 
@@ -44,7 +46,15 @@ public:
     QAction* actSortByName;
     QAction* actSortByDate;
     QAction* actSlidePanel; // shows or hides the panel (hidden at first)
+    QAction* actMotionFraming; // the start and end framings of the one selected slide
     void FillMenu(QMenu* menu);
+
+    // Opens (or brings up) the framing window of a slide; the open one, or nullptr.
+    void EditMotionFraming(int slide);
+    TMotionRectDialog* MotionFramingWindow() const;
+    // The output frame's size as the window's choice stands ("1280x720"); the document's output
+    // choice when not set.
+    std::function<QString()> FrameSizeText;
 
     // Adds pictures at the end (Add Photos).
     void AppendPictures(const QStringList& files);
@@ -67,4 +77,5 @@ private:
     TPictureListView* view_;
     TSlidePanel* panel_;
     int subscription_ = 0;
+    QPointer<TMotionRectDialog> motionWindow_;
 };
