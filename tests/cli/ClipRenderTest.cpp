@@ -1,10 +1,12 @@
 // Video clips among the pictures of pixaroll-cli render: the written video read back frame by
 // frame, the per-slide clip options, and clips that fail in the middle of a run.
 
+#include "tests/support/AudioAnalysis.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/StreamProbe.h"
 #include "tests/support/TestClip.h"
 #include "tests/support/TestJpeg.h"
+#include "tests/support/TestWav.h"
 
 #include <gtest/gtest.h>
 
@@ -120,4 +122,31 @@ TEST_F(ClipRender, FramesCommandDrawsClipsAndNamesOnesItCannotPlay) {
     EXPECT_NE(bad.Status, 0);
     EXPECT_NE(bad.Output.find(dir_->File("gone.mkv")), std::string::npos) << bad.Output;
     EXPECT_NE(bad.Output.find("Slide 1"), std::string::npos) << bad.Output;
+}
+
+// The whole way of a clip's sound: its tone is heard under its hold, over the music, which ducks
+// there and comes back after; a muted clip leaves the music alone.
+TEST_F(ClipRender, TheClipsToneIsHeardWhileTheMusicDucksUnderIt) {
+    const std::string music = dir_->File("music.wav");
+    WriteTestWav(music, 10, 44100, 2, 220);
+    TRunResult r = Render(dir_->File("clip.mp4"), "--audio " + music);
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    ASSERT_FALSE(ProbeStream(Output(), "a").Codec.empty());
+    constexpr int Rate = 44100;
+    const std::vector<float> s = DecodeMono(Output(), Rate);
+    // Fade-in 0.4 s, photo 1 s, transition 0.4 s: the clip's hold runs from 1.8 s for 3 s.
+    auto level = [&](double frequency, double at) {
+        return ToneLevel(s, Rate, frequency, std::llround(at * Rate), Rate / 5);
+    };
+    const double before = level(220, 1.0), during = level(220, 3.2), after = level(220, 5.6);
+    EXPECT_GT(level(1000, 3.2), 0.05) << "the clip's tone under its hold";
+    EXPECT_LT(level(1000, 1.0), 0.01) << "no clip sound before the clip";
+    EXPECT_NEAR(20 * std::log10(during / before), -12, 2) << before << " " << during;
+    EXPECT_NEAR(after / before, 1, 0.15) << "the music comes back after the clip";
+
+    std::filesystem::remove(Output());
+    r = Render(dir_->File("clip.mp4"), "--audio " + music + " --clip-sound 2=mute");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    const std::vector<float> muted = DecodeMono(Output(), Rate);
+    EXPECT_LT(ToneLevel(muted, Rate, 1000, std::llround(3.2 * Rate), Rate / 5), 0.01);
 }
