@@ -9,6 +9,7 @@
 #include "app/timing/MusicTiming.h"
 #include "app/timing/SlideTiming.h"
 #include "medialib/FFLoad.h"
+#include "tests/support/TestClip.h"
 #include "tests/support/TestJpeg.h"
 #include "tests/support/TestPng.h"
 #include "tests/support/TestWav.h"
@@ -353,4 +354,32 @@ TEST_F(MusicTimingTest, UnreadableSoundtracksAreNamed) {
     TSlideshowJob job(encoder);
     EXPECT_FALSE(job.PrepareSequencer(none));
     EXPECT_NE(job.LastError.find("soundtrack"), std::string::npos) << job.LastError;
+}
+
+// A clip among the pictures plays for its own length whatever the music does to the holds:
+// fitted holds share what the clip leaves, and a beat that would move the transition out of it
+// moves the next picture's instead.
+TEST_F(MusicTimingTest, AClipKeepsItsPlayedLengthWhileTheHoldsFollowTheMusic) {
+    const std::string clip = dir.File("clip.mp4");
+    std::string error;
+    TTestClip made;
+    made.Seconds = 3;
+    made.Rate = 25;
+    ASSERT_TRUE(MakeTestClip(clip, made, error)) << error;
+    std::vector<double> clicks;
+    const std::string music = dir.File("clicks93.wav");
+    WriteMonoWav(music, ClickTrack(93, 40, 0.3, clicks));
+    for (const bool fit : {false, true}) {
+        SCOPED_TRACE(fit ? "fitted and on the beat" : "on the beat");
+        TSlideshowData data = Slideshow(6, music, 3, 1);
+        data.Slides[2] = PlainSlide(clip);
+        data.Output.Beats = true;
+        data.Output.FitToMusic = fit;
+        long long frames = 0;
+        const std::vector<int> holds = Holds(DeliveredStarts(data, &frames), 25);
+        ASSERT_EQ(holds.size(), 6u);
+        EXPECT_EQ(holds[2], 75) << "the clip's 3 s at 25 frames a second";
+        if (fit)
+            EXPECT_NEAR(double(frames), 40 * 25, 1);
+    }
 }
