@@ -54,6 +54,23 @@ void DrawQt(const TFrameBitmap& picture, const TMotionRect& v, TFrameBitmap& fra
                 QRectF(v.X * picture.Width(), v.Y * picture.Height(), v.W * picture.Width(), v.H * picture.Height()));
 }
 
+// pixman bilinear onto a frame of twice the size, then each 2x2 block averaged.
+void DrawSupersampled(const TFrameBitmap& picture, const TMotionRect& v, TFrameBitmap& frame) {
+    thread_local TFrameBitmap big;
+    if (big.Width() != 2 * frame.Width() || big.Height() != 2 * frame.Height())
+        big.SetSize(2 * frame.Width(), 2 * frame.Height());
+    DrawMotionView(picture, v, nullptr, big, TMotionFilter::Bilinear);
+    for (int y = 0; y < frame.Height(); ++y) {
+        const auto* a = reinterpret_cast<const std::uint8_t*>(big.Row(2 * y));
+        const auto* b = reinterpret_cast<const std::uint8_t*>(big.Row(2 * y + 1));
+        auto* out = reinterpret_cast<std::uint8_t*>(frame.Row(y));
+        for (int x = 0; x < frame.Width() * 4; ++x) {
+            const int i = (x / 4) * 8 + x % 4;
+            out[x] = std::uint8_t((a[i] + a[i + 4] + b[i] + b[i + 4] + 2) >> 2);
+        }
+    }
+}
+
 double Psnr(const TFrameBitmap& a, const TFrameBitmap& b) {
     double sum = 0;
     for (int y = 0; y < a.Height(); ++y)
@@ -99,7 +116,9 @@ int main(int argc, char** argv) {
         TDraw Draw;
     } ways[] = {
         {"pixman bilinear", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Bilinear); }},
-        {"pixman area (used)", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Area); }},
+        {"pixman area", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Area); }},
+        {"two-pass tent (used)", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Tent); }},
+        {"bilinear 2x, box down", DrawSupersampled},
         {"Qt smooth transform", DrawQt},
     };
     std::vector<TFrameBitmap> reference;

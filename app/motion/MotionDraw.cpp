@@ -1,5 +1,7 @@
 #include "app/motion/MotionDraw.h"
 
+#include "app/motion/MotionResample.h"
+
 #include <pixman.h>
 
 #include <algorithm>
@@ -104,6 +106,10 @@ void DrawMotionView(const TFrameBitmap& picture, const TMotionRect& view, const 
     FillRows(frame, background, top, bottom, right, fw);
     if (right <= left || bottom <= top)
         return;
+    if (filter == TMotionFilter::Tent) {
+        ResampleTent(picture, TResampleMap{sx, sy, tx, ty}, frame, left, top, right, bottom);
+        return;
+    }
     PPixmanImage source = Wrap(picture);
     PPixmanImage target(pixman_image_create_bits(PIXMAN_x8r8g8b8, fw, fh, frame.Pixels(), frame.Stride()));
     if (!source || !target)

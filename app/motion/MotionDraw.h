@@ -12,10 +12,12 @@ enum class TMotionFilter {
                  // (a tent of two frame pixels), so a small bright detail keeps its weight and
                  // centre at any scale and phase
     Convolution, // a Lanczos window over the footprint: the once-per-picture scaling
+    Tent,        // every frame: as Area, a tent as wide as a frame pixel's footprint, drawn by
+                 // our own two-pass resampler (MotionResample.h) at a fraction of the time
 };
 
 // The filter of the frames of moving slides.
-constexpr TMotionFilter MotionFrameFilter = TMotionFilter::Area;
+constexpr TMotionFilter MotionFrameFilter = TMotionFilter::Tent;
 
 // Draws view (fractions of picture, any scale of it) over the whole frame. Where the view
 // reaches beyond the picture (the bars of letterbox and blur framing) the frame shows

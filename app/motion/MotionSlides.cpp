@@ -6,6 +6,7 @@
 #include "app/FitRect.h"
 #include "app/motion/LookAhead.h"
 #include "app/motion/MotionPicture.h"
+#include "app/motion/StillFill.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,7 +36,7 @@ TMotionRect ViewOfRect(const TRect& r, int frameWidth, int frameHeight) {
 } // namespace
 
 std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& data, int k, int frameWidth, int frameHeight,
-                                                       std::uint32_t seedBase) {
+                                                       std::uint32_t seedBase, TInterestFinder findInterest) {
     const TSlide& slide = data.Slides.at(std::size_t(k));
     const TFraming framing = data.Output.Framing;
     const TPictureSize full = UprightPictureSize(slide.Picture);
@@ -64,9 +65,11 @@ std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& dat
 
     auto moving = std::make_shared<TMovingSlide>();
     moving->Picture = DecodePictureFor(slide.Picture, full, neededWidth, neededHeight);
-    moving->Interest = FindInterest(moving->Picture);
+    moving->Interest = findInterest ? findInterest(moving->Picture) : TInterest{};
     request.Interest = moving->Interest;
     moving->Path = PlanMotion(request);
+    if (IsStillFillSlide(data, k))
+        PrepareStillFill(*moving, still, frameWidth, frameHeight);
     if (framing == TFraming::Blur) {
         // The background of the still framing; the picture moves over it.
         moving->Background.SetSize(frameWidth, frameHeight);
@@ -83,21 +86,46 @@ struct TSlideMotionRun {
     int FrameWidth = 0, FrameHeight = 0;
     std::vector<int> Frames; // per slide: the frames it is on screen
     std::vector<bool> Moving;
+    std::vector<bool> StillFill; // fill without motion: drawn here only when its crop is off centre
     std::uint32_t SeedBase = 0;
+    TInterestFinder FindInterest = nullptr;
     TLookAhead<TMovingSlide> Ahead;
 
-    TSlideMotionRun(std::shared_ptr<const TSlideshowData> data, int w, int h, std::uint32_t seedBase)
-        : Data(std::move(data)), FrameWidth(w), FrameHeight(h), SeedBase(seedBase),
-          Ahead([this](int k) { return PrepareMovingSlide(*Data, k, FrameWidth, FrameHeight, SeedBase); }) {}
+    TSlideMotionRun(std::shared_ptr<const TSlideshowData> data, int w, int h, std::uint32_t seedBase, TInterestFinder find)
+        : Data(std::move(data)), FrameWidth(w), FrameHeight(h), SeedBase(seedBase), FindInterest(find),
+          Ahead([this](int k) { return PrepareMovingSlide(*Data, k, FrameWidth, FrameHeight, SeedBase, FindInterest); }) {}
 
     bool Moves(int k) const { return k >= 0 && k < int(Moving.size()) && Moving[std::size_t(k)]; }
+    bool Looked(int k) const { return Moves(k) || (k >= 0 && k < int(StillFill.size()) && StillFill[std::size_t(k)]); }
+
+    // Asked when slide k comes on screen (and again while it is): a still fill slide is drawn
+    // here when its interest moved the crop. A picture that cannot be read is left to the
+    // loader, which shows it as it shows every broken picture.
+    bool Drawn(int k) {
+        if (Moves(k))
+            return true;
+        if (!Looked(k))
+            return false;
+        Ahead.Forget(k - 1);
+        if (Looked(k + 1))
+            Ahead.Request(k + 1);
+        try {
+            return !Ahead.Get(k)->Still.Empty();
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
 
     void Draw(int k, int frame, TFrameBitmap& bitmap) {
         const std::shared_ptr<const TMovingSlide> slide = Ahead.Get(k);
         // On screen: slide k and, in the transition into it, slide k - 1. One ahead.
         Ahead.Forget(k - 1);
-        if (Moves(k + 1))
+        if (Looked(k + 1))
             Ahead.Request(k + 1);
+        if (!slide->Still.Empty()) {
+            bitmap = slide->Still;
+            return;
+        }
         const int count = int(Moving.size());
         const double progress = MotionProgress(frame, Frames[std::size_t(k)], k == 0, k == count - 1);
         DrawMotionView(slide->Picture, MotionView(slide->Path, progress),
@@ -106,11 +134,12 @@ struct TSlideMotionRun {
 };
 } // namespace
 
-void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data) {
+void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TSlideshowData> data,
+                        TInterestFinder findInterest) {
     const int count = int(data->Slides.size());
     bool any = false;
     for (int k = 0; k < count; ++k)
-        any = any || SlideMotionStyle(*data, k) != TMotionStyle::Off;
+        any = any || SlideMotionStyle(*data, k) != TMotionStyle::Off || IsStillFillSlide(*data, k);
     if (!any) {
         sequencer.SlideMoves = nullptr;
         sequencer.DrawSlide = nullptr;
@@ -118,16 +147,18 @@ void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TS
     }
     sequencer.SlideMoves = nullptr; // the run before lets go of its pictures and worker first
     sequencer.DrawSlide = nullptr;
-    auto run = std::make_shared<TSlideMotionRun>(data, sequencer.FrameWidth, sequencer.FrameHeight, sequencer.SeedBase);
+    auto run = std::make_shared<TSlideMotionRun>(data, sequencer.FrameWidth, sequencer.FrameHeight, sequencer.SeedBase,
+                                                 findInterest);
     for (int k = 0; k < count; ++k) {
         const int own = sequencer.PictureHoldFrames ? sequencer.PictureHoldFrames(k) : 0;
         const int hold = own > 0 ? own : sequencer.HoldFrames;
         // In through its transition, its hold, out through the next transition.
         run->Frames.push_back(2 * sequencer.TransitionFrames + hold);
         run->Moving.push_back(SlideMotionStyle(*data, k) != TMotionStyle::Off);
+        run->StillFill.push_back(IsStillFillSlide(*data, k));
     }
-    if (run->Moves(0))
+    if (run->Looked(0))
         run->Ahead.Request(0);
-    sequencer.SlideMoves = [run](int k) { return run->Moves(k); };
+    sequencer.SlideMoves = [run](int k) { return run->Drawn(k); };
     sequencer.DrawSlide = [run](int k, int frame, TFrameBitmap& bitmap) { run->Draw(k, frame, bitmap); };
 }
