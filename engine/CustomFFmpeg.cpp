@@ -96,6 +96,10 @@ TConvertThread* TCustomFFmpeg::StartJob(bool threaded, TThreadPriority priority)
     }
     {
         std::lock_guard guard(runLock_);
+        // A stop that came since the check above queued this job's end already: the job does
+        // not run (setting running_ here would drop that stop and run an endless input for ever).
+        if (running_ || terminated_ || terminateQueued_)
+            return nullptr;
         running_ = true;
         stopRequested_ = false;
         finished_ = false;
