@@ -1,6 +1,7 @@
 #include "app/BlurBackground.h"
 
 #include "app/Framing.h"
+#include "app/PixmanImage.h"
 
 #include <pixman.h>
 
@@ -20,25 +21,6 @@ constexpr int Reduction = 8;
 // Width of the blur in small-canvas pixels (pixman's Gaussian kernel scaled by this).
 constexpr double BlurScale = 8.0;
 
-struct TImageFree {
-    void operator()(pixman_image_t* image) const { pixman_image_unref(image); }
-};
-using TImage = std::unique_ptr<pixman_image_t, TImageFree>;
-
-TImage View(std::uint32_t* pixels, int width, int height, int strideBytes) {
-    return TImage(pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, pixels, strideBytes));
-}
-
-void SetScale(pixman_image_t* image, double sx, double sy, double dx = 0, double dy = 0) {
-    pixman_transform_t t;
-    pixman_transform_init_identity(&t);
-    t.matrix[0][0] = pixman_double_to_fixed(sx);
-    t.matrix[0][2] = pixman_double_to_fixed(dx);
-    t.matrix[1][1] = pixman_double_to_fixed(sy);
-    t.matrix[1][2] = pixman_double_to_fixed(dy);
-    pixman_image_set_transform(image, &t);
-}
-
 // A separable convolution of the given sample kernel, widened by scale in both directions.
 void SetConvolution(pixman_image_t* image, double scaleX, double scaleY, pixman_kernel_t kernel) {
     int count = 0;
@@ -53,8 +35,8 @@ void SetConvolution(pixman_image_t* image, double scaleX, double scaleY, pixman_
 // the edge pixels repeated beyond the edges. A width of 1 leaves that direction as it is: one tap
 // (a box reconstruction sampled by an impulse; an impulse alone would give no tap at all).
 void BlurPass(std::uint32_t* source, std::uint32_t* target, int width, int height, double scaleX, double scaleY) {
-    TImage from = View(source, width, height, width * 4);
-    TImage to = View(target, width, height, width * 4);
+    TPixmanImage from = PixmanView(source, width, height, width * 4);
+    TPixmanImage to = PixmanView(target, width, height, width * 4);
     pixman_image_set_repeat(from.get(), PIXMAN_REPEAT_PAD);
     const bool acrossX = scaleX > 1, acrossY = scaleY > 1;
     int count = 0;
@@ -89,10 +71,10 @@ void DrawBlurredBackground(TFrameBitmap& frame, const TRect& placed) {
     const TRect cover = CoverRect(TRect{0, 0, pw, ph}, TRect{0, 0, sw, sh});
     const double toPicture = double(pw) / std::max(1, cover.Right - cover.Left);
     {
-        TImage picture = View(frame.Row(fit.Top) + fit.Left, pw, ph, stride);
-        TImage target = View(small.data(), sw, sh, sw * 4);
+        TPixmanImage picture = PixmanView(frame.Row(fit.Top) + fit.Left, pw, ph, stride);
+        TPixmanImage target = PixmanView(small.data(), sw, sh, sw * 4);
         pixman_image_set_repeat(picture.get(), PIXMAN_REPEAT_PAD);
-        SetScale(picture.get(), toPicture, toPicture, -cover.Left * toPicture, -cover.Top * toPicture);
+        SetPixmanScale(picture.get(), toPicture, toPicture, -cover.Left * toPicture, -cover.Top * toPicture);
         SetConvolution(picture.get(), toPicture, toPicture, PIXMAN_KERNEL_BOX);
         pixman_image_composite32(PIXMAN_OP_SRC, picture.get(), nullptr, target.get(), 0, 0, 0, 0, 0, 0, sw, sh);
     }
@@ -102,10 +84,10 @@ void DrawBlurredBackground(TFrameBitmap& frame, const TRect& placed) {
     BlurPass(small.data(), blurred.data(), sw, sh, BlurScale, 1.0);
     BlurPass(blurred.data(), small.data(), sw, sh, 1.0, BlurScale);
     // 3. Enlarged into the bars only, then darkened there.
-    TImage source = View(small.data(), sw, sh, sw * 4);
-    TImage target = View(frame.Row(0), fw, fh, stride);
+    TPixmanImage source = PixmanView(small.data(), sw, sh, sw * 4);
+    TPixmanImage target = PixmanView(frame.Row(0), fw, fh, stride);
     pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_PAD);
-    SetScale(source.get(), double(sw) / fw, double(sh) / fh);
+    SetPixmanScale(source.get(), double(sw) / fw, double(sh) / fh);
     pixman_image_set_filter(source.get(), PIXMAN_FILTER_BILINEAR, nullptr, 0);
     const TRect bars[] = {{0, 0, fw, fit.Top},
                           {0, fit.Bottom, fw, fh},

@@ -1,5 +1,6 @@
 #include "app/motion/MotionDraw.h"
 
+#include "app/PixmanImage.h"
 #include "app/motion/MotionResample.h"
 
 #include <pixman.h>
@@ -10,26 +11,8 @@
 #include <memory>
 
 namespace {
-struct TPixmanImageDeleter {
-    void operator()(pixman_image_t* image) const { pixman_image_unref(image); }
-};
-using PPixmanImage = std::unique_ptr<pixman_image_t, TPixmanImageDeleter>;
-
-PPixmanImage Wrap(const TFrameBitmap& bitmap) {
-    // pixman only reads a source image; its interface takes the rows as writable memory.
-    auto* bits = const_cast<std::uint32_t*>(bitmap.Pixels());
-    return PPixmanImage(pixman_image_create_bits(PIXMAN_x8r8g8b8, bitmap.Width(), bitmap.Height(), bits, bitmap.Stride()));
-}
-
-// Source coordinate = scale * frame coordinate + offset, each way.
-void SetTransform(pixman_image_t* source, double sx, double sy, double tx, double ty) {
-    pixman_transform_t t;
-    pixman_transform_init_identity(&t);
-    t.matrix[0][0] = pixman_double_to_fixed(sx);
-    t.matrix[0][2] = pixman_double_to_fixed(tx);
-    t.matrix[1][1] = pixman_double_to_fixed(sy);
-    t.matrix[1][2] = pixman_double_to_fixed(ty);
-    pixman_image_set_transform(source, &t);
+TPixmanImage Wrap(const TFrameBitmap& bitmap) {
+    return PixmanView(bitmap.Pixels(), bitmap.Width(), bitmap.Height(), bitmap.Stride());
 }
 
 void SetFilter(pixman_image_t* source, TMotionFilter filter, double sx, double sy) {
@@ -110,11 +93,11 @@ void DrawMotionView(const TFrameBitmap& picture, const TMotionRect& view, const 
         ResampleTent(picture, TResampleMap{sx, sy, tx, ty}, frame, left, top, right, bottom);
         return;
     }
-    PPixmanImage source = Wrap(picture);
-    PPixmanImage target(pixman_image_create_bits(PIXMAN_x8r8g8b8, fw, fh, frame.Pixels(), frame.Stride()));
+    TPixmanImage source = Wrap(picture);
+    TPixmanImage target = PixmanView(frame.Pixels(), fw, fh, frame.Stride());
     if (!source || !target)
         return;
-    SetTransform(source.get(), sx, sy, tx, ty);
+    SetPixmanScale(source.get(), sx, sy, tx, ty);
     SetFilter(source.get(), filter, sx, sy);
     pixman_image_set_repeat(source.get(), PIXMAN_REPEAT_PAD);
     pixman_image_composite32(PIXMAN_OP_SRC, source.get(), nullptr, target.get(), left, top, 0, 0, left, top,
