@@ -9,4 +9,5 @@
 // True when ConvertPicture can convert from `in` to a picture of that size and format.
 bool FastConversionApplies(const AVFrame* in, int width, int height, AVPixelFormat format);
 // BT.601 studio range (Y 16..235, U and V 16..240); chroma is the mean of each 2x2 block.
-void ConvertBgraToYuv420p(const AVFrame* in, AVFrame* out);
+// With AVX2 (unless allowVector is false) sixteen pixels at a time, to the same values.
+void ConvertBgraToYuv420p(const AVFrame* in, AVFrame* out, bool allowVector = true);

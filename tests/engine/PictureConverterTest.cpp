@@ -81,3 +81,32 @@ TEST(EnginePictureConverter, OnlyEvenSameSizeBgraToYuv420pIsTaken) {
     TFramePtr rgb = Picture(4, 2, AV_PIX_FMT_RGBA);
     EXPECT_FALSE(FastConversionApplies(rgb.get(), 4, 2, AV_PIX_FMT_YUV420P));
 }
+
+// Where the processor's vector units convert sixteen pixels at a time, every value equals the
+// plain conversion's: over noise, at widths that leave a remainder, and with padded rows.
+TEST(EnginePictureConverter, VectorRowsGiveTheSameValuesAsThePlainOnes) {
+    std::uint32_t state = 12345;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    for (int w : {2, 16, 34, 1922}) {
+        SCOPED_TRACE(w);
+        TFramePtr in = Picture(w, 6, AV_PIX_FMT_BGR0);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t r = next() >> 8;
+                // Extremes as well as noise: the sums must not overflow anywhere.
+                const int kind = x % 7;
+                Put(in.get(), x, y, kind == 0 ? 255 : std::uint8_t(r), kind == 0 ? 255 : std::uint8_t(r >> 8),
+                    kind == 1 ? 0 : std::uint8_t(r >> 16));
+            }
+        TFramePtr fast = Picture(w, 6, AV_PIX_FMT_YUV420P), plain = Picture(w, 6, AV_PIX_FMT_YUV420P);
+        ConvertBgraToYuv420p(in.get(), fast.get());
+        ConvertBgraToYuv420p(in.get(), plain.get(), false);
+        for (int p = 0; p < 3; ++p) {
+            const int pw = p ? w / 2 : w, ph = p ? 3 : 6;
+            for (int y = 0; y < ph; ++y)
+                for (int x = 0; x < pw; ++x)
+                    ASSERT_EQ(fast->data[p][y * fast->linesize[p] + x], plain->data[p][y * plain->linesize[p] + x])
+                        << "plane " << p << " at " << x << "," << y;
+        }
+    }
+}
