@@ -3,6 +3,8 @@
 #include "app/PixmanImage.h"
 #include "app/motion/MotionResample.h"
 
+#include "medialib/FFApi.h"
+
 #include <pixman.h>
 
 #include <algorithm>
@@ -104,10 +106,35 @@ void DrawMotionView(const TFrameBitmap& picture, const TMotionRect& view, const 
                              right - left, bottom - top);
 }
 
+namespace {
+struct TScalerFree {
+    void operator()(SwsContext* c) const { ff::sws_freeContext(c); }
+};
+
+// libswscale's Lanczos in its separable passes: about a tenth of pixman's time for the same
+// reduction (whose convolution filter weighs every tap pair of the square). False when the
+// library is not loaded or refuses the sizes.
+bool ScaleWithSwscale(const TFrameBitmap& picture, TFrameBitmap& scaled) {
+    if (!ff::sws_getContext || !ff::sws_scale || !ff::sws_freeContext)
+        return false;
+    const std::unique_ptr<SwsContext, TScalerFree> scaler(
+        ff::sws_getContext(picture.Width(), picture.Height(), AV_PIX_FMT_BGR0, scaled.Width(), scaled.Height(),
+                           AV_PIX_FMT_BGR0, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+    if (!scaler)
+        return false;
+    const std::uint8_t* from[4] = {reinterpret_cast<const std::uint8_t*>(picture.Pixels()), nullptr, nullptr, nullptr};
+    const int fromStride[4] = {picture.Stride(), 0, 0, 0};
+    std::uint8_t* to[4] = {reinterpret_cast<std::uint8_t*>(scaled.Pixels()), nullptr, nullptr, nullptr};
+    const int toStride[4] = {scaled.Stride(), 0, 0, 0};
+    return ff::sws_scale(scaler.get(), from, fromStride, 0, picture.Height(), to, toStride) == scaled.Height();
+}
+} // namespace
+
 TFrameBitmap ScaledPicture(const TFrameBitmap& picture, int width, int height) {
     TFrameBitmap scaled(std::max(width, 0), std::max(height, 0));
     if (scaled.Empty() || picture.Empty())
         return scaled;
-    DrawMotionView(picture, TMotionRect{}, nullptr, scaled, TMotionFilter::Convolution);
+    if (!ScaleWithSwscale(picture, scaled))
+        DrawMotionView(picture, TMotionRect{}, nullptr, scaled, TMotionFilter::Convolution);
     return scaled;
 }
