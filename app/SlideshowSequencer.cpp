@@ -184,14 +184,18 @@ const TFrameBitmap* TSlideshowSequencer::TransitionFrame() {
 }
 
 const TFrameBitmap* TSlideshowSequencer::HoldFrame() {
-    if (Moves(PictureIndex) && PictureSlideFrame > 0)
-        DrawMoving(PictureIndex, PictureSlideFrame, PictureFrame);
+    const TFrameBitmap* shown = &PictureFrame;
+    if (Moves(PictureIndex) && PictureSlideFrame > 0) {
+        TFrameBitmap& target = directCanvas_ ? *directCanvas_ : PictureFrame;
+        DrawMoving(PictureIndex, PictureSlideFrame, target);
+        shown = &target;
+    }
     ++PictureSlideFrame;
     if (++HoldCounter >= HoldFramesOf(PictureIndex)) {
         HoldCounter = 0;
         InTransition = true;
     }
-    return &PictureFrame;
+    return shown;
 }
 
 void TSlideshowSequencer::EffectStep(int percent) {
@@ -211,10 +215,25 @@ void TSlideshowSequencer::ChooseNextEffect() {
 
 int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
     repeated_ = false;
-    const TFrameBitmap* frame = NextFrame();
+    directCanvas_ = canvas.Width() == FrameWidth && canvas.Height() == FrameHeight && canvas.Width() == PictureFrame.Width() &&
+                            canvas.Height() == PictureFrame.Height()
+                        ? &canvas
+                        : nullptr;
+    const TFrameBitmap* frame = nullptr;
+    try {
+        frame = NextFrame();
+    } catch (...) {
+        directCanvas_ = nullptr;
+        throw;
+    }
+    directCanvas_ = nullptr;
     if (!frame) {
         copiedFrame_ = nullptr;
         return -1;
+    }
+    if (frame == &canvas) { // drawn there already; the next frame is drawn anew as well
+        copiedFrame_ = nullptr;
+        return 0;
     }
     TCanvasLock frameLock(*frame), canvasLock(canvas);
     if (frame == copiedFrame_ && version_ == copiedVersion_ && &canvas == copiedCanvas_ &&

@@ -107,6 +107,10 @@ private:
     const TFrameBitmap* copiedCanvas_ = nullptr;
     int copiedWidth_ = 0, copiedHeight_ = 0;
     bool repeated_ = false;
+    // The canvas of the ReadFrameCanvas under way, when it has the frame's size: the hold
+    // frames of a moving slide are drawn onto it straight (PictureFrame then keeps the picture
+    // as it came on screen, which nothing reads again: the next frame draws the slide anew).
+    TFrameBitmap* directCanvas_ = nullptr;
 
     int Count() const;
     void LoadPicture(int k);

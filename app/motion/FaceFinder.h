@@ -6,6 +6,6 @@
 
 #include <vector>
 
-// Boxes in the picture's pixels, largest first. Thread-safe: every call borrows a set of
-// detectors of its own from a shared pool.
+// Boxes in the picture's pixels, largest first. Thread-safe: every call loads a set of
+// detectors of its own and lets it go after.
 std::vector<cv::Rect> FindFaces(const cv::Mat& grey);

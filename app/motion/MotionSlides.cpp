@@ -84,6 +84,7 @@ namespace {
 struct TSlideMotionRun {
     std::shared_ptr<const TSlideshowData> Data;
     int FrameWidth = 0, FrameHeight = 0;
+    int TransitionFrames = 0;
     std::vector<int> Frames; // per slide: the frames it is on screen
     std::vector<bool> Moving;
     std::vector<bool> StillFill; // fill without motion: drawn here only when its crop is off centre
@@ -118,10 +119,16 @@ struct TSlideMotionRun {
 
     void Draw(int k, int frame, TFrameBitmap& bitmap) {
         const std::shared_ptr<const TMovingSlide> slide = Ahead.Get(k);
-        // On screen: slide k and, in the transition into it, slide k - 1. One ahead.
-        Ahead.Forget(k - 1);
-        if (Looked(k + 1))
-            Ahead.Request(k + 1);
+        // On screen: slide k and, in the transition into it, slide k - 1. The next one is
+        // prepared once slide k - 1 has gone: two pictures are held while a third is decoded,
+        // and the hold and the transition out leave the worker time enough.
+        if (frame < TransitionFrames) {
+            Ahead.Forget(k - 1);
+        } else {
+            Ahead.Forget(k);
+            if (Looked(k + 1))
+                Ahead.Request(k + 1);
+        }
         if (!slide->Still.Empty()) {
             bitmap = slide->Still;
             return;
@@ -149,6 +156,7 @@ void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TS
     sequencer.DrawSlide = nullptr;
     auto run = std::make_shared<TSlideMotionRun>(data, sequencer.FrameWidth, sequencer.FrameHeight, sequencer.SeedBase,
                                                  findInterest);
+    run->TransitionFrames = sequencer.TransitionFrames;
     for (int k = 0; k < count; ++k) {
         const int own = sequencer.PictureHoldFrames ? sequencer.PictureHoldFrames(k) : 0;
         const int hold = own > 0 ? own : sequencer.HoldFrames;

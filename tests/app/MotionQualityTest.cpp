@@ -76,8 +76,9 @@ TEST(MotionQualityTest, CloseViewOfALargePhotoIsAsSharpAsLanczosFromTheFullPhoto
 
     for (bool loaded : {false, true}) {
         SCOPED_TRACE(loaded ? "reduced by libswscale" : "reduced by pixman");
-        if (loaded)
+        if (loaded) {
             ASSERT_TRUE(FFLoader().LoadLibs(EncoderLibs)) << FFLoader().LastErrMsg();
+        }
         // A frame of the photo's aspect: the zoom ends on a rectangle of whole photo pixels.
         TSlideshowData data = OneSlide(photo, TFraming::Letterbox, TMotionStyle::ZoomIn);
         data.Output.Zoom = 1.25;
