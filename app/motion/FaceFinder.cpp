@@ -177,6 +177,9 @@ std::vector<cv::Rect> FindFaces(const cv::Mat& grey) {
             if (Confirmed(d.FrontalCheck, grey, r))
                 hits.push_back(r);
     }
+    // Its pyramid buffers go before the profile cascade makes its own.
+    d.Frontal = cv::CascadeClassifier();
+    d.FrontalCheck = cv::CascadeClassifier();
     if (!d.Profile.empty()) {
         // The cascades know faces turned one way only; the mirror image shows the others.
         cv::Mat mirrored;
