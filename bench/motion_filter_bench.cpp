@@ -6,6 +6,7 @@
 //   build/bench/motion_filter_bench [frames]
 
 #include "app/motion/MotionDraw.h"
+#include "effects/Primitives.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -118,6 +119,11 @@ int main(int argc, char** argv) {
         {"pixman bilinear", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Bilinear); }},
         {"pixman area", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Area); }},
         {"two-pass tent (used)", [](auto& p, auto& v, auto& f) { DrawMotionView(p, v, nullptr, f, TMotionFilter::Tent); }},
+        {"tent, portable path", [](auto& p, auto& v, auto& f) {
+             UseVectorUnits(false);
+             DrawMotionView(p, v, nullptr, f, TMotionFilter::Tent);
+             UseVectorUnits(true);
+         }},
         {"bilinear 2x, box down", DrawSupersampled},
         {"Qt smooth transform", DrawQt},
     };
