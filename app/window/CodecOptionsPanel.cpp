@@ -97,3 +97,18 @@ void TCodecOptionsPanel::ApplyTo(TSlideshowSettings& settings) const {
     settings.Preset = TSpeedPreset(std::max(0, cmbPreset->currentIndex()));
     settings.HardwareEncoder = chkHardware->isChecked() && *row_->Quality->HardwareEncoder != '\0';
 }
+
+void TCodecOptionsPanel::Show(const TSlideshowSettings& settings) {
+    loading_ = true;
+    cmbFraming->setCurrentIndex(int(settings.Framing));
+    if (row_ && row_->Quality) {
+        cmbQuality->setCurrentIndex(settings.ConstantQuality ? 0 : 1);
+        edtQuality->setEnabled(settings.ConstantQuality);
+        if (settings.Crf >= 0 && settings.Crf <= row_->Quality->MaxCrf)
+            edtQuality->setValue(settings.Crf);
+        cmbPreset->setCurrentIndex(int(settings.Preset));
+        chkHardware->setChecked(settings.HardwareEncoder);
+    }
+    loading_ = false;
+    Store();
+}

@@ -35,6 +35,8 @@ public:
     void ShowForRow(const TContainerRow* row);
     // The choices into the job's settings.
     void ApplyTo(TSlideshowSettings& settings) const;
+    // Shows a project's choices (after its row was chosen) and stores them as the user would.
+    void Show(const TSlideshowSettings& settings);
 
 private:
     void Store();

@@ -25,6 +25,15 @@ void TMotionChoice::Load() {
 void TMotionChoice::ApplyTo(TSlideshowSettings& settings) const {
     const int i = currentIndex();
     settings.Motion = i >= 0 && i < int(std::size(Styles)) ? Styles[i] : TMotionStyle::Off;
+    settings.Zoom = zoom_;
+}
+
+void TMotionChoice::Show(const TSlideshowSettings& settings) {
+    for (int i = 0; i < int(std::size(Styles)); ++i)
+        if (Styles[i] == settings.Motion)
+            setCurrentIndex(i);
+    zoom_ = settings.Zoom;
+    Store();
 }
 
 void TMotionChoice::Store() {

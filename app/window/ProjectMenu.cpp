@@ -1,7 +1,9 @@
 #include "app/window/ProjectMenu.h"
 
 #include "app/ProjectFile.h"
+#include "app/window/CodecOptionsPanel.h"
 #include "app/window/MainWindow.h"
+#include "app/window/MotionChoice.h"
 #include "app/window/MusicOptions.h"
 #include "app/window/MusicTimingPanel.h"
 #include "app/window/PictureListModel.h"
@@ -300,6 +302,9 @@ void TProjectMenu::ShowChoices(const TSlideshowSettings& output) {
     };
     if (select(window_.cmbFormat, QString::fromStdString(output.Format)))
         window_.cmbFormatChange();
+    // After the format: its row decides which quality choices there are.
+    window_.pnlCodec->Show(output);
+    window_.cmbMotion->Show(output);
     if (!select(window_.cmbVideoSize, QString::fromStdString(output.FrameSize)))
         window_.cmbVideoSize->setEditText(QString::fromStdString(output.FrameSize));
     window_.cmbVideoSizeChange();
