@@ -27,6 +27,9 @@ struct TSwrFree {
 struct TBufferRefFree {
     void operator()(AVBufferRef* b) const { ff::av_buffer_unref(&b); }
 };
+struct TBufferPoolFree {
+    void operator()(AVBufferPool* p) const { ff::av_buffer_pool_uninit(&p); }
+};
 struct TAudioFifoFree {
     void operator()(AVAudioFifo* f) const { ff::av_audio_fifo_free(f); }
 };
@@ -39,6 +42,8 @@ using TBsfPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
 using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
 using TBufferRefPtr = std::unique_ptr<AVBufferRef, TBufferRefFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
+// Buffers still held when the pool goes are freed when let go of.
+using TBufferPoolPtr = std::unique_ptr<AVBufferPool, TBufferPoolFree>;
 
 // An AVChannelLayout that releases what a custom channel order allocated.
 class TChannelLayout {

@@ -90,6 +90,8 @@ struct TOutputStream {
     TSwsPtr Scaler;
     TFramePtr Picture;                     // scaled picture handed to the encoder
     TFramePtr PictureSource;               // the input picture it was scaled from (a reference)
+    TBufferPoolPtr PicturePool;            // memory of the scaled pictures, used again and again
+    int PicturePoolSize = 0;
     TFramePtr HookPicture;                 // the output hook's copy of the picture, encoded instead
     // An encoder that takes pictures on the graphics chip only: the surfaces they are uploaded to.
     std::unique_ptr<THardwareFrames> Hardware;

@@ -119,6 +119,38 @@ bool SamePackedPixels(const AVFrame* a, const AVFrame* b) {
 
 // The decoded picture itself when it already has the encoder's size and format, else the
 // stream's scaled picture. A change of the input's size or format re-creates the scaler.
+namespace {
+// The planes of pic (format and size set) in one buffer from the stream's pool: a picture of
+// every frame that changes would otherwise be a fresh allocation of a few megabytes, whose
+// pages fault in anew and whose churn leaves the heap larger than what it holds.
+int PooledPicture(TOutputStream& ost, AVFrame* pic) {
+    constexpr int Align = 64;
+    const AVPixelFormat format = AVPixelFormat(pic->format);
+    const int size = ff::av_image_get_buffer_size(format, pic->width, pic->height, Align);
+    if (size < 0)
+        return size;
+    if (!ost.PicturePool || ost.PicturePoolSize != size) {
+        // The encoders' vector code may read a little beyond the last row.
+        ost.PicturePool.reset(ff::av_buffer_pool_init(std::size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE + Align, nullptr));
+        ost.PicturePoolSize = ost.PicturePool ? size : 0;
+        if (!ost.PicturePool)
+            return AVERROR(ENOMEM);
+    }
+    AVBufferRef* buffer = ff::av_buffer_pool_get(ost.PicturePool.get());
+    if (!buffer)
+        return AVERROR(ENOMEM);
+    // Pooled memory is aligned as av_malloc aligns; the planes start at multiples of Align.
+    std::uint8_t* start = buffer->data + (Align - reinterpret_cast<std::uintptr_t>(buffer->data) % Align) % Align;
+    const int rc = ff::av_image_fill_arrays(pic->data, pic->linesize, start, format, pic->width, pic->height, Align);
+    if (rc < 0) {
+        ff::av_buffer_unref(&buffer);
+        return rc;
+    }
+    pic->buf[0] = buffer;
+    return 0;
+}
+} // namespace
+
 AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
     AVCodecContext* enc = ost.Encoder.get();
     if (in->width != ost.RescaleWidth || in->height != ost.RescaleHeight || in->format != ost.RescaleFormat) {
@@ -160,7 +192,7 @@ AVFrame* TTranscoder::PictureToEncode(TOutputStream& ost, AVFrame* in) {
         pic->width = enc->width;
         pic->height = enc->height;
         pic->format = layout;
-        if (ff::av_frame_get_buffer(pic, 0) < 0)
+        if (PooledPicture(ost, pic) < 0)
             throw FFmpegException("Cannot allocate temp picture, check pix fmt");
     }
     if (fast)
