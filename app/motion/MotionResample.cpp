@@ -49,7 +49,10 @@ TAxisTaps AxisTaps(int from, int to, double scale, double offset, int size, int 
     axis.Taps = std::min(size, (wanted + multiple - 1) / multiple * multiple);
     const int count = std::max(to - from, 0);
     axis.First.resize(std::size_t(count));
-    axis.Weights.assign(std::size_t(count) * std::size_t(axis.Taps), 0);
+    // Taps is odd only where the picture is narrower than the filter (then every output starts
+    // at its first pixel): the pairs of the portable path read one weight beyond the last
+    // output's, which is here and zero (as is the row's tail it multiplies).
+    axis.Weights.assign(std::size_t(count) * std::size_t(axis.Taps) + std::size_t(multiple), 0);
     std::vector<double> w(std::size_t(axis.Taps));
     for (int o = 0; o < count; ++o) {
         const double centre = scale * (from + o + 0.5) + offset - 0.5; // in pixel indices
