@@ -116,16 +116,27 @@ constexpr int VectorWeightBits = 14;
 #if PIXAROLL_TENT_AVX2
 
 // One row of the vertical pass: n channel values of the rows at src (taps of them, weights w)
-// into 8.7 fixed point at out.
+// into 8.7 fixed point at out. Fixed, when not zero, is the number of taps known in advance
+// (four at the scales a moving photo is drawn at: its weights then stay in registers).
+template <int Fixed>
 __attribute__((target("avx2"))) void DownAvx2(const std::uint8_t* const* src, const std::int16_t* w, int taps,
                                               std::int16_t* out, std::size_t n) {
+    constexpr int Most = Fixed ? Fixed : 1;
+    __m256i weights[Most];
+    const std::uint8_t* rows[Most];
+    if constexpr (Fixed != 0)
+        for (int k = 0; k < Fixed; ++k) {
+            weights[k] = _mm256_set1_epi16(w[k]);
+            rows[k] = src[k];
+        }
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
-        for (int k = 0; k < taps; ++k) {
-            const __m256i wk = _mm256_set1_epi16(w[k]);
-            const __m256i x0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[k] + i)));
-            const __m256i x1 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[k] + i + 16)));
+        for (int k = 0; k < (Fixed ? Fixed : taps); ++k) {
+            const __m256i wk = Fixed ? weights[Fixed ? k : 0] : _mm256_set1_epi16(w[k]);
+            const std::uint8_t* r = Fixed ? rows[Fixed ? k : 0] : src[k];
+            const __m256i x0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i)));
+            const __m256i x1 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i + 16)));
             a = _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_slli_epi16(x0, 7), wk));
             b = _mm256_add_epi16(b, _mm256_mulhrs_epi16(_mm256_slli_epi16(x1, 7), wk));
         }
@@ -169,6 +180,38 @@ __attribute__((target("avx2"))) void AcrossAvx2(const std::int16_t* row, const i
         s = _mm_srai_epi16(_mm_add_epi16(s, half), 6);
         out[x] = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(s, s)));
     }
+}
+
+// The products of one frame pixel's four taps (four channels each) and their weights.
+__attribute__((target("avx2"), always_inline)) inline __m256i PixelAvx2(const std::int16_t* p, const std::int16_t* q) {
+    return _mm256_mulhrs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                               _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)));
+}
+
+// The horizontal pass with four taps: four frame pixels at a time, the products of each pixel's
+// taps 0 and 1 and of its taps 2 and 3 in the two halves of one register; the halves of two
+// pixels are brought together across the lanes, then the taps added (the same sums as above).
+__attribute__((target("avx2"))) void AcrossFourTapsAvx2(const std::int16_t* row, const int* first, const std::int16_t* w,
+                                                        std::uint32_t* out, int count) {
+    const __m256i half = _mm256_set1_epi16(1 << 5);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5);
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const __m256i a = PixelAvx2(row + std::size_t(first[x]) * 4, w + std::size_t(x) * 16),
+                      b = PixelAvx2(row + std::size_t(first[x + 1]) * 4, w + std::size_t(x + 1) * 16),
+                      c = PixelAvx2(row + std::size_t(first[x + 2]) * 4, w + std::size_t(x + 2) * 16),
+                      d = PixelAvx2(row + std::size_t(first[x + 3]) * 4, w + std::size_t(x + 3) * 16);
+        // [a taps 0+2, a taps 1+3 | b taps 0+2, b taps 1+3], and the same of c and d
+        const __m256i ab = _mm256_add_epi16(_mm256_permute2x128_si256(a, b, 0x20), _mm256_permute2x128_si256(a, b, 0x31));
+        const __m256i cd = _mm256_add_epi16(_mm256_permute2x128_si256(c, d, 0x20), _mm256_permute2x128_si256(c, d, 0x31));
+        // [a, c | b, d], four channels each
+        __m256i sum = _mm256_add_epi16(_mm256_unpacklo_epi64(ab, cd), _mm256_unpackhi_epi64(ab, cd));
+        sum = _mm256_srai_epi16(_mm256_add_epi16(sum, half), 6);
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(sum, sum), order);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(bytes));
+    }
+    if (x < count)
+        AcrossAvx2(row, first + x, w + std::size_t(x) * 16, 4, out + x, count - x);
 }
 
 // The horizontal weights with each one repeated for the four channels.
@@ -220,9 +263,16 @@ void ResampleTent(const TFrameBitmap& picture, const TResampleMap& map, TFrameBi
             for (int k = 0; k < ys.Taps; ++k)
                 src[std::size_t(k)] =
                     reinterpret_cast<const std::uint8_t*>(picture.Row(ys.First[std::size_t(o)] + k) + colFirst);
-            DownAvx2(src.data(), &ys.Weights[std::size_t(o) * std::size_t(ys.Taps)], ys.Taps, row.data(), lane);
+            const std::int16_t* down = &ys.Weights[std::size_t(o) * std::size_t(ys.Taps)];
+            if (ys.Taps == 4)
+                DownAvx2<4>(src.data(), down, 4, row.data(), lane);
+            else
+                DownAvx2<0>(src.data(), down, ys.Taps, row.data(), lane);
             std::uint32_t* out = frame.Row(top + o) + left;
-            AcrossAvx2(row.data(), first.data(), across.data(), xs.Taps, out, right - left);
+            if (xs.Taps == 4)
+                AcrossFourTapsAvx2(row.data(), first.data(), across.data(), out, right - left);
+            else
+                AcrossAvx2(row.data(), first.data(), across.data(), xs.Taps, out, right - left);
         }
         return;
     }
