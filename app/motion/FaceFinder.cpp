@@ -56,7 +56,7 @@ struct TDetectors {
 
 // CascadeClassifier may not be used by two threads at once, and it keeps the buffers of the
 // last picture's pyramid (about 15 MB a cascade at 800 pixels) for as long as it lives: every
-// call loads a set of its own (about 60 ms of processor time, against some 800 ms of looking)
+// call loads a set of its own (about 60 ms of processor time, against some 450 ms of looking)
 // and lets it go after. Kept from call to call, the sets held some 25 MB of a moving
 // slideshow's peak memory for nothing.
 class TDetectorLoader {
