@@ -22,6 +22,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown argument $1" >&2; exit 2;;
   esac
 done
+[[ "$pairs" =~ ^[1-9][0-9]*$ ]] || { echo "--pairs takes a whole number from 1 on, not \"$pairs\"" >&2; exit 2; }
 [ -n "$cli" ] || cli=$here/build/cli/pixaroll-cli
 [ -x "$cli" ] || { echo "no pixaroll-cli at $cli (build it or pass --cli)" >&2; exit 2; }
 command -v ffmpeg >/dev/null || { echo "ffmpeg is needed (apt-get install ffmpeg)" >&2; exit 2; }

@@ -171,8 +171,12 @@ std::vector<cv::Rect> FindFaces(const cv::Mat& grey) {
     const std::unique_ptr<TDetectors> detectors = Loader().Take();
     TDetectors& d = *detectors;
 
-    const int smallest = std::max(SmallestFacePixels, std::min(grey.cols, grey.rows) / SmallestFaceDivisor);
-    const cv::Size minSize(smallest, smallest);
+    // The smallest face a cascade looks for: this part of the shorter side, at least SmallestFacePixels.
+    const auto smallest = [&](int divisor) {
+        const int side = std::max(SmallestFacePixels, std::min(grey.cols, grey.rows) / divisor);
+        return cv::Size(side, side);
+    };
+    const cv::Size minSize = smallest(SmallestFaceDivisor);
     // Frontal hits first: where two detectors see the same face, the frontal box is kept.
     std::vector<cv::Rect> hits;
     if (!d.Frontal.empty()) {
@@ -189,11 +193,10 @@ std::vector<cv::Rect> FindFaces(const cv::Mat& grey) {
         // The cascades know faces turned one way only; the mirror image shows the others.
         cv::Mat mirrored;
         cv::flip(grey, mirrored, 1);
-        const int smallestSide = std::max(SmallestFacePixels, std::min(grey.cols, grey.rows) / SmallestProfileDivisor);
         for (const cv::Mat* view : {&grey, static_cast<const cv::Mat*>(&mirrored)}) {
             std::vector<cv::Rect> side;
             d.Profile.detectMultiScale(*view, side, ProfileScaleStep, ProfileNeighbours, 0,
-                                       cv::Size(smallestSide, smallestSide));
+                                       smallest(SmallestProfileDivisor));
             for (cv::Rect r : side) {
                 if (view == &mirrored)
                     r.x = grey.cols - r.x - r.width;

@@ -117,26 +117,27 @@ constexpr int VectorWeightBits = 14;
 
 // One row of the vertical pass: n channel values of the rows at src (taps of them, weights w)
 // into 8.7 fixed point at out. Fixed, when not zero, is the number of taps known in advance
-// (four at the scales a moving photo is drawn at: its weights then stay in registers).
+// (four at the scales a moving photo is drawn at): its weights are then broadcast once per row
+// instead of once per 32 values (out might overlap w as far as the compiler knows).
 template <int Fixed>
 __attribute__((target("avx2"))) void DownAvx2(const std::uint8_t* const* src, const std::int16_t* w, int taps,
                                               std::int16_t* out, std::size_t n) {
-    constexpr int Most = Fixed ? Fixed : 1;
-    __m256i weights[Most];
-    const std::uint8_t* rows[Most];
+    const int count = Fixed ? Fixed : taps;
+    __m256i fixedWeights[Fixed ? Fixed : 1];
     if constexpr (Fixed != 0)
-        for (int k = 0; k < Fixed; ++k) {
-            weights[k] = _mm256_set1_epi16(w[k]);
-            rows[k] = src[k];
-        }
+        for (int k = 0; k < Fixed; ++k)
+            fixedWeights[k] = _mm256_set1_epi16(w[k]);
     std::size_t i = 0;
     for (; i + 32 <= n; i += 32) {
         __m256i a = _mm256_setzero_si256(), b = _mm256_setzero_si256();
-        for (int k = 0; k < (Fixed ? Fixed : taps); ++k) {
-            const __m256i wk = Fixed ? weights[Fixed ? k : 0] : _mm256_set1_epi16(w[k]);
-            const std::uint8_t* r = Fixed ? rows[Fixed ? k : 0] : src[k];
-            const __m256i x0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i)));
-            const __m256i x1 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r + i + 16)));
+        for (int k = 0; k < count; ++k) {
+            __m256i wk;
+            if constexpr (Fixed != 0)
+                wk = fixedWeights[k];
+            else
+                wk = _mm256_set1_epi16(w[k]);
+            const __m256i x0 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[k] + i)));
+            const __m256i x1 = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src[k] + i + 16)));
             a = _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_slli_epi16(x0, 7), wk));
             b = _mm256_add_epi16(b, _mm256_mulhrs_epi16(_mm256_slli_epi16(x1, 7), wk));
         }
@@ -182,8 +183,8 @@ __attribute__((target("avx2"))) void AcrossAvx2(const std::int16_t* row, const i
     }
 }
 
-// The products of one frame pixel's four taps (four channels each) and their weights.
-__attribute__((target("avx2"), always_inline)) inline __m256i PixelAvx2(const std::int16_t* p, const std::int16_t* q) {
+// The products of one frame pixel's four taps (four channels each) and their weights, not yet added.
+__attribute__((target("avx2"), always_inline)) inline __m256i FourTapProductsAvx2(const std::int16_t* p, const std::int16_t* q) {
     return _mm256_mulhrs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)));
 }
@@ -197,10 +198,10 @@ __attribute__((target("avx2"))) void AcrossFourTapsAvx2(const std::int16_t* row,
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5);
     int x = 0;
     for (; x + 4 <= count; x += 4) {
-        const __m256i a = PixelAvx2(row + std::size_t(first[x]) * 4, w + std::size_t(x) * 16),
-                      b = PixelAvx2(row + std::size_t(first[x + 1]) * 4, w + std::size_t(x + 1) * 16),
-                      c = PixelAvx2(row + std::size_t(first[x + 2]) * 4, w + std::size_t(x + 2) * 16),
-                      d = PixelAvx2(row + std::size_t(first[x + 3]) * 4, w + std::size_t(x + 3) * 16);
+        const __m256i a = FourTapProductsAvx2(row + std::size_t(first[x]) * 4, w + std::size_t(x) * 16),
+                      b = FourTapProductsAvx2(row + std::size_t(first[x + 1]) * 4, w + std::size_t(x + 1) * 16),
+                      c = FourTapProductsAvx2(row + std::size_t(first[x + 2]) * 4, w + std::size_t(x + 2) * 16),
+                      d = FourTapProductsAvx2(row + std::size_t(first[x + 3]) * 4, w + std::size_t(x + 3) * 16);
         // [a taps 0+2, a taps 1+3 | b taps 0+2, b taps 1+3], and the same of c and d
         const __m256i ab = _mm256_add_epi16(_mm256_permute2x128_si256(a, b, 0x20), _mm256_permute2x128_si256(a, b, 0x31));
         const __m256i cd = _mm256_add_epi16(_mm256_permute2x128_si256(c, d, 0x20), _mm256_permute2x128_si256(c, d, 0x31));
