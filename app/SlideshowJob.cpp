@@ -1,13 +1,13 @@
 #include "app/SlideshowJob.h"
 
-#include "app/CodecOptions.h"
-#include "app/DocumentSequencer.h"
-#include "app/SlideshowDocument.h"
-#include "app/FrameCount.h"
-#include "app/FrameSizeLimits.h"
-#include "app/HardwareEncoder.h"
+#include "app/output/CodecOptions.h"
+#include "app/document/DocumentSequencer.h"
+#include "app/document/SlideshowDocument.h"
+#include "app/output/FrameCount.h"
+#include "app/output/FrameSizeLimits.h"
+#include "app/output/HardwareEncoder.h"
 #include "app/clips/ClipSlides.h"
-#include "app/OutputName.h"
+#include "app/output/OutputName.h"
 #include "app/timing/MusicReader.h"
 #include "app/timing/MusicTiming.h"
 #include "frameinput/FrameInputFormat.h"
@@ -48,12 +48,6 @@ bool NeedsBuiltSoundtrack(const TSlideshowSettings& settings, const std::vector<
         return false;
     return !settings.MoreAudio.empty() || settings.LoopMusic || settings.FadeInSeconds > 0 ||
            settings.FadeOutSeconds != 0 || settings.Loudness.has_value() || !overlays.empty();
-}
-
-std::string SecondsText(double seconds) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, seconds);
-    return ec == std::errc() ? std::string(text, end) : std::string();
 }
 
 int SlideshowEncoderThreads() {

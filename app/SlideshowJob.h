@@ -26,11 +26,10 @@
 // The job must outlive the run (until OnTerminate with task index -1): the worker reads its
 // adapter. Pause, Resume and Stop go to the encoder directly.
 
-#include "app/CaptionCues.h"
-#include "app/ContainerTable.h"
-#include "app/Framing.h"
 #include "app/SlideshowSequencer.h"
-#include "app/motion/MotionNames.h"
+#include "app/captions/CaptionCues.h"
+#include "app/output/ContainerTable.h"
+#include "app/show/OutputChoices.h"
 #include "app/soundtrack/SoundtrackBuilder.h"
 #include "engine/FFEncoder.h"
 #include "engine/FileOptions.h"
@@ -43,52 +42,8 @@
 #include <string>
 #include <vector>
 
+
 struct TSlideshowData;
-
-struct TSlideshowSettings {
-    std::vector<std::string> Pictures;
-    std::string OutDir;
-    std::string Format = "mp4";            // a container row's list or command-line name (mp4, mp4-h264, ...)
-    std::string FrameSize = "320x240";     // as the frame-size list shows it
-    std::string FrameRate = "30:1";        // as the frame-rate list shows it
-    int VideoBitRate = 768000;             // bits per second (the "bitrate" setting x 1000)
-    std::string HoldSeconds = "5";         // the delays as typed; the frame-count rule reads them
-    std::string TransitionSeconds = "2";
-    bool RandomEffects = true;
-    std::optional<std::uint32_t> Seed;     // random effects from this seed instead of the clock
-    std::string Audio;                     // soundtrack file; empty or missing: none
-    int AudioChannels = 2;                 // 1 for mono
-    int AudioSampleRate = 44100;           // 0 ("as source") leaves the rate to the engine
-    bool BreakWhenNoPictures = false;
-    // The rows of today's codecs: constant quality at Crf (below 0: the row's default) or, with
-    // ConstantQuality off, the video bit rate above; and the encoder's speed preset.
-    bool ConstantQuality = true;
-    int Crf = -1;
-    TSpeedPreset Preset = spBalanced;
-    // How each picture fills the frame.
-    TFraming Framing = TFraming::Letterbox;
-    // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
-    bool HardwareEncoder = false;
-    // The music: the soundtracks after Audio, played one after the other in this order; the
-    // music repeated to the end of the pictures; fades (seconds; FadeOutSeconds FadeOutAuto:
-    // over the last transition, at least 1 s); the integrated loudness in LUFS. With none of
-    // them the soundtrack file itself is the task's input 1.
-    std::vector<std::string> MoreAudio;
-    bool LoopMusic = false;
-    double FadeInSeconds = 0;
-    double FadeOutSeconds = 0;
-    std::optional<double> Loudness;
-    // Holds from the music: the slideshow ends when the soundtracks end (FitToMusic), the
-    // transitions start on their beats (Beats).
-    bool FitToMusic = false;
-    bool Beats = false;
-    // Pan and zoom over the pictures while they are on screen (a slide's own style overrides).
-    TMotionStyle Motion = TMotionStyle::Off;
-    double Zoom = DefaultMotionZoom;       // how far zoom and pan go
-
-    // Every field takes part: a choice added here is compared without further code.
-    bool operator==(const TSlideshowSettings&) const = default;
-};
 
 // The input record of the drawn frames: every field at its default but the format.
 TInputOptions SlideshowInputOptions();
@@ -96,8 +51,6 @@ TInputOptions SlideshowInputOptions();
 int SlideshowEncoderThreads();
 // The output record of the settings with the container row's codecs.
 TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const TContainerRow& container);
-// Seconds as the shortest text that reads back as the same number (for the frame-count rule).
-std::string SecondsText(double seconds);
 // True when the music of settings (with overlays laid over it) is built before the run instead
 // of the soundtrack file going to the engine as it is.
 bool NeedsBuiltSoundtrack(const TSlideshowSettings& settings, const std::vector<TAudioOverlay>& overlays);

@@ -7,7 +7,7 @@
 // call after them reports the end. n pictures give n x (HoldFrames + TransitionFrames) +
 // TransitionFrames + 2 frames.
 
-#include "app/PictureLoader.h"
+#include "app/pictures/PictureLoader.h"
 #include "effects/FrameBitmap.h"
 
 #include <cstdint>

@@ -3,8 +3,8 @@
 // input receives it. Prints frames per second, the time per 1000 frames against the target of
 // one second, and what reduced JPEG decoding saves over a full decode.
 
-#include "app/FrameCount.h"
-#include "app/PictureLoader.h"
+#include "app/output/FrameCount.h"
+#include "app/pictures/PictureLoader.h"
 #include "app/SlideshowSequencer.h"
 #include "tests/support/TestJpeg.h"
 

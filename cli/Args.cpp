@@ -1,6 +1,6 @@
 #include "cli/Args.h"
 
-#include "app/FrameCount.h"
+#include "app/output/FrameCount.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "cli/ClipOptions.h"
 
-#include "app/FrameCount.h"
+#include "app/output/FrameCount.h"
 #include "app/clips/ClipSlides.h"
 #include "cli/Args.h"
 

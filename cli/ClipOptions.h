@@ -3,7 +3,7 @@
 // --clip-sound N=mix|mute|alone, where N is the slide's number (from 1) in the order shown,
 // after --sort, and the slide must be a video clip.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // pixaroll-cli frames: runs the slideshow frame sequencer to its end without encoding, writing
 // every K-th frame as a picture file; prints the frame count and the effect numbers used.
 
-#include "app/DocumentSequencer.h"
-#include "app/FrameSizeLimits.h"
+#include "app/document/DocumentSequencer.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/SlideshowSequencer.h"
 #include "app/timing/MusicTiming.h"
 #include "app/clips/ClipSlides.h"

@@ -1,8 +1,9 @@
 // pixaroll-cli project: what a project file holds (show), or a project made from the same
 // options render takes (save).
 
-#include "app/DocumentSequencer.h"
-#include "app/ProjectFile.h"
+#include "app/document/DocumentSequencer.h"
+#include "app/document/ProjectFile.h"
+#include "app/output/FrameCount.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/RenderOptions.h"

@@ -1,5 +1,6 @@
 // pixaroll-cli render: the slideshow job of the window's Start, without a window.
 
+#include "app/output/FrameCount.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/JobRunner.h"

@@ -1,7 +1,7 @@
 #include "cli/SlideSource.h"
 
-#include "app/PhotoDate.h"
-#include "app/ProjectFile.h"
+#include "app/pictures/PhotoDate.h"
+#include "app/document/ProjectFile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,7 @@
 // (ClipOptions.h). Pictures named on the command line replace the project's slides;
 // the other options of a command override the project's output choices.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 #include "cli/Args.h"
 #include "cli/ClipOptions.h"
 #include "cli/Commands.h"

@@ -1,8 +1,8 @@
 #include "cli/SlideshowRender.h"
 
-#include "app/FrameSizeLimits.h"
-#include "app/OutputName.h"
-#include "app/SlideshowDocument.h"
+#include "app/output/FrameSizeLimits.h"
+#include "app/output/OutputName.h"
+#include "app/document/SlideshowDocument.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
 

@@ -2,7 +2,7 @@
 
 #include "cli/Usage.h"
 
-#include "app/ContainerTable.h"
+#include "app/output/ContainerTable.h"
 
 #include <iterator>
 

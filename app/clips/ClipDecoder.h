@@ -7,7 +7,7 @@
 // that time is chosen (for phone clips with variable frame rates the spans differ). Times only go
 // forward: a time before the one shown last shows the same picture again.
 
-#include "app/Framing.h"
+#include "app/framing/Framing.h"
 #include "effects/FrameBitmap.h"
 
 #include <atomic>

@@ -158,25 +158,6 @@ bool IsClipFile(const std::string& fileName) {
     return std::find(known.begin(), known.end(), ext) != known.end();
 }
 
-int RotationOfDisplayMatrix(const std::int32_t* matrix) {
-    if (!matrix)
-        return 0;
-    const double angle = ff::av_display_rotation_get(matrix);
-    if (!std::isfinite(angle))
-        return 0;
-    // The matrix turns counter-clockwise by angle; upright needs the opposite turn, to the
-    // nearest quarter.
-    int clockwise = int(std::lround(-angle / 90.0)) * 90;
-    clockwise %= 360;
-    if (clockwise < 0)
-        clockwise += 360;
-    return clockwise;
-}
-
-std::string ClipErrorText(const std::string& fileName, const std::string& reason) {
-    return "Cannot play clip \"" + fileName + "\": " + reason;
-}
-
 bool ProbeClip(const std::string& fileName, TClipInfo& info, std::string& why) {
     std::error_code ec;
     TCacheKey key{fileName, std::filesystem::file_size(fileName, ec), {}};

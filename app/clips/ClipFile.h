@@ -1,6 +1,8 @@
 #pragma once
 // Telling video clips from pictures, and what a clip file holds.
 
+#include "app/clips/ClipError.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,9 +31,3 @@ struct TClipInfo {
 TClipInfo ProbeClip(const std::string& fileName);
 // The same without throwing: false with the reason in why.
 bool ProbeClip(const std::string& fileName, TClipInfo& info, std::string& why);
-
-// The clockwise turn (0, 90, 180, 270) a display matrix asks for; 0 without one.
-int RotationOfDisplayMatrix(const std::int32_t* matrix);
-
-// The text of a clip failure: "Cannot play clip "<file>": <reason>".
-std::string ClipErrorText(const std::string& fileName, const std::string& reason);

@@ -1,6 +1,6 @@
 #include "app/clips/ClipPicture.h"
 
-#include "app/BlurBackground.h"
+#include "app/framing/BlurBackground.h"
 #include "effects/BmpFile.h"
 
 #include <algorithm>

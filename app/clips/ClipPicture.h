@@ -3,7 +3,7 @@
 // the frame (B, G, R, X), turned upright, placed by the framing's rules (letterbox, blur, fill)
 // on black or on the blurred background.
 
-#include "app/Framing.h"
+#include "app/framing/Framing.h"
 #include "engine/FFPtr.h"
 #include "effects/FrameBitmap.h"
 

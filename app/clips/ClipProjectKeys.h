@@ -3,7 +3,7 @@
 // (seconds into the clip) and "sound" ("mix", "mute", "alone"). Absent keys keep the defaults
 // (the whole clip, mixed over the music).
 
-#include "app/SlideshowDocument.h"
+#include "app/show/SlideshowData.h"
 
 #include <QJsonObject>
 

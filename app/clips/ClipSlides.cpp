@@ -1,12 +1,9 @@
 #include "app/clips/ClipSlides.h"
 
-#include "app/DocumentSequencer.h"
-#include "app/FrameCount.h"
-#include "app/FrameSizeLimits.h"
-#include "app/SlideshowJob.h"
+#include "app/output/FrameCount.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/clips/ClipDecoder.h"
 #include "app/clips/ClipFile.h"
-#include "app/timing/SlideTiming.h"
 
 #include <algorithm>
 #include <charconv>
@@ -81,7 +78,7 @@ std::string ClipProblems(const TSlideshowData& data) {
     return {};
 }
 
-std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data, const TSlideTiming* timing) {
+std::vector<TAudioOverlay> ClipAudioOverlaysAt(const TSlideshowData& data, const std::vector<int>& holds) {
     std::vector<TAudioOverlay> overlays;
     const std::string& rate = data.Output.FrameRate;
     const double frame = FrameSeconds(rate);
@@ -89,8 +86,7 @@ std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data, const T
     long long firstHold = transition; // the fade-in comes first
     for (int k = 0; k < int(data.Slides.size()); ++k) {
         const TSlide& slide = data.Slides[std::size_t(k)];
-        const int hold = timing && k < int(timing->HoldFrames.size()) ? timing->HoldFrames[std::size_t(k)]
-                                                                      : SlideHoldFrames(data, k);
+        const int hold = holds.at(std::size_t(k));
         if (slide.Clip.Sound != TClipSound::Mute && IsClipSlide(slide)) {
             TClipInfo info;
             std::string why;

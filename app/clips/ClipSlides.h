@@ -8,7 +8,7 @@
 // in point. The transition into the clip shows its first picture, the transition out of it the
 // picture of its last hold frame: the clip's sound then lies exactly under its hold.
 
-#include "app/SlideshowDocument.h"
+#include "app/show/SlideshowData.h"
 #include "app/SlideshowSequencer.h"
 #include "app/soundtrack/AudioOverlay.h"
 
@@ -35,10 +35,9 @@ std::string ClipProblems(const TSlideshowData& data);
 
 // The clips' own sounds laid over the soundtrack, in slide order: each from its in point for
 // its hold's length, at its first hold frame's time; mixed with the music ducking, or alone;
-// a muted clip or one without sound gives none. With timing (holds that follow the music), the
-// places come from its holds.
-struct TSlideTiming;
-std::vector<TAudioOverlay> ClipAudioOverlays(const TSlideshowData& data, const TSlideTiming* timing = nullptr);
+// a muted clip or one without sound gives none. holds: every slide's hold in frames
+// (SlideHolds in app/timing/SlideHolds.h, which also gives them for a document).
+std::vector<TAudioOverlay> ClipAudioOverlaysAt(const TSlideshowData& data, const std::vector<int>& holds);
 
 // The clip slides of one run: a decoder per clip, started when the slide before it comes on
 // screen (or when the clip itself is asked for first) and ended once the slide after the clip

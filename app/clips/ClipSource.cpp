@@ -1,6 +1,6 @@
 #include "app/clips/ClipSource.h"
 
-#include "app/clips/ClipFile.h"
+#include "app/clips/ClipError.h"
 #include "effects/BmpFile.h"
 #include "medialib/CodecLock.h"
 #include "medialib/FFUtils.h"
@@ -172,4 +172,19 @@ double TClipSource::FrameSeconds(const AVFrame* frame) const {
         return std::numeric_limits<double>::quiet_NaN();
     const AVRational tb = stream_->time_base;
     return double(pts) * tb.num / tb.den - start_;
+}
+
+int RotationOfDisplayMatrix(const std::int32_t* matrix) {
+    if (!matrix)
+        return 0;
+    const double angle = ff::av_display_rotation_get(matrix);
+    if (!std::isfinite(angle))
+        return 0;
+    // The matrix turns counter-clockwise by angle; upright needs the opposite turn, to the
+    // nearest quarter.
+    int clockwise = int(std::lround(-angle / 90.0)) * 90;
+    clockwise %= 360;
+    if (clockwise < 0)
+        clockwise += 360;
+    return clockwise;
 }

@@ -4,6 +4,7 @@
 
 #include "engine/FFPtr.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -65,3 +66,6 @@ private:
     bool stopped_ = false;
     int badPackets_ = 0;
 };
+
+// The clockwise turn (0, 90, 180, 270) a display matrix asks for; 0 without one.
+int RotationOfDisplayMatrix(const std::int32_t* matrix);

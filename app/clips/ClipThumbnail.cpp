@@ -1,6 +1,6 @@
 #include "app/clips/ClipThumbnail.h"
 
-#include "app/FitRect.h"
+#include "app/framing/FitRect.h"
 #include "app/clips/ClipDecoder.h"
 #include "app/clips/ClipFile.h"
 

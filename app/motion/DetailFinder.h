@@ -1,7 +1,7 @@
 #pragma once
 // The area of most detail in a grey picture: where edges and texture are densest.
 
-#include "app/motion/MotionTypes.h"
+#include "app/show/MotionTypes.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,6 +1,6 @@
 #include "app/motion/FaceFinder.h"
 
-#include "app/motion/Interest.h"
+#include "app/motion/FaceCascades.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>

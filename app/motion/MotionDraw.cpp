@@ -1,6 +1,6 @@
 #include "app/motion/MotionDraw.h"
 
-#include "app/PixmanImage.h"
+#include "app/framing/PixmanImage.h"
 #include "app/motion/MotionResample.h"
 
 #include "medialib/FFApi.h"

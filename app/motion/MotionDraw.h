@@ -2,7 +2,7 @@
 // Drawing a view of a picture into a frame with sub-pixel precision (pixman's affine
 // transform straight on the B, G, R, X rows of our bitmaps: no copies, no conversions).
 
-#include "app/motion/MotionTypes.h"
+#include "app/show/MotionTypes.h"
 #include "effects/FrameBitmap.h"
 
 enum class TMotionFilter {

@@ -1,7 +1,7 @@
 #pragma once
 // The names of the motion styles on the command line, in project files and in the window.
 
-#include "app/motion/MotionTypes.h"
+#include "app/show/MotionTypes.h"
 
 #include <string>
 
@@ -11,7 +11,3 @@ const char* MotionStyleName(TMotionStyle style);
 // choice has no rectangles of its own, only a slide has.
 bool FindMotionStyle(const std::string& name, TMotionStyle& style, bool allowRects = false);
 
-// How far zoom-in, zoom-out, pan and random move by default, and the range a choice may take.
-constexpr double DefaultMotionZoom = 1.15;
-constexpr double SmallestMotionZoom = 1.0;
-constexpr double LargestMotionZoom = 4.0;

@@ -1,8 +1,8 @@
 #include "app/motion/MotionPicture.h"
 
-#include "app/JpegPicture.h"
-#include "app/PictureLimits.h"
-#include "app/PictureLoader.h"
+#include "app/pictures/JpegPicture.h"
+#include "app/pictures/PictureLimits.h"
+#include "app/pictures/PictureLoader.h"
 #include "app/motion/MotionDraw.h"
 #include "effects/BmpFile.h"
 

@@ -9,10 +9,10 @@
 // smaller than the picture (the motion crops) it lies inside the picture. Every face box of the
 // interest stays whole inside every view of a planned path whenever the view can hold them all.
 
-#include "app/Framing.h"
+#include "app/framing/Framing.h"
 #include "app/motion/Interest.h"
 #include "app/motion/MotionNames.h"
-#include "app/motion/MotionTypes.h"
+#include "app/show/MotionTypes.h"
 
 #include <cstdint>
 

@@ -1,31 +1,15 @@
 #include "app/motion/MotionSlides.h"
 
-#include "app/clips/ClipSlides.h"
-
-#include "app/BlurBackground.h"
-#include "app/FitRect.h"
+#include "app/framing/BlurBackground.h"
+#include "app/framing/FitRect.h"
 #include "app/motion/LookAhead.h"
 #include "app/motion/MotionPicture.h"
+#include "app/motion/SlideMotion.h"
 #include "app/motion/StillFill.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
-
-TMotionStyle SlideMotionStyle(const TSlideshowData& data, int k) {
-    if (k < 0 || k >= int(data.Slides.size()))
-        return TMotionStyle::Off;
-    // A video clip moves by itself: pan and zoom are for still pictures.
-    if (IsClipSlide(data.Slides[std::size_t(k)]))
-        return TMotionStyle::Off;
-    const std::optional<TMotionStyle>& own = data.Slides[std::size_t(k)].Motion.Style;
-    return own ? *own : data.Output.Motion;
-}
-
-std::uint32_t SlideMotionSeed(std::uint32_t seedBase, int k) {
-    // Another stream than the transitions' seeds and the random slide effects.
-    return TSlideshowSequencer::TransitionSeed(seedBase ^ 0x4D6F7665u, k);
-}
 
 namespace {
 // The view that shows the picture exactly in the fit rectangle of the frame.

@@ -1,14 +1,7 @@
 #include "app/motion/StillFill.h"
 
-#include "app/clips/ClipSlides.h"
 
 #include <cmath>
-
-bool IsStillFillSlide(const TSlideshowData& data, int k) {
-    if (k < 0 || k >= int(data.Slides.size()) || data.Output.Framing != TFraming::Fill)
-        return false;
-    return !IsClipSlide(data.Slides[std::size_t(k)]) && SlideMotionStyle(data, k) == TMotionStyle::Off;
-}
 
 void PrepareStillFill(TMovingSlide& slide, const TMotionRect& centred, int frameWidth, int frameHeight) {
     slide.Still = TFrameBitmap();

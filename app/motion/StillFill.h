@@ -4,11 +4,10 @@
 // at on the look-ahead worker like a moving slide's; where the interest leaves the crop centred
 // (nothing found) the slide is read by the picture loader exactly as without it.
 
-#include "app/SlideshowDocument.h"
-#include "app/motion/MotionSlides.h"
+#include "app/motion/MotionDraw.h"
+#include "app/motion/MovingSlide.h"
+#include "app/show/MotionTypes.h"
 
-// Whether slide k stands still under fill framing (a still picture, motion off).
-bool IsStillFillSlide(const TSlideshowData& data, int k);
 
 // For a still fill slide prepared by PrepareMovingSlide: when its planned crop is not centred
 // (the crop planned without interest), draws the crop once into slide.Still (frameWidth x

@@ -1,8 +1,8 @@
 #include "app/timing/MusicTiming.h"
 
-#include "app/DocumentSequencer.h"
-#include "app/FrameCount.h"
-#include "app/SlideshowDocument.h"
+#include "app/timing/SlideHolds.h"
+#include "app/output/FrameCount.h"
+#include "app/show/SlideshowData.h"
 #include "app/clips/ClipSlides.h"
 #include "app/timing/BeatTracker.h"
 #include "app/timing/MusicReader.h"

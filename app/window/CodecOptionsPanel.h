@@ -5,8 +5,8 @@
 // for H.264 and H.265, the hardware encoder. Each choice is stored the moment it changes in the
 // section "options" of the settings file.
 
-#include "app/ContainerTable.h"
-#include "app/IniFile.h"
+#include "app/output/ContainerTable.h"
+#include "app/settings/IniFile.h"
 #include "app/SlideshowJob.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "app/window/DirectoryDialog.h"
 
-#include "app/OutputFolder.h"
+#include "app/output/OutputFolder.h"
 #include "app/window/WindowServices.h"
 
 #include <QDir>

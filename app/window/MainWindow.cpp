@@ -1,30 +1,27 @@
 #include "app/window/MainWindow.h"
 
-#include "app/FrameSizeLimits.h"
-#include "app/OutputFolder.h"
-#include "app/SettingsKeys.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MusicOptions.h"
 #include "app/window/MusicTimingPanel.h"
 #include "app/window/MotionChoice.h"
+#include "app/window/Banner.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
 #include "app/window/ProjectMenu.h"
 #include "app/window/SlideEditor.h"
 #include "app/window/SlidePanel.h"
+#include "app/window/WindowBinder.h"
 #include "app/window/WindowServices.h"
 #include "app/window/WindowTexts.h"
 
-#include <QApplication>
 #include <algorithm>
 #include <QCoreApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,7 +30,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -41,45 +37,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace keys = settings;
 namespace texts = window_texts;
 
 namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
-
-// The banner at the top of the window: drawn here, so no picture file has to travel with it.
-class TBanner : public QLabel {
-public:
-    explicit TBanner(QWidget* parent) : QLabel(parent) {
-        setCursor(Qt::PointingHandCursor);
-        setMinimumHeight(26);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-    std::function<void()> OnClick;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        QLinearGradient g(0, 0, width(), 0);
-        g.setColorAt(0, QColor(0x1c, 0x3f, 0x74));
-        g.setColorAt(1, QColor(0x3f, 0x8f, 0xc9));
-        p.fillRect(rect(), g);
-        p.setPen(Qt::white);
-        QFont f = font();
-        f.setBold(true);
-        f.setPointSizeF(f.pointSizeF() * 1.15);
-        p.setFont(f);
-        p.drawText(rect().adjusted(10, 0, -10, 0), Qt::AlignVCenter | Qt::AlignLeft, "Zemo Pixaroll");
-        p.setFont(font());
-        p.drawText(rect().adjusted(10, 0, -10, 0), Qt::AlignVCenter | Qt::AlignRight,
-                   "Photos and music into a video slideshow");
-    }
-    void mousePressEvent(QMouseEvent*) override {
-        if (OnClick)
-            OnClick();
-    }
-};
 
 QSpinBox* DelayEdit(QWidget* parent, int maximum) {
     auto* spin = new QSpinBox(parent);
@@ -89,19 +51,6 @@ QSpinBox* DelayEdit(QWidget* parent, int maximum) {
     return spin;
 }
 
-// Selects a stored list position; one outside the list leaves no selection.
-void SelectPosition(QComboBox* box, int position) {
-    box->setCurrentIndex(position >= 0 && position < box->count() ? position : -1);
-    if (box->currentIndex() < 0 && box->isEditable())
-        box->setEditText(QString());
-}
-
-// The delay as stored text; not a number gives the default.
-int DelayValue(const std::string& text, int def) {
-    bool ok = false;
-    int value = QString::fromStdString(text).trimmed().toInt(&ok);
-    return ok ? value : def;
-}
 } // namespace
 
 TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(parent), services_(services) {
@@ -357,7 +306,15 @@ QWidget* TfrmMain::BuildBanner() {
 
 void TfrmMain::BuildMenu() {
     dlgMusic = new TMusicOptions([this] { return Ini(); }, *services_, this);
-    project_ = new TProjectMenu(*this, *slides_);
+    const TWindowControls controls{.Pictures = lstPictures, .Audio = txtAudio,
+        .BreakWhenNoPictures = chkPictures, .RandomEffects = chkRandomEffect, .PictureDelay = edtPictureDelay,
+        .TransitionDelay = edtTransitionDelay, .Format = cmbFormat, .VideoSize = cmbVideoSize,
+        .BitRate = cmbBitRate, .FrameRate = cmbFramerate, .SampleRate = cmbSampleRate, .Stereo = rdoStereo,
+        .Mono = rdoMono, .OutputFolder = edtDir, .Codec = pnlCodec, .Music = dlgMusic,
+        .MusicTiming = pnlMusicTiming, .Motion = cmbMotion};
+    binder_ = new TWindowBinder(controls, [this] { return Ini(); }, this);
+    binder_->Warn = [this](const std::string& text) { services_->Warning(this, "Warning", Q(text)); };
+    project_ = new TProjectMenu(*this, *slides_, *binder_, *services_, global_);
     project_->FillMenu(menuBar()->addMenu("&File"));
     QMenu* slidesMenu = menuBar()->addMenu("&Slides");
     slides_->FillMenu(slidesMenu);
@@ -385,71 +342,13 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-    const TIniFile ini = Ini();
-    const std::string defaultDir = ProfileFolder() + "/pixaroll";
-    auto firstRunFolder = [&] {
-        edtDir->setText(Q(defaultDir));
-        ini.WriteString(keys::Section, keys::OutPutDir, defaultDir);
-        ini.WriteBool(keys::Section, keys::FirstRun, false);
-    };
-    if (ini.ReadBool(keys::Section, keys::FirstRun, true))
-        firstRunFolder();
-    else
-        edtDir->setText(Q(ini.ReadString(keys::Section, keys::OutPutDir, "")));
-    edtDir->setEnabled(false);
-    if (!QFileInfo(edtDir->text()).isDir())
-        firstRunFolder();
-
+    binder_->LoadSettings();
     SetIdleButtons();
-    chkRandomEffect->setChecked(true);
-
-    cmbSampleRate->clear();
-    cmbSampleRate->addItems(texts::SampleRates);
-    cmbFormat->clear();
-    cmbFormat->addItems(texts::Formats);
-    pnlCodec->Load();
-    dlgMusic->Load();
-    pnlMusicTiming->Load();
-    cmbMotion->Load();
-    const int format = ini.ReadInteger(keys::Section, keys::Format, 0);
-    SelectPosition(cmbFormat, format);
-    cmbBitRate->clear();
-    cmbBitRate->addItems(texts::BitRates);
-    SelectPosition(cmbBitRate, ini.ReadInteger(keys::Section, keys::BitRateIndex, 0));
-    cmbVideoSize->clear();
-    cmbVideoSize->addItems(texts::VideoSizes);
-    SelectPosition(cmbVideoSize, ini.ReadInteger(keys::Section, keys::VideoSizeIndex, 0));
-    // A size the user typed is stored as its text with position -1: show it again rather than
-    // nothing, or the next Start would have no frame size at all.
-    if (cmbVideoSize->currentIndex() < 0)
-        cmbVideoSize->setEditText(Q(ini.ReadString(keys::Section, keys::VideoSize, "")));
-    SelectPosition(cmbFormat, format);
-    SelectPosition(cmbSampleRate, ini.ReadInteger(keys::Section, keys::SampleRate, 0));
-
-    edtPictureDelay->setValue(DelayValue(ini.ReadString(keys::Section, keys::PhotoDelay, "5"), 5));
-    edtTransitionDelay->setValue(DelayValue(ini.ReadString(keys::Section, keys::EffectDelay, "2"), 2));
-
-    SelectPosition(cmbFramerate, ini.ReadInteger(keys::Section, keys::FrameRateIndex, 0));
-
-    // Checking a radio button stores both states, as a click does: with "mono" true (or neither
-    // key present) the window ends on Mono.
-    // Both are read before either is applied: the first click writes both keys.
-    const bool stereo = ini.ReadBool(keys::Section, keys::Stereo, true);
-    const bool mono = ini.ReadBool(keys::Section, keys::Mono, true);
-    if (stereo) {
-        rdoStereo->setChecked(true);
-        rdoStereoClick();
-    }
-    if (mono) {
-        rdoMono->setChecked(true);
-        rdoMonoClick();
-    }
-
     setWindowTitle(PartsCaption());
     project_->WindowShown();
 }
 
-QString TfrmMain::PartsCaption() const { return Q(global_.AppTitle() + " Free Ver" + global_.VersionText()); }
+QString TfrmMain::PartsCaption() const { return ClassicCaption(global_); }
 
 void TfrmMain::SetIdleButtons() {
     btnStart->setEnabled(true);
@@ -458,62 +357,18 @@ void TfrmMain::SetIdleButtons() {
     btnStop->setEnabled(false);
 }
 
-void TfrmMain::cmbFormatChange() { Ini().WriteInteger(keys::Section, keys::Format, cmbFormat->currentIndex()); }
+void TfrmMain::cmbFormatChange() { binder_->StoreFormat(); }
+void TfrmMain::cmbBitRateChange() { binder_->StoreBitRate(); }
+void TfrmMain::cmbVideoSizeChange() { binder_->StoreVideoSize(); }
+void TfrmMain::cmbFramerateChange() { binder_->StoreFrameRate(); }
+void TfrmMain::cmbSampleRateChange() { binder_->StoreSampleRate(); }
+void TfrmMain::rdoStereoClick() { binder_->StoreChannels(); }
+void TfrmMain::rdoMonoClick() { binder_->StoreChannels(); }
 
-void TfrmMain::cmbBitRateChange() {
-    const TIniFile ini = Ini();
-    ini.WriteInteger(keys::Section, keys::BitRateIndex, cmbBitRate->currentIndex());
-    ini.WriteString(keys::Section, keys::BitRate, S(cmbBitRate->currentText()));
-}
-
-void TfrmMain::cmbVideoSizeChange() {
-    const TIniFile ini = Ini();
-    // A typed size that is not in the list has no position.
-    const int position = cmbVideoSize->findText(cmbVideoSize->currentText(), Qt::MatchExactly);
-    ini.WriteInteger(keys::Section, keys::VideoSizeIndex, position);
-    ini.WriteString(keys::Section, keys::VideoSize, S(cmbVideoSize->currentText()));
-}
-
-void TfrmMain::cmbFramerateChange() {
-    const TIniFile ini = Ini();
-    ini.WriteInteger(keys::Section, keys::FrameRateIndex, cmbFramerate->currentIndex());
-    ini.WriteString(keys::Section, keys::FrameRate, S(cmbFramerate->currentText()));
-}
-
-void TfrmMain::cmbSampleRateChange() {
-    Ini().WriteInteger(keys::Section, keys::SampleRate, cmbSampleRate->currentIndex());
-}
-
-void TfrmMain::StoreChannels() {
-    const TIniFile ini = Ini();
-    ini.WriteBool(keys::Section, keys::Stereo, rdoStereo->isChecked());
-    ini.WriteBool(keys::Section, keys::Mono, rdoMono->isChecked());
-}
-
-void TfrmMain::rdoStereoClick() { StoreChannels(); }
-void TfrmMain::rdoMonoClick() { StoreChannels(); }
-
-void TfrmMain::btnDefaultClick() {
-    const int format = cmbFormat->currentIndex();
-    if (format < 0 || format >= int(std::size(texts::Defaults)))
-        return;
-    const texts::TContainerDefaults& row = texts::Defaults[format];
-    cmbBitRate->setCurrentIndex(cmbBitRate->findText(row.BitRate));
-    cmbFramerate->setCurrentIndex(cmbFramerate->findText(row.FrameRate));
-    cmbVideoSize->setCurrentIndex(cmbVideoSize->findText(row.VideoSize));
-    cmbSampleRate->setCurrentIndex(cmbSampleRate->findText(row.SampleRate));
-    rdoStereo->setChecked(true);
-    cmbBitRateChange();
-    cmbFramerateChange();
-    cmbVideoSizeChange();
-    cmbSampleRateChange();
-    rdoStereoClick();
-}
+void TfrmMain::btnDefaultClick() { binder_->ApplyDefaults(); }
 
 void TfrmMain::btnExitClick() {
-    const TIniFile ini = Ini();
-    ini.WriteString(keys::Section, keys::PhotoDelay, S(edtPictureDelay->text()));
-    ini.WriteString(keys::Section, keys::EffectDelay, S(edtTransitionDelay->text()));
+    binder_->StoreDelays();
     close();
 }
 
@@ -567,16 +422,12 @@ void TfrmMain::btnBrowsClick() {
     fmDirectory_->SetStartFolder(edtDir->text());
     fmDirectory_->exec();
     const QString folder = fmDirectory_->SelectedFolder();
-    if (!folder.isEmpty() && folder != edtDir->text()) {
-        Ini().WriteString(keys::Section, keys::OutPutDir, S(folder));
-        edtDir->setText(folder);
-    }
+    if (!folder.isEmpty() && folder != edtDir->text())
+        binder_->StoreOutputFolder(folder);
 }
 
 void TfrmMain::btnOpenClick() {
-    const std::string folder = OutputFolderForOpen(Ini(), ProfileFolder(), [this](const std::string& text) {
-        services_->Warning(this, "Warning", Q(text));
-    });
+    const std::string folder = binder_->OutputFolderForOpen();
     if (edtDir->text().size() > 2)
         services_->OpenUrl(Q(folder));
 }
@@ -597,10 +448,7 @@ void TfrmMain::FFLoggerLog(TThreadID threadId, TLogLevel level, const std::strin
 
 // --- Run control ---------------------------------------------------------------------------
 
-int TfrmMain::SampleRateOfPosition(int position) {
-    static constexpr int Rates[] = {0, 8000, 11025, 22050, 44100};
-    return position >= 0 && position < int(std::size(Rates)) ? Rates[position] : 44100;
-}
+int TfrmMain::SampleRateOfPosition(int position) { return TWindowBinder::SampleRateOfPosition(position); }
 
 int TfrmMain::ProgressPercent(std::int64_t currentTime, std::int64_t totalDuration) {
     if (totalDuration <= 0)
@@ -609,32 +457,7 @@ int TfrmMain::ProgressPercent(std::int64_t currentTime, std::int64_t totalDurati
     return int(std::clamp<std::int64_t>(percent, 0, 100));
 }
 
-TSlideshowSettings TfrmMain::JobSettings() const {
-    const TIniFile ini = Ini();
-    TSlideshowSettings settings;
-    for (int i = 0; i < lstPictures->count(); ++i)
-        settings.Pictures.push_back(S(lstPictures->item(i)->text()));
-    settings.Format = S(cmbFormat->currentText());
-    // The frame rate and size as the controls stand; bit rate, channels and sample rate as the
-    // change handlers stored them.
-    settings.FrameRate = S(cmbFramerate->currentText());
-    settings.FrameSize = S(cmbVideoSize->currentText());
-    settings.VideoBitRate = ini.ReadInteger(keys::Section, keys::BitRate, 768) * 1000;
-    settings.AudioChannels = ini.ReadBool(keys::Section, keys::Stereo, true) ? 2 : 1;
-    settings.AudioSampleRate = ini.ValueExists(keys::Section, keys::SampleRate)
-                                   ? SampleRateOfPosition(ini.ReadInteger(keys::Section, keys::SampleRate, 4))
-                                   : 44100;
-    settings.HoldSeconds = S(edtPictureDelay->text());
-    settings.TransitionSeconds = S(edtTransitionDelay->text());
-    settings.RandomEffects = chkRandomEffect->isChecked();
-    settings.Audio = S(txtAudio->text());
-    settings.BreakWhenNoPictures = chkPictures->isChecked();
-    pnlCodec->ApplyTo(settings);
-    dlgMusic->ApplyTo(settings);
-    pnlMusicTiming->ApplyTo(settings);
-    cmbMotion->ApplyTo(settings);
-    return settings;
-}
+TSlideshowSettings TfrmMain::JobSettings() const { return binder_->Read(); }
 
 void TfrmMain::btnStartClick() {
     // Whatever a Start runs into is told, and the window stays.
@@ -685,11 +508,7 @@ void TfrmMain::StartJob() {
     job_->OnLog = [this](const std::string& line) { AddLog(Q(line)); };
     job_->Adapter.OnReadHeader = [this](TFrameInputAdapter&) { AddLog("FrameInput read header"); };
     job_->Adapter.OnReadClose = [this](TFrameInputAdapter&) { AddLog("FrameInput read close"); };
-    job_->OutputFolder = [this] {
-        return OutputFolderForStart(Ini(), ProfileFolder(), [this](const std::string& text) {
-            services_->Warning(this, "Warning", Q(text));
-        });
-    };
+    job_->OutputFolder = [this] { return binder_->OutputFolderForStart(); };
     // The slides' own holds, effects and captions, with the window's choices for the rest.
     TSlideshowData slideshow = slides_->Document().Data();
     slideshow.Output = settings;

@@ -3,9 +3,9 @@
 // the output folder and the run buttons. Every choice is written to the settings file the moment
 // it changes; Start reads some of them back from there.
 
-#include "app/GlobalObject.h"
-#include "app/IniFile.h"
-#include "app/QtMainThread.h"
+#include "app/settings/GlobalObject.h"
+#include "app/settings/IniFile.h"
+#include "app/settings/QtMainThread.h"
 #include "app/SlideshowJob.h"
 #include "engine/FFEncoder.h"
 #include "medialib/FFLog.h"
@@ -34,6 +34,7 @@ class TMotionChoice;
 class TfmDirectory;
 class TProjectMenu;
 class TSlideEditor;
+class TWindowBinder;
 class TWindowServices;
 
 class TfrmMain : public QMainWindow {
@@ -122,7 +123,7 @@ public:
     TFFEncoder& Encoder() { return encoder_; }
     TSlideshowJob* Job() const { return job_.get(); }
     bool JobPaused() const { return jobPaused_; }
-    // The choices of the window and the settings file as Start hands them to the job.
+    // The choices of the window and the settings file as Start hands them to the job (the binder's).
     TSlideshowSettings JobSettings() const;
     // The sample rate of a position of the sample-rate list: 0 for "as source", 44100 for a
     // position the list does not have.
@@ -136,8 +137,6 @@ protected:
     // Asks "Do you really want to exit?"; true lets the window close.
     virtual bool FormCloseQuery();
 
-    // Writes the stereo and mono states (both radio handlers do the same).
-    void StoreChannels();
     void FFLoggerLog(TThreadID threadId, TLogLevel level, const std::string& msg);
     void SetIdleButtons();
     void SetRunningButtons();
@@ -168,5 +167,6 @@ protected:
     TfmDirectory* fmDirectory_ = nullptr;
     TSlideEditor* slides_ = nullptr;
     TProjectMenu* project_ = nullptr;
+    TWindowBinder* binder_ = nullptr;
     bool shown_ = false;
 };

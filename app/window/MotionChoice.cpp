@@ -1,5 +1,6 @@
 #include "app/window/MotionChoice.h"
 
+#include "app/motion/MotionNames.h"
 #include "app/window/CodecOptionsPanel.h"
 
 namespace {

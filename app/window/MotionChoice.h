@@ -2,7 +2,7 @@
 // The window's choice of pan and zoom over the pictures (off by default), shown beside the
 // framing; stored the moment it changes in the section "options" of the settings file.
 
-#include "app/IniFile.h"
+#include "app/settings/IniFile.h"
 #include "app/SlideshowJob.h"
 
 #include <QComboBox>

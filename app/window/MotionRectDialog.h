@@ -3,7 +3,7 @@
 // rectangles. Every finished drag is written to the document at once (the slide's motion
 // becomes TMotionStyle::Rects); the window closes itself when its slide goes away.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 
 #include <QDialog>
 

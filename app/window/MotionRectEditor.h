@@ -4,7 +4,7 @@
 // aspect and stay inside the picture. Rectangles are fractions of the picture, as the document
 // keeps them.
 
-#include "app/motion/MotionTypes.h"
+#include "app/show/MotionTypes.h"
 
 #include <QImage>
 #include <QRectF>

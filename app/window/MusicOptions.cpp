@@ -1,5 +1,6 @@
 #include "app/window/MusicOptions.h"
 
+#include "app/output/FrameCount.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/WindowServices.h"
 #include "app/window/WindowTexts.h"

@@ -5,7 +5,7 @@
 // moment they change in the section "options" of the settings file; the further songs belong to
 // the slideshow (the project file keeps them), like the Add Audio one.
 
-#include "app/IniFile.h"
+#include "app/settings/IniFile.h"
 #include "app/SlideshowJob.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 // when the soundtrack ends) and "transitions on the beat". Shown once a soundtrack is chosen;
 // each choice is stored the moment it changes in the section "options" of the settings file.
 
-#include "app/IniFile.h"
+#include "app/settings/IniFile.h"
 #include "app/SlideshowJob.h"
 
 #include <QWidget>

@@ -5,7 +5,7 @@
 // every view the same way. Reordering, removing, adding dropped files and bulk edits are the
 // model's functions, and drag and drop goes through it too.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 
 #include <QAbstractListModel>
 #include <QList>

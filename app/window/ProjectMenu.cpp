@@ -1,26 +1,17 @@
 #include "app/window/ProjectMenu.h"
 
-#include "app/ProjectFile.h"
-#include "app/window/CodecOptionsPanel.h"
-#include "app/window/MainWindow.h"
-#include "app/window/MotionChoice.h"
-#include "app/window/MusicOptions.h"
-#include "app/window/MusicTimingPanel.h"
+#include "app/document/ProjectFile.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
+#include "app/window/WindowBinder.h"
 #include "app/window/WindowServices.h"
+#include "app/window/WindowTexts.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMenu>
-#include <QRadioButton>
-#include <QSpinBox>
-
-#include <cmath>
+#include <QWidget>
 
 namespace {
 // The window's own settings beyond the classic ones live in a section of their own.
@@ -30,17 +21,11 @@ const QString ProjectExtension = ".pixaroll";
 
 std::string RecentKey(int i) { return "recentproject" + std::to_string(i + 1); }
 
-// A delay as the window's whole seconds; what is no number keeps the control as it is.
-void ShowSeconds(QSpinBox* spin, const std::string& text) {
-    bool ok = false;
-    const double seconds = QString::fromStdString(text).trimmed().toDouble(&ok);
-    if (ok && std::isfinite(seconds))
-        spin->setValue(int(std::lround(std::clamp(seconds, double(spin->minimum()), double(spin->maximum())))));
-}
 } // namespace
 
-TProjectMenu::TProjectMenu(TfrmMain& window, TSlideEditor& slides)
-    : QObject(&window), window_(window), slides_(slides) {
+TProjectMenu::TProjectMenu(QWidget& window, TSlideEditor& slides, TWindowBinder& binder, TWindowServices& services,
+                           const TGlobalObject& global)
+    : QObject(&window), window_(window), slides_(slides), binder_(binder), services_(services), global_(global) {
     actNew = new QAction("&New", this);
     actNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     actOpen = new QAction("&Open...", this);
@@ -83,21 +68,8 @@ void TProjectMenu::WindowShown() {
         return;
     watching_ = true;
     // Any choice the user makes in the window is a change of the project.
-    const auto changed = [this] { ChoicesChanged(); };
-    connect(window_.cmbFormat, &QComboBox::currentIndexChanged, this, changed);
-    connect(window_.cmbVideoSize, &QComboBox::currentTextChanged, this, changed);
-    connect(window_.cmbBitRate, &QComboBox::currentIndexChanged, this, changed);
-    connect(window_.cmbFramerate, &QComboBox::currentIndexChanged, this, changed);
-    connect(window_.cmbSampleRate, &QComboBox::currentIndexChanged, this, changed);
-    connect(window_.rdoStereo, &QRadioButton::toggled, this, changed);
-    connect(window_.edtPictureDelay, &QSpinBox::valueChanged, this, changed);
-    connect(window_.edtTransitionDelay, &QSpinBox::valueChanged, this, changed);
-    connect(window_.chkRandomEffect, &QCheckBox::toggled, this, changed);
-    connect(window_.chkPictures, &QCheckBox::toggled, this, changed);
-    connect(window_.txtAudio, &QLineEdit::textChanged, this, changed);
-    connect(window_.dlgMusic, &TMusicOptions::Changed, this, changed);
-    connect(window_.pnlMusicTiming->chkFitToMusic, &QCheckBox::toggled, this, changed);
-    connect(window_.pnlMusicTiming->chkBeats, &QCheckBox::toggled, this, changed);
+    connect(&binder_, &TWindowBinder::ChoicesChanged, this, &TProjectMenu::ChoicesChanged);
+    binder_.WatchChoices();
     actOpen->setEnabled(bool(IO.Read));
     actSave->setEnabled(bool(IO.Write));
     actSaveAs->setEnabled(bool(IO.Write));
@@ -119,7 +91,7 @@ bool TProjectMenu::HasUnsavedWork() const {
 
 QString TProjectMenu::Caption() const {
     const TSlideshowDocument& doc = slides_.Document();
-    const QString classic = window_.PartsCaption();
+    const QString classic = ClassicCaption(global_);
     if (doc.ProjectFile.empty() && !HasUnsavedWork())
         return classic;
     const QString name =
@@ -139,7 +111,7 @@ bool TProjectMenu::MayDiscard(const QString& question) {
     const QString name = slides_.Document().ProjectFile.empty()
                              ? QString("Untitled")
                              : QFileInfo(QString::fromStdString(slides_.Document().ProjectFile)).fileName();
-    switch (window_.Services().SaveChanges(&window_, QString::fromStdString(window_.Global().AppTitle()),
+    switch (services_.SaveChanges(&window_, QString::fromStdString(global_.AppTitle()),
                                            QString("Save the changes to \"%1\" %2").arg(name, question))) {
     case TWindowServices::ESaveAnswer::Save:
         return Save();
@@ -158,8 +130,7 @@ bool TProjectMenu::New() {
     TSlideshowDocument& doc = slides_.Document();
     applying_ = true;
     doc.Assign(TSlideshowData{});
-    window_.txtAudio->clear();
-    window_.dlgMusic->Show(window_.JobSettings(), {});
+    binder_.ShowMusic(QString(), binder_.Read(), {});
     applying_ = false;
     doc.ProjectFile.clear();
     doc.SetModified(false);
@@ -170,7 +141,7 @@ bool TProjectMenu::New() {
 bool TProjectMenu::Open() {
     if (!IO.Read || !MayDiscard("before opening another project?"))
         return false;
-    const QString file = window_.Services().OpenProjectFile(&window_, ProjectFilter);
+    const QString file = services_.OpenProjectFile(&window_, ProjectFilter);
     return !file.isEmpty() && OpenFile(file);
 }
 
@@ -182,7 +153,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     if (!IO.Read(file.toStdString(), data, error)) {
         if (!QFileInfo::exists(file))
             ForgetRecent(file);
-        window_.Services().Warning(&window_, "Warning",
+        services_.Warning(&window_, "Warning",
                                    "Cannot open the project: " + QString::fromStdString(error));
         return false;
     }
@@ -191,9 +162,8 @@ bool TProjectMenu::OpenFile(const QString& file) {
     const TSlideshowSettings output = data.Output;
     const QString audio = data.Soundtracks.empty() ? QString() : QString::fromStdString(data.Soundtracks[0].File);
     doc.Assign(std::move(data));
-    ShowChoices(output);
-    window_.txtAudio->setText(audio);
-    window_.dlgMusic->Show(output, doc.SettingsForJob().MoreAudio);
+    binder_.Show(output);
+    binder_.ShowMusic(audio, output, doc.SettingsForJob().MoreAudio);
     applying_ = false;
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
@@ -213,25 +183,24 @@ void TProjectMenu::Relink() {
         shown << QString::fromStdString(MissingFileText(missing[i]));
     if (missing.size() > 10)
         shown << QString("... and %1 more").arg(missing.size() - 10);
-    const QString caption = QString::fromStdString(window_.Global().AppTitle());
-    if (!window_.Services().Question(&window_, caption,
+    const QString caption = QString::fromStdString(global_.AppTitle());
+    if (!services_.Question(&window_, caption,
                                      QString("%1 files of the project are missing:\n%2\n\nLook for them in a folder?")
                                          .arg(missing.size())
                                          .arg(shown.join('\n'))))
         return;
-    const QString folder = window_.Services().ChooseFolder(&window_, "Folder of the missing files",
+    const QString folder = services_.ChooseFolder(&window_, "Folder of the missing files",
                                                            QFileInfo(QString::fromStdString(doc.ProjectFile)).path());
     if (folder.isEmpty())
         return;
     // Every missing file found there by its name takes that place at once.
     const int found = RelinkMissingFiles(doc, folder.toStdString());
     applying_ = true;
-    window_.txtAudio->setText(doc.Soundtracks().empty() ? QString()
-                                                        : QString::fromStdString(doc.Soundtracks()[0].File));
-    window_.dlgMusic->Show(doc.Output(), doc.SettingsForJob().MoreAudio);
+    binder_.ShowMusic(doc.Soundtracks().empty() ? QString() : QString::fromStdString(doc.Soundtracks()[0].File),
+                      doc.Output(), doc.SettingsForJob().MoreAudio);
     applying_ = false;
     if (found < int(missing.size()))
-        window_.Services().Warning(&window_, "Warning",
+        services_.Warning(&window_, "Warning",
                                    QString("%1 of %2 missing files are not in %3.")
                                        .arg(int(missing.size()) - found)
                                        .arg(missing.size())
@@ -249,7 +218,7 @@ bool TProjectMenu::SaveAs() {
     const std::string& current = slides_.Document().ProjectFile;
     const QString suggested = current.empty() ? QDir::home().filePath("Untitled" + ProjectExtension)
                                               : QString::fromStdString(current);
-    QString file = window_.Services().SaveProjectFile(&window_, ProjectFilter, suggested);
+    QString file = services_.SaveProjectFile(&window_, ProjectFilter, suggested);
     if (file.isEmpty())
         return false;
     if (!file.endsWith(ProjectExtension, Qt::CaseInsensitive))
@@ -264,7 +233,7 @@ bool TProjectMenu::SaveTo(const QString& file) {
     TSlideshowDocument& doc = slides_.Document();
     std::string error;
     if (!IO.Write(file.toStdString(), doc.Data(), error)) {
-        window_.Services().Warning(&window_, "Warning",
+        services_.Warning(&window_, "Warning",
                                    "Cannot save the project: " + QString::fromStdString(error));
         return false;
     }
@@ -277,13 +246,13 @@ bool TProjectMenu::SaveTo(const QString& file) {
 
 void TProjectMenu::TakeWindowChoices() {
     TSlideshowDocument& doc = slides_.Document();
-    TSlideshowSettings output = window_.JobSettings();
+    TSlideshowSettings output = binder_.Read();
     const std::vector<std::string> more = output.MoreAudio;
     output.Pictures.clear();
     output.Audio.clear();
     output.MoreAudio.clear();
     doc.SetOutput(std::move(output));
-    const std::string audio = window_.txtAudio->text().toStdString();
+    const std::string audio = binder_.Soundtrack().toStdString();
     std::vector<TSoundtrack> soundtracks;
     if (!audio.empty())
         soundtracks.push_back({audio});
@@ -292,45 +261,10 @@ void TProjectMenu::TakeWindowChoices() {
     doc.SetSoundtracks(std::move(soundtracks));
 }
 
-void TProjectMenu::ShowChoices(const TSlideshowSettings& output) {
-    // Each choice as the user would make it: selected, then stored by the control's own handler.
-    const auto select = [](QComboBox* box, const QString& text) {
-        const int position = box->findText(text, Qt::MatchFixedString);
-        if (position >= 0)
-            box->setCurrentIndex(position);
-        return position >= 0;
-    };
-    if (select(window_.cmbFormat, QString::fromStdString(output.Format)))
-        window_.cmbFormatChange();
-    // After the format: its row decides which quality choices there are.
-    window_.pnlCodec->Show(output);
-    window_.cmbMotion->Show(output);
-    if (!select(window_.cmbVideoSize, QString::fromStdString(output.FrameSize)))
-        window_.cmbVideoSize->setEditText(QString::fromStdString(output.FrameSize));
-    window_.cmbVideoSizeChange();
-    if (select(window_.cmbFramerate, QString::fromStdString(output.FrameRate)))
-        window_.cmbFramerateChange();
-    if (select(window_.cmbBitRate, QString::number(output.VideoBitRate / 1000)))
-        window_.cmbBitRateChange();
-    for (int position = 0; position < window_.cmbSampleRate->count(); ++position)
-        if (TfrmMain::SampleRateOfPosition(position) == output.AudioSampleRate) {
-            window_.cmbSampleRate->setCurrentIndex(position);
-            window_.cmbSampleRateChange();
-            break;
-        }
-    QRadioButton* channels = output.AudioChannels == 1 ? window_.rdoMono : window_.rdoStereo;
-    channels->setChecked(true);
-    window_.rdoStereoClick();
-    ShowSeconds(window_.edtPictureDelay, output.HoldSeconds);
-    ShowSeconds(window_.edtTransitionDelay, output.TransitionSeconds);
-    window_.chkRandomEffect->setChecked(output.RandomEffects);
-    window_.chkPictures->setChecked(output.BreakWhenNoPictures);
-    window_.pnlMusicTiming->chkFitToMusic->setChecked(output.FitToMusic);
-    window_.pnlMusicTiming->chkBeats->setChecked(output.Beats);
-}
+TIniFile TProjectMenu::Ini() const { return TIniFile(global_.IniFileName()); }
 
 QStringList TProjectMenu::RecentProjects() const {
-    const TIniFile ini = window_.Ini();
+    const TIniFile ini = Ini();
     QStringList files;
     for (int i = 0; i < MaxRecent; ++i) {
         const QString file = QString::fromStdString(ini.ReadString(OptionsSection, RecentKey(i), ""));
@@ -345,7 +279,7 @@ void TProjectMenu::RememberRecent(const QString& file) {
     const QString absolute = QFileInfo(file).absoluteFilePath();
     files.removeAll(absolute);
     files.prepend(absolute);
-    const TIniFile ini = window_.Ini();
+    const TIniFile ini = Ini();
     for (int i = 0; i < MaxRecent; ++i)
         ini.WriteString(OptionsSection, RecentKey(i), i < files.size() ? files[i].toStdString() : std::string());
     FillRecentMenu();
@@ -355,7 +289,7 @@ void TProjectMenu::ForgetRecent(const QString& file) {
     QStringList files = RecentProjects();
     if (!files.removeAll(QFileInfo(file).absoluteFilePath()))
         return;
-    const TIniFile ini = window_.Ini();
+    const TIniFile ini = Ini();
     for (int i = 0; i < MaxRecent; ++i)
         ini.WriteString(OptionsSection, RecentKey(i), i < files.size() ? files[i].toStdString() : std::string());
     FillRecentMenu();

@@ -8,7 +8,9 @@
 // stays the classic one until there is a project to name or unsaved work: then it reads
 // "<name>* - <classic caption>", the "*" while changes are unsaved.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
+#include "app/settings/GlobalObject.h"
+#include "app/settings/IniFile.h"
 
 #include <QObject>
 #include <QStringList>
@@ -18,8 +20,10 @@
 
 class QAction;
 class QMenu;
-class TfrmMain;
+class QWidget;
 class TSlideEditor;
+class TWindowBinder;
+class TWindowServices;
 
 // Reading and writing project files. Read fills data (and names what is wrong in error);
 // Write never leaves a half-written file behind.
@@ -31,7 +35,10 @@ struct TProjectFileIO {
 class TProjectMenu : public QObject {
     Q_OBJECT
 public:
-    TProjectMenu(TfrmMain& window, TSlideEditor& slides);
+    // window: the main window (dialogs, caption, keys); binder: its output choices; global: the
+    // program's title, version and settings file.
+    TProjectMenu(QWidget& window, TSlideEditor& slides, TWindowBinder& binder, TWindowServices& services,
+                 const TGlobalObject& global);
     ~TProjectMenu() override;
 
     QAction* actNew;
@@ -74,15 +81,18 @@ private:
     // Offers to look for the pictures of an opened project that are not where it says.
     void Relink();
     void ChoicesChanged();
-    // The window's choices into the document, and a document's choices into the window.
+    // The window's choices into the document.
     void TakeWindowChoices();
-    void ShowChoices(const TSlideshowSettings& output);
+    TIniFile Ini() const;
     void RememberRecent(const QString& file);
     void ForgetRecent(const QString& file);
     void FillRecentMenu();
 
-    TfrmMain& window_;
+    QWidget& window_;
     TSlideEditor& slides_;
+    TWindowBinder& binder_;
+    TWindowServices& services_;
+    const TGlobalObject& global_;
     int subscription_ = 0;
     bool watching_ = false;
     bool applying_ = false;

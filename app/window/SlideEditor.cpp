@@ -1,7 +1,7 @@
 #include "app/window/SlideEditor.h"
 
-#include "app/FrameSizeLimits.h"
-#include "app/PhotoDate.h"
+#include "app/output/FrameSizeLimits.h"
+#include "app/pictures/PhotoDate.h"
 #include "app/window/MotionRectDialog.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"

@@ -6,7 +6,7 @@
 // Start, Add Photos and Clear use, is kept in step with it: every change of the document is
 // copied there, never the other way, so both always hold the same paths in the same order.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 
 #include <QList>
 #include <QObject>

@@ -1,5 +1,7 @@
 #include "app/window/WindowTexts.h"
 
+#include "app/settings/GlobalObject.h"
+
 #include <QFileInfo>
 
 namespace window_texts {
@@ -24,3 +26,7 @@ bool HasExtension(const QString& fileName, const QStringList& extensions) {
 }
 
 } // namespace window_texts
+
+QString ClassicCaption(const TGlobalObject& global) {
+    return QString::fromStdString(global.AppTitle() + " Free Ver" + global.VersionText());
+}

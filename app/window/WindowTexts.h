@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class TGlobalObject;
+
 namespace window_texts {
 
 inline const QStringList SampleRates = {"as source", "8000", "11025", "22050", "44100"};
@@ -72,3 +74,6 @@ QString FileFilter(const QString& title, const QStringList& extensions);
 bool HasExtension(const QString& fileName, const QStringList& extensions);
 
 } // namespace window_texts
+
+// The caption of the window's first showing: title, " Free Ver" and the version text.
+QString ClassicCaption(const TGlobalObject& global);

@@ -2,7 +2,7 @@
 // The window program's command line: the table its --help, manual page and completion come
 // from, and reading the arguments left after Qt took its own.
 
-#include "app/ProgramUsage.h"
+#include "app/settings/ProgramUsage.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 // The slideshow run frame by frame: phases, frame counts, percents, effect numbers and the end.
 
-#include "app/FrameCount.h"
+#include "app/output/FrameCount.h"
 #include "app/SlideshowSequencer.h"
 #include "effects/BmpFile.h"
 #include "effects/Effects.h"

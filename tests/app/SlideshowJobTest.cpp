@@ -1,7 +1,7 @@
 // The slideshow job as Start builds it: inputs, parameter string, container row, output record
 // and name, and the log lines of its failures.
 
-#include "app/SlideshowDocument.h"
+#include "app/document/SlideshowDocument.h"
 #include "app/SlideshowJob.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"

@@ -2,7 +2,7 @@
 // are refused as usage errors before anything is allocated.
 
 #include "cli/Args.h"
-#include "app/FrameCount.h"
+#include "app/output/FrameCount.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // pixaroll-cli frames with --motion: a small bright dot on a dark picture, tracked in every
 // frame, must glide (no shake, no step back); the options are refused when wrong.
 
-#include "app/PictureLoader.h"
+#include "app/pictures/PictureLoader.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestJpeg.h"
 #include "tests/support/TestPng.h"

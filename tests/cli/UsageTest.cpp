@@ -1,7 +1,7 @@
 // What pixaroll-cli says it takes, against what it reads: every subcommand's --help, its manual
 // page and its parser name the same options, and the completion script offers them.
 
-#include "app/ProgramUsage.h"
+#include "app/settings/ProgramUsage.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TestJpeg.h"
 

@@ -1,4 +1,4 @@
-#include "app/QtMainThread.h"
+#include "app/settings/QtMainThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/GlobalObject.h"
+#include "app/settings/GlobalObject.h"
 #include "app/window/DirectoryDialog.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MainWindow.h"

@@ -3,7 +3,7 @@
 
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MainWindow.h"
-#include "app/ProjectFile.h"
+#include "app/document/ProjectFile.h"
 #include "app/window/MotionChoice.h"
 #include "app/window/ProjectMenu.h"
 #include "tests/window/WindowTestSupport.h"

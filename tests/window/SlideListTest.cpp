@@ -1,6 +1,6 @@
 // The picture list over the slideshow document, the slide panel and the File menu, driven
 // through the real window.
-#include "app/ProjectFile.h"
+#include "app/document/ProjectFile.h"
 #include "app/window/MainWindow.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"

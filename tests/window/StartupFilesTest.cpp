@@ -1,6 +1,6 @@
 // "pixaroll a.jpg b.jpg": the files named on the command line reach the window's picture list.
 
-#include "app/ProjectFile.h"
+#include "app/document/ProjectFile.h"
 #include "app/window/MainWindow.h"
 #include "app/window/WindowUsage.h"
 #include "tests/window/WindowTestSupport.h"

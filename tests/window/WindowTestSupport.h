@@ -2,7 +2,7 @@
 // What the widget tests share: a private home and settings folder, a desktop that answers
 // message boxes and dialogs the way the test says, and reading the settings file.
 
-#include "app/IniFile.h"
+#include "app/settings/IniFile.h"
 #include "app/window/WindowServices.h"
 #include "tests/support/TestJpeg.h"
 

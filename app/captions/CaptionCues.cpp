@@ -1,0 +1,89 @@
+#include "app/captions/CaptionCues.h"
+
+#include "app/timing/SlideHolds.h"
+#include "app/show/SlideshowData.h"
+#include "app/output/FrameCount.h"
+#include "app/captions/SlideCaption.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+int IntegerOr(const std::string& text, int fallback) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty() ? value : fallback;
+}
+
+std::string Time(long long ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                  ms % 1000);
+    return text;
+}
+} // namespace
+
+std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing) {
+    // The frame rate as the frame-count rule reads it.
+    const std::string& rate = data.Output.FrameRate;
+    const std::size_t colon = rate.find(':');
+    const int num = IntegerOr(rate.substr(0, colon), 30);
+    int den = colon == std::string::npos ? 1 : IntegerOr(rate.substr(colon + 1), 1);
+    if (den == 0)
+        den = 1;
+    if (num <= 0)
+        return {};
+    auto ms = [&](double frame) { return static_cast<long long>(frame * 1000.0 * den / num + 0.5); };
+    const int transition = FrameCountRule(rate, data.Output.TransitionSeconds);
+    std::string cues;
+    int number = 0;
+    long long start = 0; // first frame of the transition into slide k
+    for (int k = 0; k < int(data.Slides.size()); ++k) {
+        const int hold = timing && k < int(timing->HoldFrames.size()) ? timing->HoldFrames[std::size_t(k)]
+                                                                       : SlideHoldFrames(data, k);
+        const long long next = start + transition + hold;
+        const std::string text = SlideCaptionText(data.Slides[std::size_t(k)]);
+        if (!text.empty())
+            cues += std::to_string(++number) + "\n" + Time(ms(start + transition / 2.0)) + " --> " +
+                    Time(ms(next + transition / 2.0)) + "\n" + text + "\n\n";
+        start = next;
+    }
+    return cues;
+}
+
+bool TakesCaptionStream(const std::string& container) { return container == "mp4" || container == "mov"; }
+
+TCaptionCueFile::~TCaptionCueFile() { Remove(); }
+
+bool TCaptionCueFile::Write(const std::string& text, std::string& error) {
+    Remove();
+    // Qt gives an empty path for a temporary folder that does not exist: never the root folder.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        error = "cannot write the caption cues: the temporary folder " + qEnvironmentVariable("TMPDIR").toStdString() +
+                " does not exist";
+        return false;
+    }
+    QTemporaryFile file(folder + "/pixaroll-captions-XXXXXX.srt");
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.flush()) {
+        error = "cannot write the caption cues: " + file.errorString().toStdString();
+        if (!file.fileName().isEmpty())
+            QFile::remove(file.fileName());
+        return false;
+    }
+    path_ = file.fileName().toStdString();
+    return true;
+}
+
+void TCaptionCueFile::Remove() {
+    if (path_.empty())
+        return;
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+    path_.clear();
+}

@@ -1,0 +1,84 @@
+#include "app/output/FrameSizeLimits.h"
+
+#include "app/output/CodecOptions.h"
+#include "app/output/ContainerTable.h"
+
+#include <charconv>
+#include <climits>
+#include <cstdint>
+
+namespace {
+// Measured with the FFmpeg 5.1 encoders: MPEG-4 writes each side in 13 bits, FLV1 in 16 bits,
+// WMV2 refuses an odd width ("width must be multiple of 2").
+const TFrameSizeLimits Limits[] = {
+    {"mp4", "mpeg4", 8191, 1, 1},
+    {"swf", "flv1", 65535, 1, 1},
+    {"flv", "flv1", 65535, 1, 1},
+    {"wmv", "wmv2", 0, 2, 1},
+    {"mov", "mpeg4", 8191, 1, 1},
+    // The rows with a quality choice: their even-size rule comes with the row (CodecOptions);
+    // beyond it FFmpeg's own bound applies.
+    {"mp4-h264", "libx264", 0, 1, 1},
+    {"mp4-hevc", "libx265", 0, 1, 1},
+    {"webm-vp9", "libvpx-vp9", 0, 1, 1},
+    {"webm-av1", "libsvtav1", 0, 1, 1},
+};
+
+int SizePart(const std::string& part) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && end == part.data() + part.size() && !part.empty() ? value : 320;
+}
+
+std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+// FFmpeg's av_image_check_size: (w + 128) x (h + 128) below INT_MAX / 8.
+bool FitsImageCheck(int width, int height) {
+    return (std::int64_t(width) + 128) * (std::int64_t(height) + 128) < INT_MAX / 8;
+}
+} // namespace
+
+TFrameSize SlideshowFrameSize(const std::string& text) {
+    const std::size_t x = text.find('x');
+    TFrameSize size;
+    size.Width = SizePart(x == std::string::npos ? text : text.substr(0, x));
+    size.Height = SizePart(x == std::string::npos ? std::string() : text.substr(x + 1));
+    return size;
+}
+
+const TFrameSizeLimits* FindFrameSizeLimits(const std::string& row) {
+    for (const TFrameSizeLimits& limits : Limits)
+        if (row == limits.Row)
+            return &limits;
+    return nullptr;
+}
+
+std::string FrameSizeRefusal(const TFrameSizeLimits* limits, int width, int height) {
+    const std::string size = SizeText(width, height);
+    if (width <= 0 || height <= 0)
+        return "the frame size " + size + " is not valid: width and height must be above 0";
+    if (!FitsImageCheck(width, height))
+        return "the frame size " + size + " is too large for any video encoder";
+    if (!limits)
+        return "";
+    const std::string encoder = limits->Encoder;
+    if (limits->MaxSide > 0 && (width > limits->MaxSide || height > limits->MaxSide))
+        return "the frame size " + size + " is too large for the " + encoder + " encoder (at most " +
+               std::to_string(limits->MaxSide) + " on each side)";
+    if (limits->WidthMultiple > 1 && width % limits->WidthMultiple != 0)
+        return "the frame size " + size + " cannot be encoded by " + encoder + ": the width must be a multiple of " +
+               std::to_string(limits->WidthMultiple);
+    if (limits->HeightMultiple > 1 && height % limits->HeightMultiple != 0)
+        return "the frame size " + size + " cannot be encoded by " + encoder + ": the height must be a multiple of " +
+               std::to_string(limits->HeightMultiple);
+    return "";
+}
+
+std::string FrameSizeRefusal(const std::string& row, const std::string& sizeText) {
+    const TFrameSize size = SlideshowFrameSize(sizeText);
+    std::string why = FrameSizeRefusal(FindFrameSizeLimits(row), size.Width, size.Height);
+    // The rows with a quality choice carry their 4:2:0 rule with them.
+    if (const TContainerRow* container = FindContainer(row); why.empty() && container)
+        why = FrameSizeProblem(*container, size.Width, size.Height);
+    return why;
+}

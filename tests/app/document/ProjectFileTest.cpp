@@ -1,0 +1,216 @@
+// Project files: what is saved comes back, moved projects find their pictures, missing files
+// are named and relinked, damaged and foreign files are refused with the place of the fault.
+
+#include "app/document/ProjectFile.h"
+#include "tests/support/TestJpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+void Touch(const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "x";
+}
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TSlideshowData FiveSlides(const fs::path& folder) {
+    TSlideshowData data;
+    for (int i = 0; i < 5; ++i) {
+        const fs::path picture = folder / "pictures" / ("p" + std::to_string(i) + ".jpg");
+        Touch(picture);
+        TSlide slide = PlainSlide(picture.string());
+        if (i % 2)
+            slide.HoldSeconds = 0.5 * i;
+        slide.Effect = i == 4 ? SlideEffectRandom : 1 + 40 * i;
+        slide.Caption = i == 2 ? "Ünïcode \"quoted\"\nsecond line" : "";
+        slide.CaptionDateTaken = i == 3;
+        data.Slides.push_back(slide);
+    }
+    Touch(folder / "song.mp3");
+    data.Soundtracks.push_back(TSoundtrack{(folder / "song.mp3").string()});
+    data.Output.FrameSize = "640x480";
+    data.Output.FrameRate = "25:1";
+    data.Output.HoldSeconds = "2.5";
+    data.Output.RandomEffects = false;
+    data.Output.Seed = 4000000000u;
+    data.Output.AudioChannels = 1;
+    data.Output.OutDir = (folder / "videos").string();
+    data.Output.BreakWhenNoPictures = true;
+    // Every output choice away from its default, today's codec rows' too.
+    data.Output.Format = "mp4-h264";
+    data.Output.Framing = TFraming::Blur;
+    data.Output.ConstantQuality = false;
+    data.Output.Crf = 30;
+    data.Output.Preset = spSmallFile;
+    data.Output.HardwareEncoder = true;
+    data.Output.FitToMusic = true;
+    data.Output.Beats = true;
+    return data;
+}
+
+TSlideshowData Moved(TSlideshowData data, const fs::path& from, const fs::path& to) {
+    auto move = [&](std::string& file) { file = (to / fs::path(file).lexically_relative(from)).string(); };
+    for (TSlide& s : data.Slides)
+        move(s.Picture);
+    for (TSoundtrack& s : data.Soundtracks)
+        move(s.File);
+    move(data.Output.OutDir);
+    return data;
+}
+
+std::string ErrorOf(const std::string& text) {
+    TSlideshowData data;
+    std::string error;
+    EXPECT_FALSE(ReadProjectText(text, "/tmp", data, error)) << text;
+    return error;
+}
+} // namespace
+
+TEST(ProjectFileTest, SavedProjectsComeBackAndMoveWithTheirPictures) {
+    TTempDir dir;
+    const fs::path a = dir.Path() / "a", b = dir.Path() / "b";
+    const TSlideshowData data = FiveSlides(a);
+    std::string error;
+    ASSERT_TRUE(SaveProject((a / "show.pixaroll").string(), data, error)) << error;
+    const std::string text = Read(a / "show.pixaroll");
+    EXPECT_NE(text.find("\"pictures/p0.jpg\""), std::string::npos) << text;
+    EXPECT_EQ(text.find(a.string()), std::string::npos) << "no absolute paths: " << text;
+    for (const auto& entry : fs::directory_iterator(a))
+        EXPECT_FALSE(entry.is_regular_file() && entry.path().filename() != "show.pixaroll" &&
+                     entry.path().filename() != "song.mp3")
+            << "left behind: " << entry.path();
+
+    TSlideshowData back;
+    ASSERT_TRUE(LoadProject((a / "show.pixaroll").string(), back, error)) << error;
+    EXPECT_TRUE(back == data);
+
+    fs::rename(a, b);
+    TSlideshowDocument doc;
+    ASSERT_TRUE(OpenProject(doc, (b / "show.pixaroll").string(), error)) << error;
+    EXPECT_TRUE(doc.Data() == Moved(data, a, b));
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_EQ(doc.ProjectFile, (b / "show.pixaroll").string());
+    EXPECT_TRUE(MissingFiles(doc.Data()).empty());
+
+    // Saving again replaces the file as a whole; a folder that does not exist is an error.
+    doc.SetCaption(0, "again");
+    ASSERT_TRUE(SaveProject(doc, (b / "show.pixaroll").string(), error)) << error;
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_NE(Read(b / "show.pixaroll").find("again"), std::string::npos);
+    EXPECT_FALSE(SaveProject((dir.Path() / "none" / "x.pixaroll").string(), data, error));
+    EXPECT_NE(error.find("x.pixaroll"), std::string::npos) << error;
+}
+
+TEST(ProjectFileTest, MissingFilesAreNamedAndOneFolderRelinksThemAll) {
+    TTempDir dir;
+    const fs::path a = dir.Path() / "a";
+    TSlideshowData data = FiveSlides(a);
+    fs::rename(a / "pictures", dir.Path() / "elsewhere");
+    fs::rename(a / "song.mp3", dir.Path() / "elsewhere" / "song.mp3");
+    const std::vector<TMissingFile> missing = MissingFiles(data);
+    ASSERT_EQ(missing.size(), 6u);
+    EXPECT_EQ(MissingFileText(missing[1]), "picture 2: " + (a / "pictures" / "p1.jpg").string());
+    EXPECT_EQ(missing[5].Kind, TMissingFile::Soundtrack);
+
+    EXPECT_EQ(RelinkMissingFiles(data, (dir.Path() / "nothing-here").string()), 0);
+    TSlideshowDocument doc(data);
+    int edits = 0;
+    doc.Subscribe(nullptr, [&](const TDocumentChange&) { ++edits; });
+    EXPECT_EQ(RelinkMissingFiles(doc, (dir.Path() / "elsewhere").string()), 6);
+    EXPECT_TRUE(MissingFiles(doc.Data()).empty());
+    EXPECT_EQ(doc.Slide(4).Picture, (dir.Path() / "elsewhere" / "p4.jpg").string());
+    EXPECT_EQ(doc.Slide(4).Effect, SlideEffectRandom); // the slide keeps its values
+    EXPECT_EQ(edits, 6);
+    EXPECT_TRUE(doc.Modified());
+}
+
+TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
+    const std::string head = "{\n  \"format\": \"pixaroll-project\",\n  \"version\": 1,\n";
+    EXPECT_EQ(ErrorOf(head + "  \"slides\": [ {\"picture\": \"a.jpg\",, } ]\n}").rfind("line 4, column ", 0), 0u);
+    EXPECT_EQ(ErrorOf(head).rfind("line 4, column 1", 0), 0u) << ErrorOf(head);
+    EXPECT_EQ(ErrorOf("").rfind("line 1, column 1", 0), 0u);
+    EXPECT_NE(ErrorOf("\xFF\xFE{}").find("line 1"), std::string::npos);
+    EXPECT_NE(ErrorOf("[1, 2]").find("not a Zemo Pixaroll project"), std::string::npos);
+    EXPECT_NE(ErrorOf("{\"format\": \"someone-else\", \"version\": 1}").find("not a Zemo Pixaroll project"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("{\"format\": \"pixaroll-project\", \"version\": 2}").find("newer"), std::string::npos);
+    EXPECT_EQ(ErrorOf("{\"format\": \"pixaroll-project\"}").rfind("version:", 0), 0u);
+    const std::string slides = head + "  \"slides\": [ {\"picture\": \"a.jpg\"}, ";
+    EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"hold\": \"long\"} ] }").rfind("slides[1].hold:", 0), 0u);
+    EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"hold\": -1} ] }").rfind("slides[1].hold:", 0), 0u);
+    EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"effect\": 177} ] }").rfind("slides[1].effect:", 0), 0u);
+    EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"effect\": 2.5} ] }").rfind("slides[1].effect:", 0), 0u);
+    EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"\"} ] }").rfind("slides[1].picture:", 0), 0u);
+    EXPECT_EQ(ErrorOf(slides + "7 ] }").rfind("slides[1]:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"seed\": 4294967296} }").rfind("output.seed:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"framing\": \"stretch\"} }").rfind("output.framing:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"preset\": \"ultrafast\"} }").rfind("output.preset:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"crf\": 64} }").rfind("output.crf:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"soundtracks\": {} }").rfind("soundtracks:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"fitToMusic\": \"yes\"} }").rfind("output.fitToMusic:", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"beats\": 1} }").rfind("output.beats:", 0), 0u);
+
+    // Members this program does not know are skipped.
+    TSlideshowData data;
+    std::string error;
+    ASSERT_TRUE(ReadProjectText(head + "  \"future\": {\"a\": [1]},\n  \"output\": {\"hold\": 3, \"sparkle\": true},\n"
+                                       "  \"slides\": [ {\"picture\": \"a.jpg\", \"motion\": {\"zoom\": 2}, \"glow\": 1} ] }",
+                                "/p", data, error))
+        << error;
+    ASSERT_EQ(data.Slides.size(), 1u);
+    EXPECT_EQ(data.Slides[0].Picture, "/p/a.jpg");
+    EXPECT_EQ(data.Output.HoldSeconds, "3");
+
+    TTempDir dir;
+    EXPECT_FALSE(LoadProject(dir.Path().string(), data, error));
+    EXPECT_NE(error.find("folder"), std::string::npos) << error;
+    EXPECT_FALSE(LoadProject(dir.File("absent.pixaroll"), data, error));
+    EXPECT_EQ(error.rfind(dir.File("absent.pixaroll"), 0), 0u) << error;
+}
+
+TEST(ProjectFileTest, MutatedProjectsGiveAProjectOrAClearError) {
+    TTempDir dir;
+    const std::string text = ProjectText(FiveSlides(dir.Path()), dir.Path().string());
+    const std::string tokens[] = {"{", "}", "[", "]", ",", ":", "\"", "null", "true", "-1", "1e999", "177", "\"random\"",
+                                  "\\u0000", "\xC3", "0.5", "{\"picture\":\"x\"}"};
+    std::mt19937 random(20261208);
+    int projects = 0, errors = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string mutated = text;
+        const int edits = 1 + int(random() % 4);
+        for (int e = 0; e < edits && !mutated.empty(); ++e) {
+            const std::size_t at = random() % mutated.size();
+            switch (random() % 5) {
+            case 0: mutated[at] = char(random() % 256); break;
+            case 1: mutated.erase(at, 1 + random() % 16); break;
+            case 2: mutated.insert(at, tokens[random() % std::size(tokens)]); break;
+            case 3: mutated.resize(at); break;
+            default: mutated.insert(at, mutated.substr(random() % mutated.size(), random() % 40)); break;
+            }
+        }
+        TSlideshowData data;
+        std::string error;
+        if (ReadProjectText(mutated, dir.Path().string(), data, error)) {
+            ++projects;
+            // What opens saves and opens again as the same project.
+            TSlideshowData again;
+            ASSERT_TRUE(ReadProjectText(ProjectText(data, dir.Path().string()), dir.Path().string(), again, error)) << error;
+            EXPECT_TRUE(again == data) << mutated;
+        } else {
+            ++errors;
+            EXPECT_GT(error.size(), 10u) << mutated;
+        }
+    }
+    EXPECT_GT(errors, 100);
+    EXPECT_GT(projects, 0);
+}
