@@ -22,24 +22,10 @@
 #include <thread>
 
 namespace {
-// "N:D" as the engine and the frame input want it: the first ":" becomes "/".
-std::string EngineRate(std::string rate) {
-    if (std::size_t p = rate.find(':'); p != std::string::npos)
-        rate[p] = '/';
-    return rate;
-}
-
 // The effect the next job of this process goes on from: the effect number belongs to the
 // program, not to one job, so sequential effects continue from run to run.
 std::atomic<int> continuedEffect{0};
 
-// Frames per second of an "N:D" text; 30 when it is no rate.
-double RateOf(const std::string& rate) {
-    int n = 0, d = 0;
-    if (std::sscanf(rate.c_str(), "%d:%d", &n, &d) == 2 && n > 0 && d > 0)
-        return double(n) / d;
-    return 30;
-}
 } // namespace
 
 bool NeedsBuiltSoundtrack(const TSlideshowSettings& settings, const std::vector<TAudioOverlay>& overlays) {
@@ -65,7 +51,7 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
     TOutputOptions out;
     out.AudioCodec = container.AudioCodec;
     out.VideoCodec = container.VideoCodec;
-    out.FrameRate = EngineRate(settings.FrameRate);
+    out.FrameRate = settings.FrameRate.EngineText();
     out.FrameSize = settings.FrameSize;
     out.AudioChannels = settings.AudioChannels;
     out.AudioSampleRate = settings.AudioSampleRate;
@@ -77,9 +63,9 @@ TOutputOptions SlideshowOutputOptions(const TSlideshowSettings& settings, const 
         if (constant)
             out.VideoBitrate = -1; // the encoder's own default: none, so that the quality rules
         const int crf = constant ? (settings.Crf >= 0 ? settings.Crf : q->DefaultCrf) : -1;
-        out.ExtOptions += "\n" + QualityOptionLines(*q, settings.Preset, crf, SlideshowFrameSize(settings.FrameSize).Width,
-                                                     SlideshowFrameSize(settings.FrameSize).Height,
-                                                     RateOf(settings.FrameRate));
+        const TFrameSize size = SlideshowFrameSize(settings.FrameSize);
+        out.ExtOptions += "\n" + QualityOptionLines(*q, settings.Preset, crf, size.Width, size.Height,
+                                                     settings.FrameRate.PerSecond());
         out.VideoTag = q->VideoTag;
     }
     // Opus runs at 48 kHz (and 24, 16, 12, 8): 44100 and 22050 would not open, 48000 plays
@@ -149,9 +135,9 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     frames_ = 0;
     Sequencer.PictureLoader.Framing = settings.Framing;
     expectedFrames_ = SlideshowFrameCount(data, timing.get());
-    const double fps = RateOf(settings.FrameRate);
+    const double fps = settings.FrameRate.PerSecond();
     videoSeconds_ = double(expectedFrames_) / fps;
-    lastTransitionSeconds_ = FrameCountRule(settings.FrameRate, settings.TransitionSeconds) / fps;
+    lastTransitionSeconds_ = FrameCount(settings.FrameRate, settings.TransitionSeconds) / fps;
     cueText_ = data.CaptionSubtitles ? CaptionCues(data, timing.get()) : std::string();
     Sequencer.EffectNumber = continuedEffect;
     // The clips' own sounds go over the music at the places the holds give them.
@@ -281,7 +267,7 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     };
 
     TInputOptions input = SlideshowInputOptions();
-    std::string params = FrameInputParamString(Adapter.Id(), settings.FrameRate, settings.FrameSize);
+    std::string params = FrameInputParamString(Adapter.Id(), settings.FrameRate.Text(), settings.FrameSize);
     int task = encoder_.AddTask(params, &input);
     if (task < 0)
         return fail("File open error: ", encoder_.LastErrMsg);

@@ -54,8 +54,8 @@ int CmdDemo(const TCommandArgs& argv) {
         throw TUsageError("missing output folder");
     TTempFolder pictures;
     job.Pictures = WriteDemoPictures(pictures.Path().string(), 640, 480);
-    job.HoldSeconds = "1";
-    job.TransitionSeconds = "1";
+    job.HoldSeconds = 1;
+    job.TransitionSeconds = 1;
     job.Seed = 2026; // the same effects every time
     // As long as the slideshow: 4 x (1 s + 1 s) + 1 s of frames and the two end frames.
     job.Audio = (pictures.Path() / "demo-music.wav").string();

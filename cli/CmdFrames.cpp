@@ -22,8 +22,8 @@
 namespace {
 struct TFramesOptions {
     int Width = 320, Height = 240;
-    std::string Rate = "30:1";
-    std::string Hold = "5", Transition = "2";
+    TFrameRate Rate{30, 1};
+    double Hold = 5, Transition = 2;
     bool Random = true;
     std::optional<std::uint32_t> Seed;
     TMotionStyle Motion = TMotionStyle::Off;
@@ -78,11 +78,13 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
         } else if (opt == "--rate") {
             int num = 0, den = 0;
             ParseRate(a.Value(opt), num, den);
-            o.Rate = std::to_string(num) + ":" + std::to_string(den);
+            o.Rate = {num, den};
         } else if (opt == "--hold" || opt == "--transition") {
-            const std::string value = a.Value(opt);
-            if (ParseDouble(value, opt) < 0)
+            const double value = ParseDouble(a.Value(opt), opt);
+            if (value < 0)
                 throw TUsageError(opt + " must not be negative");
+            if (value > LongestHoldSeconds)
+                throw TUsageError(opt + " takes at most " + SecondsText(LongestHoldSeconds) + " seconds (a day)");
             (opt == "--hold" ? o.Hold : o.Transition) = value;
         } else if (opt == "--sequential") {
             o.Random = false;

@@ -27,8 +27,8 @@ std::string Quoted(const std::string& text) {
 void Show(std::ostream& out, const std::string& file, const TSlideshowData& data) {
     const TSlideshowSettings& o = data.Output;
     out << "project " << file << "\n";
-    out << "output: " << o.Format << " " << o.FrameSize << " at " << o.FrameRate << ", " << o.VideoBitRate / 1000
-        << " kbit/s, hold " << o.HoldSeconds << " s, transition " << o.TransitionSeconds << " s, effects "
+    out << "output: " << o.Format << " " << o.FrameSize << " at " << o.FrameRate.Text() << ", " << o.VideoBitRate / 1000
+        << " kbit/s, hold " << SecondsText(o.HoldSeconds) << " s, transition " << SecondsText(o.TransitionSeconds) << " s, effects "
         << (o.RandomEffects ? "random" : "sequential");
     if (o.RandomEffects && o.Seed)
         out << " (seed " << *o.Seed << ")";

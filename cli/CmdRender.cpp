@@ -20,17 +20,17 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         job.Format = args.Value(option);
     } else if (option == "--size") {
         // Two integers; whether the container's encoder can take them is the job's to say.
-        job.FrameSize = args.Value(option);
-        std::size_t x = job.FrameSize.find('x');
+        const std::string size = args.Value(option);
+        std::size_t x = size.find('x');
         if (x == std::string::npos)
-            throw TUsageError("size \"" + job.FrameSize + "\" is not of the form WxH");
-        ParseInt(job.FrameSize.substr(0, x), "size");
-        ParseInt(job.FrameSize.substr(x + 1), "size");
+            throw TUsageError("size \"" + size + "\" is not of the form WxH");
+        ParseInt(size.substr(0, x), "size");
+        ParseInt(size.substr(x + 1), "size");
+        job.FrameSize = size;
     } else if (option == "--rate") {
-        job.FrameRate = args.Value(option);
         int n, d;
-        ParseRate(job.FrameRate, n, d);
-        job.FrameRate = std::to_string(n) + ":" + std::to_string(d);
+        ParseRate(args.Value(option), n, d);
+        job.FrameRate = {n, d};
     } else if (option == "--bitrate") {
         int kbps = ParseInt(args.Value(option), "--bitrate");
         if (kbps <= 0 || kbps > 1000000)
@@ -57,7 +57,9 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         double seconds = ParseDouble(args.Value(option), option);
         if (seconds < 0)
             throw TUsageError("--hold and --transition take seconds of 0 or more");
-        (option == "--hold" ? job.HoldSeconds : job.TransitionSeconds) = SecondsText(seconds);
+        if (seconds > LongestHoldSeconds)
+            throw TUsageError(option + " takes at most " + SecondsText(LongestHoldSeconds) + " seconds (a day)");
+        (option == "--hold" ? job.HoldSeconds : job.TransitionSeconds) = seconds;
     } else if (option == "--sequential") {
         job.RandomEffects = false;
     } else if (option == "--random") {

@@ -13,13 +13,6 @@
 
 namespace {
 void Fail(const std::string& text) { throw std::runtime_error(text); }
-
-double RateValue(const std::string& rate) {
-    int n = 0, d = 1;
-    if (std::sscanf(rate.c_str(), "%d:%d", &n, &d) != 2 || d == 0)
-        return 0;
-    return double(n) / d;
-}
 } // namespace
 
 TRenderResult RenderSlideshow(const TSlideshowSettings& settings, bool quiet, double progressEvery) {
@@ -73,7 +66,7 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     }
 
     const int64_t expected = job.ExpectedFrames();
-    TProgressPrinter printer(quiet, expected, RateValue(settings.FrameRate), progressEvery);
+    TProgressPrinter printer(quiet, expected, settings.FrameRate.PerSecond(), progressEvery);
     std::mutex endLock;
     TTerminateInfo taskEnd;
     std::atomic<bool> allEnded{false};

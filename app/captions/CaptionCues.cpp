@@ -13,12 +13,6 @@
 #include <filesystem>
 
 namespace {
-int IntegerOr(const std::string& text, int fallback) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty() ? value : fallback;
-}
-
 std::string Time(long long ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
@@ -28,17 +22,11 @@ std::string Time(long long ms) {
 } // namespace
 
 std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing) {
-    // The frame rate as the frame-count rule reads it.
-    const std::string& rate = data.Output.FrameRate;
-    const std::size_t colon = rate.find(':');
-    const int num = IntegerOr(rate.substr(0, colon), 30);
-    int den = colon == std::string::npos ? 1 : IntegerOr(rate.substr(colon + 1), 1);
-    if (den == 0)
-        den = 1;
-    if (num <= 0)
+    const int num = data.Output.FrameRate.Num, den = data.Output.FrameRate.Den;
+    if (num <= 0 || den <= 0)
         return {};
     auto ms = [&](double frame) { return static_cast<long long>(frame * 1000.0 * den / num + 0.5); };
-    const int transition = FrameCountRule(rate, data.Output.TransitionSeconds);
+    const int transition = FrameCount(data.Output.FrameRate, data.Output.TransitionSeconds);
     std::string cues;
     int number = 0;
     long long start = 0; // first frame of the transition into slide k

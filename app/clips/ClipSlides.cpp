@@ -11,19 +11,6 @@
 #include <cstdio>
 
 namespace {
-int IntegerOr(std::string text, int fallback) {
-    const char* blanks = " \t\r\n";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return fallback;
-    text = text.substr(first, text.find_last_not_of(blanks) - first + 1);
-    if (text[0] == '+')
-        text.erase(0, 1);
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() ? value : fallback;
-}
-
 std::string SecondsShown(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", s);
@@ -32,16 +19,6 @@ std::string SecondsShown(double s) {
 } // namespace
 
 bool IsClipSlide(const TSlide& slide) { return !slide.Picture.empty() && IsClipFile(slide.Picture); }
-
-double FrameSeconds(const std::string& frameRate) {
-    // The same reading as the frame-count rule: 30 and 1 for parts that are no integers.
-    const std::size_t colon = frameRate.find(':');
-    const int num = IntegerOr(frameRate.substr(0, colon), 30);
-    int den = colon == std::string::npos ? 1 : IntegerOr(frameRate.substr(colon + 1), 1);
-    if (den == 0)
-        den = 1;
-    return num > 0 && den > 0 ? double(den) / num : 1.0 / 30;
-}
 
 double ClipPlaySeconds(const TSlide& slide) {
     if (!IsClipSlide(slide))
@@ -55,9 +32,9 @@ double ClipPlaySeconds(const TSlide& slide) {
     return std::max(out - in, 0.0);
 }
 
-int ClipHoldFrames(const std::string& frameRate, const TSlide& slide) {
+int ClipHoldFrames(const TFrameRate& frameRate, const TSlide& slide) {
     const double seconds = ClipPlaySeconds(slide);
-    return seconds > 0 ? FrameCountRule(frameRate, SecondsText(seconds)) : 0;
+    return seconds > 0 ? FrameCount(frameRate, seconds) : 0;
 }
 
 std::string ClipProblems(const TSlideshowData& data) {
@@ -80,9 +57,8 @@ std::string ClipProblems(const TSlideshowData& data) {
 
 std::vector<TAudioOverlay> ClipAudioOverlaysAt(const TSlideshowData& data, const std::vector<int>& holds) {
     std::vector<TAudioOverlay> overlays;
-    const std::string& rate = data.Output.FrameRate;
-    const double frame = FrameSeconds(rate);
-    const long long transition = FrameCountRule(rate, data.Output.TransitionSeconds);
+    const double frame = data.Output.FrameRate.FrameSeconds();
+    const long long transition = FrameCount(data.Output.FrameRate, data.Output.TransitionSeconds);
     long long firstHold = transition; // the fade-in comes first
     for (int k = 0; k < int(data.Slides.size()); ++k) {
         const TSlide& slide = data.Slides[std::size_t(k)];
@@ -109,8 +85,8 @@ std::vector<TAudioOverlay> ClipAudioOverlaysAt(const TSlideshowData& data, const
 TClipSlides::TClipSlides(std::shared_ptr<const TSlideshowData> data, int frameWidth, int frameHeight)
     : data_(std::move(data)), frameWidth_(frameWidth), frameHeight_(frameHeight) {
     const TSlideshowSettings& out = data_->Output;
-    transitionFrames_ = FrameCountRule(out.FrameRate, out.TransitionSeconds);
-    frameSeconds_ = FrameSeconds(out.FrameRate);
+    transitionFrames_ = FrameCount(out.FrameRate, out.TransitionSeconds);
+    frameSeconds_ = out.FrameRate.FrameSeconds();
     for (const TSlide& slide : data_->Slides)
         holds_.push_back(ClipHoldFrames(out.FrameRate, slide));
 }

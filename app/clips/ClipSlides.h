@@ -22,13 +22,11 @@ class TClipDecoder;
 
 // True when the slide's file is a video clip.
 bool IsClipSlide(const TSlide& slide);
-// Seconds of one frame at a frame-rate text ("N:D" read as the frame-count rule reads it).
-double FrameSeconds(const std::string& frameRate);
 // Seconds the clip slide plays: from its in point to its out point or the clip's end, whichever
 // comes first. 0 for a still slide, or for a clip that cannot be read (ClipProblems says why).
 double ClipPlaySeconds(const TSlide& slide);
 // The hold in frames of a clip slide; 0 for a still slide (or a clip that cannot be read).
-int ClipHoldFrames(const std::string& frameRate, const TSlide& slide);
+int ClipHoldFrames(const TFrameRate& frameRate, const TSlide& slide);
 // Why the document's clips cannot all be played: the first one's slide number (from 1) and
 // reason, naming the file; empty when every clip plays. Opens every clip once.
 std::string ClipProblems(const TSlideshowData& data);

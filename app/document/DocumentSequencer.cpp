@@ -55,7 +55,7 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
     sequencer.DrawSlide = nullptr;
     const TFrameSize size = SlideshowFrameSize(out.FrameSize);
     sequencer.Prepare(size.Width, size.Height,
-                      FrameCountRule(out.FrameRate, out.HoldSeconds), FrameCountRule(out.FrameRate, out.TransitionSeconds),
+                      FrameCount(out.FrameRate, out.HoldSeconds), FrameCount(out.FrameRate, out.TransitionSeconds),
                       out.RandomEffects, out.Seed);
     sequencer.PictureLoader.Framing = out.Framing;
     // Motion first: the clips' hooks take their own slides and hand the others on to it.

@@ -1,6 +1,7 @@
 #include "app/document/ProjectFile.h"
 
 #include "app/output/FrameCount.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/soundtrack/SoundtrackBuilder.h"
 
 #include "app/clips/ClipProjectKeys.h"
@@ -23,7 +24,7 @@
 namespace {
 constexpr const char* FormatName = "pixaroll-project";
 constexpr qint64 LargestProject = 64 << 20; // far beyond any slideshow; refuses a wrong file early
-constexpr double LongestHold = 24 * 3600;
+constexpr double LongestHold = LongestHoldSeconds;
 
 // A value of the wrong kind: the reason with its place in the document.
 struct TBadValue {
@@ -110,13 +111,31 @@ TMotionRect MotionRectValue(const QJsonValue& v, const std::string& where) {
 
 QJsonArray MotionRectJson(const TMotionRect& r) { return QJsonArray{r.X, r.Y, r.W, r.H}; }
 
-// Seconds as text (as typed in the window) or as a number.
-std::string SecondsValue(const QJsonValue& v, const std::string& where) {
+// The show's hold or transition: seconds from 0 to a day, as a number or as text (as typed in
+// the window).
+double SecondsValue(const QJsonValue& v, const std::string& where) {
+    double seconds = -1;
     if (v.isString())
-        return v.toString().toStdString();
-    if (v.isDouble() && std::isfinite(v.toDouble()))
-        return SecondsText(v.toDouble());
-    Bad(where, "must be seconds, as a number or as text");
+        ParseDecimalNumber(v.toString().toStdString(), seconds);
+    else if (v.isDouble())
+        seconds = v.toDouble();
+    if (!(seconds >= 0 && seconds <= LongestHoldSeconds))
+        Bad(where, "must be seconds from 0 to " + std::to_string(int(LongestHoldSeconds)));
+    return seconds;
+}
+
+TFrameSize FrameSizeValue(const QJsonValue& v, const std::string& where) {
+    TFrameSize size;
+    if (!ParseFrameSize(String(v, where), size) || size.Width <= 0 || size.Height <= 0)
+        Bad(where, "must be WxH, two whole numbers above 0 (as \"1920x1080\")");
+    return size;
+}
+
+TFrameRate FrameRateValue(const QJsonValue& v, const std::string& where) {
+    TFrameRate rate;
+    if (!ParseFrameRate(String(v, where), rate))
+        Bad(where, "must be N:D, two whole numbers above 0 (as \"30:1\")");
+    return rate;
 }
 
 // Seconds as a number from 0 to most.
@@ -143,17 +162,17 @@ const std::vector<TOutputField>& OutputFields() {
         {"container", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.Format)); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.Format = String(v, w); }},
         {"frameSize", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.FrameSize)); },
-         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FrameSize = String(v, w); }},
-        {"frameRate", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.FrameRate)); },
-         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FrameRate = String(v, w); }},
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FrameSize = FrameSizeValue(v, w).Text(); }},
+        {"frameRate", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.FrameRate.Text())); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.FrameRate = FrameRateValue(v, w); }},
         {"videoBitRate", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(s.VideoBitRate); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.VideoBitRate = int(Integer(v, w, 1, 1000000000));
          }},
-        {"hold", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.HoldSeconds)); },
+        {"hold", [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(SecondsText(s.HoldSeconds))); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) { s.HoldSeconds = SecondsValue(v, w); }},
         {"transition",
-         [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(s.TransitionSeconds)); },
+         [](const TSlideshowSettings& s, const QDir&) { return QJsonValue(QString::fromStdString(SecondsText(s.TransitionSeconds))); },
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.TransitionSeconds = SecondsValue(v, w);
          }},

@@ -45,20 +45,45 @@ bool ParseDecimalNumber(const std::string& text, double& value) {
     return true;
 }
 
-int FrameCountRule(const std::string& frameRateText, const std::string& delayText) {
+TFrameRate ReadFrameRate(const std::string& frameRateText) {
     std::size_t colon = frameRateText.find(':');
-    int num = IntegerOr(frameRateText.substr(0, colon), 30);
-    int den = colon == std::string::npos ? 1 : IntegerOr(frameRateText.substr(colon + 1), 1);
-    if (den == 0)
-        den = 1; // a rate over zero would hold every picture for ever
-    double seconds = NumberOr(delayText, 2.0);
-    double frames = std::nearbyint(static_cast<double>(num) * seconds / den); // halves to even
+    TFrameRate rate;
+    rate.Num = IntegerOr(frameRateText.substr(0, colon), 30);
+    rate.Den = colon == std::string::npos ? 1 : IntegerOr(frameRateText.substr(colon + 1), 1);
+    if (rate.Den == 0)
+        rate.Den = 1; // a rate over zero would hold every picture for ever
+    return rate;
+}
+
+double ReadDelaySeconds(const std::string& delayText) { return NumberOr(delayText, 2.0); }
+
+bool ParseFrameRate(const std::string& text, TFrameRate& rate) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    const int num = IntegerOr(text.substr(0, colon), 0);
+    const int den = IntegerOr(text.substr(colon + 1), 0);
+    if (num <= 0 || den <= 0)
+        return false;
+    rate = {num, den};
+    return true;
+}
+
+int FrameCount(const TFrameRate& rate, double seconds) {
+    double frames = std::nearbyint(static_cast<double>(rate.Num) * seconds / rate.Den); // halves to even
     if (!(frames >= 1.0))
         return 1;
     if (frames >= static_cast<double>(INT_MAX))
         return INT_MAX;
     return static_cast<int>(frames);
 }
+
+int FrameCountRule(const std::string& frameRateText, const std::string& delayText) {
+    return FrameCount(ReadFrameRate(frameRateText), ReadDelaySeconds(delayText));
+}
+
+std::string TFrameRate::Text() const { return std::to_string(Num) + ":" + std::to_string(Den); }
+std::string TFrameRate::EngineText() const { return std::to_string(Num) + "/" + std::to_string(Den); }
 
 std::string SecondsText(double seconds) {
     char text[64];

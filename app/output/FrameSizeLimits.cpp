@@ -46,6 +46,29 @@ TFrameSize SlideshowFrameSize(const std::string& text) {
     return size;
 }
 
+bool ParseFrameSize(const std::string& text, TFrameSize& size) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    if (first == std::string::npos)
+        return false;
+    const std::string t = text.substr(first, last - first + 1);
+    const std::size_t x = t.find('x');
+    if (x == std::string::npos || x == 0 || x + 1 == t.size())
+        return false;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (i != x && (t[i] < '0' || t[i] > '9'))
+            return false;
+    int w = 0, h = 0;
+    const auto a = std::from_chars(t.data(), t.data() + x, w);
+    const auto b = std::from_chars(t.data() + x + 1, t.data() + t.size(), h);
+    if (a.ec != std::errc() || b.ec != std::errc())
+        return false;
+    size = {w, h};
+    return true;
+}
+
+std::string TFrameSize::Text() const { return SizeText(Width, Height); }
+
 const TFrameSizeLimits* FindFrameSizeLimits(const std::string& row) {
     for (const TFrameSizeLimits& limits : Limits)
         if (row == limits.Row)
@@ -75,7 +98,10 @@ std::string FrameSizeRefusal(const TFrameSizeLimits* limits, int width, int heig
 }
 
 std::string FrameSizeRefusal(const std::string& row, const std::string& sizeText) {
-    const TFrameSize size = SlideshowFrameSize(sizeText);
+    return FrameSizeRefusal(row, SlideshowFrameSize(sizeText));
+}
+
+std::string FrameSizeRefusal(const std::string& row, const TFrameSize& size) {
     std::string why = FrameSizeRefusal(FindFrameSizeLimits(row), size.Width, size.Height);
     // The rows with a quality choice carry their 4:2:0 rule with them.
     if (const TContainerRow* container = FindContainer(row); why.empty() && container)

@@ -22,8 +22,12 @@ struct TFrameSize {
     int Width = 320;
     int Height = 320;
     bool operator==(const TFrameSize&) const = default;
+    std::string Text() const; // "WxH"
 };
 TFrameSize SlideshowFrameSize(const std::string& text);
+// "WxH" with two whole numbers (blanks around the text allowed); false when text is none. Whether
+// an encoder takes the size is FrameSizeRefusal's to say.
+bool ParseFrameSize(const std::string& text, TFrameSize& size);
 
 // The limits of the row of that name, or nullptr.
 const TFrameSizeLimits* FindFrameSizeLimits(const std::string& row);
@@ -32,5 +36,6 @@ const TFrameSizeLimits* FindFrameSizeLimits(const std::string& row);
 // then only the limits of every encoder apply (above zero, and a picture of at most a quarter
 // of a gigapixel, which is where FFmpeg's own size check ends).
 std::string FrameSizeRefusal(const TFrameSizeLimits* limits, int width, int height);
-// The same for a container row's name and a size text as the slideshow reads it.
+// The same for a container row's name and a frame size, or a size text as the slideshow reads it.
+std::string FrameSizeRefusal(const std::string& row, const TFrameSize& size);
 std::string FrameSizeRefusal(const std::string& row, const std::string& sizeText);

@@ -1,10 +1,14 @@
 #pragma once
 // The output choices of a slideshow: what the window's controls, the command line or a project
 // file ask of the video (container row, frame size and rate, holds, bit rate, quality, music,
-// framing, motion). A plain value, copied into each job.
+// framing, motion). A plain value, copied into each job. Its values are read and checked where
+// they enter (the window's binder, the command line, the project file); the frame size alone
+// stays the text the size list shows, as the frame input's parameter string takes it.
 
 #include "app/framing/Framing.h"
 #include "app/output/ContainerTable.h"
+#include "app/output/FrameCount.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/show/MotionTypes.h"
 
 #include <cstdint>
@@ -16,11 +20,13 @@ struct TSlideshowSettings {
     std::vector<std::string> Pictures;
     std::string OutDir;
     std::string Format = "mp4";            // a container row's list or command-line name (mp4, mp4-h264, ...)
-    std::string FrameSize = "320x240";     // as the frame-size list shows it
-    std::string FrameRate = "30:1";        // as the frame-rate list shows it
+    std::string FrameSize = "320x240";     // as the frame-size list shows it or the user typed it
+                                           // (SlideshowFrameSize reads it; the task's parameter string
+                                           // and the settings file keep it as it stands)
+    TFrameRate FrameRate{30, 1};
     int VideoBitRate = 768000;             // bits per second (the "bitrate" setting x 1000)
-    std::string HoldSeconds = "5";         // the delays as typed; the frame-count rule reads them
-    std::string TransitionSeconds = "2";
+    double HoldSeconds = 5;                // 0 to LongestHoldSeconds each
+    double TransitionSeconds = 2;
     bool RandomEffects = true;
     std::optional<std::uint32_t> Seed;     // random effects from this seed instead of the clock
     std::string Audio;                     // soundtrack file; empty or missing: none

@@ -37,26 +37,6 @@ void KeepClipLengths(const TSlideshowData& data, const std::vector<int>& own, st
 }
 constexpr int BeatSampleRate = 44100;
 
-int IntegerOr(const std::string& text, int fallback) {
-    int value = 0;
-    const char* first = text.data();
-    if (!text.empty() && text[0] == '+')
-        ++first;
-    auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && first != end ? value : fallback;
-}
-
-// The frame rate as the frame-count rule reads it: 30 and 1 for parts that are no integer.
-void RateParts(const std::string& rate, int& num, int& den) {
-    const std::size_t colon = rate.find(':');
-    num = IntegerOr(rate.substr(0, colon), 30);
-    den = colon == std::string::npos ? 1 : IntegerOr(rate.substr(colon + 1), 1);
-    if (den == 0)
-        den = 1;
-    if (num <= 0)
-        num = 30;
-}
-
 std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f s", s);
@@ -105,9 +85,9 @@ TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
 
     TMusicTiming timing;
     const int n = int(data.Slides.size());
-    const int transition = FrameCountRule(out.FrameRate, out.TransitionSeconds);
-    int num = 30, den = 1;
-    RateParts(out.FrameRate, num, den);
+    const int transition = FrameCount(out.FrameRate, out.TransitionSeconds);
+    const int num = out.FrameRate.Num > 0 && out.FrameRate.Den > 0 ? out.FrameRate.Num : 30;
+    const int den = out.FrameRate.Num > 0 && out.FrameRate.Den > 0 ? out.FrameRate.Den : 1;
     std::vector<int> holds, own;
     for (int k = 0; k < n; ++k) {
         holds.push_back(SlideHoldFrames(data, k));

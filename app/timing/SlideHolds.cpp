@@ -7,13 +7,13 @@ int OwnHoldFrames(const TSlideshowData& data, int k) {
     const TSlide& slide = data.Slides.at(std::size_t(k));
     if (const int clip = ClipHoldFrames(data.Output.FrameRate, slide))
         return clip; // a clip is held for as long as it plays
-    return slide.HoldSeconds ? FrameCountRule(data.Output.FrameRate, SecondsText(*slide.HoldSeconds)) : 0;
+    return slide.HoldSeconds ? FrameCount(data.Output.FrameRate, *slide.HoldSeconds) : 0;
 }
 
 int SlideHoldFrames(const TSlideshowData& data, int k) {
     if (const int own = OwnHoldFrames(data, k))
         return own;
-    return FrameCountRule(data.Output.FrameRate, data.Output.HoldSeconds);
+    return FrameCount(data.Output.FrameRate, data.Output.HoldSeconds);
 }
 
 std::vector<int> SlideHolds(const TSlideshowData& data, const TSlideTiming* timing) {
@@ -25,7 +25,7 @@ std::vector<int> SlideHolds(const TSlideshowData& data, const TSlideTiming* timi
 }
 
 long long SlideshowFrameCount(const TSlideshowData& data, const TSlideTiming* timing) {
-    const long long transition = FrameCountRule(data.Output.FrameRate, data.Output.TransitionSeconds);
+    const long long transition = FrameCount(data.Output.FrameRate, data.Output.TransitionSeconds);
     if (timing)
         return TimedFrameCount(timing->HoldFrames, int(transition));
     long long frames = transition + 2;

@@ -1,6 +1,5 @@
 #include "app/window/MainWindow.h"
 
-#include "app/output/FrameSizeLimits.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MusicOptions.h"
 #include "app/window/MusicTimingPanel.h"
@@ -492,7 +491,7 @@ void TfrmMain::StartJob() {
 
     TSlideshowSettings settings = JobSettings();
     // A size the encoder cannot take is refused before anything of the last run is let go.
-    if (std::string why = FrameSizeRefusal(settings.Format, settings.FrameSize); !why.empty()) {
+    if (std::string why = binder_->Refusal(settings); !why.empty()) {
         services_->Exclamation(this, Q(global_.AppTitle()), Q(why));
         return;
     }

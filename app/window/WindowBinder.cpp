@@ -1,5 +1,7 @@
 #include "app/window/WindowBinder.h"
 
+#include "app/output/FrameCount.h"
+#include "app/output/FrameSizeLimits.h"
 #include "app/output/OutputFolder.h"
 #include "app/settings/GlobalObject.h"
 #include "app/settings/SettingsKeys.h"
@@ -41,11 +43,9 @@ int DelayValue(const std::string& text, int def) {
     return ok ? value : def;
 }
 
-// A delay as the window's whole seconds; what is no number keeps the control as it is.
-void ShowSeconds(QSpinBox* spin, const std::string& text) {
-    bool ok = false;
-    const double seconds = QString::fromStdString(text).trimmed().toDouble(&ok);
-    if (ok && std::isfinite(seconds))
+// A delay as the window's whole seconds.
+void ShowSeconds(QSpinBox* spin, double seconds) {
+    if (std::isfinite(seconds))
         spin->setValue(int(std::lround(std::clamp(seconds, double(spin->minimum()), double(spin->maximum())))));
 }
 
@@ -128,15 +128,15 @@ TSlideshowSettings TWindowBinder::Read() const {
     for (int i = 0; i < c_.Pictures->count(); ++i)
         settings.Pictures.push_back(S(c_.Pictures->item(i)->text()));
     settings.Format = S(c_.Format->currentText());
-    settings.FrameRate = S(c_.FrameRate->currentText());
+    settings.FrameRate = ReadFrameRate(S(c_.FrameRate->currentText()));
     settings.FrameSize = S(c_.VideoSize->currentText());
     settings.VideoBitRate = ini.ReadInteger(keys::Section, keys::BitRate, 768) * 1000;
     settings.AudioChannels = ini.ReadBool(keys::Section, keys::Stereo, true) ? 2 : 1;
     settings.AudioSampleRate = ini.ValueExists(keys::Section, keys::SampleRate)
                                    ? SampleRateOfPosition(ini.ReadInteger(keys::Section, keys::SampleRate, 4))
                                    : 44100;
-    settings.HoldSeconds = S(c_.PictureDelay->text());
-    settings.TransitionSeconds = S(c_.TransitionDelay->text());
+    settings.HoldSeconds = ReadDelaySeconds(S(c_.PictureDelay->text()));
+    settings.TransitionSeconds = ReadDelaySeconds(S(c_.TransitionDelay->text()));
     settings.RandomEffects = c_.RandomEffects->isChecked();
     settings.Audio = S(c_.Audio->text());
     settings.BreakWhenNoPictures = c_.BreakWhenNoPictures->isChecked();
@@ -156,7 +156,7 @@ void TWindowBinder::Show(const TSlideshowSettings& output) {
     if (!SelectText(c_.VideoSize, Q(output.FrameSize)))
         c_.VideoSize->setEditText(Q(output.FrameSize));
     StoreVideoSize();
-    if (SelectText(c_.FrameRate, Q(output.FrameRate)))
+    if (SelectText(c_.FrameRate, Q(output.FrameRate.Text())))
         StoreFrameRate();
     if (SelectText(c_.BitRate, QString::number(output.VideoBitRate / 1000)))
         StoreBitRate();
@@ -220,6 +220,10 @@ void TWindowBinder::WatchChoices() {
     connect(c_.Music, &TMusicOptions::Changed, this, changed);
     connect(c_.MusicTiming->chkFitToMusic, &QCheckBox::toggled, this, changed);
     connect(c_.MusicTiming->chkBeats, &QCheckBox::toggled, this, changed);
+}
+
+std::string TWindowBinder::Refusal(const TSlideshowSettings& settings) const {
+    return FrameSizeRefusal(settings.Format, settings.FrameSize);
 }
 
 void TWindowBinder::StoreFormat() { ini_().WriteInteger(keys::Section, keys::Format, c_.Format->currentIndex()); }

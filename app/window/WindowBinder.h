@@ -60,6 +60,9 @@ public:
     // delays and picture list as the controls stand; bit rate, channels and sample rate as the
     // change handlers stored them.
     TSlideshowSettings Read() const;
+    // Why Start must not run settings (as Read gave them): a frame size the container row's
+    // encoder cannot take; "" when it may.
+    std::string Refusal(const TSlideshowSettings& settings) const;
     // A document's choices into the controls, each as the user would make it (selected, then
     // stored by the control's own handler).
     void Show(const TSlideshowSettings& output);

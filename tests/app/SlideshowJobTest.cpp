@@ -41,7 +41,7 @@ protected:
 TEST_F(SlideshowJob, TaskHasTheFrameInputTheSoundtrackAndTheContainersOutputRecord) {
     WriteTestWav(temp_.File("music.wav"), 0.5);
     settings_.FrameSize = "640x480";
-    settings_.FrameRate = "25:1";
+    settings_.FrameRate = {25, 1};
     settings_.Audio = temp_.File("music.wav");
     TSlideshowJob job(encoder_);
     std::vector<std::string> log;
@@ -153,9 +153,9 @@ TEST_F(SlideshowJob, EveryFrameReachesTheEncoderUnchangedAndInOrder) {
         });
     }
     settings_.FrameSize = "64x48";
-    settings_.FrameRate = "10:1";
-    settings_.HoldSeconds = "1";
-    settings_.TransitionSeconds = "0.7";
+    settings_.FrameRate = {10, 1};
+    settings_.HoldSeconds = 1;
+    settings_.TransitionSeconds = 0.7;
     settings_.Seed = 11;
     TQueueMainThread mainThread;
     SetMainThreadDispatcher(&mainThread);
@@ -163,7 +163,7 @@ TEST_F(SlideshowJob, EveryFrameReachesTheEncoderUnchangedAndInOrder) {
     job.PrepareSequencer(settings_);
     RegisterFrameInputFormat();
     TInputOptions input = SlideshowInputOptions();
-    int task = encoder_.AddTask(FrameInputParamString(job.Adapter.Id(), settings_.FrameRate, settings_.FrameSize), &input);
+    int task = encoder_.AddTask(FrameInputParamString(job.Adapter.Id(), settings_.FrameRate.Text(), settings_.FrameSize), &input);
     ASSERT_GE(task, 0) << encoder_.LastErrMsg;
     TOutputOptions output;
     output.FileFormat = "nut";
@@ -314,9 +314,9 @@ TEST_F(SlideshowJob, TheOutputFolderIsAskedOnlyWhenTheTaskIsBuilt) {
 }
 
 TEST_F(SlideshowJob, SequentialEffectsGoOnFromThePreviousJob) {
-    settings_.FrameRate = "10:1";
-    settings_.HoldSeconds = "0.1";
-    settings_.TransitionSeconds = "0.1";
+    settings_.FrameRate = {10, 1};
+    settings_.HoldSeconds = 0.1;
+    settings_.TransitionSeconds = 0.1;
     settings_.RandomEffects = false;
     TFrameBitmap canvas;
     canvas.SetSize(64, 48);

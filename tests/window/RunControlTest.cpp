@@ -140,7 +140,7 @@ TEST_F(RunControl, JobTakesControlsAndStoredChoices) {
     EXPECT_EQ(s.VideoBitRate, 768000);
     EXPECT_EQ(s.AudioSampleRate, 44100); // nothing stored: the list is not read
     EXPECT_EQ(s.AudioChannels, 1);   // the first run ends on Mono and stores it
-    EXPECT_EQ(s.FrameRate, "30:1");
+    EXPECT_EQ(s.FrameRate.Text(), "30:1");
     EXPECT_EQ(s.FrameSize, "128x96");
     EXPECT_EQ(s.Format, "mp4");
     EXPECT_TRUE(s.BreakWhenNoPictures);

@@ -159,9 +159,9 @@ TEST_F(CaptionTest, TheSlidesFramesCarryItsCaptionAndTheDateTakenComesFromExif) 
         s.Caption = caption;
         data.Slides = {s};
         data.Output.FrameSize = "320x240";
-        data.Output.FrameRate = "10:1";
-        data.Output.HoldSeconds = "0.2";
-        data.Output.TransitionSeconds = "0.5";
+        data.Output.FrameRate = {10, 1};
+        data.Output.HoldSeconds = 0.2;
+        data.Output.TransitionSeconds = 0.5;
         data.Output.Seed = 3;
         TSlideshowSequencer seq;
         PrepareDocumentSequencer(seq, std::make_shared<const TSlideshowData>(data));

@@ -38,9 +38,9 @@ protected:
         TSlideshowData data;
         data.Slides = {PlainSlide(dir_->File("a.jpg")), PlainSlide(dir_->File("clip.mp4")), PlainSlide(dir_->File("b.jpg"))};
         data.Output.FrameSize = "320x240";
-        data.Output.FrameRate = "25:1";
-        data.Output.HoldSeconds = "1";
-        data.Output.TransitionSeconds = "0.4";
+        data.Output.FrameRate = {25, 1};
+        data.Output.HoldSeconds = 1;
+        data.Output.TransitionSeconds = 0.4;
         data.Output.RandomEffects = false;
         return data;
     }

@@ -148,9 +148,9 @@ protected:
             });
         }
         settings.FrameSize = std::to_string(W) + "x" + std::to_string(H);
-        settings.FrameRate = "10:1";
-        settings.HoldSeconds = "0.5";
-        settings.TransitionSeconds = "0.6";
+        settings.FrameRate = {10, 1};
+        settings.HoldSeconds = 0.5;
+        settings.TransitionSeconds = 0.6;
         settings.RandomEffects = true;
         settings.Seed = 4242;
     }

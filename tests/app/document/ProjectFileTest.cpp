@@ -39,8 +39,8 @@ TSlideshowData FiveSlides(const fs::path& folder) {
     Touch(folder / "song.mp3");
     data.Soundtracks.push_back(TSoundtrack{(folder / "song.mp3").string()});
     data.Output.FrameSize = "640x480";
-    data.Output.FrameRate = "25:1";
-    data.Output.HoldSeconds = "2.5";
+    data.Output.FrameRate = {25, 1};
+    data.Output.HoldSeconds = 2.5;
     data.Output.RandomEffects = false;
     data.Output.Seed = 4000000000u;
     data.Output.AudioChannels = 1;
@@ -169,7 +169,7 @@ TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
         << error;
     ASSERT_EQ(data.Slides.size(), 1u);
     EXPECT_EQ(data.Slides[0].Picture, "/p/a.jpg");
-    EXPECT_EQ(data.Output.HoldSeconds, "3");
+    EXPECT_EQ(data.Output.HoldSeconds, 3.0);
 
     TTempDir dir;
     EXPECT_FALSE(LoadProject(dir.Path().string(), data, error));

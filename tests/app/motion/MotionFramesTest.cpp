@@ -91,8 +91,8 @@ TEST(MotionFramesTest, BlurredBackgroundStandsStillWhileThePictureMoves) {
     TSlideshowData data;
     data.Slides.push_back(PlainSlide(dir.File("portrait.jpg")));
     data.Output.FrameSize = "320x240";
-    data.Output.HoldSeconds = "1";
-    data.Output.TransitionSeconds = "0";
+    data.Output.HoldSeconds = 1;
+    data.Output.TransitionSeconds = 0;
     data.Output.RandomEffects = false;
     data.Output.Motion = TMotionStyle::ZoomIn;
     for (TFraming framing : {TFraming::Blur, TFraming::Letterbox}) {
@@ -131,8 +131,8 @@ TEST(MotionFramesTest, SameSeedSameFramesOtherSeedOtherPath) {
         data.Slides.push_back(PlainSlide(name));
     }
     data.Output.FrameSize = "160x120";
-    data.Output.HoldSeconds = "0.3";
-    data.Output.TransitionSeconds = "0.2";
+    data.Output.HoldSeconds = 0.3;
+    data.Output.TransitionSeconds = 0.2;
     data.Output.Motion = TMotionStyle::Random;
     data.Output.Zoom = 1.5;
     data.Output.Seed = 5;

@@ -50,8 +50,8 @@ TSlideshowData PortraitShow(const TTempDir& dir) {
     data.Output.Framing = TFraming::Fill;
     data.Output.Motion = TMotionStyle::Off;
     data.Output.FrameSize = "160x90";
-    data.Output.HoldSeconds = "0.2";
-    data.Output.TransitionSeconds = "0";
+    data.Output.HoldSeconds = 0.2;
+    data.Output.TransitionSeconds = 0;
     data.Output.RandomEffects = false;
     return data;
 }

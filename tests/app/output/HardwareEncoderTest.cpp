@@ -104,9 +104,9 @@ TEST_F(HardwareEncoder, WithoutAUsableChipTheJobFinishesWithTheSoftwareEncoder) 
     std::filesystem::create_directory(settings.OutDir);
     settings.Format = "mp4-h264";
     settings.FrameSize = "64x48";
-    settings.FrameRate = "10:1";
-    settings.HoldSeconds = "0.5";
-    settings.TransitionSeconds = "0.2";
+    settings.FrameRate = {10, 1};
+    settings.HoldSeconds = 0.5;
+    settings.TransitionSeconds = 0.2;
     settings.HardwareEncoder = true;
     TFFEncoder encoder;
     TQueueMainThread mainThread;

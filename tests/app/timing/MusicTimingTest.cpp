@@ -95,9 +95,9 @@ protected:
         if (!music.empty())
             data.Soundtracks.push_back(TSoundtrack{music});
         data.Output.FrameSize = "160x120";
-        data.Output.FrameRate = "25:1";
-        data.Output.HoldSeconds = SecondsText(hold);
-        data.Output.TransitionSeconds = SecondsText(transition);
+        data.Output.FrameRate = {25, 1};
+        data.Output.HoldSeconds = hold;
+        data.Output.TransitionSeconds = transition;
         data.Output.Seed = 11;
         return data;
     }
@@ -224,9 +224,9 @@ TEST(SlideTimingTest, CaptionCuesFollowTheTimedHolds) {
     TSlideshowData data;
     data.Slides = {PlainSlide("/a.jpg"), PlainSlide("/b.jpg")};
     data.Slides[1].Caption = "Home";
-    data.Output.FrameRate = "25:1";
-    data.Output.HoldSeconds = "4";
-    data.Output.TransitionSeconds = "1";
+    data.Output.FrameRate = {25, 1};
+    data.Output.HoldSeconds = 4;
+    data.Output.TransitionSeconds = 1;
     // Slide 1 from the middle of its transition in (frame 25 + 50 + 12.5) to that of its way out.
     const TSlideTiming timing{{50, 75}};
     EXPECT_EQ(CaptionCues(data, &timing), "1\n00:00:03,500 --> 00:00:07,500\nHome\n\n");
