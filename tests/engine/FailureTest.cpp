@@ -3,6 +3,7 @@
 
 #include "tests/engine/EngineTestSupport.h"
 #include "medialib/InputFormatRegistry.h"
+#include "medialib/UnicodeProtocol.h"
 #include "tests/support/RunCommand.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,65 @@ TEST(EngineFailure, FileWhoseEndCannotBeWrittenIsRemovedWithTheReason) {
     EXPECT_NE(job.ErrorMessage().find("File too large"), std::string::npos) << job.ErrorMessage();
     EXPECT_FALSE(fs::exists(out));
     EXPECT_TRUE(log.Contains("could not be written"));
+}
+
+namespace {
+// An output as the muxer leaves it after its header and some packets: part of it on disk, the
+// rest still in the I/O buffer for the last flush.
+std::unique_ptr<TOutputFile> WrittenOutput(const std::string& file) {
+    AVFormatContext* oc = nullptr;
+    EXPECT_GE(ff::avformat_alloc_output_context2(&oc, nullptr, "mpegts", file.c_str()), 0);
+    auto out = std::make_unique<TOutputFile>(oc);
+    out->FileName = file;
+    EXPECT_EQ(OpenFileIO(&oc->pb, file.c_str(), AVIO_FLAG_WRITE), 0);
+    const std::vector<unsigned char> packets(188 * 20, 0x47);
+    ff::avio_write(oc->pb, packets.data(), int(packets.size()));
+    ff::avio_flush(oc->pb);
+    ff::avio_write(oc->pb, packets.data(), int(packets.size()));
+    out->HeaderWritten = out->TrailerWritten = true;
+    out->PacketsWritten = 40;
+    return out;
+}
+} // namespace
+
+// Either fault alone leaves a file that would not play: a trailer the muxer could not write, or
+// the last buffered bytes refused by a full disk after a trailer that went through.
+TEST(EngineFailure, FileWhoseTrailerOrLastFlushAloneFailedIsRemoved) {
+    TTempDir dir;
+    {
+        const std::string file = dir.File("whole.ts");
+        WrittenOutput(file)->Close();
+        EXPECT_EQ(fs::file_size(file), 188u * 40) << "a file that plays is kept";
+    }
+    {
+        TLogCapture log;
+        const std::string file = dir.File("trailer.ts");
+        auto out = WrittenOutput(file);
+        out->TrailerFailed = true;
+        out->Close();
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_TRUE(log.Contains("its end could not be written"));
+    }
+    {
+        TLogCapture log;
+        const std::string file = dir.File("flush.ts");
+        auto out = WrittenOutput(file);
+        ASSERT_EQ(fs::file_size(file), 188u * 20);
+        // A file size limit between what is on disk and what the flush adds stands in for a full disk.
+        struct sigaction ignore{}, previous{};
+        ignore.sa_handler = SIG_IGN;
+        ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 188 * 30;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        out->Close();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        sigaction(SIGXFSZ, &previous, nullptr);
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_TRUE(log.Contains("File too large"));
+    }
 }
 
 TEST(EngineFailure, ValuesThatWouldWriteNothingAreRefused) {

@@ -416,11 +416,21 @@ TEST_F(SlideList, SaveAndOpenKeepSlidesAndChoicesAndRelinkMovedPictures) {
     }
     // The next start of the program shows other choices until the project is opened.
     home_.Ini().WriteInteger("settings", "format", 0);
+    // Meanwhile a full list of others was used, newest first.
+    QStringList older;
+    for (int i = 0; i < TProjectMenu::MaxRecent; ++i) {
+        older << QString::fromStdString(home_.File("older" + std::to_string(i + 1) + ".pixaroll"));
+        home_.Ini().WriteString("options", "recentproject" + std::to_string(i + 1), older.back().toStdString());
+    }
     auto w = Open();
     ASSERT_EQ(w->cmbFormat->currentText(), "mp4");
     ASSERT_EQ(w->edtPictureDelay->value(), 5); // the delays are stored by Exit only
     services_.ProjectToOpen = project;
     w->Project().actOpen->trigger();
+    // The project just opened comes first, the one used longest ago drops off the end.
+    EXPECT_EQ(w->Project().RecentProjects(), QStringList({project}) + older.mid(0, TProjectMenu::MaxRecent - 1));
+    ASSERT_EQ(w->Project().mnuRecent->actions().size(), TProjectMenu::MaxRecent);
+    EXPECT_EQ(w->Project().mnuRecent->actions().first()->data().toString(), project);
     EXPECT_EQ(Names(*w), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
     const TSlideshowDocument& doc = w->Slides().Document();
     EXPECT_EQ(doc.Slide(1).HoldSeconds, 2.0);

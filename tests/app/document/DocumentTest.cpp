@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -257,4 +258,33 @@ TEST_F(DocumentRunTest, ASlidesEffectIsTheTransitionIntoItAndTheSequenceGoesOn) 
     EXPECT_EQ(withOwn[0], plainRandom[0]);
     EXPECT_EQ(withOwn[1], 12);
     EXPECT_EQ(withOwn[4], plainRandom[4]);
+}
+
+// Slides that ask for a random effect get one drawn from all of them, first to last, and
+// never the effect the run would have used in its place.
+TEST_F(DocumentRunTest, RandomSlideEffectsReachEveryEffectAndNeverFallBackToTheRuns) {
+    std::vector<TSlide> slides = Plain();
+    for (TSlide& slide : slides)
+        slide.Effect = SlideEffectRandom;
+    int lowest = EffectCount + 1, highest = 0;
+    for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+        settings.Seed = seed;
+        TSlideshowSequencer seq;
+        PrepareDocumentSequencer(seq, std::make_shared<const TSlideshowData>(Data(slides)));
+        std::vector<int> effects;
+        seq.DrawTransition = [&](TFrameBitmap&, const TFrameBitmap&, const TFrameBitmap&, int effect, int percent) {
+            if (percent == 0)
+                effects.push_back(effect);
+        };
+        while (seq.NextFrame()) {
+        }
+        ASSERT_EQ(effects.size(), slides.size() + 1);
+        for (int k = 0; k < int(slides.size()); ++k) {
+            EXPECT_EQ(effects[std::size_t(k)], RandomSlideEffect(seq.SeedBase, k)) << "seed " << seed << ", slide " << k;
+            lowest = std::min(lowest, effects[std::size_t(k)]);
+            highest = std::max(highest, effects[std::size_t(k)]);
+        }
+    }
+    EXPECT_EQ(lowest, 1);
+    EXPECT_EQ(highest, EffectCount);
 }

@@ -94,6 +94,14 @@ TEST(ProjectFileTest, SavedProjectsComeBackAndMoveWithTheirPictures) {
     ASSERT_TRUE(LoadProject((a / "show.pixaroll").string(), back, error)) << error;
     EXPECT_TRUE(back == data);
 
+    // A slide held for 0 s (a single frame; the window offers it) opens again as saved.
+    TSlideshowData zero = data;
+    zero.Slides[0].HoldSeconds = 0.0;
+    ASSERT_TRUE(SaveProject((dir.Path() / "zero.pixaroll").string(), zero, error)) << error;
+    ASSERT_TRUE(LoadProject((dir.Path() / "zero.pixaroll").string(), back, error)) << error;
+    EXPECT_EQ(back.Slides[0].HoldSeconds, std::optional<double>(0.0));
+    EXPECT_TRUE(back == zero);
+
     fs::rename(a, b);
     TSlideshowDocument doc;
     ASSERT_TRUE(OpenProject(doc, (b / "show.pixaroll").string(), error)) << error;

@@ -1,6 +1,6 @@
 // Pan and zoom as drawn: the sharpness of a close view of a large photo against ffmpeg's
-// Lanczos scaling of the same part of the photo, and frames that never show what lies outside
-// the picture.
+// Lanczos scaling of the same part of the photo, fine detail that neither aliases nor shimmers
+// when shrunk, and frames that never show what lies outside the picture.
 
 #include "app/motion/MotionDraw.h"
 #include "app/motion/MotionPicture.h"
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -92,6 +93,54 @@ TEST(MotionQualityTest, CloseViewOfALargePhotoIsAsSharpAsLanczosFromTheFullPhoto
         TFrameBitmap frame(1500, 1000);
         DrawMotionView(slide->Picture, last, nullptr, frame, MotionFrameFilter);
         EXPECT_GE(Psnr(frame, reference), 35.0);
+    }
+}
+
+// Detail finer than the frame can show (a one-pixel checker, one-pixel stripes either way) in a
+// photo shrunk two to three times: each frame pixel takes in its whole footprint, so the frame
+// is an even grey, and as the view glides by fractions of a pixel it neither shimmers nor
+// changes its brightness.
+TEST(MotionQualityTest, FineDetailShrunkAndGlidingStaysAnEvenSteadyGrey) {
+    constexpr int PW = 960, PH = 720, FW = 240, FH = 180;
+    const struct {
+        const char* Name;
+        bool (*White)(int x, int y);
+    } patterns[] = {
+        {"checker", [](int x, int y) { return (x + y) % 2 == 1; }},
+        {"upright stripes", [](int x, int) { return x % 2 == 1; }},
+        {"level stripes", [](int, int y) { return y % 2 == 1; }},
+    };
+    for (const auto& pattern : patterns) {
+        TFrameBitmap photo(PW, PH);
+        for (int y = 0; y < PH; ++y)
+            for (int x = 0; x < PW; ++x)
+                photo.SetPixel(x, y, pattern.White(x, y) ? 0xFFFFFFu : 0u);
+        for (double scale : {2.0, 2.5, 3.0}) {
+            SCOPED_TRACE(testing::Message() << pattern.Name << " shrunk " << scale << " times");
+            double firstMean = -1;
+            for (int step = 0; step < 12; ++step) {
+                // A third of a pixel and a bit each way per frame, as a slow pan moves; away from
+                // the photo's edges, which the filter repeats.
+                const TMotionRect view{(8 + step * 0.37) / PW, (8 + step * 0.29) / PH, scale * FW / PW, scale * FH / PH};
+                TFrameBitmap frame(FW, FH);
+                DrawMotionView(photo, view, nullptr, frame, MotionFrameFilter);
+                int lowest = 255, highest = 0;
+                double sum = 0;
+                for (int y = 0; y < FH; ++y)
+                    for (int x = 0; x < FW; ++x) {
+                        const int g = int((frame.Pixel(x, y) >> 8) & 0xFF);
+                        lowest = std::min(lowest, g);
+                        highest = std::max(highest, g);
+                        sum += g;
+                    }
+                const double mean = sum / (FW * FH);
+                EXPECT_GE(lowest, 118) << "step " << step;
+                EXPECT_LE(highest, 138) << "step " << step;
+                if (firstMean < 0)
+                    firstMean = mean;
+                EXPECT_NEAR(mean, firstMean, 1.0) << "step " << step;
+            }
+        }
     }
 }
 

@@ -172,8 +172,12 @@ TEST(SlideTimingTest, TransitionsMoveToBeatsOrBarsWithinTheirBounds) {
     TBeatSnap snap = SnapToBeats(std::vector<int>(8, 40), 10, beats, false);
     EXPECT_FALSE(snap.OnBars);
     EXPECT_EQ(snap.OnBeat, 8);
-    for (long long s : TransitionStarts(snap.HoldFrames, 10)) {
-        EXPECT_TRUE(std::binary_search(beats.begin(), beats.end(), s)) << s;
+    const std::vector<long long> even = TransitionStarts(std::vector<int>(8, 40), 10);
+    const std::vector<long long> onBeats = TransitionStarts(snap.HoldFrames, 10);
+    for (std::size_t k = 0; k < onBeats.size(); ++k) {
+        EXPECT_TRUE(std::binary_search(beats.begin(), beats.end(), onBeats[k])) << onBeats[k];
+        // The nearest beat, not another in reach: at most half a beat from where it was.
+        EXPECT_LE(2 * std::llabs(onBeats[k] - even[k]), 15) << onBeats[k] << " for " << even[k];
     }
     EXPECT_NEAR(Average(snap.HoldFrames), 40, 4);
     EXPECT_GT(snap.Moved, 0);
@@ -182,9 +186,12 @@ TEST(SlideTimingTest, TransitionsMoveToBeatsOrBarsWithinTheirBounds) {
     snap = SnapToBeats(std::vector<int>(8, 110), 20, beats, false);
     EXPECT_TRUE(snap.OnBars);
     const std::vector<long long> starts = TransitionStarts(snap.HoldFrames, 20);
-    for (long long s : starts) {
-        EXPECT_TRUE(std::binary_search(beats.begin(), beats.end(), s)) << s;
-        EXPECT_EQ((s - starts[0]) % 60, 0) << s;
+    const std::vector<long long> spaced = TransitionStarts(std::vector<int>(8, 110), 20);
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        EXPECT_TRUE(std::binary_search(beats.begin(), beats.end(), starts[k])) << starts[k];
+        EXPECT_EQ((starts[k] - starts[0]) % 60, 0) << starts[k];
+        // The nearest bar: at most half a bar away.
+        EXPECT_LE(2 * std::llabs(starts[k] - spaced[k]), 60) << starts[k] << " for " << spaced[k];
     }
     EXPECT_NEAR(Average(snap.HoldFrames), 110, 11);
 
