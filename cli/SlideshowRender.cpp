@@ -3,6 +3,7 @@
 #include "app/FrameSizeLimits.h"
 #include "app/OutputName.h"
 #include "app/SlideshowDocument.h"
+#include "app/pictures/FileKind.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
 
@@ -32,9 +33,8 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     if (settings.Pictures.empty())
         Fail("no pictures given");
     for (const std::string& picture : settings.Pictures) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(picture, ec))
-            Fail("Cannot read picture \"" + picture + "\": it is a folder, not a file");
+        if (const std::string kind = NotAFileKind(picture); !kind.empty())
+            Fail("Cannot read picture \"" + picture + "\": it is " + kind + ", not a file");
         if (!std::filesystem::is_regular_file(picture))
             Fail("picture not found: " + picture);
     }

@@ -1,6 +1,7 @@
 #include "app/window/ProjectMenu.h"
 
 #include "app/ProjectFile.h"
+#include "app/pictures/FileKind.h"
 #include "app/window/CodecOptionsPanel.h"
 #include "app/window/MainWindow.h"
 #include "app/window/MotionChoice.h"
@@ -184,6 +185,11 @@ bool TProjectMenu::OpenFile(const QString& file) {
             ForgetRecent(file);
         window_.Services().Warning(&window_, "Warning",
                                    "Cannot open the project: " + QString::fromStdString(error));
+        return false;
+    }
+    // A named pipe among the slides would block the thumbnails' first read.
+    if (const std::string why = NotAFileProblems(data); !why.empty()) {
+        window_.Services().Warning(&window_, "Warning", "Cannot open the project: " + file + ": " + QString::fromStdString(why));
         return false;
     }
     TSlideshowDocument& doc = slides_.Document();
