@@ -300,11 +300,14 @@ TEST_F(RunControl, ClosingDuringARunStopsItFirst) {
     ASSERT_NE(w->Job(), nullptr);
     const std::string out = w->Job()->OutputFile();
     ASSERT_TRUE(WaitUntil([&] { return w->Job()->FramesDelivered() > 5; }, 30000));
+    // The pictures added are unsaved work: the save question is the one that comes.
     services_.Answer = false;
+    services_.SaveAnswer = TWindowServices::ESaveAnswer::Cancel;
     w->close(); // the close box
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(Running(*w));
     services_.Answer = true;
+    services_.SaveAnswer = TWindowServices::ESaveAnswer::Discard;
     w->close();
     EXPECT_FALSE(w->isVisible());
     w.reset();
