@@ -10,6 +10,7 @@
 #include "app/output/OutputName.h"
 #include "app/timing/MusicReader.h"
 #include "app/timing/MusicTiming.h"
+#include "app/pictures/FileKind.h"
 #include "frameinput/FrameInputFormat.h"
 #include "frameinput/FrameInputParams.h"
 #include "medialib/FFLoad.h"
@@ -104,6 +105,11 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
         LastError = why;
         return false;
     }
+    // Something among the files that is no regular file (a named pipe would block the first read).
+    if (std::string why = NotAFileProblems(data); !why.empty()) {
+        LastError = why;
+        return false;
+    }
     // A clip that cannot be played is named now, before anything is written.
     if (std::string why = ClipProblems(data); !why.empty()) {
         LastError = why;
@@ -144,6 +150,14 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     AudioOverlays = ClipAudioOverlays(data, timing.get());
     PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data), timing);
     return true;
+}
+
+double TSlideshowJob::RunSeconds() const {
+    if (breakWhenNoPictures_ || !withSoundtrack_)
+        return videoSeconds_;
+    if (builtSoundtrack_.Path().empty())
+        return 0;
+    return std::max(videoSeconds_, builtSoundtrack_.Shape().Length);
 }
 
 bool TSlideshowJob::BuildSoundtrack(const TSlideshowSettings& settings, int sampleRate) {

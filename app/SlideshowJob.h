@@ -84,6 +84,10 @@ public:
     std::vector<std::string> TimingLines;
     // The frames the prepared run delivers in all.
     long long ExpectedFrames() const { return expectedFrames_; }
+    // Seconds the built run lasts: the pictures' when they end it ("Break when no pictures"),
+    // else the longer of the pictures and the built soundtrack; 0 when only the encoder knows
+    // (a soundtrack file that goes to it as it is).
+    double RunSeconds() const;
 
     // Loads the libraries when they are not loaded (from libFolder, then the system; an empty
     // libFolder keeps the loader's own folder), registers the frame input, clears the encoder's

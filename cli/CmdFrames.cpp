@@ -9,7 +9,8 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/ImageFiles.h"
-#include "cli/MotionOption.h"
+#include "cli/RenderOptions.h"
+#include "cli/Usage.h"
 #include "cli/SlideSource.h"
 
 #include <cstdio>
@@ -21,93 +22,36 @@
 
 namespace {
 struct TFramesOptions {
-    int Width = 320, Height = 240;
-    TFrameRate Rate{30, 1};
-    double Hold = 5, Transition = 2;
-    bool Random = true;
-    std::optional<std::uint32_t> Seed;
-    TMotionStyle Motion = TMotionStyle::Off;
-    double Zoom = DefaultMotionZoom;
+    TSlideshowSettings Output; // every choice that changes the frames, read as render reads it
     int Every = 1;
     std::string OutDir;
-    std::vector<std::string> Audio; // the soundtracks the holds follow
-    bool FitToMusic = false, Beats = false;
 };
 
-// The options start from the project's output choices (or the defaults).
-TFramesOptions FromOutput(const TSlideshowSettings& out) {
-    TFramesOptions o;
-    const TFrameSize size = SlideshowFrameSize(out.FrameSize);
-    o.Width = size.Width;
-    o.Height = size.Height;
-    o.Rate = out.FrameRate;
-    o.Hold = out.HoldSeconds;
-    o.Transition = out.TransitionSeconds;
-    o.Random = out.RandomEffects;
-    o.Seed = out.Seed;
-    o.FitToMusic = out.FitToMusic;
-    o.Beats = out.Beats;
-    o.Motion = out.Motion;
-    o.Zoom = out.Zoom;
-    return o;
-}
-
-TSlideshowSettings ToOutput(const TFramesOptions& o, TSlideshowSettings out) {
-    out.FrameSize = std::to_string(o.Width) + "x" + std::to_string(o.Height);
-    out.FrameRate = o.Rate;
-    out.HoldSeconds = o.Hold;
-    out.TransitionSeconds = o.Transition;
-    out.RandomEffects = o.Random;
-    out.Seed = o.Seed;
-    out.FitToMusic = o.FitToMusic;
-    out.Beats = o.Beats;
-    out.Motion = o.Motion;
-    out.Zoom = o.Zoom;
-    return out;
-}
-
 TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
-    TFramesOptions o = FromOutput(source.BaseOutput());
+    // The options start from the project's output choices (or the defaults).
+    TFramesOptions o{source.BaseOutput()};
+    bool quiet = false;
+    double progressEvery = 0;
     TArgs a(args);
     while (!a.AtEnd()) {
         const std::string opt = a.Next();
         if (source.Read(a, opt)) {
             continue;
-        } else if (opt == "--size") {
-            ParseSize(a.Value(opt), o.Width, o.Height);
-        } else if (opt == "--rate") {
-            int num = 0, den = 0;
-            ParseRate(a.Value(opt), num, den);
-            o.Rate = {num, den};
-        } else if (opt == "--hold" || opt == "--transition") {
-            const double value = ParseDouble(a.Value(opt), opt);
-            if (value < 0)
-                throw TUsageError(opt + " must not be negative");
-            if (value > LongestHoldSeconds)
-                throw TUsageError(opt + " takes at most " + SecondsText(LongestHoldSeconds) + " seconds (a day)");
-            (opt == "--hold" ? o.Hold : o.Transition) = value;
-        } else if (opt == "--sequential") {
-            o.Random = false;
-        } else if (opt == "--random") {
-            o.Random = true;
-        } else if (opt == "--seed") {
-            o.Seed = ParseSeed(a.Value(opt), opt);
-            o.Random = true;
-        } else if (ReadMotionOption(a, opt, o.Motion, o.Zoom)) {
         } else if (opt == "--every") {
             o.Every = ParseInt(a.Value(opt), opt);
             if (o.Every < 0)
                 throw TUsageError("--every must not be negative");
-        } else if (opt == "--audio") {
-            o.Audio = a.List();
-            if (o.Audio.empty())
-                throw TUsageError("--audio needs at least one file");
-        } else if (opt == "--fit-to-music") {
-            o.FitToMusic = true;
-        } else if (opt == "--beats") {
-            o.Beats = true;
         } else if (opt == "-o") {
             o.OutDir = a.Value(opt);
+        } else if (CommandTakesOption("frames", opt)) {
+            // What frames lists of render's options, it reads exactly as render does.
+            ReadRenderOption(a, opt, o.Output, quiet, progressEvery);
+            // No encoder looks at the size here before the frames are made: it must be one that
+            // can be drawn (above 0, not beyond what the frames' memory allows).
+            if (opt == "--size") {
+                int width = 0, height = 0;
+                ParseSize(o.Output.FrameSize, width, height);
+            }
         } else {
             throw TUsageError("unknown option " + opt);
         }
@@ -127,12 +71,7 @@ std::string FrameFileName(const std::string& dir, long long index) {
 int CmdFrames(const TCommandArgs& args) {
     TSlideSource source(args);
     const TFramesOptions o = ReadOptions(args, source);
-    TSlideshowData composed = source.Compose(ToOutput(o, source.BaseOutput()));
-    if (!o.Audio.empty()) {
-        composed.Soundtracks.clear();
-        for (const std::string& file : o.Audio)
-            composed.Soundtracks.push_back(TSoundtrack{file});
-    }
+    TSlideshowData composed = source.Compose(o.Output);
     auto slideshow = std::make_shared<const TSlideshowData>(std::move(composed));
     const int count = static_cast<int>(slideshow->Slides.size());
     if (count == 0)

@@ -4,6 +4,7 @@
 #include "app/document/DocumentSequencer.h"
 #include "app/document/ProjectFile.h"
 #include "app/output/FrameCount.h"
+#include "app/pictures/FileKind.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/RenderOptions.h"
@@ -105,6 +106,9 @@ int ShowProject(const TCommandArgs& args) {
         throw std::runtime_error(error);
     if (!relink.empty())
         std::cout << "relinked " << RelinkMissingFiles(data, relink) << " files from " << relink << "\n";
+    // Counting the frames reads every slide's first bytes: a named pipe would block there.
+    if (std::string why = NotAFileProblems(data); !why.empty())
+        throw std::runtime_error(file + ": " + why);
     Show(std::cout, file, data);
     return 0;
 }

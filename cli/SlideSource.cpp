@@ -2,6 +2,7 @@
 
 #include "app/pictures/PhotoDate.h"
 #include "app/document/ProjectFile.h"
+#include "app/pictures/FileKind.h"
 
 #include <algorithm>
 #include <chrono>
@@ -80,6 +81,9 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
         data.CaptionSubtitles = true;
     if (!sort_.empty())
         SortSlides(data.Slides, sort_);
+    // Before anything reads a first byte of them: a named pipe would block that read.
+    if (std::string why = NotAFileProblems(data); !why.empty())
+        throw std::runtime_error(why);
     ApplyClipOptions(data.Slides, clipOptions_);
     return data;
 }

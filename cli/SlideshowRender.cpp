@@ -3,6 +3,7 @@
 #include "app/output/FrameSizeLimits.h"
 #include "app/output/OutputName.h"
 #include "app/document/SlideshowDocument.h"
+#include "app/pictures/FileKind.h"
 #include "cli/JobRunner.h"
 #include "engine/FFEncoder.h"
 
@@ -25,9 +26,8 @@ TRenderResult RenderSlideshow(const TSlideshowData& slideshow, bool quiet, doubl
     if (settings.Pictures.empty())
         Fail("no pictures given");
     for (const std::string& picture : settings.Pictures) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(picture, ec))
-            Fail("Cannot read picture \"" + picture + "\": it is a folder, not a file");
+        if (const std::string kind = NotAFileKind(picture); !kind.empty())
+            Fail("Cannot read picture \"" + picture + "\": it is " + kind + ", not a file");
         if (!std::filesystem::is_regular_file(picture))
             Fail("picture not found: " + picture);
     }

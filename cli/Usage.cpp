@@ -75,6 +75,10 @@ std::vector<TUsageOption> SlideshowOptions() {
                "with a random start and end, repeated by --seed).",
                {"off", "zoom-in", "zoom-out", "pan", "random"}),
         Value("--zoom", "F", "How far the motion zooms or pans, a factor from 1 to 4 (default 1.15)."),
+        Choice("--fit", "FRAMING",
+               "How a picture fills the frame: letterbox (black bars, the default), blur (over a blurred copy "
+               "of itself) or fill (covering the frame, the overflow cropped).",
+               {"letterbox", "blur", "fill"}),
     };
 }
 
@@ -88,10 +92,6 @@ std::vector<TUsageOption> RenderOptions() {
     };
     options.insert(options.begin() + 1, std::begin(output), std::end(output));
     const TUsageOption more[] = {
-        Choice("--fit", "FRAMING",
-               "How a picture fills the frame: letterbox (black bars, the default), blur (over a blurred copy "
-               "of itself) or fill (covering the frame, the overflow cropped).",
-               {"letterbox", "blur", "fill"}),
         Value("--bitrate", "KBPS",
               "The video bit rate in kbit/s, 1 to 1000000 (default 768); for the H.264, H.265, VP9 and AV1 rows "
               "it replaces constant quality."),
@@ -243,4 +243,13 @@ TProgramUsage MakeUsage() {
 const TProgramUsage& CliUsage() {
     static const TProgramUsage usage = MakeUsage();
     return usage;
+}
+
+bool CommandTakesOption(const std::string& command, const std::string& option) {
+    for (const TUsageCommand& c : CliUsage().Commands)
+        if (c.Name == command)
+            for (const TUsageOption& o : c.Options)
+                if (o.Name == option)
+                    return true;
+    return false;
 }

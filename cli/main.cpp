@@ -1,5 +1,6 @@
 // pixaroll-cli: the slideshow job without a window, for batch use, scripts, tests and benchmarks.
 
+#include "app/settings/QtMessages.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/Usage.h"
@@ -61,6 +62,7 @@ bool ProgramOption(const std::string& word, int argc, char** argv, int& status) 
 } // namespace
 
 int main(int argc, char** argv) {
+    RouteQtMessagesToLogger();
     if (argc < 2) {
         std::cout << ProgramHelpText(CliUsage());
         return 0;

@@ -1,6 +1,7 @@
 #include "app/clips/ClipFile.h"
 
 #include "app/clips/ClipSource.h"
+#include "app/pictures/FileKind.h"
 #include "effects/BmpFile.h"
 #include "medialib/FFLoad.h"
 
@@ -37,6 +38,9 @@ enum TSniff { sniffPicture, sniffClip, sniffUnknown };
 TSniff SniffContent(const std::string& fileName) {
     unsigned char head[16] = {};
     std::size_t got = 0;
+    // Only a regular file is opened: a named pipe would block here until something writes to it.
+    if (!NotAFileKind(fileName).empty())
+        return sniffUnknown;
     if (std::FILE* f = std::fopen(fileName.c_str(), "rb")) {
         got = std::fread(head, 1, sizeof head, f);
         std::fclose(f);
@@ -159,6 +163,10 @@ bool IsClipFile(const std::string& fileName) {
 }
 
 bool ProbeClip(const std::string& fileName, TClipInfo& info, std::string& why) {
+    if (const std::string kind = NotAFileKind(fileName); !kind.empty()) {
+        why = ClipErrorText(fileName, "it is " + kind + ", not a file");
+        return false;
+    }
     std::error_code ec;
     TCacheKey key{fileName, std::filesystem::file_size(fileName, ec), {}};
     if (ec) {

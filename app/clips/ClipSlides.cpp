@@ -51,6 +51,14 @@ std::string ClipProblems(const TSlideshowData& data) {
         if (in >= info.Duration)
             return where + ClipErrorText(slide.Picture, "its in point " + SecondsShown(in) + " is not before its end at " +
                                                             SecondsShown(info.Duration));
+        // A part with nothing to play would leave the slide no clip at all: it would go to the
+        // picture reader in the middle of the run.
+        if (slide.Clip.Out && !(*slide.Clip.Out > 0))
+            return where + ClipErrorText(slide.Picture, "its out point " + SecondsShown(*slide.Clip.Out) +
+                                                            " leaves nothing to play");
+        if (slide.Clip.Out && !(*slide.Clip.Out > in))
+            return where + ClipErrorText(slide.Picture, "its out point " + SecondsShown(*slide.Clip.Out) +
+                                                            " is not after its in point " + SecondsShown(in));
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "app/clips/ClipSource.h"
 
 #include "app/clips/ClipError.h"
+#include "app/pictures/FileKind.h"
 #include "effects/BmpFile.h"
 #include "medialib/CodecLock.h"
 #include "medialib/FFUtils.h"
@@ -28,9 +29,8 @@ std::string TagText(std::uint32_t tag) {
 
 TClipSource::TClipSource(const std::string& fileName, int threads, std::function<bool()> stop)
     : file_(fileName), stop_(std::move(stop)) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file_, ec))
-        Fail("it is a folder, not a file");
+    if (const std::string kind = NotAFileKind(file_); !kind.empty())
+        Fail("it is " + kind + ", not a file");
     AVFormatContext* ic = ff::avformat_alloc_context();
     if (!ic)
         Fail("out of memory");

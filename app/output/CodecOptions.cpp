@@ -37,6 +37,8 @@ std::string QualityOptionLines(const TQualityCodec& codec, TSpeedPreset preset, 
         lines += std::string("\n") + p;
     if (crf >= 0)
         lines += "\ncrf=" + std::to_string(crf);
+    if (crf == 0 && codec.LosslessOptions)
+        lines += std::string("\n") + codec.LosslessOptions; // after the profile it replaces
     if (codec.H264Level)
         lines += "\nvlevel=" + std::to_string(H264LevelFor(width, height, framesPerSecond));
     return lines;

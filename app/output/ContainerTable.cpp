@@ -16,7 +16,9 @@ namespace {
 // profile and level off the audio encoder.
 const TQualityCodec H264 = {
     "H.264", 23, 51, {"preset=veryfast", "preset=medium", "preset=slow"},
-    "pix_fmt=yuv420p\nvprofile=100\nmovflags=+faststart", "", "h264_vaapi", true, true};
+    "pix_fmt=yuv420p\nvprofile=100\nmovflags=+faststart", "", "h264_vaapi", true, true,
+    // Quality 0 is lossless, which High refuses: High 4:4:4 (144) allows it, still with 4:2:0.
+    "vprofile=144"};
 // Apple's players show HEVC in mp4 only with the "hvc1" tag. x265 would print its banner and
 // statistics on the terminal: its own log goes quiet but for errors.
 const TQualityCodec H265 = {

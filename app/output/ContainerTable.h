@@ -28,6 +28,7 @@ struct TQualityCodec {
     const char* HardwareEncoder;  // VAAPI encoder of the same codec, or ""
     bool EvenSize;                // 4:2:0 pictures need an even width and height
     bool H264Level;               // the level is chosen from the frame size and rate
+    const char* LosslessOptions = nullptr; // option lines that replace the profile at quality 0
 };
 
 struct TContainerRow {

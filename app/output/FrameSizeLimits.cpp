@@ -4,6 +4,7 @@
 #include "app/output/ContainerTable.h"
 
 #include <charconv>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -16,12 +17,17 @@ const TFrameSizeLimits Limits[] = {
     {"flv", "flv1", 65535, 1, 1},
     {"wmv", "wmv2", 0, 2, 1},
     {"mov", "mpeg4", 8191, 1, 1},
-    // The rows with a quality choice: their even-size rule comes with the row (CodecOptions);
-    // beyond it FFmpeg's own bound applies.
-    {"mp4-h264", "libx264", 0, 1, 1},
-    {"mp4-hevc", "libx265", 0, 1, 1},
-    {"webm-vp9", "libvpx-vp9", 0, 1, 1},
-    {"webm-av1", "libsvtav1", 0, 1, 1},
+    // The rows with a quality choice: their even-size rule comes with the row (CodecOptions).
+    // Measured with Debian 12's encoders: libx264 ("invalid width x height") and libvpx-vp9
+    // (its frame buffers cannot be made) take at most 16384 on each side; libx265 needs 16 on
+    // each side ("Image size is too small") and, with a side below 32 (its coding blocks then
+    // shrink to 16), at most 4216 on the other; SVT-AV1 1.4 needs 64 and takes at most 16384
+    // wide and 8704 high ("bad parameter"). None refuses a frame for its area before FFmpeg's
+    // own bound does (8192x8192 opens in libx264 and libx265).
+    {"mp4-h264", "libx264", 16384, 1, 1},
+    {"mp4-hevc", "libx265", 0, 1, 1, 16, 0, 32, 4216},
+    {"webm-vp9", "libvpx-vp9", 16384, 1, 1},
+    {"webm-av1", "libsvtav1", 16384, 1, 1, 64, 8704},
 };
 
 int SizePart(const std::string& part) {
@@ -85,9 +91,23 @@ std::string FrameSizeRefusal(const TFrameSizeLimits* limits, int width, int heig
     if (!limits)
         return "";
     const std::string encoder = limits->Encoder;
+    if (limits->MinSide > 0 && (width < limits->MinSide || height < limits->MinSide))
+        return "the frame size " + size + " is too small for the " + encoder + " encoder (at least " +
+               std::to_string(limits->MinSide) + " on each side)";
+    if (limits->MaxHeight > 0 && width <= limits->MaxSide && height > limits->MaxHeight)
+        return "the frame size " + size + " is too large for the " + encoder + " encoder (at most " +
+               std::to_string(limits->MaxSide) + " wide and " + std::to_string(limits->MaxHeight) + " high)";
     if (limits->MaxSide > 0 && (width > limits->MaxSide || height > limits->MaxSide))
         return "the frame size " + size + " is too large for the " + encoder + " encoder (at most " +
-               std::to_string(limits->MaxSide) + " on each side)";
+               (limits->MaxHeight > 0 ? std::to_string(limits->MaxSide) + " wide and " +
+                                            std::to_string(limits->MaxHeight) + " high"
+                                      : std::to_string(limits->MaxSide) + " on each side") +
+               ")";
+    if (limits->NarrowBelow > 0 && std::min(width, height) < limits->NarrowBelow &&
+        std::max(width, height) > limits->NarrowLongest)
+        return "the frame size " + size + " is too large for the " + encoder + " encoder (a side below " +
+               std::to_string(limits->NarrowBelow) + " allows at most " + std::to_string(limits->NarrowLongest) +
+               " on the other)";
     if (limits->WidthMultiple > 1 && width % limits->WidthMultiple != 0)
         return "the frame size " + size + " cannot be encoded by " + encoder + ": the width must be a multiple of " +
                std::to_string(limits->WidthMultiple);

@@ -8,12 +8,17 @@
 
 #include <string>
 
+
 struct TFrameSizeLimits {
     const char* Row;       // the container row's name
     const char* Encoder;   // the encoder named in the reason
     int MaxSide;           // the largest width and height, 0 for no limit of its own
     int WidthMultiple;     // the width must be a multiple of this (1: any)
     int HeightMultiple;
+    int MinSide = 0;              // the smallest width and height the encoder opens with, 0: 1
+    int MaxHeight = 0;            // when the height has a bound of its own below MaxSide
+    int NarrowBelow = 0;          // a side shorter than this allows the other at most
+    int NarrowLongest = 0;        // this many pixels (0: no such rule)
 };
 
 // The frame size the slideshow draws for a size text: the number before the first "x" and the

@@ -5,6 +5,7 @@
 #include "app/framing/FitRect.h"
 #include "app/pictures/JpegPicture.h"
 #include "app/pictures/PngPicture.h"
+#include "app/pictures/FileKind.h"
 #include "effects/BmpFile.h"
 
 #include <cctype>
@@ -59,9 +60,9 @@ TRect TPictureLoader::Draw(const std::string& fileName, TFrameBitmap& frame) {
     TRect placed;
     frame.Fill(0);
     lastReduction_ = 1;
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec))
-        throw TPictureError("Cannot read picture \"" + fileName + "\": it is a folder, not a file");
+    // Before anything opens it: a named pipe would block the open until something writes to it.
+    if (const std::string kind = NotAFileKind(fileName); !kind.empty())
+        throw TPictureError("Cannot read picture \"" + fileName + "\": it is " + kind + ", not a file");
     switch (KindOf(fileName)) {
     case pkJpeg:
         lastReduction_ = DrawJpegPicture(fileName, frame, ScaledDecoding, Framing, &placed);

@@ -65,3 +65,7 @@ struct TSlideshowData {
 
     bool operator==(const TSlideshowData& other) const;
 };
+
+// Every slide and soundtrack of data that names no regular file, one line each
+// ("slide 2: \"p.jpg\" is a named pipe, not a file"); empty when there is none.
+std::string NotAFileProblems(const TSlideshowData& data);

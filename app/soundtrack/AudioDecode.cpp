@@ -151,6 +151,14 @@ private:
     bool Take(AVFrame* frame) {
         if (done_)
             return true;
+        if (filled_) {
+            // Decoded to the end only to see that the file holds what it states.
+            lastEnd_ = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                           ? double(frame->best_effort_timestamp) * stream_->time_base.num / stream_->time_base.den +
+                                 double(frame->nb_samples) / frame->sample_rate
+                           : lastEnd_ + double(frame->nb_samples) / frame->sample_rate;
+            return true;
+        }
         if (!swr_ || frame->sample_rate != inRate_ || frame->format != inFormat_ ||
             ff::av_channel_layout_compare(&frame->ch_layout, inLayout_->Get()) != 0) {
             if (swr_ && !Flush())
@@ -194,6 +202,8 @@ private:
     // Appends converted sample frames, dropping those before the start and after the duration.
     void Append(const float* data, int count) {
         const int ch = out_.Channels;
+        if (filled_)
+            return;
         // Sample frame i lies at firstTime_ + (converted_ + i) / rate; those before the start go.
         long long skip = 0;
         if (req_.Start > firstTime_) {
@@ -205,7 +215,8 @@ private:
             const long long room = std::max(0LL, (long long)std::ceil(req_.Duration * out_.Rate) - out_.Frames());
             if (take >= room) {
                 take = room;
-                done_ = true;
+                filled_ = true;
+                done_ = !req_.CheckWhole;
             }
         }
         out_.Samples.insert(out_.Samples.end(), data + skip * ch, data + (skip + take) * ch);
@@ -240,7 +251,7 @@ private:
     AVChannelLayout outLayout_{};
     std::unique_ptr<TChannelLayout> inLayout_;
     int inRate_ = 0, inFormat_ = -1;
-    bool haveStart_ = false, done_ = false;
+    bool haveStart_ = false, done_ = false, filled_ = false;
     double firstTime_ = 0, lastEnd_ = 0;
     long long converted_ = 0, decodedFrames_ = 0;
 };

@@ -20,6 +20,9 @@ struct TDecodeRequest {
     int Channels = 2;
     double Start = 0;      // seconds into the file
     double Duration = -1;  // seconds from Start; below 0: to the end
+    // Decodes the rest after Duration all the same (keeping nothing of it): a file cut short or
+    // damaged beyond the part taken is refused as it is when the whole is taken.
+    bool CheckWhole = false;
     // Asked between packets; true gives up with the error "stopped".
     std::function<bool()> Cancelled;
 };

@@ -124,7 +124,9 @@ bool TBuiltSoundtrack::Build(const TSoundtrackPlan& plan, std::string& error) {
         if (endsWithPictures && rate > 0) {
             request.Duration = std::max(0.0, plan.VideoSeconds - double(mix.size() / std::size_t(channels)) / rate);
             if (request.Duration <= 0)
-                request.Duration = 1.0 / rate; // still opened: a bad file is named all the same
+                request.Duration = 1.0 / rate;
+            // Checked whole all the same: a bad song is named whatever ends the soundtrack.
+            request.CheckWhole = true;
         }
         TDecodedAudio decoded;
         if (!DecodeAudio(request, decoded, error))

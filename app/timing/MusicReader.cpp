@@ -39,15 +39,6 @@ TMusicInput OpenMusic(const std::string& file) {
     return in;
 }
 
-double RecordedSeconds(const TMusicInput& in) {
-    const AVStream* s = in.Audio();
-    if (s->duration != AV_NOPTS_VALUE && s->duration > 0 && s->time_base.num > 0)
-        return double(s->duration) * s->time_base.num / s->time_base.den;
-    if (in.Context->duration != AV_NOPTS_VALUE && in.Context->duration > 0)
-        return double(in.Context->duration) / AV_TIME_BASE;
-    return -1;
-}
-
 void DecodeOpened(TMusicInput& in, const std::string& file, int rate,
                   const std::function<void(const float*, int)>& take) {
     const AVCodecParameters* par = in.Audio()->codecpar;
@@ -151,9 +142,8 @@ void EnsureMusicLibraries() {
 
 double MusicSeconds(const std::string& file) {
     TMusicInput in = OpenMusic(file);
-    if (const double recorded = RecordedSeconds(in); recorded > 0)
-        return recorded;
-    // Nothing recorded (a raw stream): count what decodes.
+    // What decodes, never what a header states: a file cut short plays only what it holds (and
+    // one that records no length is counted the same way).
     constexpr int rate = 48000;
     long long samples = 0;
     DecodeOpened(in, file, rate, [&](const float*, int n) { samples += n; });

@@ -17,8 +17,8 @@ public:
 // loader's reason when they cannot be.
 void EnsureMusicLibraries();
 
-// Seconds the first audio stream of file plays: the stream's duration, else the container's,
-// else (neither recorded) counted by decoding it all. Throws TMusicError.
+// Seconds the first audio stream of file plays, counted by decoding it all (a header's length
+// can promise more than the file holds). Throws TMusicError.
 double MusicSeconds(const std::string& file);
 // The songs one after the other.
 double MusicSeconds(const std::vector<std::string>& files);

@@ -108,7 +108,10 @@ TMusicTiming PlanMusicTiming(const TSlideshowData& data) {
         if (std::count(own.begin(), own.end(), 0) == 0) {
             timing.Log.push_back("Fit to music: every slide has its own hold; the slideshow keeps its length");
         } else if (!FitHolds(own, transition, total, holds)) {
-            throw TMusicError("The music (" + Seconds(music) + ") is too short for " + std::to_string(n + 1) +
+            std::string songs;
+            for (const std::string& file : files)
+                songs += (songs.empty() ? "" : ", ") + file;
+            throw TMusicError("The music (" + Seconds(music) + ": " + songs + ") is too short for " + std::to_string(n + 1) +
                               " transitions of " + Seconds(double(transition) * den / num) +
                               " and the slides' own holds: every picture needs at least one frame");
         } else {

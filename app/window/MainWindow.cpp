@@ -141,6 +141,7 @@ void TfrmMain::BuildControls() {
     lstPictures->hide();
     slides_ = new TSlideEditor(central, lstPictures);
     slides_->OnSkipped = [this](const QString& file) { AddLog("***Not a picture file, skipped: " + file); };
+    slides_->OnRefused = [this](const QString&, const QString& why) { AddLog("***" + why + ", skipped"); };
     slides_->FrameSizeText = [this] { return cmbVideoSize->currentText(); };
     slides_->View()->setMinimumHeight(60);
     left->addWidget(slides_->View(), 1);
@@ -372,12 +373,9 @@ void TfrmMain::btnExitClick() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    // Unsaved work is saved or given up first; the exit question comes after.
-    if (!project_->MayClose()) {
-        event->ignore();
-        return;
-    }
-    if (FormCloseQuery()) {
+    // With unsaved work the save question is the only one (Cancel keeps the window); without,
+    // the exit question.
+    if (project_->HasUnsavedWork() ? project_->MayClose() : FormCloseQuery()) {
         StopBeforeClosing();
         logWindow_->close();
         event->accept();
@@ -532,6 +530,7 @@ void TfrmMain::StartJob() {
     }
     SetRunningButtons();
     btnStop->setFocus();
+    runFailed_ = runStopped_ = false;
     job_->Start(true);
 }
 
@@ -550,6 +549,7 @@ void TfrmMain::btnStopClick() {
     lblStatus->clear();
     // A stopped job cannot be resumed.
     jobPaused_ = false;
+    runStopped_ = true;
     encoder_.Stop(true);
     // Progress served while the stop waited may have written them again.
     ProgressBar1->setValue(0);
@@ -574,16 +574,26 @@ void TfrmMain::FFEncoderProgress(const TProgressInfo& info) {
                            .arg(info.FrameRate)
                            .arg(info.CurrentSize)
                            .arg(info.CurrentTime));
-    ProgressBar1->setValue(ProgressPercent(info.CurrentTime, info.TotalDuration));
+    // Measured against the job's own length where it knows it: the engine's total is the
+    // longest input's, and a run that ends with the pictures ends before a longer song.
+    const double runSeconds = job_ ? job_->RunSeconds() : 0;
+    const std::int64_t total = runSeconds > 0 ? std::int64_t(runSeconds * 1e6) : info.TotalDuration;
+    ProgressBar1->setValue(ProgressPercent(info.CurrentTime, total));
 }
 
 void TfrmMain::FFEncoderTerminate(const TTerminateInfo& info) {
+    runFailed_ = runFailed_ || info.Failed;
     if (info.TaskIndex < 0) {
         jobPaused_ = false;
         btnStart->setEnabled(true);
         btnStop->setEnabled(false);
         btnPause->setEnabled(false);
         SetRunControlsEnabled(true);
+        // A run that ended well says so: the bar full, the status line the end's.
+        if (!runFailed_ && !runStopped_) {
+            ProgressBar1->setValue(100);
+            lblStatus->setText("Finished: " + Q(job_ ? job_->OutputFile() : std::string()));
+        }
         btnOpenClick();
     }
     if (info.Failed)

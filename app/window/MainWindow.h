@@ -163,6 +163,7 @@ protected:
     std::unique_ptr<TSlideshowJob> job_;
     TFFEncoder encoder_;
     bool jobPaused_ = false;
+    bool runFailed_ = false, runStopped_ = false; // how the last Start's run ended
     QDialog* logWindow_ = nullptr;
     TfmDirectory* fmDirectory_ = nullptr;
     TSlideEditor* slides_ = nullptr;

@@ -1,5 +1,7 @@
 #include "app/window/PictureListModel.h"
 
+#include "app/pictures/FileKind.h"
+
 #include "app/window/ThumbnailLoader.h"
 #include "app/window/WindowTexts.h"
 
@@ -214,7 +216,11 @@ QStringList TPictureListModel::PicturesOf(const QStringList& paths) {
     QStringList pictures;
     for (const QString& path : paths) {
         const QFileInfo info(path);
-        if (info.isDir()) {
+        if (const std::string why = NotAFileText(path.toStdString()); !why.empty() && !info.isDir()) {
+            // A named pipe, a socket, a device: reading its first byte could block for ever.
+            if (OnRefused)
+                OnRefused(path, QString::fromStdString(why));
+        } else if (info.isDir()) {
             QStringList inside;
             QDirIterator it(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
             while (it.hasNext()) {

@@ -81,6 +81,9 @@ public:
     std::function<QString(const QString& path)> DateTakenOf;
     // A dropped or added file that is not a picture.
     std::function<void(const QString& path)> OnSkipped;
+    // A name that stands for no regular file (a named pipe, a socket, a device) is refused with
+    // the reason, which names it and what it is.
+    std::function<void(const QString& path, const QString& why)> OnRefused;
 
 private:
     void OnBefore(const TDocumentChange& change);

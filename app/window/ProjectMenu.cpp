@@ -1,6 +1,7 @@
 #include "app/window/ProjectMenu.h"
 
 #include "app/document/ProjectFile.h"
+#include "app/pictures/FileKind.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/SlideEditor.h"
 #include "app/window/WindowBinder.h"
@@ -155,6 +156,11 @@ bool TProjectMenu::OpenFile(const QString& file) {
             ForgetRecent(file);
         services_.Warning(&window_, "Warning",
                                    "Cannot open the project: " + QString::fromStdString(error));
+        return false;
+    }
+    // A named pipe among the slides would block the thumbnails' first read.
+    if (const std::string why = NotAFileProblems(data); !why.empty()) {
+        services_.Warning(&window_, "Warning", "Cannot open the project: " + file + ": " + QString::fromStdString(why));
         return false;
     }
     TSlideshowDocument& doc = slides_.Document();

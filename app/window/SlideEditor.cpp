@@ -27,6 +27,10 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
         if (OnSkipped)
             OnSkipped(path);
     };
+    model_->OnRefused = [this](const QString& path, const QString& why) {
+        if (OnRefused)
+            OnRefused(path, why);
+    };
     view_ = new TPictureListView(*model_, parent);
     panel_ = new TSlidePanel(*model_, parent);
     panel_->hide();

@@ -64,6 +64,8 @@ public:
 
     // A file dropped or given that is no picture.
     std::function<void(const QString&)> OnSkipped;
+    // A name dropped or given that stands for no regular file (a named pipe, ...), with why.
+    std::function<void(const QString& path, const QString& why)> OnRefused;
 
 private:
     void MirrorAfter(const TDocumentChange& change);

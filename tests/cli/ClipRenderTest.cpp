@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 class ClipRender : public ::testing::Test {
@@ -83,6 +84,35 @@ TEST_F(ClipRender, InAndOutPointsAndTheirMistakes) {
     EXPECT_EQ(form.Status, 2) << form.Output;
     // None of the refused runs left a file.
     EXPECT_FALSE(std::filesystem::exists(out_ + "/slideshow-_(new_1).mp4"));
+}
+
+// In and out points that leave nothing to play would make the slide no clip at all (read as a
+// picture in the middle of the run): refused before anything is written, naming slide and clip.
+TEST_F(ClipRender, PointsThatLeaveNothingToPlayAreRefusedBeforeAnythingIsWritten) {
+    const std::string clip = dir_->File("clip.mp4"); // 3 s
+    for (const char* options : {"--clip-out 2=0", "--clip-in 2=3.5 --clip-out 2=9", "--clip-in 2=3 --clip-out 2=3.5"}) {
+        SCOPED_TRACE(options);
+        TRunResult r = Render(clip, options);
+        EXPECT_EQ(r.Status, 1) << r.Output;
+        EXPECT_NE(r.Output.find("Slide 2: Cannot play clip \"" + clip + "\""), std::string::npos) << r.Output;
+        EXPECT_EQ(r.Output.find("JPEG"), std::string::npos) << r.Output;
+        EXPECT_TRUE(std::filesystem::is_empty(out_)) << r.Output;
+    }
+    // The same from a project, for frames as for render.
+    const std::string project = dir_->File("out0.pixaroll");
+    {
+        std::ofstream(project) << R"({"format": "pixaroll-project", "version": 1, "slides": [{"picture": ")" +
+                                      dir_->File("a.jpg") + R"("}, {"picture": ")" + clip + R"(", "clip": {"out": 0}}]})";
+    }
+    for (const std::string& command : {"frames --every 0 --project " + project,
+                                       "render --quiet --project " + project + " --out-dir " + out_}) {
+        TRunResult r = RunCli(command);
+        EXPECT_EQ(r.Status, 1) << r.Output;
+        EXPECT_NE(r.Output.find("Slide 2: Cannot play clip \"" + clip + "\": its out point 0 s leaves nothing to play"),
+                  std::string::npos)
+            << r.Output;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out_));
 }
 
 TEST_F(ClipRender, ClipThatCannotBePlayedIsNamedBeforeAnythingIsWritten) {

@@ -119,6 +119,48 @@ TEST_F(CodecRenderTest, OddSizesAreRefusedOnlyWhereTheCodecNeedsEvenOnes) {
     EXPECT_EQ(r.Status, 0) << r.Output;
 }
 
+// The sizes at the edges of what each encoder takes: the smallest are encoded, one beyond is
+// refused before anything is written, with the reason instead of the encoder's own words.
+TEST_F(CodecRenderTest, SizesAtTheEncodersEdgesAreEncodedOrRefusedUpFront) {
+    const std::string options = " --hold 0.1 --transition 0.1 --preset fast";
+    const struct {
+        const char* Format;
+        const char* Smallest;
+        const char* Refused;
+        const char* Reason;
+    } rows[] = {
+        {"mp4-h264", "2x2", "65536x2", "too large for the libx264 encoder (at most 16384 on each side)"},
+        {"webm-vp9", "2x2", "65536x2", "too large for the libvpx-vp9 encoder (at most 16384 on each side)"},
+        {"mp4-hevc", "16x16", "14x16", "too small for the libx265 encoder (at least 16 on each side)"},
+        {"mp4-hevc", "16x16", "65536x2", "too small for the libx265 encoder"},
+        {"mp4-hevc", "4216x16", "4218x16", "too large for the libx265 encoder (a side below 32 allows at most 4216"},
+        {"webm-av1", "64x64", "2x2", "too small for the libsvtav1 encoder (at least 64 on each side)"},
+        {"webm-av1", "64x64", "64x8706", "too large for the libsvtav1 encoder (at most 16384 wide and 8704 high)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.Format) + " " + row.Refused);
+        std::filesystem::remove_all(out);
+        TRunResult r = Render(std::string("--format ") + row.Format + " --size " + row.Smallest + options);
+        EXPECT_EQ(r.Status, 0) << r.Output;
+        r = Render(std::string("--format ") + row.Format + " --size " + row.Refused + options);
+        EXPECT_EQ(r.Status, 1) << r.Output;
+        EXPECT_NE(r.Output.find(std::string("the frame size ") + row.Refused + " is " + row.Reason), std::string::npos)
+            << r.Output;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1) << "only the smallest one's file";
+    }
+}
+
+// Quality 0 on H.264 is lossless: the profile that allows it, and the pictures come back exactly.
+TEST_F(CodecRenderTest, QualityZeroOnH264IsLossless) {
+    TRunResult r = Render("--format mp4-h264 --size 160x96 --hold 0.2 --transition 0.1 --preset fast --crf 0");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    const std::string file = out + "/slideshow-_(new).mp4";
+    auto entries = StreamEntries(file, "v");
+    EXPECT_EQ(entries["profile"], "High 4:4:4 Predictive");
+    EXPECT_EQ(entries["pix_fmt"], "yuv420p");
+    EXPECT_NE(FileText(file).find("qp=0"), std::string::npos) << "x264 encoded losslessly";
+}
+
 TEST_F(CodecRenderTest, HardwareEncoderFallsBackToSoftwareWithOneLineNamingTheReason) {
     TRunResult r = Render("--format mp4-h264 --hardware-encoder --size 160x96 --hold 0.1 --transition 0.1 --preset fast");
     ASSERT_EQ(r.Status, 0) << r.Output;

@@ -90,3 +90,73 @@ TEST_F(FramesCommandTest, PictureThatCannotBeWrittenIsRemovedWithTheReason) {
     for (const auto& entry : std::filesystem::directory_iterator(out))
         EXPECT_LE(std::filesystem::file_size(entry.path()), 4096u) << entry.path();
 }
+
+// A named pipe among the pictures would block the first read of it (where a clip is told from a
+// picture) until something writes to it: every command refuses it at once, naming it and what
+// it is, and writes nothing.
+TEST_F(FramesCommandTest, ANamedPipeAmongThePicturesIsRefusedAtOnceByEveryCommand) {
+    const std::string fifo = dir.File("pipe.jpg");
+    ASSERT_EQ(RunShell("mkfifo '" + fifo + "'").Status, 0);
+    const std::string said = "\"" + fifo + "\" is a named pipe, not a file";
+    const std::string out = dir.File("out");
+    const std::string project = dir.File("show.pixaroll");
+    // Made with a picture in the pipe's place, which then becomes the pipe.
+    const std::string stand = dir.File("stand.jpg");
+    WriteTestJpeg(stand, 16, 16, [](int, int) { return 0x404040u; });
+    ASSERT_EQ(RunCli("project save '" + project + "' --pictures" + pictures + " '" + stand + "'").Status, 0);
+    ASSERT_EQ(RunShell("rm '" + stand + "' && mkfifo '" + stand + "'").Status, 0);
+    const std::string standSaid = "\"" + stand + "\" is a named pipe, not a file";
+    const struct {
+        std::string Arguments, Said;
+    } runs[] = {
+        {"frames --pictures" + pictures + " '" + fifo + "' --every 0", said},
+        {"render --pictures" + pictures + " '" + fifo + "' --out-dir '" + out + "' --size 64x48", said},
+        {"render --pictures" + pictures + " '" + fifo + "' --clip-in 3=1 --out-dir '" + out + "'", said},
+        {"project save '" + dir.File("new.pixaroll") + "' --pictures" + pictures + " '" + fifo + "'", said},
+        {"project show '" + project + "'", standSaid},
+        {"frames --project '" + project + "' --every 0", standSaid},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.Arguments);
+        // timeout ends a command that blocks with status 124.
+        const TRunResult r = RunShell("timeout 30 " + std::string(CliPath()) + " " + run.Arguments);
+        EXPECT_EQ(r.Status, 1) << r.Output;
+        EXPECT_NE(r.Output.find(run.Said), std::string::npos) << r.Output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("new.pixaroll")));
+    EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
+}
+
+// frames reads every option that changes the frames from render's own table, the same way.
+TEST_F(FramesCommandTest, TakesEveryOptionThatChangesTheFramesAsRenderDoes) {
+    const std::string common = "frames --pictures" + pictures + " --size 64x64 --hold 0.2 --transition 0.1 --seed 3";
+    const std::filesystem::path letterbox = dir.Path() / "letterbox", fill = dir.Path() / "fill";
+    const TRunResult boxed = RunCli(common + " --every 3 -o '" + letterbox.string() + "'");
+    ASSERT_EQ(boxed.Status, 0) << boxed.Output;
+    const TRunResult filled = RunCli(common + " --fit fill --every 3 -o '" + fill.string() + "'");
+    ASSERT_EQ(filled.Status, 0) << filled.Output;
+    EXPECT_EQ(filled.Output, boxed.Output); // the same frames and effects, drawn otherwise
+    auto bytes = [](const std::filesystem::path& file) {
+        std::string text;
+        if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
+            char buffer[4096];
+            while (std::size_t n = std::fread(buffer, 1, sizeof buffer, f))
+                text.append(buffer, n);
+            std::fclose(f);
+        }
+        return text;
+    };
+    EXPECT_NE(bytes(fill / "frame-000006.png"), bytes(letterbox / "frame-000006.png"));
+    // Each of these changes the frames in render; frames takes it with the same values.
+    for (const char* option :
+         {"--fit blur", "--motion zoom-in --zoom 1.5", "--captions-date-taken", "--sequential", "--random", "--rate 10:1"}) {
+        const TRunResult r = RunCli(common + " " + option + " --every 0");
+        EXPECT_EQ(r.Status, 0) << option << "\n" << r.Output;
+    }
+    // Refused in frames as in render: a framing that does not exist.
+    const TRunResult bad = RunCli(common + " --fit stretch --every 0");
+    EXPECT_EQ(bad.Status, 2) << bad.Output;
+    EXPECT_NE(bad.Output.find("--fit takes letterbox, blur or fill"), std::string::npos) << bad.Output;
+    // What only the encoding would use is none of frames' business.
+    EXPECT_EQ(RunCli(common + " --crf 20 --every 0").Status, 2);
+}

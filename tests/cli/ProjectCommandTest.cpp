@@ -55,6 +55,24 @@ const char* const FiveSlides = R"({
 })";
 } // namespace
 
+// In a session without XDG_RUNTIME_DIR (cron, a container, a CI runner) Qt has something to say
+// when the captions start it; the command line prints only what it was asked for.
+TEST_F(ProjectCommandTest, WithoutARuntimeFolderOnlyWhatWasAskedForIsPrinted) {
+    WritePictures(dir.Path() / "pics", 5);
+    std::ofstream(dir.Path() / "show.pixaroll") << FiveSlides;
+    fs::create_directories(dir.Path() / "tmp");
+    const TRunResult r = RunShell("env -u XDG_RUNTIME_DIR TMPDIR=" + Q(dir.Path() / "tmp") + " " + CliPath() +
+                                  " frames --every 0 --project " + Q(dir.Path() / "show.pixaroll"));
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(FirstLine(r.Output), "frames 35");
+    EXPECT_EQ(r.Output.find("QStandardPaths"), std::string::npos) << r.Output;
+    EXPECT_EQ(r.Output.find("XDG_RUNTIME_DIR"), std::string::npos) << r.Output;
+    int lines = 0;
+    for (char c : r.Output)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 2) << r.Output; // the frames and the effects
+}
+
 TEST_F(ProjectCommandTest, AMovedProjectMakesTheSameFramesAndOneFolderRelinksEveryPicture) {
     const fs::path a = dir.Path() / "a", b = dir.Path() / "b";
     WritePictures(a / "pics", 5);

@@ -202,6 +202,33 @@ TEST_F(RunControl, StartRunsTheSlideshowToAPlayableFileAndReturnsToIdle) {
     ASSERT_TRUE(WaitForEnd());
 }
 
+// "Break when no pictures" ends the run long before the song: the bar measures the run, not the
+// song, and reaches its end; the status line then says the run finished.
+TEST_F(RunControl, TheBarMeasuresTheRunThatEndsWithThePictures) {
+    auto w = Open();
+    AddPictures(*w, TwoPictures());
+    const std::string song = home_.File("long.wav");
+    WriteWav(song, 30.0);
+    services_.AudioFile = QString::fromStdString(song);
+    QTest::mouseClick(w->btnAudio, Qt::LeftButton);
+    SetDelays(*w, 1, 1);
+    w->chkPictures->setChecked(true); // 5 s of pictures, then the end
+    int highestWhileRunning = 0;
+    QObject::connect(w->ProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+        if (w->btnStop->isEnabled())
+            highestWhileRunning = std::max(highestWhileRunning, v);
+    });
+    QTest::mouseClick(w->btnStart, Qt::LeftButton);
+    ASSERT_NE(w->Job(), nullptr) << w->mmoLog->toPlainText().toStdString();
+    ASSERT_TRUE(WaitForEnd()) << w->mmoLog->toPlainText().toStdString();
+    EXPECT_TRUE(Idle(*w));
+    EXPECT_TRUE(services_.Boxes.empty()) << services_.Boxes[0].Text.toStdString();
+    // Measured against the song the bar would stay below a fifth.
+    EXPECT_GT(highestWhileRunning, 60);
+    EXPECT_EQ(w->ProgressBar1->value(), 100);
+    EXPECT_EQ(w->lblStatus->text(), "Finished: " + QString::fromStdString(w->Job()->OutputFile()));
+}
+
 TEST_F(RunControl, PauseThenStartResumesTheSameTask) {
     auto w = Open();
     AddPictures(*w, TwoPictures());
@@ -273,11 +300,14 @@ TEST_F(RunControl, ClosingDuringARunStopsItFirst) {
     ASSERT_NE(w->Job(), nullptr);
     const std::string out = w->Job()->OutputFile();
     ASSERT_TRUE(WaitUntil([&] { return w->Job()->FramesDelivered() > 5; }, 30000));
+    // The pictures added are unsaved work: the save question is the one that comes.
     services_.Answer = false;
+    services_.SaveAnswer = TWindowServices::ESaveAnswer::Cancel;
     w->close(); // the close box
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(Running(*w));
     services_.Answer = true;
+    services_.SaveAnswer = TWindowServices::ESaveAnswer::Discard;
     w->close();
     EXPECT_FALSE(w->isVisible());
     w.reset();

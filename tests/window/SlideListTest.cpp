@@ -32,6 +32,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -178,6 +180,38 @@ TEST_F(SlideList, DragAndDropReordersAndAddsFilesAndFolders) {
     text->setText("hello");
     EXPECT_FALSE(Drop(view, text, second.center()));
     EXPECT_EQ(w->lstPictures->count(), 9);
+}
+
+// A named pipe named like a picture would block the thumbnail's first read: Add Photos, a drop
+// and opening a project refuse it at once, naming it and what it is.
+TEST_F(SlideList, NamedPipesAreRefusedWhereverPicturesComeIn) {
+    auto w = Open();
+    const QStringList good = Pictures({"a.jpg"});
+    const std::string fifo = home_.File("pipe.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const QString said = QString::fromStdString("***\"" + fifo + "\" is a named pipe, not a file, skipped");
+    Add(*w, {good[0], QString::fromStdString(fifo)});
+    EXPECT_EQ(Names(*w), QStringList({"a.jpg"}));
+    EXPECT_EQ(w->mmoLog->toPlainText().count(said), 1) << w->mmoLog->toPlainText().toStdString();
+
+    auto* dropped = new QMimeData;
+    dropped->setUrls({QUrl::fromLocalFile(QString::fromStdString(fifo))});
+    TPictureListView* view = w->Slides().View();
+    Drop(view, dropped, view->visualRect(w->Slides().Model().index(0)).center());
+    EXPECT_EQ(Names(*w), QStringList({"a.jpg"}));
+    EXPECT_EQ(w->mmoLog->toPlainText().count(said), 2);
+
+    const std::string project = home_.File("pipe.pixaroll");
+    std::ofstream(project) << R"({"format": "pixaroll-project", "version": 1, "slides": [{"picture": "a.jpg"}, {"picture": ")"
+                           << fifo << R"("}]})";
+    services_.SaveAnswer = TWindowServices::ESaveAnswer::Discard;
+    services_.ProjectToOpen = QString::fromStdString(project);
+    w->Project().actOpen->trigger();
+    ASSERT_FALSE(services_.Boxes.empty());
+    EXPECT_EQ(services_.Boxes.back().Kind, "warning");
+    EXPECT_TRUE(services_.Boxes.back().Text.contains(QString::fromStdString("slide 2: \"" + fifo + "\" is a named pipe, not a file")))
+        << services_.Boxes.back().Text.toStdString();
+    EXPECT_EQ(Names(*w), QStringList({"a.jpg"})) << "what was open stays";
 }
 
 TEST_F(SlideList, DeleteAndCtrlArrowsActOnTheSelection) {
@@ -350,30 +384,36 @@ TEST_F(SlideList, UnsavedWorkIsAskedAboutBeforeClosing) {
     EXPECT_EQ(services_.Boxes[0].Kind, "savechanges");
     EXPECT_TRUE(services_.Boxes[0].Text.contains("Untitled"));
 
-    // Save: the file dialog, then the exit question as always.
+    // Save: the file dialog, and the window closes: the save question is the only one (the
+    // exit question would have said no).
     services_.SaveAnswer = TWindowServices::ESaveAnswer::Save;
     services_.ProjectToSave = QString::fromStdString(home_.File("trip"));
     services_.Answer = false;
     w->close();
-    EXPECT_TRUE(w->isVisible());
-    ASSERT_EQ(services_.Boxes.size(), 3u);
-    EXPECT_EQ(services_.Boxes[2].Text, "Do you really want to exit?");
+    EXPECT_FALSE(w->isVisible());
+    ASSERT_EQ(services_.Boxes.size(), 2u);
+    EXPECT_EQ(services_.Boxes[1].Kind, "savechanges");
     EXPECT_TRUE(fs::exists(home_.File("trip.pixaroll")));
     EXPECT_EQ(w->windowTitle(), "trip - " + classic);
 
-    // Nothing changed since: only the exit question.
+    // Nothing changed since: only the exit question, as it is; no keeps the window.
+    w->show();
     w->close();
-    EXPECT_EQ(services_.Boxes.size(), 4u);
-    EXPECT_EQ(services_.Boxes[3].Kind, "question");
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_EQ(services_.Boxes.size(), 3u);
+    EXPECT_EQ(services_.Boxes[2].Kind, "question");
+    EXPECT_EQ(services_.Boxes[2].Text, "Do you really want to exit?");
 
-    // A choice of the window is a change of the project too; Discard closes without saving.
+    // A choice of the window is a change of the project too; Discard closes without saving,
+    // and without the exit question.
     QTest::keyClick(w->cmbFormat, Qt::Key_Down);
     EXPECT_EQ(w->windowTitle(), "trip* - " + classic);
     const auto saved = fs::last_write_time(home_.File("trip.pixaroll"));
     services_.SaveAnswer = TWindowServices::ESaveAnswer::Discard;
-    services_.Answer = true;
     w->close();
     EXPECT_FALSE(w->isVisible());
+    ASSERT_EQ(services_.Boxes.size(), 4u);
+    EXPECT_EQ(services_.Boxes[3].Kind, "savechanges");
     EXPECT_EQ(fs::last_write_time(home_.File("trip.pixaroll")), saved);
 
     // A save that fails keeps the window open and says why.

@@ -75,6 +75,42 @@ TEST_F(ClipSlideshow, ClipIsHeldForItsLengthEverywhereTheFramesAreCounted) {
     EXPECT_EQ(frames, SlideshowFrameCount(data));
 }
 
+// Points that leave nothing to play are refused before the run: the slide would otherwise stop
+// being a clip and go to the picture reader in the middle of it.
+TEST_F(ClipSlideshow, PointsThatLeaveNothingToPlayAreNamedBeforeTheRun) {
+    const struct {
+        std::optional<double> In, Out;
+        const char* Reason;
+    } cases[] = {
+        {{}, 0.0, "its out point 0 s leaves nothing to play"},
+        {1.0, 1.0, "its out point 1 s is not after its in point 1 s"},
+        {2.0, 0.5, "its out point 0.5 s is not after its in point 2 s"},
+        {3.0, {}, "its in point 3 s is not before its end"},
+        {7.0, 9.0, "its in point 7 s is not before its end"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Reason);
+        TSlideshowData data = PhotoClipPhoto();
+        data.Slides[1].Clip.In = c.In;
+        data.Slides[1].Clip.Out = c.Out;
+        EXPECT_NE(ClipProblems(data).find("Slide 2: Cannot play clip \"" + data.Slides[1].Picture + "\": " + c.Reason),
+                  std::string::npos)
+            << ClipProblems(data);
+        TFFEncoder encoder;
+        TSlideshowJob job(encoder);
+        EXPECT_FALSE(job.PrepareSequencer(data));
+        EXPECT_EQ(job.LastError, ClipProblems(data));
+    }
+    // Beyond the end is up to the end; a part of one frame plays that frame.
+    TSlideshowData data = PhotoClipPhoto();
+    data.Slides[1].Clip.Out = 60;
+    EXPECT_EQ(ClipProblems(data), "");
+    data.Slides[1].Clip.In = 1;
+    data.Slides[1].Clip.Out = 1.001;
+    EXPECT_EQ(ClipProblems(data), "");
+    EXPECT_EQ(SlideHoldFrames(data, 1), 1);
+}
+
 TEST_F(ClipSlideshow, FramesShowTheClipInOrderBetweenThePhotos) {
     TSlideshowSequencer sequencer;
     PrepareDocumentSequencer(sequencer, std::make_shared<const TSlideshowData>(PhotoClipPhoto()));

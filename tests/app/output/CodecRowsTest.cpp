@@ -67,6 +67,15 @@ TEST(CodecRows, OutputOptionsFollowTheQualityChoice) {
     EXPECT_TRUE(Has(out.ExtOptions, "crf=18")) << out.ExtOptions;
     EXPECT_TRUE(Has(out.ExtOptions, "preset=veryfast")) << out.ExtOptions;
 
+    // Quality 0 is lossless, which High refuses: the profile that allows it comes after High's.
+    EXPECT_EQ(out.ExtOptions.find("vprofile=144"), std::string::npos) << out.ExtOptions;
+    s.Crf = 0;
+    out = SlideshowOutputOptions(s, h264);
+    EXPECT_TRUE(Has(out.ExtOptions, "crf=0")) << out.ExtOptions;
+    EXPECT_GT(out.ExtOptions.find("vprofile=144"), out.ExtOptions.find("vprofile=100")) << out.ExtOptions;
+    EXPECT_NE(out.ExtOptions.find("vprofile=144"), std::string::npos) << out.ExtOptions;
+    EXPECT_EQ(SlideshowOutputOptions(s, *FindContainer("mp4-hevc")).ExtOptions.find("vprofile"), std::string::npos);
+
     s.ConstantQuality = false;
     s.VideoBitRate = 2000000;
     out = SlideshowOutputOptions(s, h264);

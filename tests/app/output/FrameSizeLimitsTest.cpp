@@ -66,6 +66,42 @@ TEST(FrameSizeLimits, EachEncodersOwnLimits) {
     EXPECT_EQ(FrameSizeRefusal("wmv", "20000x8"), "");
 }
 
+// As measured with the encoders themselves (CodecRenderTest encodes the smallest of each).
+TEST(FrameSizeLimits, TodaysCodecRowsRefuseWhatTheirEncodersRefuse) {
+    for (const char* row : {"mp4-h264", "webm-vp9"}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(FrameSizeRefusal(row, "2x2"), "");
+        EXPECT_EQ(FrameSizeRefusal(row, "16384x2"), "");
+        EXPECT_EQ(FrameSizeRefusal(row, "2x16384"), "");
+        EXPECT_NE(FrameSizeRefusal(row, "16386x2").find("(at most 16384 on each side)"), std::string::npos);
+        EXPECT_NE(FrameSizeRefusal(row, "2x16386").find("(at most 16384 on each side)"), std::string::npos);
+        EXPECT_NE(FrameSizeRefusal(row, "65536x2"), "");
+    }
+    EXPECT_EQ(FrameSizeRefusal("mp4-hevc", "16x16"), "");
+    EXPECT_EQ(FrameSizeRefusal("mp4-hevc", "4216x16"), "");
+    EXPECT_EQ(FrameSizeRefusal("mp4-hevc", "30x4216"), "");
+    EXPECT_EQ(FrameSizeRefusal("mp4-hevc", "65536x32"), "");
+    EXPECT_EQ(FrameSizeRefusal("mp4-hevc", "4218x30"),
+              "the frame size 4218x30 is too large for the libx265 encoder (a side below 32 allows at most 4216 on the other)");
+    EXPECT_NE(FrameSizeRefusal("mp4-hevc", "16x65536"), "");
+    for (const char* size : {"2x2", "14x64", "64x14", "65536x2"})
+        EXPECT_NE(FrameSizeRefusal("mp4-hevc", size).find("too small for the libx265 encoder (at least 16 on each side)"),
+                  std::string::npos)
+            << size;
+    EXPECT_EQ(FrameSizeRefusal("webm-av1", "64x64"), "");
+    EXPECT_EQ(FrameSizeRefusal("webm-av1", "16384x64"), "");
+    EXPECT_EQ(FrameSizeRefusal("webm-av1", "64x8704"), "");
+    for (const char* size : {"2x2", "62x64", "64x62", "65536x2"})
+        EXPECT_NE(FrameSizeRefusal("webm-av1", size).find("too small for the libsvtav1 encoder (at least 64"),
+                  std::string::npos)
+            << size;
+    for (const char* size : {"16386x64", "64x8706", "16386x8706"})
+        EXPECT_EQ(FrameSizeRefusal("webm-av1", size), "the frame size " + std::string(size) +
+                                                          " is too large for the libsvtav1 encoder (at most 16384 "
+                                                          "wide and 8704 high)")
+            << size;
+}
+
 TEST(FrameSizeLimits, ARowNeedingEvenSidesRefusesOddOnes) {
     const TFrameSizeLimits even{"h264", "libx264", 0, 2, 2};
     EXPECT_NE(FrameSizeRefusal(&even, 7, 5).find("width must be a multiple of 2"), std::string::npos);

@@ -1,6 +1,9 @@
 // Picture files into the frame: fit, colours, reduced JPEG decoding and broken files.
 
 #include "app/pictures/PictureLoader.h"
+#include "app/document/SlideshowDocument.h"
+#include "app/clips/ClipFile.h"
+#include "app/pictures/FileKind.h"
 #include "effects/BmpFile.h"
 #include "effects/Region.h"
 #include "tests/support/TestJpeg.h"
@@ -9,7 +12,16 @@
 
 #include <jpeglib.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <future>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -248,6 +260,64 @@ TEST_F(PictureLoaderTest, UnreadableFilesRaiseErrorsNamingTheFile) {
         WriteAll(truncated, std::vector<char>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
         ExpectPictureError(loader, truncated, frame);
     }
+}
+
+// Runs call, which must come back at once; when it blocks on the pipe (a reader waiting in open),
+// a writer that opens and closes the pipe lets it go, and the test fails instead of hanging.
+template <class F> void ExpectQuickly(const std::string& fifo, F call, const char* what) {
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << what << " blocked on the named pipe";
+        for (int i = 0; i < 100 && done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++i)
+            if (int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+    }
+    done.get();
+}
+
+TEST_F(PictureLoaderTest, NamesThatAreNoRegularFilesAreRefusedWithoutOpeningThem) {
+    const std::string fifo = dir.File("p.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketName = dir.File("s.jpg");
+    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketName.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketName.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string good = dir.File("good.jpg");
+    WriteTestJpeg(good, 16, 12, [](int, int) { return 0x808080u; });
+
+    EXPECT_EQ(NotAFileKind(fifo), "a named pipe");
+    EXPECT_EQ(NotAFileKind(socketName), "a socket");
+    EXPECT_EQ(NotAFileKind("/dev/null"), "a character device");
+    EXPECT_EQ(NotAFileKind(dir.Path().string()), "a folder");
+    EXPECT_EQ(NotAFileKind(good), "");
+    EXPECT_EQ(NotAFileKind(dir.File("missing.jpg")), ""); // missing is told elsewhere
+    EXPECT_EQ(NotAFileText(fifo), "\"" + fifo + "\" is a named pipe, not a file");
+
+    TSlideshowData data;
+    for (const std::string& picture : {good, fifo, dir.File("missing.jpg"), socketName})
+        data.Slides.push_back(PlainSlide(picture));
+    data.Soundtracks.push_back(TSoundtrack{"/dev/zero"});
+    EXPECT_EQ(NotAFileProblems(data), "slide 2: \"" + fifo + "\" is a named pipe, not a file\nslide 4: \"" + socketName +
+                                          "\" is a socket, not a file\nsoundtrack 1: \"/dev/zero\" is a character device, not a file");
+
+    // Neither the picture reader nor the clip sniffing waits for a writer to come.
+    TFrameBitmap frame(64, 48);
+    ExpectQuickly(fifo, [&] { ExpectPictureError(loader, fifo, frame, "is a named pipe, not a file"); }, "the picture reader");
+    ExpectQuickly(fifo, [&] { EXPECT_FALSE(IsClipFile(fifo)); }, "telling clips from pictures");
+    const std::string clipFifo = dir.File("c.mp4");
+    ASSERT_EQ(::mkfifo(clipFifo.c_str(), 0600), 0);
+    ExpectQuickly(clipFifo, [&] {
+        TClipInfo info;
+        std::string why;
+        EXPECT_FALSE(ProbeClip(clipFifo, info, why));
+        EXPECT_NE(why.find(clipFifo + "\": it is a named pipe, not a file"), std::string::npos) << why;
+    }, "the clip probe");
+    ExpectPictureError(loader, "/dev/zero", frame, "is a character device, not a file");
+    ::close(sock);
 }
 
 // Damaged bytes anywhere in the file: either a picture or a TPictureError, never a crash or a

@@ -3,6 +3,7 @@
 
 #include "app/soundtrack/SoundtrackBuilder.h"
 #include "app/soundtrack/SoundtrackMix.h"
+#include "app/timing/MusicReader.h"
 #include "medialib/FFLoad.h"
 #include "tests/support/AudioAnalysis.h"
 #include "tests/support/RunCommand.h"
@@ -175,6 +176,45 @@ TEST_F(SoundtrackBuilder, TheWholeSoundtrackReachesTheLoudnessTarget) {
             peak = std::max(peak, std::abs(v));
         EXPECT_LE(peak, 1.0f);
     }
+}
+
+// However the soundtrack ends (with the music, looped, with the pictures, faded out), every song
+// is checked whole: a cut second song is named even when only its first moments are taken. How
+// long it plays (for the holds that follow the music) is what decodes, not what its header says.
+TEST_F(SoundtrackBuilder, EverySongIsCheckedWholeWhateverEndsTheSoundtrack) {
+    const std::string good = Tone("first.wav", 440, 2);
+    const std::string whole = Sound("whole.mp3", "0.5*sin(2*PI*440*t)", 6, Rate, "-c:a libmp3lame");
+    const std::string cut = dir_.File("cut.mp3");
+    {
+        std::ifstream in(whole, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+    }
+    for (int ending = 0; ending < 4; ++ending) {
+        SCOPED_TRACE(ending);
+        TSoundtrackPlan plan;
+        plan.Songs = {good, cut};
+        plan.VideoSeconds = 2.5; // the pictures end half a second into the cut song
+        plan.Loop = ending == 1;
+        plan.EndWithVideo = ending == 2;
+        plan.FadeOutSeconds = ending == 3 ? 1 : 0;
+        TBuiltSoundtrack built;
+        std::string error;
+        EXPECT_FALSE(built.Build(plan, error));
+        EXPECT_NE(error.find(cut), std::string::npos) << error;
+        EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+        EXPECT_TRUE(built.Path().empty());
+        // The whole song passes, and only what the pictures need of it is kept.
+        plan.Songs = {good, whole};
+        ASSERT_TRUE(built.Build(plan, error)) << error;
+        EXPECT_NEAR(built.Shape().Music, ending == 0 ? 8.0 : 2.5, 0.1);
+    }
+    EXPECT_EQ(LeftoverSoundtracks(), 0);
+
+    EnsureMusicLibraries();
+    EXPECT_NEAR(MusicSeconds(whole), 6.0, 0.1);
+    // Its header still says 6 s; a third of the bytes holds about 2.
+    EXPECT_NEAR(MusicSeconds(cut), 2.0, 0.3);
 }
 
 TEST_F(SoundtrackBuilder, AFileThatCannotBeUsedIsNamedAndNothingIsLeft) {
