@@ -36,7 +36,8 @@ bool TSlide::IsPlain() const {
 
 bool TSlideshowData::operator==(const TSlideshowData& other) const {
     return Slides == other.Slides && Soundtracks == other.Soundtracks && SameSettings(Output, other.Output) &&
-           CaptionSubtitles == other.CaptionSubtitles;
+           CaptionSubtitles == other.CaptionSubtitles && CaptionStyle == other.CaptionStyle &&
+           CaptionFadeSeconds == other.CaptionFadeSeconds;
 }
 
 TSlideshowDocument::TSlideshowDocument(TSlideshowData data) : data_(std::move(data)) {

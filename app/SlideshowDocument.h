@@ -21,6 +21,8 @@
 // document was opened, saved or made.
 
 #include "app/SlideshowJob.h"
+#include "app/captions/CaptionStyle.h"
+#include "app/captions/TitleBackground.h"
 #include "app/clips/ClipTypes.h"
 #include "app/motion/MotionTypes.h"
 
@@ -60,6 +62,8 @@ struct TSlide {
     TSlideMotion Motion;
     TSlideMusic Music;
     TSlideClip Clip;
+    std::optional<TCaptionStyle> CaptionStyle; // none: the show's caption style
+    TSlideTitle Title;                     // a title slide: its caption on a background, no picture
 
     bool operator==(const TSlide&) const = default;
     // True when the slide has no value of its own besides its picture.
@@ -80,6 +84,8 @@ struct TSlideshowData {
     std::vector<TSoundtrack> Soundtracks;
     TSlideshowSettings Output;             // Output.Pictures and Output.Audio stay empty
     bool CaptionSubtitles = false;         // captions also as a subtitle stream (mp4, mov)
+    TCaptionStyle CaptionStyle;            // the show's caption style
+    std::optional<double> CaptionFadeSeconds; // captions fade over this; none: the transition's length
 
     bool operator==(const TSlideshowData& other) const;
 };

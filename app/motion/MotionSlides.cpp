@@ -15,8 +15,8 @@
 TMotionStyle SlideMotionStyle(const TSlideshowData& data, int k) {
     if (k < 0 || k >= int(data.Slides.size()))
         return TMotionStyle::Off;
-    // A video clip moves by itself: pan and zoom are for still pictures.
-    if (IsClipSlide(data.Slides[std::size_t(k)]))
+    // A video clip moves by itself: pan and zoom are for still pictures (not title slides).
+    if (IsClipSlide(data.Slides[std::size_t(k)]) || data.Slides[std::size_t(k)].Title.On)
         return TMotionStyle::Off;
     const std::optional<TMotionStyle>& own = data.Slides[std::size_t(k)].Motion.Style;
     return own ? *own : data.Output.Motion;

@@ -7,7 +7,7 @@
 bool IsStillFillSlide(const TSlideshowData& data, int k) {
     if (k < 0 || k >= int(data.Slides.size()) || data.Output.Framing != TFraming::Fill)
         return false;
-    return !IsClipSlide(data.Slides[std::size_t(k)]) && SlideMotionStyle(data, k) == TMotionStyle::Off;
+    return !IsClipSlide(data.Slides[std::size_t(k)]) && !data.Slides[std::size_t(k)].Title.On && SlideMotionStyle(data, k) == TMotionStyle::Off;
 }
 
 void PrepareStillFill(TMovingSlide& slide, const TMotionRect& centred, int frameWidth, int frameHeight) {
