@@ -45,6 +45,7 @@ bool TSlideSource::Read(TArgs& args, const std::string& option) {
         captionsDateTaken_ = true;
     } else if (option == "--caption-subtitles") {
         captionSubtitles_ = true;
+    } else if (ReadCaptionOption(args, option, base_.CaptionStyle, captions_)) {
     } else if (IsClipOption(option)) {
         clipOptions_.push_back(ReadClipOption(option, args.Value(option)));
     } else {
@@ -81,6 +82,7 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
     if (!sort_.empty())
         SortSlides(data.Slides, sort_);
     ApplyClipOptions(data.Slides, clipOptions_);
+    ApplyCaptionOptions(data, captions_);
     return data;
 }
 
