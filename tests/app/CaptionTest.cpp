@@ -404,7 +404,7 @@ quint32 GlyphOf(const QFont& font, const QString& character) {
 TEST_F(CaptionTest, EveryScriptIsShapedAsQtsLayoutShapesItRightToLeftWhereItRunsSo) {
     const TCaptionStyle style;
     const char* texts[] = {"مرحبا بالعالم", "שלום עולם", "Καλημέρα κόσμε", "Привет, мир",
-                           "cafe\xCC\x81 nai\xCC\x88ve", "नमस्ते दुनिया"};
+                           "cafe\xCC\x81 nai\xCC\x88ve", "नमस्ते दुनिया", "שלום Summer 2026", "مرحبا 2026 Rome"};
     for (const char* utf8 : texts) {
         SCOPED_TRACE(utf8);
         const TCaptionText caption = MakeCaptionText(utf8, style, 1280, 720);
@@ -431,6 +431,19 @@ TEST_F(CaptionTest, EveryScriptIsShapedAsQtsLayoutShapesItRightToLeftWhereItRuns
     EXPECT_TRUE(hebrew.Lines.front().RightToLeft);
     EXPECT_EQ(glyphs.back().first, GlyphOf(font, "ש"));
     EXPECT_EQ(glyphs.front().first, GlyphOf(font, "ם"));
+    // A right-to-left paragraph puts its Latin words to the left of its first Hebrew word.
+    const TCaptionText mixed = MakeCaptionText("שלום Summer", style, 1280, 720);
+    const auto order = CaptionGlyphs(mixed.Lines.front());
+    const quint32 shin = GlyphOf(ReferenceFont(style, mixed.PixelSize), "ש");
+    const quint32 capitalS = GlyphOf(ReferenceFont(style, mixed.PixelSize), "S");
+    auto at = [&](quint32 g) {
+        for (const auto& [glyph, x] : order)
+            if (glyph == g)
+                return x;
+        return -1.0;
+    };
+    EXPECT_GT(at(shin), at(capitalS));
+    EXPECT_GE(at(capitalS), 0.0);
     // Arabic letters join: four behs take initial, medial and final forms, not the isolated one.
     const TCaptionText behs = MakeCaptionText("بببب", style, 1280, 720);
     std::set<quint32> forms;
