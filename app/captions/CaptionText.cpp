@@ -229,6 +229,21 @@ TCaptionText MakeCaptionText(const std::string& text, const TCaptionStyle& style
     if (outline > 0)
         painter.strokePath(path, outlinePen);
     painter.fillPath(path, Colour(style.Color));
+    painter.end();
+    caption.Runs.resize(std::size_t(caption.Image.height()));
+    for (int y = 0; y < caption.Image.height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(caption.Image.constScanLine(y));
+        for (int x = 0; x < caption.Image.width();) {
+            if ((row[x] >> 24) == 0) {
+                ++x;
+                continue;
+            }
+            const int first = x;
+            while (x < caption.Image.width() && (row[x] >> 24) != 0)
+                ++x;
+            caption.Runs[std::size_t(y)].emplace_back(first, x - first);
+        }
+    }
     return caption;
 }
 
@@ -239,23 +254,22 @@ void BlendCaption(TFrameBitmap& frame, const TCaptionText& caption, int opacity)
     const int x0 = std::max(caption.Left, 0), y0 = std::max(caption.Top, 0);
     const int x1 = std::min(caption.Right(), frame.Width()), y1 = std::min(caption.Bottom(), frame.Height());
     TCanvasLock lock(frame);
+    const std::uint32_t f = std::uint32_t(opacity);
     for (int y = y0; y < y1; ++y) {
         const auto* src = reinterpret_cast<const std::uint32_t*>(caption.Image.constScanLine(y - caption.Top)) - caption.Left;
         std::uint32_t* dst = frame.Row(y);
-        for (int x = x0; x < x1; ++x) {
-            const std::uint32_t s = src[x];
-            const std::uint32_t a = s >> 24;
-            if (a == 0)
-                continue;
-            // out = s * f + d * (1 - a * f), with the premultiplied caption and f = opacity / 255.
-            const std::uint32_t keep = 65025 - a * std::uint32_t(opacity);
-            const std::uint32_t d = dst[x];
-            std::uint32_t out = 0;
-            for (int shift = 0; shift <= 16; shift += 8) {
-                const std::uint32_t c = ((s >> shift) & 0xFF) * std::uint32_t(opacity) * 255 + ((d >> shift) & 0xFF) * keep;
-                out |= ((c + 32512) / 65025) << shift;
+        for (const auto& [first, count] : caption.Runs[std::size_t(y - caption.Top)]) {
+            const int from = std::max(first + caption.Left, x0), to = std::min(first + caption.Left + count, x1);
+            for (int x = from; x < to; ++x) {
+                // out = s * f + d * (1 - a * f), with the premultiplied caption and f = opacity / 255.
+                const std::uint32_t s = src[x];
+                const std::uint32_t keep = 65025 - (s >> 24) * f;
+                const std::uint32_t d = dst[x];
+                const std::uint32_t b = ((s & 0xFF) * f * 255 + (d & 0xFF) * keep + 32512) / 65025;
+                const std::uint32_t g = ((s >> 8 & 0xFF) * f * 255 + (d >> 8 & 0xFF) * keep + 32512) / 65025;
+                const std::uint32_t r = ((s >> 16 & 0xFF) * f * 255 + (d >> 16 & 0xFF) * keep + 32512) / 65025;
+                dst[x] = r << 16 | g << 8 | b;
             }
-            dst[x] = out;
         }
     }
 }

@@ -36,6 +36,9 @@ struct TCaptionText {
     // image covers every pixel the caption may change, with a pixel of room around it.
     QImage Image;
     int Left = 0, Top = 0;
+    // Per row of the image, the runs of pixels the caption covers (first column, count): the
+    // blending visits those only.
+    std::vector<std::vector<std::pair<int, int>>> Runs;
     bool Empty() const { return Lines.empty(); }
     int Right() const { return Left + Image.width(); }
     int Bottom() const { return Top + Image.height(); }
