@@ -24,6 +24,7 @@ void TSlideshowSequencer::Prepare(int frameWidth, int frameHeight, int holdFrame
     FromFrame.SetSize(frameWidth, frameHeight);
     PictureFrame.SetSize(frameWidth, frameHeight);
     CompositeFrame.SetSize(frameWidth, frameHeight);
+    layerBase_ = nullptr;
     PictureIndex = -1;
     HoldFrames = std::max(holdFrames, 1);
     HoldCounter = 0;
@@ -86,6 +87,34 @@ void TSlideshowSequencer::ChooseTransitionEffect(int incoming, int count) {
 }
 
 const TFrameBitmap* TSlideshowSequencer::NextFrame() {
+    TFrameMoment moment;
+    const TFrameBitmap* frame = NextBareFrame(moment);
+    return frame && Layer ? Layered(frame, moment) : frame;
+}
+
+const TFrameBitmap* TSlideshowSequencer::Layered(const TFrameBitmap* frame, const TFrameMoment& moment) {
+    const std::uint64_t look = LayerLook(moment);
+    if (look == 0)
+        return frame;
+    if (look == layerLook_ && frame == layerBase_ && version_ == layerVersion_)
+        return &LayerFrame; // the same picture under the same text: a repeated frame
+    {
+        TCanvasLock frameLock(*frame), layerLock(LayerFrame);
+        LayerFrame = *frame;
+        Layer->Draw(LayerFrame, moment);
+    }
+    Changed();
+    layerLook_ = look;
+    layerBase_ = frame;
+    layerVersion_ = version_;
+    return &LayerFrame;
+}
+
+std::uint64_t TSlideshowSequencer::LayerLook(const TFrameMoment& moment) {
+    return moment.Outgoing < 0 && moment.Incoming < 0 ? 0 : Layer->Look(moment);
+}
+
+const TFrameBitmap* TSlideshowSequencer::NextBareFrame(TFrameMoment& moment) {
     int count = Count();
     if (PictureIndex < 0 && TransitionCounter == 0) {
         // The fade-in: from black to the first picture.
@@ -102,6 +131,12 @@ const TFrameBitmap* TSlideshowSequencer::NextFrame() {
         return EndFrame();
     if (InTransition && TransitionCounter == 0 && PictureIndex >= 0)
         BeginTransition(count);
+    moment.Outgoing = PictureIndex;
+    if (InTransition) {
+        moment.Incoming = PictureIndex + 1 < count ? PictureIndex + 1 : -1;
+        moment.Step = TransitionCounter;
+        moment.Steps = TransitionFrames;
+    }
     return InTransition ? TransitionFrame() : HoldFrame();
 }
 
@@ -220,8 +255,9 @@ int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
                         ? &canvas
                         : nullptr;
     const TFrameBitmap* frame = nullptr;
+    TFrameMoment moment;
     try {
-        frame = NextFrame();
+        frame = NextBareFrame(moment);
     } catch (...) {
         directCanvas_ = nullptr;
         throw;
@@ -231,16 +267,28 @@ int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
         copiedFrame_ = nullptr;
         return -1;
     }
+    // The layer goes straight onto the canvas, over the copy of the frame: no copy of its own.
+    const std::uint64_t look = Layer ? LayerLook(moment) : 0;
     if (frame == &canvas) { // drawn there already; the next frame is drawn anew as well
+        if (look)
+            Layer->Draw(canvas, moment);
         copiedFrame_ = nullptr;
         return 0;
     }
     TCanvasLock frameLock(*frame), canvasLock(canvas);
     if (frame == copiedFrame_ && version_ == copiedVersion_ && &canvas == copiedCanvas_ &&
-        canvas.Width() == copiedWidth_ && canvas.Height() == copiedHeight_) {
+        canvas.Width() == copiedWidth_ && canvas.Height() == copiedHeight_ && look == copiedLook_) {
         repeated_ = true;
         return 0;
     }
+    copiedLook_ = look;
+    CopyOnto(canvas, frame);
+    if (look)
+        Layer->Draw(canvas, moment);
+    return 0;
+}
+
+void TSlideshowSequencer::CopyOnto(TFrameBitmap& canvas, const TFrameBitmap* frame) {
     copiedFrame_ = frame;
     copiedVersion_ = version_;
     copiedCanvas_ = &canvas;
@@ -249,12 +297,11 @@ int TSlideshowSequencer::ReadFrameCanvas(TFrameBitmap& canvas) {
     const int w = std::min({FrameWidth, frame->Width(), canvas.Width()});
     const int h = std::min({FrameHeight, frame->Height(), canvas.Height()});
     if (w <= 0)
-        return 0;
+        return;
     if (w == canvas.Width() && w == frame->Width()) {
         std::memcpy(canvas.Pixels(), frame->Pixels(), static_cast<std::size_t>(w) * std::max(h, 0) * 4);
-        return 0;
+        return;
     }
     for (int y = 0; y < h; ++y)
         std::memcpy(canvas.Row(y), frame->Row(y), static_cast<std::size_t>(w) * 4);
-    return 0;
 }

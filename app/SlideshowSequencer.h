@@ -12,8 +12,26 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+// Which slides a frame shows and how far it is: during the transition from slide Outgoing to
+// slide Incoming (-1: black) Step runs 0..Steps-1; on a held slide Incoming is -1 and Steps 0.
+struct TFrameMoment {
+    int Outgoing = -1, Incoming = -1;
+    int Step = 0, Steps = 0;
+};
+
+// Drawn over every finished frame, after the transition: text that no effect cuts or moves.
+class TFrameLayer {
+public:
+    virtual ~TFrameLayer() = default;
+    // A value equal for two moments exactly when the layer looks the same over both (a held
+    // caption), 0 when it draws nothing over the moment.
+    virtual std::uint64_t Look(const TFrameMoment& moment) = 0;
+    virtual void Draw(TFrameBitmap& frame, const TFrameMoment& moment) = 0;
+};
 
 class TSlideshowSequencer {
 public:
@@ -47,6 +65,10 @@ public:
     // DrawSlide, so a caption stays on the moving picture. Unset: every slide stands still.
     std::function<bool(int)> SlideMoves;
     std::function<void(int, int, TFrameBitmap&)> DrawSlide;
+    // Unset: frames are shown as the effects made them. Set: NextFrame copies a frame the layer
+    // draws over into LayerFrame first; ReadFrameCanvas draws the layer onto the canvas after its
+    // copy of the frame (a held frame under an unchanged layer is still a repeated one).
+    std::shared_ptr<TFrameLayer> Layer;
 
     // Resets the state for a new run and sizes the three frame bitmaps. Hold and transition
     // counts below 1 count as 1. With randomEffects the program-wide generator is seeded (from
@@ -75,6 +97,7 @@ public:
     TFrameBitmap FromFrame;           // outgoing picture of the running transition
     TFrameBitmap PictureFrame;        // current picture; during a transition the incoming one
     TFrameBitmap CompositeFrame;      // frame being built during a transition
+    TFrameBitmap LayerFrame;          // the finished frame with the layer over it
     int PictureIndex = -1;            // picture reached by the last finished transition
     bool InTransition = true;         // a transition runs or starts with the next frame
     int HoldFrames = 1, HoldCounter = 0;
@@ -112,7 +135,16 @@ private:
     // as it came on screen, which nothing reads again: the next frame draws the slide anew).
     TFrameBitmap* directCanvas_ = nullptr;
 
+    std::uint64_t layerLook_ = 0;     // what LayerFrame shows: the layer's look over which
+    const TFrameBitmap* layerBase_ = nullptr; // frame, at which version
+    std::uint64_t layerVersion_ = 0;
+
     int Count() const;
+    const TFrameBitmap* NextBareFrame(TFrameMoment& moment);
+    const TFrameBitmap* Layered(const TFrameBitmap* frame, const TFrameMoment& moment);
+    std::uint64_t LayerLook(const TFrameMoment& moment);
+    void CopyOnto(TFrameBitmap& canvas, const TFrameBitmap* frame);
+    std::uint64_t copiedLook_ = 0;    // the layer's look over the copy
     void LoadPicture(int k);
     bool Moves(int k) const;
     // Draws moving slide k for its own frame into bitmap (with the caption hook after it).

@@ -57,6 +57,9 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
     }
     if (data.CaptionSubtitles)
         out << "captions also as subtitles\n";
+    if (!(data.CaptionStyle == TCaptionStyle()) || data.CaptionFadeSeconds)
+        out << "caption style: " << CaptionStyleText(data.CaptionStyle)
+            << (data.CaptionFadeSeconds ? ", fade " + SecondsText(*data.CaptionFadeSeconds) + " s" : std::string()) << "\n";
     out << "output folder: " << (o.OutDir.empty() ? std::string("(none)") : o.OutDir) << "\n";
     out << "soundtracks: " << data.Soundtracks.size() << "\n";
     for (std::size_t i = 0; i < data.Soundtracks.size(); ++i)
@@ -65,7 +68,11 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
         << (o.FitToMusic || o.Beats ? " before the holds follow the music" : "") << "\n";
     for (std::size_t i = 0; i < data.Slides.size(); ++i) {
         const TSlide& s = data.Slides[i];
-        out << "  " << i + 1 << " " << s.Picture;
+        if (s.Title.On)
+            out << "  " << i + 1 << " title " << Quoted(s.Caption) << " on " << TitleBackgroundText(s.Title)
+                << (s.Picture.empty() ? "" : " of ") << s.Picture;
+        else
+            out << "  " << i + 1 << " " << s.Picture;
         if (s.HoldSeconds)
             out << "  hold " << SecondsText(*s.HoldSeconds) << " s";
         if (s.Effect) {
@@ -74,8 +81,10 @@ void Show(std::ostream& out, const std::string& file, const TSlideshowData& data
             else
                 out << "  effect " << *s.Effect << " " << EffectRow(*s.Effect).Name;
         }
-        if (!s.Caption.empty())
+        if (!s.Caption.empty() && !s.Title.On)
             out << "  caption " << Quoted(s.Caption);
+        if (s.CaptionStyle)
+            out << "  caption style " << CaptionStyleText(*s.CaptionStyle);
         if (s.CaptionDateTaken)
             out << "  caption date taken";
         out << "\n";

@@ -46,6 +46,7 @@ bool TSlideSource::Read(TArgs& args, const std::string& option) {
         captionsDateTaken_ = true;
     } else if (option == "--caption-subtitles") {
         captionSubtitles_ = true;
+    } else if (ReadCaptionOption(args, option, base_.CaptionStyle, captions_)) {
     } else if (IsClipOption(option)) {
         clipOptions_.push_back(ReadClipOption(option, args.Value(option)));
     } else {
@@ -85,6 +86,7 @@ TSlideshowData TSlideSource::Compose(const TSlideshowSettings& output) const {
     if (std::string why = NotAFileProblems(data); !why.empty())
         throw std::runtime_error(why);
     ApplyClipOptions(data.Slides, clipOptions_);
+    ApplyCaptionOptions(data, captions_);
     return data;
 }
 

@@ -3,11 +3,12 @@
 // relinked with --relink DIR), pictures named on the command line (--pictures P1 P2 ...,
 // --pictures-from LISTFILE with one path a line), their order (--sort name|date) and
 // --captions-date-taken, --caption-subtitles, and the clip slides' --clip-in/--clip-out/--clip-sound
-// (ClipOptions.h). Pictures named on the command line replace the project's slides;
+// (ClipOptions.h), the captions' style and the title slides (CaptionOptions.h). Pictures named on the command line replace the project's slides;
 // the other options of a command override the project's output choices.
 
 #include "app/document/SlideshowDocument.h"
 #include "cli/Args.h"
+#include "cli/CaptionOptions.h"
 #include "cli/ClipOptions.h"
 #include "cli/Commands.h"
 
@@ -41,6 +42,7 @@ private:
     bool captionsDateTaken_ = false;
     bool captionSubtitles_ = false;
     std::vector<TClipOption> clipOptions_;
+    TCaptionOptions captions_;
     TSlideshowData base_;
     mutable int relinked_ = 0;
 };

@@ -50,6 +50,18 @@ std::vector<TUsageOption> SlideshowOptions() {
         Choice("--sort", "ORDER", "Sorts the pictures by file name or by the date they were taken.",
                {"name", "date"}),
         Switch("--captions-date-taken", "Captions every picture with the date it was taken (EXIF)."),
+        Value("--caption-style", "KEY=VALUE,...",
+              "The captions' style: font (a family name), bold (true/false), size (share of the frame's height, "
+              "default 0.07), color, outline (share of the font size), outlineColor, shadow, shadowColor, box "
+              "(colour behind the text, #aarrggbb), position (top-left, top, top-right, left, center, right, "
+              "bottom-left, bottom, bottom-right), margin (share of the frame) and align (left, center, right)."),
+        Value("--caption-fade", "S",
+              "Seconds a caption takes to fade out and the next one to fade in (the whole transition by default)."),
+        Value("--title", "TEXT", "Opens the slideshow with a title slide of this text."),
+        Value("--end-title", "TEXT", "Closes the slideshow with a title slide of this text."),
+        Value("--title-background", "BG",
+              "The title slides' background: a colour #rrggbb (default black), a gradient #rrggbb-#rrggbb (top to "
+              "bottom) or blur (the first or last picture, blurred)."),
         Value("--clip-in", "N=S", "Video clip slide N (from 1, in the order shown) starts S seconds into the clip."),
         Value("--clip-out", "N=S", "Video clip slide N ends S seconds into the clip (default: at its end)."),
         Value("--clip-sound", "N=SOUND",

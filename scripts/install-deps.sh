@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config qt6-base-dev libgl-dev
       libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev
       libavdevice-dev libavutil-dev libjpeg62-turbo-dev libpng-dev libpixman-1-dev libaubio-dev libgtest-dev libbenchmark-dev
-      libexif-dev fonts-dejavu-core
+      libexif-dev fonts-dejavu-core fonts-noto-core
       libopencv-core-dev libopencv-imgproc-dev libopencv-objdetect-dev opencv-data
       ffmpeg valgrind xvfb xauth xdotool chromium
       dpkg-dev file lintian appstream desktop-file-utils man-db)

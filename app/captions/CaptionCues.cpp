@@ -4,10 +4,12 @@
 #include "app/show/SlideshowData.h"
 #include "app/output/FrameCount.h"
 #include "app/captions/SlideCaption.h"
+#include "app/captions/CaptionLayer.h"
 
 #include <QDir>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -27,6 +29,9 @@ std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing) 
         return {};
     auto ms = [&](double frame) { return static_cast<long long>(frame * 1000.0 * den / num + 0.5); };
     const int transition = FrameCount(data.Output.FrameRate, data.Output.TransitionSeconds);
+    // A caption shows from the first frame of its fade in to the last of its fade out.
+    const int fade = CaptionFadeFrames(data);
+    const int steps = std::max(transition, 1);
     std::string cues;
     int number = 0;
     long long start = 0; // first frame of the transition into slide k
@@ -36,8 +41,8 @@ std::string CaptionCues(const TSlideshowData& data, const TSlideTiming* timing) 
         const long long next = start + transition + hold;
         const std::string text = SlideCaptionText(data.Slides[std::size_t(k)]);
         if (!text.empty())
-            cues += std::to_string(++number) + "\n" + Time(ms(start + transition / 2.0)) + " --> " +
-                    Time(ms(next + transition / 2.0)) + "\n" + text + "\n\n";
+            cues += std::to_string(++number) + "\n" + Time(ms(start + steps - fade)) + " --> " + Time(ms(next + fade)) +
+                    "\n" + text + "\n\n";
         start = next;
     }
     return cues;

@@ -1,9 +1,9 @@
 #pragma once
 // Captions also as a subtitle stream (an option of the document): the slides' captions as
 // SubRip cues timed to the run, written to a temporary file that the job adds as an input; mp4
-// and mov carry them as mov_text. A caption's cue runs from the middle of the transition into
-// its slide to the middle of the transition out of it, so cues follow each other without gaps
-// or overlaps.
+// and mov carry them as mov_text. A caption's cue runs as long as the caption shows: from the
+// first frame of its fade in (in the transition into its slide) to the last frame of its fade
+// out; with fades as long as the transitions, neighbouring cues overlap there.
 
 struct TSlideshowData;
 

@@ -1,10 +1,10 @@
 #pragma once
-// A slide's caption drawn into its picture frame: white text with a black outline, centred in
+// A caption in the default style drawn into a frame: white text with a black outline, centred in
 // the lower part of the frame, at about 7 % of the frame's height, wrapped onto up to three
 // lines and made smaller (down to 5 % of the height) when it would not fit; what still does not
-// fit is cut short with an ellipsis. The glyphs come from one font file (DejaVu Sans Bold of
-// fonts-dejavu-core) filled as outlines, so the window and the command line draw the same pixels
-// whatever fonts or font settings the desktop has.
+// fit is cut short with an ellipsis. The glyphs are DejaVu Sans Bold (fonts-dejavu-core) filled
+// as outlines, so the window and the command line draw the same pixels whatever font settings
+// the desktop has. A run's captions are a layer over its frames (app/captions/CaptionLayer.h).
 //
 // Drawing needs a QGuiApplication (Qt's font engine). The window has one; EnsureCaptionDrawing
 // makes one for the command line (on the offscreen platform) when there is none.
@@ -43,5 +43,5 @@ void DrawCaption(TFrameBitmap& frame, const std::string& text);
 // The text a slide shows: its caption, or when it has none and asks for it, the date the photo
 // was taken (empty when the photo records none).
 std::string SlideCaptionText(const TSlide& slide);
-// True when some slide may show a caption.
+// True when some slide may show a caption (a title slide's text included).
 bool HasCaptions(const TSlideshowData& data);

@@ -3,6 +3,8 @@
 #include "app/output/FrameCount.h"
 #include "app/output/FrameSizeLimits.h"
 #include "app/captions/SlideCaption.h"
+#include "app/captions/CaptionLayer.h"
+#include "app/captions/TitleSlide.h"
 #include "app/clips/ClipSlides.h"
 #include "app/motion/MotionSlides.h"
 #include "effects/Effects.h"
@@ -42,18 +44,17 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
         return *effect == SlideEffectRandom ? RandomSlideEffect(sequencer.SeedBase, k) : *effect;
     };
     sequencer.PictureLoaded = nullptr;
+    const TFrameSize size = SlideshowFrameSize(out.FrameSize);
+    // Captions are a layer over the finished frames; a show without them has none.
+    sequencer.Layer = nullptr;
     if (HasCaptions(d)) {
         std::string reason;
         if (!EnsureCaptionDrawing(reason))
             throw std::runtime_error(reason);
-        sequencer.PictureLoaded = [data](int k, TFrameBitmap& frame) {
-            if (k >= 0 && k < int(data->Slides.size()))
-                DrawCaption(frame, SlideCaptionText(data->Slides.at(std::size_t(k))));
-        };
+        sequencer.Layer = std::make_shared<TCaptionLayer>(data, size.Width, size.Height);
     }
     sequencer.SlideMoves = nullptr;
     sequencer.DrawSlide = nullptr;
-    const TFrameSize size = SlideshowFrameSize(out.FrameSize);
     sequencer.Prepare(size.Width, size.Height,
                       FrameCount(out.FrameRate, out.HoldSeconds), FrameCount(out.FrameRate, out.TransitionSeconds),
                       out.RandomEffects, out.Seed);
@@ -61,4 +62,5 @@ void PrepareDocumentSequencer(TSlideshowSequencer& sequencer, std::shared_ptr<co
     // Motion first: the clips' hooks take their own slides and hand the others on to it.
     InstallSlideMotion(sequencer, data);
     InstallClipSlides(sequencer, data);
+    InstallTitleSlides(sequencer, data);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // A document's slides on the frame sequencer: the pictures in their order, each slide's own hold
-// and effect, and its caption drawn into the picture when it is loaded.
+// and effect, the title slides' backgrounds, and the captions as a layer over the finished frames.
 
 #include "app/document/SlideshowDocument.h"
 #include "app/SlideshowSequencer.h"

@@ -4,6 +4,7 @@
 #include "app/output/FrameSizeLimits.h"
 #include "app/soundtrack/SoundtrackBuilder.h"
 
+#include "app/captions/CaptionProjectKeys.h"
 #include "app/clips/ClipProjectKeys.h"
 
 #include "app/motion/MotionNames.h"
@@ -276,12 +277,15 @@ QJsonArray Array(const QJsonValue& v, const std::string& where) {
     return v.toArray();
 }
 
-TSlide ReadSlide(const QJsonObject& o, const QDir& folder, const std::string& where) {
+TSlide ReadSlide(const QJsonObject& o, const QDir& folder, const std::string& where, const TCaptionStyle& show) {
     TSlide slide;
-    const std::string picture = String(o.value("picture"), Member(where, "picture"));
-    if (picture.empty())
-        Bad(Member(where, "picture"), "names no file");
-    slide.Picture = ResolvedPath(QString::fromStdString(picture), folder);
+    // A title slide names a picture only when it blurs one.
+    if (!o.contains("title") || o.contains("picture")) {
+        const std::string picture = String(o.value("picture"), Member(where, "picture"));
+        if (picture.empty())
+            Bad(Member(where, "picture"), "names no file");
+        slide.Picture = ResolvedPath(QString::fromStdString(picture), folder);
+    }
     if (o.contains("hold")) {
         const QJsonValue v = o.value("hold");
         const double d = v.toDouble();
@@ -325,6 +329,8 @@ TSlide ReadSlide(const QJsonObject& o, const QDir& folder, const std::string& wh
         if (!ReadClipObject(Object(o.value("clip"), Member(where, "clip")), slide.Clip, key, reason))
             Bad(Member(Member(where, "clip"), key.c_str()), reason);
     }
+    if (std::string key, reason; !ReadCaptionSlideKeys(o, show, slide, key, reason))
+        Bad(Member(where, key.c_str()), reason);
     return slide;
 }
 
@@ -338,6 +344,13 @@ TSlideshowData ReadProject(const QJsonObject& root, const QDir& folder) {
     TSlideshowData data;
     if (root.contains("captionSubtitles"))
         data.CaptionSubtitles = Bool(root.value("captionSubtitles"), "captionSubtitles");
+    if (root.contains("captionStyle")) {
+        std::string key, reason;
+        if (!ReadCaptionStyleObject(Object(root.value("captionStyle"), "captionStyle"), data.CaptionStyle, key, reason))
+            Bad(Member("captionStyle", key.c_str()), reason);
+    }
+    if (root.contains("captionFade"))
+        data.CaptionFadeSeconds = Seconds(root.value("captionFade"), "captionFade", LongestCaptionFade);
     if (root.contains("output")) {
         const QJsonObject output = Object(root.value("output"), "output");
         for (const TOutputField& field : OutputFields())
@@ -358,7 +371,7 @@ TSlideshowData ReadProject(const QJsonObject& root, const QDir& folder) {
         const QJsonArray list = Array(root.value("slides"), "slides");
         for (qsizetype i = 0; i < list.size(); ++i) {
             const std::string where = "slides[" + std::to_string(i) + "]";
-            data.Slides.push_back(ReadSlide(Object(list[i], where), folder, where));
+            data.Slides.push_back(ReadSlide(Object(list[i], where), folder, where, data.CaptionStyle));
         }
     }
     return data;
@@ -402,6 +415,9 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
     root["output"] = output;
     if (data.CaptionSubtitles)
         root["captionSubtitles"] = true;
+    root["captionStyle"] = CaptionStyleObject(data.CaptionStyle);
+    if (data.CaptionFadeSeconds)
+        root["captionFade"] = *data.CaptionFadeSeconds;
     QJsonArray soundtracks;
     for (const TSoundtrack& s : data.Soundtracks)
         soundtracks.append(QJsonObject{{"file", StoredPath(s.File, folder)}});
@@ -409,7 +425,8 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
     QJsonArray slides;
     for (const TSlide& slide : data.Slides) {
         QJsonObject o;
-        o["picture"] = StoredPath(slide.Picture, folder);
+        if (!NeedsNoPicture(slide) || !slide.Picture.empty())
+            o["picture"] = StoredPath(slide.Picture, folder);
         if (slide.HoldSeconds)
             o["hold"] = *slide.HoldSeconds;
         if (slide.Effect)
@@ -428,6 +445,7 @@ std::string ProjectText(const TSlideshowData& data, const std::string& projectFo
         }
         if (const QJsonObject clip = ClipObject(slide.Clip); !clip.isEmpty())
             o["clip"] = clip;
+        WriteCaptionSlideKeys(slide, data.CaptionStyle, o);
         slides.append(o);
     }
     root["slides"] = slides;
@@ -494,7 +512,7 @@ std::vector<TMissingFile> MissingFiles(const TSlideshowData& data) {
     std::vector<TMissingFile> missing;
     auto absent = [](const std::string& f) { return !QFileInfo(QString::fromStdString(f)).isFile(); };
     for (int i = 0; i < int(data.Slides.size()); ++i)
-        if (absent(data.Slides[std::size_t(i)].Picture))
+        if (absent(data.Slides[std::size_t(i)].Picture) && !NeedsNoPicture(data.Slides[std::size_t(i)]))
             missing.push_back({TMissingFile::Picture, i, data.Slides[std::size_t(i)].Picture});
     for (int i = 0; i < int(data.Soundtracks.size()); ++i)
         if (absent(data.Soundtracks[std::size_t(i)].File))

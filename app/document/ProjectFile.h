@@ -2,7 +2,7 @@
 // Project files (".pixaroll"): a slideshow document kept as JSON text (Qt's QJsonDocument, which
 // the program has anyway).
 //
-//   { "format": "pixaroll-project", "version": 1,
+//   { "format": "pixaroll-project", "version": 2,
 //     "output": { "container": "mp4", "frameSize": "320x240", "frameRate": "30:1", ... },
 //     "captionSubtitles": true,
 //     "soundtracks": [ { "file": "music/song.mp3" } ],
@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
-inline constexpr int ProjectFormatVersion = 1;
+// Version 2 added caption styles and title slides (app/captions/CaptionProjectKeys.h); version 1
+// files read as they always did and are saved as version 2.
+inline constexpr int ProjectFormatVersion = 2;
 inline constexpr const char* ProjectFileExtension = ".pixaroll";
 
 // The content of project text; paths resolve against projectFolder. False with error: the reason

@@ -6,8 +6,8 @@
 TMotionStyle SlideMotionStyle(const TSlideshowData& data, int k) {
     if (k < 0 || k >= int(data.Slides.size()))
         return TMotionStyle::Off;
-    // A video clip moves by itself: pan and zoom are for still pictures.
-    if (IsClipSlide(data.Slides[std::size_t(k)]))
+    // A video clip moves by itself: pan and zoom are for still pictures (not title slides).
+    if (IsClipSlide(data.Slides[std::size_t(k)]) || data.Slides[std::size_t(k)].Title.On)
         return TMotionStyle::Off;
     const std::optional<TMotionStyle>& own = data.Slides[std::size_t(k)].Motion.Style;
     return own ? *own : data.Output.Motion;
@@ -21,5 +21,6 @@ std::uint32_t SlideMotionSeed(std::uint32_t seedBase, int k) {
 bool IsStillFillSlide(const TSlideshowData& data, int k) {
     if (k < 0 || k >= int(data.Slides.size()) || data.Output.Framing != TFraming::Fill)
         return false;
-    return !IsClipSlide(data.Slides[std::size_t(k)]) && SlideMotionStyle(data, k) == TMotionStyle::Off;
+    return !IsClipSlide(data.Slides[std::size_t(k)]) && !data.Slides[std::size_t(k)].Title.On &&
+           SlideMotionStyle(data, k) == TMotionStyle::Off;
 }

@@ -14,7 +14,8 @@ bool TSlide::IsPlain() const {
 
 bool TSlideshowData::operator==(const TSlideshowData& other) const {
     return Slides == other.Slides && Soundtracks == other.Soundtracks && Output == other.Output &&
-           CaptionSubtitles == other.CaptionSubtitles;
+           CaptionSubtitles == other.CaptionSubtitles && CaptionStyle == other.CaptionStyle &&
+           CaptionFadeSeconds == other.CaptionFadeSeconds;
 }
 
 std::string NotAFileProblems(const TSlideshowData& data) {

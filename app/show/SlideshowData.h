@@ -4,9 +4,11 @@
 // soundtracks, and the output choices. The document (app/document) edits such a value; the job,
 // the sequencer's hooks, the project file and the command line read it.
 
+#include "app/show/CaptionStyle.h"
 #include "app/show/ClipTypes.h"
 #include "app/show/MotionTypes.h"
 #include "app/show/OutputChoices.h"
+#include "app/show/TitleBackground.h"
 
 #include <optional>
 #include <string>
@@ -42,6 +44,8 @@ struct TSlide {
     TSlideMotion Motion;
     TSlideMusic Music;
     TSlideClip Clip;
+    std::optional<TCaptionStyle> CaptionStyle; // none: the show's caption style
+    TSlideTitle Title;                     // a title slide: its caption on a background, no picture
 
     bool operator==(const TSlide&) const = default;
     // True when the slide has no value of its own besides its picture.
@@ -62,6 +66,8 @@ struct TSlideshowData {
     std::vector<TSoundtrack> Soundtracks;
     TSlideshowSettings Output;             // Output.Pictures and Output.Audio stay empty
     bool CaptionSubtitles = false;         // captions also as a subtitle stream (mp4, mov)
+    TCaptionStyle CaptionStyle;            // the show's caption style
+    std::optional<double> CaptionFadeSeconds; // captions fade over this; none: the transition's length
 
     bool operator==(const TSlideshowData& other) const;
 };

@@ -91,6 +91,8 @@ QVariant TPictureListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: {
         QString text = QFileInfo(path).fileName();
+        if (slide.Title.On) // text on a background of its own
+            return QString::fromUtf8("Title \u2013 ") + Q(slide.Caption);
         if (!slide.Caption.empty())
             text += QString::fromUtf8(" \u2013 ") + Q(slide.Caption);
         return text;
@@ -388,6 +390,14 @@ void TPictureListModel::SetCaptionDateTaken(const QList<int>& rows, bool on) {
     for (int r : CleanRows(rows, document_.SlideCount()))
         if (document_.Slide(r).CaptionDateTaken != on)
             document_.SetCaptionDateTaken(r, on);
+}
+
+void TPictureListModel::EditSlides(const QList<int>& rows, const std::function<void(TSlide&)>& edit) {
+    for (int r : CleanRows(rows, document_.SlideCount())) {
+        TSlide slide = document_.Slide(r);
+        edit(slide);
+        document_.SetSlide(r, std::move(slide)); // unchanged values change nothing
+    }
 }
 
 void TPictureListModel::OnBefore(const TDocumentChange& change) {

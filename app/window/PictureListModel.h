@@ -76,6 +76,8 @@ public:
     void SetEffect(const QList<int>& rows, std::optional<int> effect);
     void SetCaption(const QList<int>& rows, const QString& caption);
     void SetCaptionDateTaken(const QList<int>& rows, bool on);
+    // Any other change of the slides' values (caption styles, title backgrounds), slide by slide.
+    void EditSlides(const QList<int>& rows, const std::function<void(TSlide&)>& edit);
 
     // The date a picture was taken as sortable text ("YYYY:MM:DD HH:MM:SS"), empty when unknown.
     std::function<QString(const QString& path)> DateTakenOf;

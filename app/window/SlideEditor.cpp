@@ -2,6 +2,7 @@
 
 #include "app/output/FrameSizeLimits.h"
 #include "app/pictures/PhotoDate.h"
+#include "app/captions/TitleSlide.h"
 #include "app/window/MotionRectDialog.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"
@@ -13,6 +14,8 @@
 #include <QItemSelectionModel>
 #include <QListWidget>
 #include <QMenu>
+
+#include <algorithm>
 
 TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(parent), mirror_(mirror) {
     thumbnails_ = std::make_unique<TThumbnailLoader>(QSize(48, 36));
@@ -53,6 +56,8 @@ TSlideEditor::TSlideEditor(QWidget* parent, QListWidget* mirror) : QObject(paren
     actSlidePanel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     actMotionFraming = new QAction("Motion &Framing...", this);
     actMotionFraming->setEnabled(false);
+    actAddTitle = new QAction("Add &Title Slide", this);
+    connect(actAddTitle, &QAction::triggered, this, [this] { AddTitleSlide("Title"); });
 
     connect(actRemove, &QAction::triggered, this, &TSlideEditor::RemoveSelected);
     connect(actMoveUp, &QAction::triggered, this, [this] { MoveSelected(-1); });
@@ -97,6 +102,17 @@ void TSlideEditor::FillMenu(QMenu* menu) {
     menu->addSeparator();
     menu->addAction(actSlidePanel);
     menu->addAction(actMotionFraming);
+    menu->addAction(actAddTitle);
+}
+
+void TSlideEditor::AddTitleSlide(const QString& text) {
+    const QList<int> rows = view_->SelectedRows();
+    int at = document_.SlideCount();
+    if (!rows.isEmpty())
+        at = *std::max_element(rows.begin(), rows.end()) + 1;
+    document_.InsertSlides(at, {TitleSlide(text.toStdString())});
+    view_->SelectRows({at});
+    actSlidePanel->setChecked(true);
 }
 
 TMotionRectDialog* TSlideEditor::MotionFramingWindow() const { return motionWindow_.data(); }

@@ -47,6 +47,7 @@ public:
     QAction* actSortByDate;
     QAction* actSlidePanel; // shows or hides the panel (hidden at first)
     QAction* actMotionFraming; // the start and end framings of the one selected slide
+    QAction* actAddTitle;      // a title slide after the selection (at the end without one)
     void FillMenu(QMenu* menu);
 
     // Opens (or brings up) the framing window of a slide; the open one, or nullptr.
@@ -60,6 +61,8 @@ public:
     void AppendPictures(const QStringList& files);
 
     void RemoveSelected();
+    // Inserts a title slide of text after the selected slides and selects it.
+    void AddTitleSlide(const QString& text);
     void MoveSelected(int delta);
 
     // A file dropped or given that is no picture.

@@ -1,5 +1,6 @@
 #include "app/window/SlidePanel.h"
 
+#include "app/window/CaptionStylePanel.h"
 #include "app/window/ClipPanel.h"
 #include "app/window/PictureListModel.h"
 #include "effects/Effects.h"
@@ -51,6 +52,8 @@ TSlidePanel::TSlidePanel(TPictureListModel& model, QWidget* parent) : QGroupBox(
     form->addRow("Caption:", edtSlideCaption);
     chkCaptionDateTaken = new QCheckBox("Date taken when no caption", this);
     form->addRow(chkCaptionDateTaken);
+    pnlCaptionStyle = new TCaptionStylePanel(model_, this);
+    form->addRow(pnlCaptionStyle);
 
     connect(chkSlideHold, &QCheckBox::clicked, this, [this] { HoldChanged(); });
     connect(edtSlideHold, &QDoubleSpinBox::valueChanged, this, [this] {
@@ -102,6 +105,7 @@ void TSlidePanel::SetRows(const QList<int>& rows) {
 
 void TSlidePanel::Refresh() {
     refreshing_ = true;
+    pnlCaptionStyle->SetRows(rows_);
     const TSlideshowDocument& doc = model_.Document();
     for (QWidget* w : std::initializer_list<QWidget*>{chkSlideHold, edtSlideHold, cmbSlideEffect, edtSlideCaption,
                                                         chkCaptionDateTaken})

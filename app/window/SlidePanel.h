@@ -12,6 +12,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class TCaptionStylePanel;
 class TClipPanel;
 class TPictureListModel;
 
@@ -30,6 +31,7 @@ public:
     QComboBox* cmbSlideEffect;      // the run's sequence, random, then the 176 effects by number
     QLineEdit* edtSlideCaption;
     QCheckBox* chkCaptionDateTaken; // an empty caption shows the date the photo was taken
+    TCaptionStylePanel* pnlCaptionStyle; // the selected slides' caption style
     TClipPanel* pnlClip;            // in and out points and sound of one selected clip slide
 
     // The effect list position of an effect choice (none: the run's sequence) and back.

@@ -189,9 +189,9 @@ TEST_F(ProjectCommandTest, CaptionsCanAlsoBecomeASubtitleStream) {
     ASSERT_EQ(RunCli(render + " --caption-subtitles").Status, 0);
     const std::string mp4 = (out / "slideshow-_(new).mp4").string();
     const TRunResult cues = RunShell("ffmpeg -nostdin -v error -i '" + mp4 + "' -map 0:s:0 -f srt -");
-    // Slide 1's cue: from the middle of the transition into it (frames 14 + 2) to the middle of
-    // the one out of it (28 + 2), at 10 frames a second.
-    EXPECT_NE(cues.Output.find("00:00:01,600 --> 00:00:03,000\nSecond"), std::string::npos) << cues.Output;
+    // Slide 1's cue: from the start of the transition into it (frame 14), where its caption
+    // fades in, to the end of the one out of it (28 + 4), at 10 frames a second.
+    EXPECT_NE(cues.Output.find("00:00:01,400 --> 00:00:03,200\nSecond"), std::string::npos) << cues.Output;
     // Containers without text subtitles, or without the option: no subtitle stream.
     ASSERT_EQ(RunCli(render + " --caption-subtitles --format wmv").Status, 0);
     ASSERT_EQ(RunCli(render).Status, 0);
@@ -200,4 +200,57 @@ TEST_F(ProjectCommandTest, CaptionsCanAlsoBecomeASubtitleStream) {
                                             (out / name).string() + "'");
         EXPECT_EQ(streams.Output.find("subtitle"), std::string::npos) << name << streams.Output;
     }
+}
+
+TEST_F(ProjectCommandTest, TitlesAndCaptionStylesFromTheCommandLineGoIntoProjectsAndFrames) {
+    WritePictures(dir.Path() / "pics", 2);
+    const std::string pictures = " --pictures " + Q(dir.Path() / "pics" / "p0.jpg") + " " + Q(dir.Path() / "pics" / "p1.jpg");
+    const fs::path project = dir.Path() / "titled.pixaroll";
+    const TRunResult saved = RunCli("project save " + Q(project) + pictures +
+                                    " --title 'Summer 2026' --end-title 'The end' --title-background '#203040-#000000'"
+                                    " --caption-style 'position=top,size=0.05,box=#80000000' --caption-fade 0.3"
+                                    " --size 160x120 --rate 10:1 --hold 0.3 --transition 0.4");
+    ASSERT_EQ(saved.Status, 0) << saved.Output;
+    const std::string text = Read(project);
+    EXPECT_NE(text.find("\"version\": 2"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"title\": \"Summer 2026\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"background\": \"#203040-#000000\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"position\": \"top\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"captionFade\": 0.3"), std::string::npos) << text;
+    const TRunResult shown = RunCli("project show " + Q(project));
+    ASSERT_EQ(shown.Status, 0) << shown.Output;
+    EXPECT_NE(shown.Output.find("1 title \"Summer 2026\" on #203040-#000000"), std::string::npos) << shown.Output;
+    EXPECT_NE(shown.Output.find("4 title \"The end\""), std::string::npos) << shown.Output;
+    EXPECT_NE(shown.Output.find("missing files: 0"), std::string::npos) << shown.Output;
+    // Four slides: 4 + 4 x (3 + 4) + 2 frames; the first held one is the gradient under the title.
+    const fs::path frames = dir.Path() / "frames";
+    const TRunResult drawn = RunCli("frames --project " + Q(project) + " --every 1 -o " + Q(frames));
+    ASSERT_EQ(drawn.Status, 0) << drawn.Output;
+    EXPECT_EQ(Files(frames).size(), 34u);
+
+    // Wrong values are refused with the option and the key.
+    const TRunResult bad = RunCli("frames --every 0" + pictures + " --caption-style 'colour=red'");
+    EXPECT_EQ(bad.Status, 2) << bad.Output;
+    EXPECT_NE(bad.Output.find("--caption-style: unknown caption style key \"colour\""), std::string::npos) << bad.Output;
+    const TRunResult badFade = RunCli("frames --every 0" + pictures + " --caption-fade soon");
+    EXPECT_EQ(badFade.Status, 2) << badFade.Output;
+    EXPECT_NE(badFade.Output.find("--caption-fade"), std::string::npos) << badFade.Output;
+    const TRunResult badBackground = RunCli("frames --every 0" + pictures + " --title x --title-background red");
+    EXPECT_EQ(badBackground.Status, 2) << badBackground.Output;
+}
+
+TEST_F(ProjectCommandTest, NeighbouringCaptionCuesOverlapDuringTheirCrossFade) {
+    WritePictures(dir.Path() / "pics", 2);
+    std::ofstream(dir.Path() / "two.pixaroll") << R"({ "format": "pixaroll-project", "version": 2,
+      "output": { "frameSize": "96x64", "frameRate": "10:1", "hold": "1", "transition": "0.4", "randomEffects": false },
+      "slides": [ { "picture": "pics/p0.jpg", "caption": "First" }, { "picture": "pics/p1.jpg", "caption": "Second" } ] })";
+    const fs::path out = dir.Path() / "out";
+    ASSERT_EQ(RunCli("render --project " + Q(dir.Path() / "two.pixaroll") + " --out-dir " + Q(out) +
+                     " --quiet --caption-subtitles").Status, 0);
+    const TRunResult cues =
+        RunShell("ffmpeg -nostdin -v error -i '" + (out / "slideshow-_(new).mp4").string() + "' -map 0:s:0 -f srt -");
+    // Both cues come out of the file, the first from frame 0, the second from frame 14.
+    EXPECT_NE(cues.Output.find("00:00:00,000 --> "), std::string::npos) << cues.Output;
+    EXPECT_NE(cues.Output.find("First"), std::string::npos) << cues.Output;
+    EXPECT_NE(cues.Output.find("00:00:01,400 --> 00:00:03,200\nSecond"), std::string::npos) << cues.Output;
 }

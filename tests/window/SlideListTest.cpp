@@ -1,6 +1,7 @@
 // The picture list over the slideshow document, the slide panel and the File menu, driven
 // through the real window.
 #include "app/document/ProjectFile.h"
+#include "app/window/CaptionStylePanel.h"
 #include "app/window/MainWindow.h"
 #include "app/window/PictureListModel.h"
 #include "app/window/PictureListView.h"
@@ -563,3 +564,61 @@ TEST_F(SlideList, TwoHundredLargePicturesNeverStallTheWindow) {
     EXPECT_LT(longest, 250); // scheduling on a loaded machine included
 }
 } // namespace
+
+TEST_F(SlideList, TheSlidePanelEditsCaptionStylesAndTheSlidesMenuAddsTitleSlides) {
+    auto w = Open();
+    Add(*w, Pictures({"a.jpg", "b.jpg", "c.jpg"}));
+    TPictureListView* view = w->Slides().View();
+    TSlidePanel* panel = w->Slides().Panel();
+    TCaptionStylePanel* style = panel->pnlCaptionStyle;
+    w->Slides().actSlidePanel->setChecked(true);
+    view->SelectRows({0, 2});
+    const TSlideshowDocument& doc = w->Slides().Document();
+    EXPECT_FALSE(style->btnShowStyle->isEnabled()) << "the show's style until one is chosen";
+    EXPECT_FALSE(style->edtTitleBackground->isEnabled());
+
+    const int topRight = int(TCaptionAnchor::TopRight);
+    style->cmbCaptionPosition->setCurrentIndex(topRight);
+    emit style->cmbCaptionPosition->activated(topRight);
+    style->edtCaptionSize->setValue(5);
+    style->edtCaptionColor->setText("#ffff00");
+    emit style->edtCaptionColor->editingFinished();
+    style->chkCaptionBox->click();
+    for (int r : {0, 2}) {
+        ASSERT_TRUE(doc.Slide(r).CaptionStyle) << r;
+        EXPECT_EQ(doc.Slide(r).CaptionStyle->Anchor, TCaptionAnchor::TopRight) << r;
+        EXPECT_DOUBLE_EQ(doc.Slide(r).CaptionStyle->Size, 0.05) << r;
+        EXPECT_EQ(doc.Slide(r).CaptionStyle->Color, 0xFFFFFF00u) << r;
+        EXPECT_NE(doc.Slide(r).CaptionStyle->Box >> 24, 0u) << r;
+        EXPECT_EQ(doc.Slide(r).CaptionStyle->Font, "DejaVu Sans") << "the rest as the show's";
+    }
+    EXPECT_FALSE(doc.Slide(1).CaptionStyle);
+    // A colour that is none leaves the slides' as it was.
+    style->edtCaptionColor->setText("yellow");
+    emit style->edtCaptionColor->editingFinished();
+    EXPECT_EQ(doc.Slide(0).CaptionStyle->Color, 0xFFFFFF00u);
+    EXPECT_EQ(style->edtCaptionColor->text(), "#ffff00");
+    ASSERT_TRUE(style->btnShowStyle->isEnabled());
+    style->btnShowStyle->click();
+    EXPECT_FALSE(doc.Slide(0).CaptionStyle || doc.Slide(2).CaptionStyle);
+    EXPECT_EQ(style->cmbCaptionPosition->currentIndex(), int(TCaptionAnchor::Bottom));
+
+    // Slides, Add Title Slide: after the selection, selected, with its background editable.
+    view->SelectRows({1});
+    w->Slides().actAddTitle->trigger();
+    ASSERT_EQ(doc.SlideCount(), 4);
+    EXPECT_TRUE(doc.Slide(2).Title.On);
+    EXPECT_EQ(doc.Slide(2).Caption, "Title");
+    EXPECT_EQ(view->SelectedRows(), QList<int>({2}));
+    EXPECT_EQ(panel->edtSlideCaption->text(), "Title");
+    ASSERT_TRUE(style->edtTitleBackground->isEnabled());
+    EXPECT_EQ(style->cmbCaptionPosition->currentIndex(), int(TCaptionAnchor::Center)) << "a title's own look";
+    style->edtTitleBackground->setText("#102030-#405060");
+    emit style->edtTitleBackground->editingFinished();
+    EXPECT_EQ(doc.Slide(2).Title.Background, TTitleBackgroundKind::Gradient);
+    EXPECT_EQ(doc.Slide(2).Title.To, 0xFF405060u);
+    style->edtTitleBackground->setText("blur"); // it has no picture to blur: refused
+    emit style->edtTitleBackground->editingFinished();
+    EXPECT_EQ(doc.Slide(2).Title.Background, TTitleBackgroundKind::Gradient);
+    EXPECT_EQ(w->lstPictures->count(), 4);
+}

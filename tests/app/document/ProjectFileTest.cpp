@@ -151,7 +151,7 @@ TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
     EXPECT_NE(ErrorOf("[1, 2]").find("not a Zemo Pixaroll project"), std::string::npos);
     EXPECT_NE(ErrorOf("{\"format\": \"someone-else\", \"version\": 1}").find("not a Zemo Pixaroll project"),
               std::string::npos);
-    EXPECT_NE(ErrorOf("{\"format\": \"pixaroll-project\", \"version\": 2}").find("newer"), std::string::npos);
+    EXPECT_NE(ErrorOf("{\"format\": \"pixaroll-project\", \"version\": 3}").find("newer"), std::string::npos);
     EXPECT_EQ(ErrorOf("{\"format\": \"pixaroll-project\"}").rfind("version:", 0), 0u);
     const std::string slides = head + "  \"slides\": [ {\"picture\": \"a.jpg\"}, ";
     EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"hold\": \"long\"} ] }").rfind("slides[1].hold:", 0), 0u);
@@ -221,4 +221,92 @@ TEST(ProjectFileTest, MutatedProjectsGiveAProjectOrAClearError) {
     }
     EXPECT_GT(errors, 100);
     EXPECT_GT(projects, 0);
+}
+
+TEST(ProjectFileTest, VersionOneOpensUnchangedAndCaptionStylesAndTitlesComeBack) {
+    // A project of version 1 reads as it always did: the default style, no titles.
+    const std::string v1 = R"({ "format": "pixaroll-project", "version": 1,
+      "slides": [ { "picture": "a.jpg", "caption": "Home", "hold": 2 }, { "picture": "b.jpg", "captionDateTaken": true } ] })";
+    TSlideshowData data;
+    std::string error;
+    ASSERT_TRUE(ReadProjectText(v1, "/p", data, error)) << error;
+    EXPECT_TRUE(data.CaptionStyle == TCaptionStyle());
+    EXPECT_FALSE(data.CaptionFadeSeconds);
+    ASSERT_EQ(data.Slides.size(), 2u);
+    EXPECT_EQ(data.Slides[0].Caption, "Home");
+    EXPECT_EQ(data.Slides[0].HoldSeconds, 2.0);
+    EXPECT_FALSE(data.Slides[0].CaptionStyle || data.Slides[0].Title.On);
+    EXPECT_TRUE(data.Slides[1].CaptionDateTaken);
+    const std::string saved = ProjectText(data, "/p");
+    EXPECT_NE(saved.find("\"version\": 2"), std::string::npos) << saved;
+    TSlideshowData again;
+    ASSERT_TRUE(ReadProjectText(saved, "/p", again, error)) << error;
+    EXPECT_TRUE(again == data);
+
+    // Every style key, for the show and a slide, a fade, and title slides of each background.
+    data.CaptionStyle.Font = "DejaVu Serif";
+    data.CaptionStyle.Bold = false;
+    data.CaptionStyle.Size = 0.0512345678901;
+    data.CaptionStyle.Color = 0xFFFFEE00u;
+    data.CaptionStyle.Outline = 0;
+    data.CaptionStyle.OutlineColor = 0x80102030u;
+    data.CaptionStyle.Shadow = 0.1;
+    data.CaptionStyle.ShadowColor = 0xFF000000u;
+    data.CaptionStyle.Box = 0x66000000u;
+    data.CaptionStyle.Anchor = TCaptionAnchor::TopRight;
+    data.CaptionStyle.Margin = 0.07;
+    data.CaptionStyle.Align = TCaptionAlign::Right;
+    data.CaptionFadeSeconds = 0.75;
+    TCaptionStyle own = data.CaptionStyle;
+    own.Anchor = TCaptionAnchor::Left;
+    own.Align = TCaptionAlign::Left;
+    data.Slides[0].CaptionStyle = own;
+    data.Slides[1].CaptionStyle = data.CaptionStyle; // its own, the same as the show's
+    TSlide gradient;
+    gradient.Caption = "Summer 2026";
+    gradient.Title = {true, TTitleBackgroundKind::Gradient, 0xFF203040u, 0xFF000000u};
+    TSlide blurred = gradient;
+    blurred.Title = {true, TTitleBackgroundKind::Blur};
+    blurred.Picture = "/p/a.jpg";
+    TSlide plainTitle;
+    plainTitle.Caption = "The end";
+    plainTitle.Title.On = true;
+    data.Slides.insert(data.Slides.begin(), gradient);
+    data.Slides.push_back(blurred);
+    data.Slides.push_back(plainTitle);
+    const std::string text = ProjectText(data, "/p");
+    ASSERT_TRUE(ReadProjectText(text, "/p", again, error)) << error << text;
+    EXPECT_TRUE(again == data) << text;
+    EXPECT_NE(text.find("\"title\": \"Summer 2026\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"background\": \"#203040-#000000\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"position\": \"left\""), std::string::npos) << text;
+    EXPECT_TRUE(MissingFiles(again).size() == 3u) << "a.jpg, b.jpg and the blurred title's picture, not the others";
+}
+
+TEST(ProjectFileTest, WrongCaptionAndTitleValuesNameTheirKey) {
+    const std::string head = R"({ "format": "pixaroll-project", "version": 2, )";
+    const std::pair<const char*, const char*> cases[] = {
+        {R"("captionStyle": {"size": 2})", "captionStyle.size:"},
+        {R"("captionStyle": {"size": "big"})", "captionStyle.size:"},
+        {R"("captionStyle": {"color": "white"})", "captionStyle.color:"},
+        {R"("captionStyle": {"position": "middle"})", "captionStyle.position:"},
+        {R"("captionStyle": {"bold": 1})", "captionStyle.bold:"},
+        {R"("captionStyle": 3)", "captionStyle:"},
+        {R"("captionFade": -1)", "captionFade:"},
+        {R"("slides": [{"picture": "a.jpg", "captionStyle": {"align": "justify"}}])", "slides[0].captionStyle.align:"},
+        {R"("slides": [{"title": "T", "background": "#12345"}])", "slides[0].background:"},
+        {R"("slides": [{"title": "T", "background": "blur"}])", "slides[0].background:"},
+        {R"("slides": [{"title": 7}])", "slides[0].title:"},
+        {R"("slides": [{"picture": "a.jpg", "background": "#000000"}])", "slides[0].background:"},
+        {R"("slides": [{"caption": "no picture"}])", "slides[0].picture:"},
+    };
+    for (auto [body, where] : cases) {
+        const std::string error = ErrorOf(head + body + "}");
+        EXPECT_EQ(error.rfind(where, 0), 0u) << body << " -> " << error;
+    }
+    // Keys of later versions inside a style are skipped, as elsewhere.
+    TSlideshowData data;
+    std::string error;
+    EXPECT_TRUE(ReadProjectText(head + R"("captionStyle": {"glow": 3, "size": 0.1}})", "/p", data, error)) << error;
+    EXPECT_EQ(data.CaptionStyle.Size, 0.1);
 }

@@ -234,10 +234,14 @@ TEST(SlideTimingTest, CaptionCuesFollowTheTimedHolds) {
     data.Output.FrameRate = {25, 1};
     data.Output.HoldSeconds = 4;
     data.Output.TransitionSeconds = 1;
-    // Slide 1 from the middle of its transition in (frame 25 + 50 + 12.5) to that of its way out.
+    // Slide 1's caption shows from the start of its transition in (frame 25 + 50), where it fades
+    // in, to the end of its way out (75 + 25 + 75 + 25), where it has faded out.
     const TSlideTiming timing{{50, 75}};
-    EXPECT_EQ(CaptionCues(data, &timing), "1\n00:00:03,500 --> 00:00:07,500\nHome\n\n");
-    EXPECT_EQ(CaptionCues(data), "1\n00:00:05,500 --> 00:00:10,500\nHome\n\n");
+    EXPECT_EQ(CaptionCues(data, &timing), "1\n00:00:03,000 --> 00:00:08,000\nHome\n\n");
+    EXPECT_EQ(CaptionCues(data), "1\n00:00:05,000 --> 00:00:11,000\nHome\n\n");
+    // With a shorter fade the cue starts later in the transition in and ends earlier in the one out.
+    data.CaptionFadeSeconds = 0.4;
+    EXPECT_EQ(CaptionCues(data, &timing), "1\n00:00:03,600 --> 00:00:07,400\nHome\n\n");
 }
 
 TEST_F(MusicTimingTest, TransitionsStartOnTheClicksOfClickTracks) {
