@@ -8,6 +8,8 @@
 #include "app/window/MusicTimingPanel.h"
 #include "app/window/MotionChoice.h"
 #include "app/window/DirectoryDialog.h"
+#include "app/window/EditMenu.h"
+#include "app/window/PlayerPane.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
 #include "app/window/ProjectMenu.h"
@@ -121,6 +123,10 @@ TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(par
 
 TfrmMain::~TfrmMain() {
     // The File menu listens to the document, which goes with the window's controls.
+    delete player_;
+    player_ = nullptr;
+    delete edit_;
+    edit_ = nullptr;
     delete project_;
     project_ = nullptr;
     // Every task ends before the window's parts go away.
@@ -359,10 +365,15 @@ void TfrmMain::BuildMenu() {
     dlgMusic = new TMusicOptions([this] { return Ini(); }, *services_, this);
     project_ = new TProjectMenu(*this, *slides_);
     project_->FillMenu(menuBar()->addMenu("&File"));
+    edit_ = new TEditMenu(*this, *slides_, *project_);
+    edit_->FillMenu(menuBar()->addMenu("&Edit"));
     QMenu* slidesMenu = menuBar()->addMenu("&Slides");
     slides_->FillMenu(slidesMenu);
     slidesMenu->addSeparator();
     actMusic = slidesMenu->addAction("&Music...", dlgMusic, &QDialog::show);
+    player_ = new TPlayerPane(*this, *slides_, *edit_);
+    addDockWidget(Qt::RightDockWidgetArea, player_);
+    player_->FillMenu(menuBar()->addMenu("&View"));
     QMenu* related = menuBar()->addMenu("Related software");
     for (const texts::TRelatedProduct& product : texts::RelatedSoftware) {
         QString url = product.Url;
@@ -447,6 +458,7 @@ void TfrmMain::FormShow() {
 
     setWindowTitle(PartsCaption());
     project_->WindowShown();
+    edit_->WindowShown();
 }
 
 QString TfrmMain::PartsCaption() const { return Q(global_.AppTitle() + " Free Ver" + global_.VersionText()); }
@@ -637,6 +649,7 @@ TSlideshowSettings TfrmMain::JobSettings() const {
 }
 
 void TfrmMain::btnStartClick() {
+    player_->JobStarting(); // the player draws nothing while a job runs
     // Whatever a Start runs into is told, and the window stays.
     try {
         StartJob();

@@ -163,6 +163,7 @@ bool TProjectMenu::New() {
     applying_ = false;
     doc.ProjectFile.clear();
     doc.SetModified(false);
+    emit Replaced();
     UpdateCaption();
     return true;
 }
@@ -197,6 +198,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     applying_ = false;
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
+    emit Replaced();
     RememberRecent(file);
     UpdateCaption();
     Relink();
@@ -270,6 +272,7 @@ bool TProjectMenu::SaveTo(const QString& file) {
     }
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
+    emit Saved();
     RememberRecent(file);
     UpdateCaption();
     return true;

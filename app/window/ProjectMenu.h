@@ -69,6 +69,13 @@ public:
     // The file format's reading and writing.
     TProjectFileIO IO;
 
+    // Shows output choices in the window's controls, as opening a project does.
+    void ShowChoices(const TSlideshowSettings& output);
+
+signals:
+    void Saved();    // the document was saved to its project file
+    void Replaced(); // a new or opened project took the document's place
+
 private:
     bool MayDiscard(const QString& question);
     // Offers to look for the pictures of an opened project that are not where it says.
@@ -76,7 +83,6 @@ private:
     void ChoicesChanged();
     // The window's choices into the document, and a document's choices into the window.
     void TakeWindowChoices();
-    void ShowChoices(const TSlideshowSettings& output);
     void RememberRecent(const QString& file);
     void ForgetRecent(const QString& file);
     void FillRecentMenu();
