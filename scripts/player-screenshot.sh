@@ -16,6 +16,10 @@ for source in testsrc2 smptehdbars mandelbrot rgbtestsrc; do
   ffmpeg -v error -f lavfi -i "$source=size=1280x720" -frames:v 1 "$work/picture-$n.jpg"
 done
 mkdir -p "$work/home"
+cli=${program%/app/window/pixaroll}/cli/pixaroll-cli
+[ -x "$cli" ] || cli=build/cli/pixaroll-cli
+"$cli" project save "$work/show.pixaroll" --pictures "$work"/picture-*.jpg --size 1280x720 --fit blur \
+  --motion zoom-in --hold 3 --transition 1 >/dev/null
 HOME=$work/home XDG_CONFIG_HOME=$work/.config QT_QPA_PLATFORM=offscreen \
-  "$program" --player --screenshot "$out" "$work"/picture-*.jpg
+  "$program" --player --screenshot "$out" "$work/show.pixaroll"
 echo "$out"

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 QString TimeText(double seconds) {
     const int tenths = int(seconds * 10 + 0.5);
@@ -110,6 +112,8 @@ TPlayerPane::TPlayerPane(TfrmMain& window, TSlideEditor& slides, TEditMenu& edit
     });
     connect(player_, &TPlayer::ShapeChanged, this, [this] {
         barScrub->SetShow(player_->FrameCount(), player_->SlideStarts());
+        if (pendingSlide_ >= 0 && player_->Ready())
+            player_->ShowSlide(std::exchange(pendingSlide_, -1));
         ShowState();
     });
     connect(player_, &TPlayer::StateChanged, this, &TPlayerPane::ShowState);
@@ -140,7 +144,11 @@ void TPlayerPane::ReloadSoon() {
 
 void TPlayerPane::SelectionChanged() {
     const QList<int> rows = slides_.View()->SelectedRows();
-    if (rows.size() == 1 && isVisible())
+    if (rows.size() != 1 || !isVisible())
+        return;
+    // While the show is still being prepared the slide is shown once it is there.
+    pendingSlide_ = player_->Ready() && !reload_->isActive() ? -1 : rows.first();
+    if (pendingSlide_ < 0)
         player_->ShowSlide(rows.first());
 }
 

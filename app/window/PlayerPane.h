@@ -75,4 +75,5 @@ private:
     QTimer* reload_;
     int subscription_ = 0;
     bool stale_ = true;
+    int pendingSlide_ = -1; // selected while the show was being prepared
 };

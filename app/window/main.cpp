@@ -4,7 +4,9 @@
 //   pixaroll --help | --version
 
 #include "app/window/MainWindow.h"
+#include "app/window/PictureListView.h"
 #include "app/window/PlayerPane.h"
+#include "app/window/SlideEditor.h"
 #include "app/window/WindowUsage.h"
 
 #include <QApplication>
@@ -56,8 +58,10 @@ int main(int argc, char** argv) {
     TfrmMain window;
     window.show();
     OpenStartupFiles(window, args.Files);
-    if (args.Player)
+    if (args.Player) {
         window.PlayerPane().show();
+        window.Slides().View()->SelectRows({0}); // the first slide, not the black it fades in from
+    }
 
     if (!args.Screenshot.isEmpty()) {
         const QString file = args.Screenshot;
