@@ -1,5 +1,6 @@
 #include "app/playback/PlaybackDrawer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -72,18 +73,27 @@ std::optional<TDrawnFrame> TPlaybackDrawer::Take(long long index, int* dropped) 
     std::optional<TDrawnFrame> taken;
     {
         std::lock_guard lock(mutex_);
-        while (!queue_.empty() && (queue_.front().Order != order_ || queue_.front().Index < index)) {
-            if (dropped && queue_.front().Order == order_)
+        while (!queue_.empty() && queue_.front().Order != order_)
+            queue_.pop_front();
+        // Frames whose time has passed while a later one is due are dropped.
+        while (queue_.size() >= 2 && queue_[1].Index <= index) {
+            if (dropped)
                 ++*dropped;
             queue_.pop_front();
         }
-        if (!queue_.empty() && queue_.front().Index == index) {
+        if (!queue_.empty() && queue_.front().Index <= index) {
             taken = std::move(queue_.front());
             queue_.pop_front();
         }
+        // Behind the clock (the frame being drawn is already late): the frames up to the clock's
+        // are not drawn at all.
+        if (mode_ == EMode::Run && queue_.empty() && from_ < index) {
+            if (dropped)
+                *dropped += int(index + 1 - from_);
+            from_ = index + 1;
+        }
     }
-    if (taken || dropped)
-        wake_.notify_all();
+    wake_.notify_all();
     return taken;
 }
 
@@ -181,7 +191,7 @@ void TPlaybackDrawer::Loop() {
             ++frames_;
             queue_.push_back(std::move(drawn));
             if (mode_ == EMode::Run)
-                from_ = queue_.back().Index + 1;
+                from_ = std::max(from_, queue_.back().Index + 1); // unless Take moved it on
             else
                 from_ = -1; // the still is drawn
         }

@@ -60,8 +60,10 @@ public:
     // Stops drawing and returns once the thread draws nothing any more (the queue is emptied).
     void Stop();
 
-    // The first queued frame of the latest order at or after index; frames before it are
-    // dropped (counted in dropped). Nothing while the next frame is not drawn yet.
+    // The latest order's newest queued frame at or before index (the clock's frame); the older
+    // ones are dropped (counted in dropped). Nothing while no frame of that time is drawn yet.
+    // A run that has fallen behind index goes on from just after it, without drawing the frames
+    // in between.
     std::optional<TDrawnFrame> Take(long long index, int* dropped = nullptr);
     // The latest order's frame at the front of the queue, if any (a still after Show).
     std::optional<TDrawnFrame> TakeAny();

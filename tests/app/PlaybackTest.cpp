@@ -52,14 +52,15 @@ protected:
         delete dir_;
         dir_ = nullptr;
     }
-    // Four slides at 25:1 (1 s holds, 0.4 s transitions): a caption, motion on every photo and
-    // one slide's own framing, a clip, random effects from a seed and one slide's own effect.
+    // Four slides at 25:1 (1 s holds, 0.4 s transitions): a caption, motion on the photos but one
+    // (which stands still) and one slide's own framing, a clip, random effects from a seed and one slide's own effect.
     static TSlideshowData Show() {
         TSlideshowData data;
         data.Slides = {PlainSlide(dir_->File("a.jpg")), PlainSlide(dir_->File("b.jpg")),
                        PlainSlide(dir_->File("clip.mp4")), PlainSlide(dir_->File("c.jpg"))};
         data.Slides[0].Caption = "Harbour at dawn";
         data.Slides[1].Effect = 17;
+        data.Slides[1].Motion.Style = TMotionStyle::Off; // a still picture among the moving ones
         data.Slides[3].Motion.Style = TMotionStyle::Rects;
         data.Slides[3].Motion.Start = {0, 0, 0.5, 0.5};
         data.Slides[3].Motion.End = {0.5, 0.5, 0.5, 0.5};
