@@ -8,6 +8,7 @@
 #include "app/output/HardwareEncoder.h"
 #include "app/clips/ClipSlides.h"
 #include "app/output/OutputName.h"
+#include "app/SlideshowRun.h"
 #include "app/timing/MusicReader.h"
 #include "app/timing/MusicTiming.h"
 #include "app/pictures/FileKind.h"
@@ -117,38 +118,32 @@ bool TSlideshowJob::PrepareSequencer(const TSlideshowData& data) {
     }
     // Holds from the music are worked out before anything else is made: a soundtrack that
     // cannot be read ends the Start here.
-    std::shared_ptr<const TSlideTiming> timing;
-    TimingLines.clear();
-    if (UsesMusicTiming(settings)) {
-        try {
-            TMusicTiming planned = PlanMusicTiming(data);
-            TimingLines = planned.Log;
-            timing = std::make_shared<const TSlideTiming>(std::move(planned.Plan));
-        } catch (const std::exception& e) {
-            LastError = e.what();
-            Log("");
-            Log("***" + LastError);
-            Log("");
-            return false;
-        }
-        for (const std::string& line : TimingLines)
-            Log(line);
-    }
     breakWhenNoPictures_ = settings.BreakWhenNoPictures;
     // The next frame is drawn while the engine encodes this one. Not when the end of the
     // pictures stops the run: that stop must come with the frame that asks for it, not one early.
     Adapter.DrawAhead = !settings.BreakWhenNoPictures;
     frames_ = 0;
-    Sequencer.PictureLoader.Framing = settings.Framing;
-    expectedFrames_ = SlideshowFrameCount(data, timing.get());
-    const double fps = settings.FrameRate.PerSecond();
-    videoSeconds_ = double(expectedFrames_) / fps;
-    lastTransitionSeconds_ = FrameCount(settings.FrameRate, settings.TransitionSeconds) / fps;
-    cueText_ = data.CaptionSubtitles ? CaptionCues(data, timing.get()) : std::string();
     Sequencer.EffectNumber = continuedEffect;
+    TSlideshowRun run;
+    try {
+        run = PrepareSlideshowRun(Sequencer, data);
+    } catch (const std::exception& e) {
+        TimingLines.clear();
+        LastError = e.what();
+        Log("");
+        Log("***" + LastError);
+        Log("");
+        return false;
+    }
+    TimingLines = run.TimingLines;
+    for (const std::string& line : TimingLines)
+        Log(line);
+    expectedFrames_ = run.Frames;
+    videoSeconds_ = run.VideoSeconds;
+    lastTransitionSeconds_ = run.LastTransitionSeconds;
+    cueText_ = data.CaptionSubtitles ? CaptionCues(data, run.Timing.get()) : std::string();
     // The clips' own sounds go over the music at the places the holds give them.
-    AudioOverlays = ClipAudioOverlays(data, timing.get());
-    PrepareDocumentSequencer(Sequencer, std::make_shared<const TSlideshowData>(data), timing);
+    AudioOverlays = run.Overlays;
     return true;
 }
 
@@ -161,20 +156,11 @@ double TSlideshowJob::RunSeconds() const {
 }
 
 bool TSlideshowJob::BuildSoundtrack(const TSlideshowSettings& settings, int sampleRate) {
-    TSoundtrackPlan plan;
-    if (!settings.Audio.empty())
-        plan.Songs.push_back(settings.Audio);
-    plan.Songs.insert(plan.Songs.end(), settings.MoreAudio.begin(), settings.MoreAudio.end());
-    plan.Rate = sampleRate;
-    plan.Channels = settings.AudioChannels;
-    plan.VideoSeconds = videoSeconds_;
-    plan.LastTransitionSeconds = lastTransitionSeconds_;
-    plan.Loop = settings.LoopMusic;
-    plan.EndWithVideo = settings.BreakWhenNoPictures;
-    plan.FadeInSeconds = settings.FadeInSeconds;
-    plan.FadeOutSeconds = settings.FadeOutSeconds;
-    plan.Loudness = settings.Loudness;
-    plan.Overlays = AudioOverlays;
+    TSlideshowRun run;
+    run.VideoSeconds = videoSeconds_;
+    run.LastTransitionSeconds = lastTransitionSeconds_;
+    run.Overlays = AudioOverlays;
+    TSoundtrackPlan plan = SoundtrackPlanOf(settings, run, sampleRate);
     plan.Cancelled = Cancelled;
     std::string why;
     if (!builtSoundtrack_.Build(plan, why)) {

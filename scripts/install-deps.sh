@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
-pkgs=(cmake g++ make pkg-config qt6-base-dev libgl-dev
+pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
       libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev
       libavdevice-dev libavutil-dev libjpeg62-turbo-dev libpng-dev libpixman-1-dev libaubio-dev libgtest-dev libbenchmark-dev
       libexif-dev fonts-dejavu-core fonts-noto-core
       libopencv-core-dev libopencv-imgproc-dev libopencv-objdetect-dev opencv-data
-      ffmpeg valgrind xvfb xauth xdotool chromium
+      ffmpeg valgrind xvfb xauth xdotool chromium pulseaudio pulseaudio-utils
       dpkg-dev file lintian appstream desktop-file-utils man-db)
 missing=()
 for p in "${pkgs[@]}"; do

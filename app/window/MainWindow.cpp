@@ -6,6 +6,8 @@
 #include "app/window/MotionChoice.h"
 #include "app/window/Banner.h"
 #include "app/window/DirectoryDialog.h"
+#include "app/window/EditMenu.h"
+#include "app/window/PlayerPane.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
 #include "app/window/ProjectMenu.h"
@@ -69,6 +71,10 @@ TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(par
 
 TfrmMain::~TfrmMain() {
     // The File menu listens to the document, which goes with the window's controls.
+    delete player_;
+    player_ = nullptr;
+    delete edit_;
+    edit_ = nullptr;
     delete project_;
     project_ = nullptr;
     // Every task ends before the window's parts go away.
@@ -316,10 +322,16 @@ void TfrmMain::BuildMenu() {
     binder_->Warn = [this](const std::string& text) { services_->Warning(this, "Warning", Q(text)); };
     project_ = new TProjectMenu(*this, *slides_, *binder_, *services_, global_);
     project_->FillMenu(menuBar()->addMenu("&File"));
+    edit_ = new TEditMenu(*this, *slides_, *project_, *binder_);
+    edit_->FillMenu(menuBar()->addMenu("&Edit"));
     QMenu* slidesMenu = menuBar()->addMenu("&Slides");
     slides_->FillMenu(slidesMenu);
     slidesMenu->addSeparator();
     actMusic = slidesMenu->addAction("&Music...", dlgMusic, &QDialog::show);
+    player_ = new TPlayerPane(*this, *slides_, *edit_, [this] { return JobSettings(); },
+                              [this] { return btnStop->isEnabled(); });
+    addDockWidget(Qt::RightDockWidgetArea, player_);
+    player_->FillMenu(menuBar()->addMenu("&View"));
     QMenu* related = menuBar()->addMenu("Related software");
     for (const texts::TRelatedProduct& product : texts::RelatedSoftware) {
         QString url = product.Url;
@@ -346,6 +358,7 @@ void TfrmMain::FormShow() {
     SetIdleButtons();
     setWindowTitle(PartsCaption());
     project_->WindowShown();
+    edit_->WindowShown();
 }
 
 QString TfrmMain::PartsCaption() const { return ClassicCaption(global_); }
@@ -457,6 +470,7 @@ int TfrmMain::ProgressPercent(std::int64_t currentTime, std::int64_t totalDurati
 TSlideshowSettings TfrmMain::JobSettings() const { return binder_->Read(); }
 
 void TfrmMain::btnStartClick() {
+    player_->JobStarting(); // the player draws nothing while a job runs
     // Whatever a Start runs into is told, and the window stays.
     try {
         StartJob();

@@ -33,6 +33,8 @@ class TMusicTimingPanel;
 class TMotionChoice;
 class TfmDirectory;
 class TProjectMenu;
+class TEditMenu;
+class TPlayerPane;
 class TSlideEditor;
 class TWindowBinder;
 class TWindowServices;
@@ -88,6 +90,10 @@ public:
     // The slideshow document and its picture list, slide panel and Slides menu; the File menu.
     TSlideEditor& Slides() const { return *slides_; }
     TProjectMenu& Project() const { return *project_; }
+    // The Edit menu (undo and redo).
+    TEditMenu& Edit() const { return *edit_; }
+    // The player pane (View menu).
+    TPlayerPane& PlayerPane() const { return *player_; }
     // The caption of the first showing: title, " Free Ver" and the version text.
     QString PartsCaption() const;
 
@@ -169,5 +175,7 @@ protected:
     TSlideEditor* slides_ = nullptr;
     TProjectMenu* project_ = nullptr;
     TWindowBinder* binder_ = nullptr;
+    TEditMenu* edit_ = nullptr;
+    TPlayerPane* player_ = nullptr;
     bool shown_ = false;
 };

@@ -1,6 +1,7 @@
 #include "app/window/PictureListModel.h"
 
 #include "app/pictures/FileKind.h"
+#include "app/window/DocumentCommands.h"
 
 #include "app/window/ThumbnailLoader.h"
 #include "app/window/WindowTexts.h"
@@ -128,6 +129,7 @@ Qt::ItemFlags TPictureListModel::flags(const QModelIndex& index) const {
 bool TPictureListModel::removeRows(int row, int count, const QModelIndex& parent) {
     if (parent.isValid() || row < 0 || count <= 0 || row + count > document_.SlideCount())
         return false;
+    const TNamedEdit edit(History, {});
     document_.RemoveSlides(row, count);
     return true;
 }
@@ -140,6 +142,7 @@ bool TPictureListModel::moveRows(const QModelIndex& sourceParent, int sourceRow,
         return false;
     if (destinationChild >= sourceRow && destinationChild <= sourceRow + count)
         return false; // onto itself
+    const TNamedEdit edit(History, {});
     document_.MoveSlides(sourceRow, count, destinationChild);
     return true;
 }
@@ -256,6 +259,7 @@ int TPictureListModel::AddFiles(const QStringList& paths, int row) {
     }
     if (row < 0 || row > document_.SlideCount())
         row = document_.SlideCount();
+    const TNamedEdit edit(History, {});
     document_.InsertSlides(row, std::move(slides));
     return int(pictures.size());
 }
@@ -264,6 +268,7 @@ void TPictureListModel::RemoveRows(QList<int> rows) {
     rows = CleanRows(rows, document_.SlideCount());
     if (rows.isEmpty())
         return;
+    const TNamedEdit edit(History, {});
     document_.RemoveSlides(std::vector<int>(rows.begin(), rows.end()));
 }
 
@@ -284,6 +289,7 @@ QList<int> TPictureListModel::MoveRowsTo(QList<int> rows, int destination) {
     for (int r = destination; r < n; ++r)
         if (!rows.contains(r))
             order.push_back(r);
+    const TNamedEdit edit(History, rows.size() == 1 ? QString("Move 1 Slide") : QString("Move %1 Slides").arg(rows.size()));
     Reorder(order);
     QList<int> moved;
     for (int i = 0; i < rows.size(); ++i)
@@ -308,6 +314,7 @@ QList<int> TPictureListModel::MoveRowsBy(QList<int> rows, int delta) {
         for (auto it = rows.rbegin(); it != rows.rend(); ++it)
             std::swap(order[std::size_t(*it)], order[std::size_t(*it + 1)]);
     }
+    const TNamedEdit edit(History, rows.size() == 1 ? QString("Move 1 Slide") : QString("Move %1 Slides").arg(rows.size()));
     Reorder(order);
     QList<int> moved;
     for (int r : rows)
@@ -342,6 +349,7 @@ void TPictureListModel::SortByName() {
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         return collator.compare(names[std::size_t(a)], names[std::size_t(b)]) < 0;
     });
+    const TNamedEdit edit(History, "Sort Slides by Name");
     Reorder(order);
 }
 
@@ -364,22 +372,26 @@ void TPictureListModel::SortByDate() {
             return da < db;
         return collator.compare(names[std::size_t(a)], names[std::size_t(b)]) < 0;
     });
+    const TNamedEdit edit(History, "Sort Slides by Date");
     Reorder(order);
 }
 
 void TPictureListModel::SetHold(const QList<int>& rows, std::optional<double> seconds) {
+    const TNamedEdit edit(History, {});
     for (int r : CleanRows(rows, document_.SlideCount()))
         if (document_.Slide(r).HoldSeconds != seconds)
             document_.SetHold(r, seconds);
 }
 
 void TPictureListModel::SetEffect(const QList<int>& rows, std::optional<int> effect) {
+    const TNamedEdit edit(History, {});
     for (int r : CleanRows(rows, document_.SlideCount()))
         if (document_.Slide(r).Effect != effect)
             document_.SetEffect(r, effect);
 }
 
 void TPictureListModel::SetCaption(const QList<int>& rows, const QString& caption) {
+    const TNamedEdit edit(History, {});
     const std::string text = caption.toStdString();
     for (int r : CleanRows(rows, document_.SlideCount()))
         if (document_.Slide(r).Caption != text)
@@ -387,6 +399,7 @@ void TPictureListModel::SetCaption(const QList<int>& rows, const QString& captio
 }
 
 void TPictureListModel::SetCaptionDateTaken(const QList<int>& rows, bool on) {
+    const TNamedEdit edit(History, {});
     for (int r : CleanRows(rows, document_.SlideCount()))
         if (document_.Slide(r).CaptionDateTaken != on)
             document_.SetCaptionDateTaken(r, on);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class TDocumentHistory;
 class TThumbnailLoader;
 
 class TPictureListModel : public QAbstractListModel {
@@ -81,6 +82,8 @@ public:
 
     // The date a picture was taken as sortable text ("YYYY:MM:DD HH:MM:SS"), empty when unknown.
     std::function<QString(const QString& path)> DateTakenOf;
+    // The undo history each edit above is one command of (none: edits are not recorded).
+    TDocumentHistory* History = nullptr;
     // A dropped or added file that is not a picture.
     std::function<void(const QString& path)> OnSkipped;
     // A name that stands for no regular file (a named pipe, a socket, a device) is refused with

@@ -135,6 +135,7 @@ bool TProjectMenu::New() {
     applying_ = false;
     doc.ProjectFile.clear();
     doc.SetModified(false);
+    emit Replaced();
     UpdateCaption();
     return true;
 }
@@ -173,6 +174,7 @@ bool TProjectMenu::OpenFile(const QString& file) {
     applying_ = false;
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
+    emit Replaced();
     RememberRecent(file);
     UpdateCaption();
     Relink();
@@ -245,6 +247,7 @@ bool TProjectMenu::SaveTo(const QString& file) {
     }
     doc.ProjectFile = QFileInfo(file).absoluteFilePath().toStdString();
     doc.SetModified(false);
+    emit Saved();
     RememberRecent(file);
     UpdateCaption();
     return true;

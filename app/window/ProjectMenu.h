@@ -76,6 +76,10 @@ public:
     // The file format's reading and writing.
     TProjectFileIO IO;
 
+signals:
+    void Saved();    // the document was saved to its project file
+    void Replaced(); // a new or opened project took the document's place
+
 private:
     bool MayDiscard(const QString& question);
     // Offers to look for the pictures of an opened project that are not where it says.

@@ -205,7 +205,17 @@ void TWindowBinder::WatchChoices() {
     if (watching_)
         return;
     watching_ = true;
-    const auto changed = [this] { emit ChoicesChanged(); };
+    const auto changed = [this] {
+        emit ChoicesChanged();
+        emit AnyChoiceChanged();
+    };
+    const auto other = [this] { emit AnyChoiceChanged(); };
+    connect(c_.Codec->cmbFraming, &QComboBox::currentIndexChanged, this, other);
+    connect(c_.Codec->cmbQuality, &QComboBox::currentIndexChanged, this, other);
+    connect(c_.Codec->edtQuality, &QSpinBox::valueChanged, this, other);
+    connect(c_.Codec->cmbPreset, &QComboBox::currentIndexChanged, this, other);
+    connect(c_.Codec->chkHardware, &QCheckBox::toggled, this, other);
+    connect(c_.Motion, &QComboBox::currentIndexChanged, this, other);
     connect(c_.Format, &QComboBox::currentIndexChanged, this, changed);
     connect(c_.VideoSize, &QComboBox::currentTextChanged, this, changed);
     connect(c_.BitRate, &QComboBox::currentIndexChanged, this, changed);

@@ -71,7 +71,7 @@ public:
     void ShowMusic(const QString& soundtrack, const TSlideshowSettings& output, const std::vector<std::string>& moreAudio);
     // The Default button: the container row's bit rate, frame rate, frame size and sample rate.
     void ApplyDefaults();
-    // From now on every choice the user makes emits ChoicesChanged.
+    // From now on every choice the user makes emits ChoicesChanged and AnyChoiceChanged.
     void WatchChoices();
 
     // The change handlers' writes to the settings file.
@@ -94,7 +94,10 @@ public:
     static int SampleRateOfPosition(int position);
 
 signals:
+    // A choice a project keeps changed (the output, the delays, the music).
     void ChoicesChanged();
+    // Any choice changed, the codec panel's and the motion's included (what undo watches).
+    void AnyChoiceChanged();
 
 private:
     TWindowControls c_;

@@ -26,6 +26,7 @@ TProgramUsage MakeUsage() {
     u.Options = {
         {"--screenshot", "FILE", "Shows the window, saves a picture of it to FILE (PNG) and ends.",
          TValueKind::File, {}, false},
+        {"--player", "", "Starts with the player pane shown (View, Player).", TValueKind::None, {}, false},
         HelpOption,
         {"--version", "", "Prints the program's version and ends.", TValueKind::None, {}, false},
     };
@@ -68,6 +69,8 @@ TWindowArgs ReadWindowArgs(const QStringList& arguments) {
                 break;
             }
             out.Screenshot = arguments[++i];
+        } else if (word == "--player") {
+            out.Player = true;
         } else {
             out.Error = "unknown option " + word;
             break;

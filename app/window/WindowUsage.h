@@ -14,6 +14,7 @@ const TProgramUsage& WindowUsage();
 struct TWindowArgs {
     QStringList Files;  // the files to open, as given
     QString Screenshot; // --screenshot FILE
+    bool Player = false; // --player: the player pane shown at start
     QString Error;      // a word the program does not take; empty when all is well
 };
 

@@ -4,6 +4,9 @@
 //   pixaroll --help | --version
 
 #include "app/window/MainWindow.h"
+#include "app/window/PictureListView.h"
+#include "app/window/PlayerPane.h"
+#include "app/window/SlideEditor.h"
 #include "app/window/WindowUsage.h"
 
 #include <QApplication>
@@ -55,10 +58,15 @@ int main(int argc, char** argv) {
     TfrmMain window;
     window.show();
     OpenStartupFiles(window, args.Files);
+    if (args.Player) {
+        window.PlayerPane().show();
+        window.Slides().View()->SelectRows({0}); // the first slide, not the black it fades in from
+    }
 
     if (!args.Screenshot.isEmpty()) {
         const QString file = args.Screenshot;
-        QTimer::singleShot(300, &window, [&window, file] {
+        // The player's first frame is drawn on its own thread: a moment longer for it.
+        QTimer::singleShot(args.Player ? 2500 : 300, &window, [&window, file] {
             const bool saved = window.grab().save(file);
             std::exit(saved ? 0 : 1);
         });

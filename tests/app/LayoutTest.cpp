@@ -24,7 +24,7 @@ namespace {
 const std::map<std::string, int>& Floors() {
     static const std::map<std::string, int> floors = {
         {"window", 10},
-        {"SlideshowJob", 9}, {"playback", 9},
+        {"SlideshowJob", 9}, {"SlideshowRun", 9}, {"playback", 9},
         {"document", 8},
         {"captions", 7},
         {"timing", 6},

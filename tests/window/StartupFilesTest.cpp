@@ -86,6 +86,8 @@ TEST(WindowArgs, OptionsFilesAndMistakes) {
     EXPECT_EQ(shot.Files, QStringList({"a.jpg", "b.jpg"}));
     EXPECT_EQ(shot.Screenshot, "shot.png");
     EXPECT_TRUE(shot.Error.isEmpty());
+    EXPECT_FALSE(shot.Player);
+    EXPECT_TRUE(ReadWindowArgs({"pixaroll", "--player", "a.jpg"}).Player);
     // After "--" a name that looks like an option is a file.
     EXPECT_EQ(ReadWindowArgs({"pixaroll", "--", "--screenshot"}).Files, QStringList({"--screenshot"}));
     EXPECT_EQ(ReadWindowArgs({"pixaroll", "--bogus", "a.jpg"}).Error, "unknown option --bogus");
