@@ -15,6 +15,7 @@
 #include "app/window/SlidePanel.h"
 #include "app/window/WindowBinder.h"
 #include "app/window/WindowServices.h"
+#include "app/window/WindowParts.h"
 #include "app/window/WindowTexts.h"
 
 #include <algorithm>
@@ -43,14 +44,6 @@ namespace texts = window_texts;
 namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
-
-QSpinBox* DelayEdit(QWidget* parent, int maximum) {
-    auto* spin = new QSpinBox(parent);
-    spin->setRange(0, maximum);
-    // Changed through the arrows only, like a read-only edit with a spin control beside it.
-    spin->findChild<QLineEdit*>()->setReadOnly(true);
-    return spin;
-}
 
 } // namespace
 
@@ -164,8 +157,8 @@ void TfrmMain::BuildControls() {
     chkRandomEffect = new QCheckBox("Random effects", central);
     auto* delays = new QGridLayout;
     delays->setVerticalSpacing(3);
-    edtPictureDelay = DelayEdit(central, 3000);
-    edtTransitionDelay = DelayEdit(central, 100);
+    edtPictureDelay = MakeDelayEdit(central, 3000);
+    edtTransitionDelay = MakeDelayEdit(central, 100);
     edtPictureDelay->setValue(5);
     edtTransitionDelay->setValue(2);
     auto* lblPhotoDelay = new QLabel("Photos delay:", central);
@@ -270,14 +263,7 @@ void TfrmMain::BuildControls() {
     central->setMinimumSize(596, 397);
 
     // The log collects every line of the program run; it lives hidden in a window of its own.
-    logWindow_ = new QDialog(this);
-    logWindow_->setWindowTitle("Log");
-    logWindow_->resize(640, 360);
-    auto* logLayout = new QVBoxLayout(logWindow_);
-    mmoLog = new QPlainTextEdit(logWindow_);
-    mmoLog->setReadOnly(true);
-    mmoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    logLayout->addWidget(mmoLog);
+    logWindow_ = MakeLogWindow(this, mmoLog);
 
     connect(cmbFormat, &QComboBox::activated, this, &TfrmMain::cmbFormatChange);
     connect(cmbFormat, &QComboBox::currentIndexChanged, pnlCodec,
@@ -332,13 +318,8 @@ void TfrmMain::BuildMenu() {
                               [this] { return btnStop->isEnabled(); });
     addDockWidget(Qt::RightDockWidgetArea, player_);
     player_->FillMenu(menuBar()->addMenu("&View"));
-    QMenu* related = menuBar()->addMenu("Related software");
-    for (const texts::TRelatedProduct& product : texts::RelatedSoftware) {
-        QString url = product.Url;
-        related->addAction(product.Name, this, [this, url] { OpenAddress(url); });
-    }
-    menuBar()->addAction("Web Site", this, [this] { OpenAddress(Q(global_.HomePageUrl())); });
-    menuBar()->addAction("Help", this, [this] { OpenAddress(Q(global_.HelpUrl())); });
+    AddWebMenus(menuBar(), this, Q(global_.HomePageUrl()), Q(global_.HelpUrl()),
+                [this](const QString& url) { OpenAddress(url); });
     // The log explains why a job failed; it is one key away.
     actLog = menuBar()->addAction("&Log", this, &TfrmMain::ShowLog);
     actLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -461,10 +442,7 @@ void TfrmMain::FFLoggerLog(TThreadID threadId, TLogLevel level, const std::strin
 int TfrmMain::SampleRateOfPosition(int position) { return TWindowBinder::SampleRateOfPosition(position); }
 
 int TfrmMain::ProgressPercent(std::int64_t currentTime, std::int64_t totalDuration) {
-    if (totalDuration <= 0)
-        return 0;
-    const std::int64_t percent = currentTime * 100 / totalDuration;
-    return int(std::clamp<std::int64_t>(percent, 0, 100));
+    return ProgressPercentOf(currentTime, totalDuration);
 }
 
 TSlideshowSettings TfrmMain::JobSettings() const { return binder_->Read(); }
