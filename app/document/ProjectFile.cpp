@@ -1,5 +1,7 @@
 #include "app/document/ProjectFile.h"
 
+#include "app/document/DuplicateKeys.h"
+
 #include "app/output/FrameCount.h"
 #include "app/output/FrameSizeLimits.h"
 #include "app/soundtrack/SoundtrackBuilder.h"
@@ -127,14 +129,14 @@ double SecondsValue(const QJsonValue& v, const std::string& where) {
 
 TFrameSize FrameSizeValue(const QJsonValue& v, const std::string& where) {
     TFrameSize size;
-    if (!ParseFrameSize(String(v, where), size) || size.Width <= 0 || size.Height <= 0)
+    if (!v.isString() || !ParseFrameSize(v.toString().toStdString(), size) || size.Width <= 0 || size.Height <= 0)
         Bad(where, "must be WxH, two whole numbers above 0 (as \"1920x1080\")");
     return size;
 }
 
 TFrameRate FrameRateValue(const QJsonValue& v, const std::string& where) {
     TFrameRate rate;
-    if (!ParseFrameRate(String(v, where), rate))
+    if (!v.isString() || !ParseFrameRate(v.toString().toStdString(), rate))
         Bad(where, "must be N:D, two whole numbers above 0 (as \"30:1\")");
     return rate;
 }
@@ -390,6 +392,11 @@ bool ReadProjectText(const std::string& text, const std::string& projectFolder, 
     }
     if (!json.isObject()) {
         error = "line 1, column 1: the text is no JSON object { ... }: not a Zemo Pixaroll project";
+        return false;
+    }
+    std::string place;
+    if (const std::string key = DuplicateKey(text, place); !key.empty()) {
+        error = key + ": appears twice (" + place + "); a project names each key once";
         return false;
     }
     try {

@@ -235,7 +235,7 @@ TMotionRect MotionView(const TMotionPath& path, double progress) {
     return {left, top, right - left, bottom - top};
 }
 
-double MotionProgress(int frame, int frames, bool easeIn, bool easeOut) {
+double MotionProgress(int frame, long long frames, bool easeIn, bool easeOut) {
     if (frames <= 1)
         return easeOut ? 1.0 : 0.0;
     const double t = std::clamp(double(frame) / (frames - 1), 0.0, 1.0);

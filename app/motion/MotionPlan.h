@@ -41,7 +41,7 @@ TMotionRect MotionView(const TMotionPath& path, double progress);
 
 // Progress of the motion at a slide's own frame (0 .. frames - 1): constant speed, except for a
 // gentle start (easeIn) and stop (easeOut), each over half the slide, at the ends of a slideshow.
-double MotionProgress(int frame, int frames, bool easeIn, bool easeOut);
+double MotionProgress(int frame, long long frames, bool easeIn, bool easeOut);
 
 // The closest view of a path of this request, relative to the whole framing (1 = the picture
 // as the framing shows it still): how much detail the decoded picture must hold.

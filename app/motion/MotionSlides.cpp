@@ -69,7 +69,7 @@ struct TSlideMotionRun {
     std::shared_ptr<const TSlideshowData> Data;
     int FrameWidth = 0, FrameHeight = 0;
     int TransitionFrames = 0;
-    std::vector<int> Frames; // per slide: the frames it is on screen
+    std::vector<long long> Frames; // per slide: the frames it is on screen (a day-long hold at a high rate passes INT_MAX)
     std::vector<bool> Moving;
     std::vector<bool> StillFill; // fill without motion: drawn here only when its crop is off centre
     std::uint32_t SeedBase = 0;
@@ -145,7 +145,7 @@ void InstallSlideMotion(TSlideshowSequencer& sequencer, std::shared_ptr<const TS
         const int own = sequencer.PictureHoldFrames ? sequencer.PictureHoldFrames(k) : 0;
         const int hold = own > 0 ? own : sequencer.HoldFrames;
         // In through its transition, its hold, out through the next transition.
-        run->Frames.push_back(2 * sequencer.TransitionFrames + hold);
+        run->Frames.push_back(2LL * sequencer.TransitionFrames + hold);
         run->Moving.push_back(SlideMotionStyle(*data, k) != TMotionStyle::Off);
         run->StillFill.push_back(IsStillFillSlide(*data, k));
     }

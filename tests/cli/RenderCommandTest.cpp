@@ -92,6 +92,13 @@ TEST_F(RenderCommandTest, BrokenPicturesAndBadOptionsFailWithTheirReason) {
     // Durations must be finite; seeds take the generator's whole 32-bit range.
     r = RunCli(Render("--hold inf"));
     EXPECT_EQ(r.Status, 2) << r.Output;
+    // A hold or transition longer than a day is refused before anything is drawn (one of 1e12 s
+    // would never end, or overflow the moving slides' frame sums).
+    for (const char* huge : {"--hold 1e12 --motion zoom-in", "--hold 1e8", "--transition 86401"}) {
+        r = RunCli(Render(huge));
+        EXPECT_EQ(r.Status, 2) << huge << r.Output;
+        EXPECT_NE(r.Output.find("takes at most 86400 seconds"), std::string::npos) << r.Output;
+    }
     r = RunCli(Render("--size 32x24 --hold 0 --transition 0 --seed 4000000000"));
     EXPECT_EQ(r.Status, 0) << r.Output;
     r = RunCli(Render("--seed 4294967296"));

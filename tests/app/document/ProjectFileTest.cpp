@@ -160,6 +160,23 @@ TEST(ProjectFileTest, DamagedForeignAndNewerFilesAreRefusedWithThePlace) {
     EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"b.jpg\", \"effect\": 2.5} ] }").rfind("slides[1].effect:", 0), 0u);
     EXPECT_EQ(ErrorOf(slides + "{\"picture\": \"\"} ] }").rfind("slides[1].picture:", 0), 0u);
     EXPECT_EQ(ErrorOf(slides + "7 ] }").rfind("slides[1]:", 0), 0u);
+    // A key given twice is refused, not the first one dropped silently; the same key in two
+    // objects is no repetition.
+    EXPECT_EQ(ErrorOf(head + "  \"slides\": [ {\"picture\": \"a.jpg\"} ],\n  \"slides\": []\n}").rfind("slides: appears twice (line 5, column 3)", 0), 0u)
+        << ErrorOf(head + "  \"slides\": [ {\"picture\": \"a.jpg\"} ],\n  \"slides\": []\n}");
+    EXPECT_EQ(ErrorOf(head + "\"output\": {\"hold\": 1, \"hold\": 2} }").rfind("output.hold: appears twice", 0), 0u);
+    EXPECT_EQ(ErrorOf(head + "\"slides\": [{\"picture\": \"a.jpg\"}, {\"picture\": \"b\\\"c\", \"clip\": {\"in\": 1, \"in\": 2}}] }")
+                  .rfind("slides[1].clip.in: appears twice", 0), 0u);
+    // The show's own values get the checks their command-line options have, named by their key.
+    for (const char* hold : {"\"x\"", "-1", "\"\"", "1e12", "\"1e12\"", "1e308", "4294967296", "86401"}) {
+        SCOPED_TRACE(hold);
+        EXPECT_EQ(ErrorOf(head + "\"output\": {\"hold\": " + hold + "} }").rfind("output.hold: must be seconds from 0 to 86400", 0), 0u);
+        EXPECT_EQ(ErrorOf(head + "\"output\": {\"transition\": " + hold + "} }").rfind("output.transition:", 0), 0u);
+    }
+    for (const char* rate : {"\"x\"", "\"30\"", "\"0:1\"", "\"30:0\"", "\"-30:1\"", "30"})
+        EXPECT_EQ(ErrorOf(head + "\"output\": {\"frameRate\": " + rate + "} }").rfind("output.frameRate: must be N:D", 0), 0u) << rate;
+    for (const char* size : {"\"x\"", "\"64\"", "\"0x48\"", "\"64x\"", "\"64*48\"", "64"})
+        EXPECT_EQ(ErrorOf(head + "\"output\": {\"frameSize\": " + size + "} }").rfind("output.frameSize: must be WxH", 0), 0u) << size;
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"seed\": 4294967296} }").rfind("output.seed:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"framing\": \"stretch\"} }").rfind("output.framing:", 0), 0u);
     EXPECT_EQ(ErrorOf(head + "\"output\": {\"preset\": \"ultrafast\"} }").rfind("output.preset:", 0), 0u);
