@@ -309,7 +309,7 @@ void TfrmMain::BuildMenu() {
     project_ = new TProjectMenu(*this, *slides_, *binder_, *services_, global_);
     project_->FillMenu(menuBar()->addMenu("&File"));
     edit_ = new TEditMenu(*this, *slides_, *project_, *binder_);
-    edit_->FillMenu(menuBar()->addMenu("&Edit"));
+    edit_->FillMenu(menuBar()->addMenu("E&dit")); // Alt+E stays the Exit button's
     QMenu* slidesMenu = menuBar()->addMenu("&Slides");
     slides_->FillMenu(slidesMenu);
     slidesMenu->addSeparator();
