@@ -1,5 +1,7 @@
 #include "cli/JobRunner.h"
 
+#include "app/output/RunProgress.h"
+
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -14,18 +16,6 @@ void OnStopSignal(int sig) {
     int expected = 0;
     if (!receivedSignal.compare_exchange_strong(expected, sig))
         ::_exit(128 + sig); // the second signal: the user wants out now
-}
-
-std::string ClockText(double seconds) {
-    if (!(seconds >= 0) || seconds > 359999)
-        return "--:--";
-    long s = std::lround(seconds);
-    char text[32];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-    return text;
 }
 
 // Done share of the run in 0..1, or -1 when unknown.

@@ -8,6 +8,7 @@
 class TBanner : public QLabel {
 public:
     explicit TBanner(QWidget* parent);
+    TBanner(QWidget* parent, std::function<void()> onClick) : TBanner(parent) { OnClick = std::move(onClick); }
     std::function<void()> OnClick;
 
 protected:

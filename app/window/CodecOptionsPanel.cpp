@@ -112,3 +112,15 @@ void TCodecOptionsPanel::Show(const TSlideshowSettings& settings) {
     loading_ = false;
     Store();
 }
+
+void TCodecOptionsPanel::ShowRowDefaults() {
+    if (!row_ || !row_->Quality)
+        return;
+    loading_ = true;
+    cmbQuality->setCurrentIndex(0);
+    edtQuality->setEnabled(true);
+    edtQuality->setValue(row_->Quality->DefaultCrf);
+    cmbPreset->setCurrentIndex(int(spBalanced));
+    loading_ = false;
+    Store();
+}

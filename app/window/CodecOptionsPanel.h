@@ -37,6 +37,9 @@ public:
     void ApplyTo(TSlideshowSettings& settings) const;
     // Shows a project's choices (after its row was chosen) and stores them as the user would.
     void Show(const TSlideshowSettings& settings);
+    // Constant quality at the row's own number and the balanced preset, stored (the Default
+    // button of a row of today's codecs).
+    void ShowRowDefaults();
 
 private:
     void Store();

@@ -8,9 +8,11 @@
 #include "app/window/DirectoryDialog.h"
 #include "app/window/EditMenu.h"
 #include "app/window/PlayerPane.h"
+#include "app/window/PreviewPlacement.h"
 #include "app/window/Previewer.h"
 #include "app/window/PictureListView.h"
 #include "app/window/ProjectMenu.h"
+#include "app/window/RunStatus.h"
 #include "app/window/SlideEditor.h"
 #include "app/window/SlidePanel.h"
 #include "app/window/WindowBinder.h"
@@ -41,11 +43,7 @@
 
 namespace texts = window_texts;
 
-namespace {
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
-
-} // namespace
+static QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 TfrmMain::TfrmMain(TWindowServices* services, QWidget* parent) : QMainWindow(parent), services_(services) {
     if (!services_) {
@@ -100,7 +98,7 @@ void TfrmMain::FormCreate() {
         FFLoggerLog(id, level, msg);
     });
 
-    InstallQtPreviewFactory();
+    InstallQtPreviewFactory(PreviewBeside(this, [this] { return Ini(); }));
     // Progress arrives on this thread (the worker waits for it); the end of a task arrives on a
     // delivery thread and is handed over without waiting, so the window's work runs here.
     encoder_.OnProgress = [this](TCustomEncoder&, PProgressInfo info) { FFEncoderProgress(*info); };
@@ -244,6 +242,9 @@ void TfrmMain::BuildControls() {
     lblStatus->setMinimumWidth(100);
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     root->addWidget(lblStatus);
+    runStatus_ = new TRunStatus(*services_, central);
+    runStatus_->OnShowInFolder = [this] { btnOpenClick(); };
+    root->addWidget(runStatus_);
 
     auto* runRow = new QHBoxLayout;
     ProgressBar1 = new QProgressBar(central);
@@ -258,8 +259,7 @@ void TfrmMain::BuildControls() {
         runRow->addWidget(b);
     root->addLayout(runRow);
 
-    // The client area is 596 by 397 unless the fonts need more (a large scale factor scales
-    // both, so the proportions stay).
+    // The client area is 596 by 397 unless the fonts need more.
     central->setMinimumSize(596, 397);
 
     // The log collects every line of the program run; it lives hidden in a window of its own.
@@ -290,10 +290,7 @@ void TfrmMain::BuildControls() {
 }
 
 QWidget* TfrmMain::BuildBanner() {
-    auto* banner = new TBanner(this);
-    banner->OnClick = [this] { OpenAddress(Q(global_.HomePageUrl())); };
-    img1 = banner;
-    return banner;
+    return img1 = new TBanner(this, [this] { OpenAddress(Q(global_.HomePageUrl())); });
 }
 
 void TfrmMain::BuildMenu() {
@@ -310,7 +307,7 @@ void TfrmMain::BuildMenu() {
     project_->FillMenu(menuBar()->addMenu("&File"));
     edit_ = new TEditMenu(*this, *slides_, *project_, *binder_);
     edit_->FillMenu(menuBar()->addMenu("E&dit")); // Alt+E stays the Exit button's
-    QMenu* slidesMenu = menuBar()->addMenu("&Slides");
+    QMenu* slidesMenu = menuBar()->addMenu("Sl&ides"); // Alt+S stays the Start button's
     slides_->FillMenu(slidesMenu);
     slidesMenu->addSeparator();
     actMusic = slidesMenu->addAction("&Music...", dlgMusic, &QDialog::show);
@@ -340,6 +337,10 @@ void TfrmMain::FormShow() {
     setWindowTitle(PartsCaption());
     project_->WindowShown();
     edit_->WindowShown();
+    // What the user changes while a job runs goes into the next video; the run status says so.
+    const auto changed = [this] { if (encoder_.Working()) runStatus_->ChangedDuringRun(); };
+    connect(binder_, &TWindowBinder::AnyChoiceChanged, this, changed);
+    slides_->Document().Subscribe(nullptr, [changed](const TDocumentChange&) { changed(); });
 }
 
 QString TfrmMain::PartsCaption() const { return ClassicCaption(global_); }
@@ -400,6 +401,8 @@ void TfrmMain::AddPictures(const QStringList& files) {
 
 void TfrmMain::btnClearClick() { slides_->Document().ClearSlides(); }
 
+void TfrmMain::SetSoundtrack(const QString& file) { txtAudio->setText(file); }
+
 void TfrmMain::btnAudioClick() {
     const QString file = services_->OpenFile(this, texts::FileFilter("Audio Files", texts::AudioExtensions));
     if (!file.isEmpty())
@@ -419,17 +422,13 @@ void TfrmMain::btnBrowsClick() {
 
 void TfrmMain::btnOpenClick() {
     const std::string folder = binder_->OutputFolderForOpen();
-    if (edtDir->text().size() > 2)
-        services_->OpenUrl(Q(folder));
+    if (edtDir->text().size() > 2 && !services_->OpenUrl(Q(folder)))
+        runStatus_->FolderNotShown(Q(folder));
 }
 
 void TfrmMain::OpenAddress(const QString& address) { services_->OpenUrl(address); }
 
-void TfrmMain::ShowLog() {
-    logWindow_->show();
-    logWindow_->raise();
-    logWindow_->activateWindow();
-}
+void TfrmMain::ShowLog() { ShowWindowOnTop(logWindow_); }
 
 void TfrmMain::AddLog(const QString& line) { mmoLog->appendPlainText(line); }
 
@@ -475,6 +474,7 @@ void TfrmMain::StartJob() {
     if (jobPaused_) {
         encoder_.Resume();
         jobPaused_ = false;
+        runStatus_->Resumed();
         SetRunningButtons();
         return;
     }
@@ -505,14 +505,9 @@ void TfrmMain::StartJob() {
         services_->Exclamation(this, Q(global_.AppTitle()), Q(job_->LastError));
         return;
     }
-    // The slideshow reads the picture list as it stands on every frame.
-    job_->Sequencer.PictureCount = [this] { return lstPictures->count(); };
-    job_->Sequencer.PicturePath = [this](int i) {
-        QListWidgetItem* item = lstPictures->item(i);
-        return item ? S(item->text()) : std::string();
-    };
+    // The job draws the slides as they stood at Start; changes meanwhile are for the next video.
 
-    const std::string libFolder = S(QCoreApplication::applicationDirPath()) + "/LibAV";
+    const std::string libFolder = QCoreApplication::applicationDirPath().toStdString() + "/LibAV";
     if (!job_->BuildTask(settings, libFolder)) {
         // Missing libraries end Start with the log lines alone; for the rest the log is hidden,
         // so the reason is told here as well.
@@ -523,7 +518,9 @@ void TfrmMain::StartJob() {
     SetRunningButtons();
     btnStop->setFocus();
     runFailed_ = runStopped_ = false;
+    runError_.clear();
     job_->Start(true);
+    runStatus_->Started(Q(job_->OutputFile()), job_->RunSeconds());
 }
 
 void TfrmMain::btnPauseClick() {
@@ -531,6 +528,7 @@ void TfrmMain::btnPauseClick() {
     btnStart->setEnabled(true);
     jobPaused_ = true;
     encoder_.Pause();
+    runStatus_->Paused();
 }
 
 void TfrmMain::btnStopClick() {
@@ -562,19 +560,19 @@ void TfrmMain::SetRunningButtons() {
 
 void TfrmMain::FFEncoderProgress(const TProgressInfo& info) {
     lblStatus->setText(QString("Frame number: %1; FPS: %2; Size: %3; Time: %4")
-                           .arg(info.FrameNumber)
-                           .arg(info.FrameRate)
-                           .arg(info.CurrentSize)
-                           .arg(info.CurrentTime));
+                           .arg(info.FrameNumber).arg(info.FrameRate).arg(info.CurrentSize).arg(info.CurrentTime));
     // Measured against the job's own length where it knows it: the engine's total is the
     // longest input's, and a run that ends with the pictures ends before a longer song.
     const double runSeconds = job_ ? job_->RunSeconds() : 0;
     const std::int64_t total = runSeconds > 0 ? std::int64_t(runSeconds * 1e6) : info.TotalDuration;
     ProgressBar1->setValue(ProgressPercent(info.CurrentTime, total));
+    runStatus_->Progress(info);
 }
 
 void TfrmMain::FFEncoderTerminate(const TTerminateInfo& info) {
     runFailed_ = runFailed_ || info.Failed;
+    if (info.Failed && runError_.isEmpty())
+        runError_ = Q(info.ErrorMessage);
     if (info.TaskIndex < 0) {
         jobPaused_ = false;
         btnStart->setEnabled(true);
@@ -586,6 +584,7 @@ void TfrmMain::FFEncoderTerminate(const TTerminateInfo& info) {
             ProgressBar1->setValue(100);
             lblStatus->setText("Finished: " + Q(job_ ? job_->OutputFile() : std::string()));
         }
+        runStatus_->Ended(runFailed_, runStopped_, runError_);
         btnOpenClick();
     }
     if (info.Failed)

@@ -35,6 +35,7 @@ class TfmDirectory;
 class TProjectMenu;
 class TEditMenu;
 class TPlayerPane;
+class TRunStatus;
 class TSlideEditor;
 class TWindowBinder;
 class TWindowServices;
@@ -94,6 +95,8 @@ public:
     TEditMenu& Edit() const { return *edit_; }
     // The player pane (View menu).
     TPlayerPane& PlayerPane() const { return *player_; }
+    // The run's progress in words, and the file it wrote with Play and Show in Folder.
+    TRunStatus& RunStatus() const { return *runStatus_; }
     // The caption of the first showing: title, " Free Ver" and the version text.
     QString PartsCaption() const;
 
@@ -101,6 +104,8 @@ public:
     void AddLog(const QString& line);
     // Appends the picture files to the list; other names are logged and skipped.
     void AddPictures(const QStringList& files);
+    // The soundtrack, as Add Audio would choose it.
+    void SetSoundtrack(const QString& file);
 
 public slots:
     void FormShow();
@@ -170,6 +175,7 @@ protected:
     TFFEncoder encoder_;
     bool jobPaused_ = false;
     bool runFailed_ = false, runStopped_ = false; // how the last Start's run ended
+    QString runError_;
     QDialog* logWindow_ = nullptr;
     TfmDirectory* fmDirectory_ = nullptr;
     TSlideEditor* slides_ = nullptr;
@@ -177,5 +183,6 @@ protected:
     TWindowBinder* binder_ = nullptr;
     TEditMenu* edit_ = nullptr;
     TPlayerPane* player_ = nullptr;
+    TRunStatus* runStatus_ = nullptr;
     bool shown_ = false;
 };

@@ -56,17 +56,24 @@ void TPreviewWindow::mousePressEvent(QMouseEvent* event) {
         return QWidget::mousePressEvent(event);
     // The window is moved by its body as if the caption had been grabbed.
     dragging_ = true;
+    dragged_ = false;
     dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
 }
 
 void TPreviewWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton))
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
         move(event->globalPosition().toPoint() - dragOffset_);
+        dragged_ = true;
+    }
 }
 
 void TPreviewWindow::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        dragging_ = false;
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragging_ = false;
+    if (dragged_ && OnMovedByUser)
+        OnMovedByUser(frameGeometry().topLeft());
+    dragged_ = false;
 }
 
 void TPreviewWindow::closeEvent(QCloseEvent* event) {

@@ -24,6 +24,8 @@ public:
     bool ClosedByUser() const { return closedByUser_; }
     // Called when the user closes the window.
     std::function<void()> OnClosedByUser;
+    // Called when the user has dragged the window to a new place (its frame's top left corner).
+    std::function<void(QPoint)> OnMovedByUser;
     const QImage& Frame() const { return frame_; }
 
 protected:
@@ -36,7 +38,7 @@ protected:
 private:
     QImage frame_;
     bool closedByUser_ = false;
-    bool dragging_ = false;
+    bool dragging_ = false, dragged_ = false;
     QPoint dragOffset_;
 };
 

@@ -21,6 +21,12 @@ struct TPreviewer::TShared {
 };
 
 namespace {
+// User-interface thread only.
+std::function<void(TPreviewWindow&)>& Placement() {
+    static std::function<void(TPreviewWindow&)> place;
+    return place;
+}
+
 std::int64_t NowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -46,6 +52,8 @@ void ShowPending(const std::shared_ptr<TPreviewer::TShared>& shared) {
             if (auto s = weak.lock())
                 s->Closed = true;
         };
+        if (Placement())
+            Placement()(*shared->Window);
     }
     shared->Window->ShowImage(picture, int(frame), time);
 }
@@ -89,6 +97,7 @@ bool TPreviewer::Show(const std::uint8_t* bits, int width, int height, int strid
     return true;
 }
 
-void InstallQtPreviewFactory() {
+void InstallQtPreviewFactory(std::function<void(TPreviewWindow&)> place) {
+    Placement() = std::move(place);
     SetPreviewWindowFactory([]() -> std::unique_ptr<IPreviewWindow> { return std::make_unique<TPreviewer>(); });
 }

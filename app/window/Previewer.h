@@ -7,6 +7,7 @@
 
 #include "medialib/PreviewWindow.h"
 
+#include <functional>
 #include <memory>
 
 class TPreviewer : public IPreviewWindow {
@@ -28,5 +29,8 @@ private:
     std::int64_t lastShownUs_ = -1;
 };
 
-// Installs the factory that makes TPreviewer objects (the window calls it at start-up).
-void InstallQtPreviewFactory();
+class TPreviewWindow;
+
+// Installs the factory that makes TPreviewer objects (the window calls it at start-up); place,
+// when given, puts each new preview window where it belongs before it first shows.
+void InstallQtPreviewFactory(std::function<void(TPreviewWindow&)> place = nullptr);

@@ -1,5 +1,6 @@
 #include "app/window/WindowBinder.h"
 
+#include "app/output/ContainerTable.h"
 #include "app/output/FrameCount.h"
 #include "app/output/FrameSizeLimits.h"
 #include "app/output/OutputFolder.h"
@@ -59,10 +60,16 @@ bool SelectText(QComboBox* box, const QString& text) {
 } // namespace
 
 TWindowBinder::TWindowBinder(const TWindowControls& controls, std::function<TIniFile()> ini, QObject* parent)
-    : QObject(parent), c_(controls), ini_(std::move(ini)) {}
+    : QObject(parent), c_(controls), ini_(std::move(ini)) {
+    connect(c_.Format, &QComboBox::currentIndexChanged, this, [this] { ShowBitRateUse(); });
+    connect(c_.Codec->cmbQuality, &QComboBox::currentIndexChanged, this, [this] { ShowBitRateUse(); });
+}
 
 void TWindowBinder::LoadSettings() {
     const TIniFile ini = ini_();
+    // Only a machine that never ran the program has no file at all; an empty or partial file is
+    // read key by key with the classic defaults.
+    firstRun_ = !QFileInfo::exists(Q(ini.FileName()));
     const std::string defaultDir = ProfileFolder() + "/pixaroll";
     auto firstRunFolder = [&] {
         c_.OutputFolder->setText(Q(defaultDir));
@@ -120,6 +127,27 @@ void TWindowBinder::LoadSettings() {
         c_.Mono->setChecked(true);
         StoreChannels();
     }
+    if (firstRun_)
+        ApplyFirstRunChoices();
+    ShowBitRateUse();
+}
+
+void TWindowBinder::ApplyFirstRunChoices() {
+    // The first video a person makes: full HD H.264 in stereo that every browser and phone plays,
+    // stored as if chosen, so the next start shows the same.
+    const int row = c_.Format->findText(texts::FirstRunFormat, Qt::MatchExactly);
+    if (row < 0)
+        return;
+    c_.Format->setCurrentIndex(row);
+    StoreFormat();
+    ApplyDefaults();
+}
+
+void TWindowBinder::ShowBitRateUse() {
+    const TContainerRow* row = ContainerAt(c_.Format->currentIndex());
+    const bool constantQuality = row && row->Quality && c_.Codec->cmbQuality->currentIndex() == 0;
+    c_.BitRate->setEnabled(!constantQuality);
+    c_.BitRate->setToolTip(constantQuality ? "Not used: this row encodes at constant quality (see Quality)" : QString());
 }
 
 TSlideshowSettings TWindowBinder::Read() const {
@@ -199,6 +227,8 @@ void TWindowBinder::ApplyDefaults() {
     StoreVideoSize();
     StoreSampleRate();
     StoreChannels();
+    if (const TContainerRow* quality = ContainerAt(format); quality && quality->Quality)
+        c_.Codec->ShowRowDefaults();
 }
 
 void TWindowBinder::WatchChoices() {

@@ -69,8 +69,14 @@ public:
     // The soundtrack field and the further songs of the music dialog.
     QString Soundtrack() const;
     void ShowMusic(const QString& soundtrack, const TSlideshowSettings& output, const std::vector<std::string>& moreAudio);
-    // The Default button: the container row's bit rate, frame rate, frame size and sample rate.
+    // The Default button: the container row's bit rate, frame rate, frame size and sample rate;
+    // for the rows of today's codecs also constant quality at the row's number and the balanced
+    // preset.
     void ApplyDefaults();
+    // True when the last LoadSettings found no settings file at all: it then chose today's output
+    // (the "mp4 (H.264)" row with its defaults, stereo) and stored it as the user's choice.
+    bool WasFirstRun() const { return firstRun_; }
+
     // From now on every choice the user makes emits ChoicesChanged and AnyChoiceChanged.
     void WatchChoices();
 
@@ -100,7 +106,13 @@ signals:
     void AnyChoiceChanged();
 
 private:
+    void ApplyFirstRunChoices();
+    // The bit rate list is usable only where the row encodes at the chosen bit rate, so it never
+    // shows a rate that is not used.
+    void ShowBitRateUse();
+
     TWindowControls c_;
     std::function<TIniFile()> ini_;
     bool watching_ = false;
+    bool firstRun_ = false;
 };

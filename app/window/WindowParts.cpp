@@ -48,3 +48,9 @@ int ProgressPercentOf(std::int64_t currentTime, std::int64_t totalDuration) {
     const std::int64_t percent = currentTime * 100 / totalDuration;
     return int(std::clamp<std::int64_t>(percent, 0, 100));
 }
+
+void ShowWindowOnTop(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

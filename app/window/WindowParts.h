@@ -18,6 +18,8 @@ QDialog* MakeLogWindow(QWidget* parent, QPlainTextEdit*& log);
 // "Related software", "Web Site" and "Help" on the menu bar; open takes the address chosen.
 void AddWebMenus(QMenuBar* bar, QWidget* context, const QString& homePage, const QString& help,
                  const std::function<void(const QString&)>& open);
+// Shows a window of the program, raised above the others and active.
+void ShowWindowOnTop(QWidget* window);
 // A delay's seconds, changed through the arrows only (like a read-only edit with a spin control
 // beside it), from 0 to maximum.
 QSpinBox* MakeDelayEdit(QWidget* parent, int maximum);

@@ -56,10 +56,10 @@ QString TWindowServices::ChooseFolder(QWidget* parent, const QString& caption, c
     return QFileDialog::getExistingDirectory(parent, caption, start);
 }
 
-void TWindowServices::OpenUrl(const QString& address) {
+bool TWindowServices::OpenUrl(const QString& address) {
     QUrl url(address);
     // A plain path is a folder to show in the file manager.
     if (url.scheme().isEmpty() || QDir::isAbsolutePath(address))
         url = QUrl::fromLocalFile(address);
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
 }

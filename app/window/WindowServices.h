@@ -33,6 +33,7 @@ public:
     // A folder to look in (relinking moved pictures); empty when cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& caption, const QString& start);
 
-    // Shows a folder in the file manager or a web page in the browser; the result is not checked.
-    virtual void OpenUrl(const QString& address);
+    // Shows a folder in the file manager, plays a file in the desktop's player or shows a web
+    // page in the browser; false when the desktop has no program that opens it.
+    virtual bool OpenUrl(const QString& address);
 };

@@ -22,6 +22,9 @@ inline const QStringList VideoSizes = {"128x96",  "160x120", "174x144", "208x160
                                        "720x1280", "1080x1080"};
 inline const QStringList FrameRates = {"30:1", "25:1", "15:1"};
 
+// The row a first run (no settings file at all) selects, with that row's defaults below.
+inline const QString FirstRunFormat = "mp4 (H.264)";
+
 // What the Default button selects, per position of the container list.
 struct TContainerDefaults {
     const char* BitRate;

@@ -3,6 +3,7 @@
 #include "app/window/ProjectMenu.h"
 
 #include "app/window/MainWindow.h"
+#include "app/window/WindowTexts.h"
 
 #include <QFileInfo>
 
@@ -20,7 +21,7 @@ TProgramUsage MakeUsage() {
         "folder. Start encodes the slideshow on a worker thread with a small preview of the frames; Pause and "
         "Stop control the run.\n\n"
         "The picture files named on the command line are put into the list in their order; a project file "
-        "(.pixaroll) named there is opened first. Qt's own options "
+        "(.pixaroll) named there is opened first, and an audio file named there becomes the soundtrack. Qt's own options "
         "(-platform NAME, -style NAME, ...) are taken as well.\n\n"
         "pixaroll-cli(1) runs the same job without a window.";
     u.Options = {
@@ -32,7 +33,8 @@ TProgramUsage MakeUsage() {
     };
     u.Commands = {{"", "[FILE ...]", TValueKind::File, "Starts the window; the picture files named are put into its list.", "", {},
                    {{"holiday/*.jpg", "Starts with every JPEG picture of the folder holiday in the list."},
-                    {"holiday.pixaroll", "Opens the project holiday.pixaroll."}}}};
+                    {"holiday.pixaroll", "Opens the project holiday.pixaroll."},
+                    {"holiday/*.jpg song.mp3", "Starts with the pictures in the list and song.mp3 as the soundtrack."}}}};
     u.ExitStatus = {{0, "The window was closed."},
                     {1, "The screenshot could not be saved."},
                     {2, "The command line held an option the program does not take."}};
@@ -92,6 +94,8 @@ void OpenStartupFiles(TfrmMain& window, const QStringList& files) {
                 window.AddLog("***Only one project is opened at a time, skipped: " + file);
             else
                 projectOpened = window.Project().OpenFile(info.absoluteFilePath());
+        } else if (window_texts::HasExtension(file, window_texts::AudioExtensions)) {
+            window.SetSoundtrack(info.absoluteFilePath());
         } else {
             pictures << info.absoluteFilePath();
         }

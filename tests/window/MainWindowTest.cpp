@@ -6,7 +6,10 @@
 #include "medialib/ThreadId.h"
 #include "tests/window/WindowTestSupport.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QMenuBar>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -24,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <memory>
 
@@ -51,7 +55,89 @@ protected:
     TFakeServices services_;
 };
 
-TEST_F(MainWindow, FirstRunShowsTheDefaultsAndStoresThem) {
+TEST(MainWindowFirstRun, AMachineWithoutSettingsMakesFullHdH264InStereoAndStoresIt) {
+    TPrivateHome home(TPrivateHome::FreshMachine);
+    TFakeServices services;
+    const auto key = [&](const char* section, const char* name) { return home.Ini().ReadString(section, name, "<absent>"); };
+    {
+        TfrmMain w(&services);
+        w.show();
+        QApplication::processEvents();
+        EXPECT_EQ(w.cmbFormat->currentText(), "mp4 (H.264)");
+        EXPECT_EQ(w.cmbVideoSize->currentText(), "1920x1080");
+        EXPECT_EQ(w.cmbFramerate->currentText(), "30:1");
+        EXPECT_EQ(w.cmbSampleRate->currentText(), "as source");
+        EXPECT_TRUE(w.rdoStereo->isChecked());
+        EXPECT_FALSE(w.rdoMono->isChecked());
+        // Constant quality at the row's number, balanced: the bit rate list is not used and says so.
+        EXPECT_FALSE(w.pnlCodec->isHidden());
+        EXPECT_EQ(w.pnlCodec->cmbQuality->currentIndex(), 0);
+        EXPECT_EQ(w.pnlCodec->edtQuality->value(), 23);
+        EXPECT_EQ(w.pnlCodec->cmbPreset->currentText(), "balanced");
+        EXPECT_FALSE(w.cmbBitRate->isEnabled());
+        // The lists keep their entries and positions: stored files rely on them.
+        EXPECT_EQ(w.cmbFormat->currentIndex(), 5);
+        EXPECT_EQ(w.cmbVideoSize->currentIndex(), 16);
+        EXPECT_EQ(w.cmbFormat->itemText(0), "mp4");
+        EXPECT_EQ(w.cmbVideoSize->itemText(0), "128x96");
+        // Stored as the user's own choices.
+        EXPECT_EQ(key("settings", "firstrun"), "0");
+        EXPECT_EQ(key("settings", "format"), "5");
+        EXPECT_EQ(key("settings", "videosizeindex"), "16");
+        EXPECT_EQ(key("settings", "videosize"), "1920x1080");
+        EXPECT_EQ(key("settings", "framerateindex"), "0");
+        EXPECT_EQ(key("settings", "stereo"), "1");
+        EXPECT_EQ(key("settings", "mono"), "0");
+        EXPECT_EQ(key("settings", "bitrate"), w.cmbBitRate->currentText().toStdString());
+        EXPECT_EQ(key("options", "quality"), "crf");
+        EXPECT_EQ(key("options", "preset"), "balanced");
+        EXPECT_EQ(key("options", "crf-mp4-h264"), "23");
+        const TSlideshowSettings job = w.JobSettings();
+        EXPECT_EQ(job.Format, "mp4 (H.264)");
+        EXPECT_EQ(job.FrameSize, "1920x1080");
+        EXPECT_EQ(job.AudioChannels, 2);
+        EXPECT_TRUE(job.ConstantQuality);
+        EXPECT_EQ(job.Crf, 23);
+        EXPECT_EQ(job.Preset, spBalanced);
+        // Choosing the bit rate makes the list usable again, showing the rate that is used.
+        w.pnlCodec->cmbQuality->setCurrentIndex(1);
+        EXPECT_TRUE(w.cmbBitRate->isEnabled());
+        EXPECT_EQ(w.JobSettings().VideoBitRate, w.cmbBitRate->currentText().toInt() * 1000);
+        w.pnlCodec->cmbQuality->setCurrentIndex(0);
+        // The user changes the size; the next start keeps it (the file exists now).
+        w.cmbVideoSize->setCurrentIndex(15);
+        w.cmbVideoSizeChange();
+    }
+    TfrmMain again(&services);
+    again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.cmbFormat->currentText(), "mp4 (H.264)");
+    EXPECT_EQ(again.cmbVideoSize->currentText(), "1280x720");
+    EXPECT_TRUE(again.rdoStereo->isChecked());
+}
+
+TEST_F(MainWindow, DefaultGivesTodaysChoicesForTheRowsOfTodaysCodecs) {
+    auto w = Open();
+    for (int format = 5; format < 9; ++format) {
+        w->cmbFormat->setCurrentIndex(format);
+        w->cmbFormatChange();
+        w->pnlCodec->cmbQuality->setCurrentIndex(1);
+        w->pnlCodec->cmbPreset->setCurrentIndex(0);
+        w->cmbVideoSize->setCurrentIndex(0);
+        w->rdoMono->setChecked(true);
+        QTest::mouseClick(w->btnDefault, Qt::LeftButton);
+        EXPECT_EQ(w->cmbVideoSize->currentText(), "1920x1080") << format;
+        EXPECT_EQ(w->cmbFramerate->currentText(), "30:1") << format;
+        EXPECT_TRUE(w->rdoStereo->isChecked()) << format;
+        EXPECT_EQ(w->pnlCodec->cmbQuality->currentIndex(), 0) << format;
+        EXPECT_EQ(w->pnlCodec->cmbPreset->currentText(), "balanced") << format;
+        EXPECT_EQ(w->pnlCodec->edtQuality->value(), ContainerAt(format)->Quality->DefaultCrf) << format;
+        EXPECT_EQ(home_.Ini().ReadString("options", "quality", ""), "crf") << format;
+        EXPECT_EQ(Key("videosize"), "1920x1080") << format;
+    }
+}
+
+TEST_F(MainWindow, ASettingsFileWithoutKeysShowsTheClassicDefaultsAndStoresThem) {
     auto w = Open();
     EXPECT_TRUE(w->rdoMono->isChecked());
     EXPECT_FALSE(w->rdoStereo->isChecked());
@@ -325,3 +411,24 @@ TEST_F(MainWindow, WebLinksOpenTheirAddresses) {
     EXPECT_EQ(services_.OpenedUrls[0].toStdString(), w->Global().HomePageUrl());
 }
 } // namespace
+
+// Every Alt key reaches one control: a menu title that took a button's letter would open the menu
+// instead (Alt+S opened the Slides menu, not Start).
+TEST_F(MainWindow, NoTwoMenusOrButtonsShareAnAltKey) {
+    auto w = Open();
+    std::map<QChar, QString> owners;
+    const auto take = [&](const QString& text) {
+        const qsizetype at = text.indexOf('&');
+        if (at < 0 || at + 1 >= text.size() || text[at + 1] == '&')
+            return;
+        const QChar key = text[at + 1].toLower();
+        EXPECT_TRUE(owners.emplace(key, text).second)
+            << "Alt+" << QString(key).toStdString() << ": " << owners[key].toStdString() << " and " << text.toStdString();
+    };
+    for (QAction* a : w->menuBar()->actions())
+        take(a->text());
+    for (QAbstractButton* b : w->centralWidget()->findChildren<QAbstractButton*>())
+        take(b->text());
+    EXPECT_EQ(owners.count('s'), 1u);
+    EXPECT_EQ(owners['s'], "&Start");
+}

@@ -32,17 +32,6 @@
 #include <memory>
 
 namespace {
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 class PlayerPaneTest : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmMain> Open() {

@@ -57,28 +57,6 @@ void WriteWav(const std::string& fileName, double seconds, int rate = 44100, int
     }
 }
 
-TPreviewWindow* VisiblePreview() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* preview = qobject_cast<TPreviewWindow*>(w); preview && preview->isVisible())
-            return preview;
-    return nullptr;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-std::string Probe(const std::string& file, const std::string& entries, const std::string& select = "") {
-    return RunShell("ffprobe -v error " + select + " -show_entries " + entries + " -of csv=p=0 '" + file + "'").Output;
-}
-
 class RunControl : public ::testing::Test {
 protected:
     std::unique_ptr<TfrmMain> Open() {

@@ -46,17 +46,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 // The processor time of the calling thread so far.
 qint64 ThreadCpuMs() {
     timespec t{};

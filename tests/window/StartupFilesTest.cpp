@@ -6,6 +6,7 @@
 #include "tests/window/WindowTestSupport.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QDir>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -57,6 +58,13 @@ TEST_F(StartupFiles, PicturesNamedOnTheCommandLineAreListedInOrderWithTheirFullP
     auto w = Start({"pixaroll", "p1.jpg", "p0.jpg"});
     EXPECT_EQ(Items(w->lstPictures), Absolute("p1.jpg") + "\n" + Absolute("p0.jpg"));
     EXPECT_TRUE(w->btnOpen->isEnabled());
+}
+
+TEST_F(StartupFiles, AnAudioFileNamedOnTheCommandLineIsTheSoundtrack) {
+    std::ofstream(dir_.File("song.MP3")) << "a song";
+    auto w = Start({"pixaroll", "p0.jpg", "song.MP3", "p1.jpg"});
+    EXPECT_EQ(Items(w->lstPictures), Absolute("p0.jpg") + "\n" + Absolute("p1.jpg"));
+    EXPECT_EQ(w->txtAudio->text().toStdString(), Absolute("song.MP3"));
 }
 
 TEST_F(StartupFiles, NamesThatAreNoPictureOrNoFileAreLoggedAndSkipped) {

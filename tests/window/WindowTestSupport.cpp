@@ -1,5 +1,15 @@
 #include "tests/window/WindowTestSupport.h"
 
+#include "app/window/PreviewWindow.h"
+#include "tests/support/RunCommand.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
 #include <cstdlib>
 
 bool TFakeServices::Question(QWidget*, const QString& caption, const QString& text) {
@@ -33,7 +43,10 @@ QString TFakeServices::OpenFile(QWidget*, const QString& filter) {
     return AudioFile;
 }
 
-void TFakeServices::OpenUrl(const QString& address) { OpenedUrls << address; }
+bool TFakeServices::OpenUrl(const QString& address) {
+    OpenedUrls << address;
+    return OpenUrlAnswer;
+}
 
 TWindowServices::ESaveAnswer TFakeServices::SaveChanges(QWidget*, const QString& caption, const QString& text) {
     Boxes.push_back({"savechanges", caption, text});
@@ -55,7 +68,7 @@ QString TFakeServices::ChooseFolder(QWidget*, const QString& caption, const QStr
     return FolderToChoose;
 }
 
-TPrivateHome::TPrivateHome() {
+TPrivateHome::TPrivateHome(ESettings settings) {
     oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
     if (const char* config = std::getenv("XDG_CONFIG_HOME")) {
         hadConfig_ = true;
@@ -63,6 +76,10 @@ TPrivateHome::TPrivateHome() {
     }
     setenv("HOME", Home().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (Home() + "/.config").c_str(), 1);
+    if (settings == EmptySettingsFile) {
+        std::filesystem::create_directories(Home() + "/.config");
+        std::ofstream(IniFileName()).flush();
+    }
 }
 
 TPrivateHome::~TPrivateHome() {
@@ -71,4 +88,26 @@ TPrivateHome::~TPrivateHome() {
         setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+TPreviewWindow* VisiblePreview() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* preview = qobject_cast<TPreviewWindow*>(w); preview && preview->isVisible())
+            return preview;
+    return nullptr;
+}
+
+std::string Probe(const std::string& file, const std::string& entries, const std::string& select) {
+    return RunShell("ffprobe -v error " + select + " -show_entries " + entries + " -of csv=p=0 '" + file + "'").Output;
 }

@@ -8,8 +8,19 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include <string>
 #include <vector>
+
+class TPreviewWindow;
+
+// Serves the window's events until done() holds; false when timeoutMs passed first.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+// The preview window of a running job, when one shows.
+TPreviewWindow* VisiblePreview();
+// What ffprobe says of entries of a file (csv, no keys), select choosing the streams.
+std::string Probe(const std::string& file, const std::string& entries, const std::string& select = "");
 
 class TFakeServices : public TWindowServices {
 public:
@@ -21,6 +32,7 @@ public:
     std::vector<QStringList> Files; // one answer per OpenFiles call, taken from the front
     QString AudioFile;
     QStringList OpenedUrls;
+    bool OpenUrlAnswer = true;      // false: the desktop has no program for it
     QStringList Filters;
     ESaveAnswer SaveAnswer = ESaveAnswer::Discard; // the answer to the unsaved-changes question
     QString ProjectToOpen, ProjectToSave, FolderToChoose;   // the dialogs' answers (empty: cancelled)
@@ -31,17 +43,21 @@ public:
     void Information(QWidget*, const QString& caption, const QString& text) override;
     QStringList OpenFiles(QWidget*, const QString& filter) override;
     QString OpenFile(QWidget*, const QString& filter) override;
-    void OpenUrl(const QString& address) override;
+    bool OpenUrl(const QString& address) override;
     ESaveAnswer SaveChanges(QWidget*, const QString& caption, const QString& text) override;
     QString OpenProjectFile(QWidget*, const QString& filter) override;
     QString SaveProjectFile(QWidget*, const QString& filter, const QString& suggested) override;
     QString ChooseFolder(QWidget*, const QString& caption, const QString& start) override;
 };
 
-// HOME and XDG_CONFIG_HOME point into a fresh temporary folder for the life of the object.
+// HOME and XDG_CONFIG_HOME point into a fresh temporary folder for the life of the object. The
+// settings file is there and empty, as on a machine where the program ran before but stored
+// nothing yet (its keys read with their classic defaults); FreshMachine leaves it out, as on a
+// machine that never ran the program.
 class TPrivateHome {
 public:
-    TPrivateHome();
+    enum ESettings { EmptySettingsFile, FreshMachine };
+    explicit TPrivateHome(ESettings settings = EmptySettingsFile);
     ~TPrivateHome();
     std::string Home() const { return temp_.Path().string(); }
     std::string IniFileName() const { return Home() + "/.config/zemopixaroll.ini"; }
