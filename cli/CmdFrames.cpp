@@ -53,7 +53,7 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
                 ParseSize(o.Output.FrameSize, width, height);
             }
         } else {
-            throw TUsageError("unknown option " + opt);
+            throw TUnknownOption(opt);
         }
     }
     if (o.Every > 0 && o.OutDir.empty())
