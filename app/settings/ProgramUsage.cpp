@@ -139,6 +139,10 @@ std::string Wrap(const std::string& text, int indent, std::size_t width = 79) {
     const std::string pad(std::size_t(indent), ' ');
     std::istringstream in(text);
     for (std::string word; in >> word;) {
+        // A label stays with what it labels ("Values: a,"): a line ending in a colon reads as a
+        // heading of what follows.
+        for (std::string next; word.back() == ':' && in >> next;)
+            word += " " + next;
         if (!line.empty() && pad.size() + line.size() + 1 + word.size() > width) {
             out += pad + line + "\n";
             line.clear();

@@ -311,7 +311,7 @@ TEST_F(CliCompletion, OffersEveryRowSizeFramingMotionPresetAndTheProjectVerbs) {
 TEST(CliUsage, HelpAndManualPageListEachChoicesValuesAndDefault) {
     // Command -> option -> the words the completion script offers after it.
     std::map<std::string, std::map<std::string, std::string>> offered;
-    const std::regex command(R"(^    ([a-z][-a-z]*)\)$)"), arm(R"(^ +(--?[-a-z]+)\) COMPREPLY=\(\$\(compgen -W "([^"]*)")");
+    const std::regex command(R"(^    ([a-z][-a-z]*)\)$)"), arm(R"re(^ +(--?[-a-z]+)\) COMPREPLY=\(\$\(compgen -W "([^"]*)")re");
     std::string current;
     for (const std::string& line : Lines(RunCli("--bash-completion").Output)) {
         std::smatch m;
