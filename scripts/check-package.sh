@@ -41,10 +41,12 @@ grep -q "^MimeType=.*$projectType;" "$work/root/usr/share/applications/zemopixar
 mimeFile=$work/root/usr/share/mime/packages/zemopixaroll.xml
 [ -f "$mimeFile" ] || fail "no shared MIME info in the package (share/mime/packages/zemopixaroll.xml)"
 # The database compiles from it alone, warning about nothing.
-mkdir -p "$work/mime-check/packages" && cp "$mimeFile" "$work/mime-check/packages/"
-mimeReport=$(update-mime-database "$work/mime-check" 2>&1) || fail "update-mime-database: $mimeReport"
+mimeCheck=$work/mime-check/share
+mkdir -p "$mimeCheck/mime/packages" && cp "$mimeFile" "$mimeCheck/mime/packages/"
+mimeReport=$(XDG_DATA_HOME="$mimeCheck" XDG_DATA_DIRS="$mimeCheck" update-mime-database "$mimeCheck/mime" 2>&1) ||
+  fail "update-mime-database: $mimeReport"
 [ -z "$mimeReport" ] || fail "update-mime-database: $mimeReport"
-grep -q "^$projectType\$" "$work/mime-check/types" || fail "$projectType is not in the compiled database"
+grep -q "^$projectType\$" "$mimeCheck/mime/types" || fail "$projectType is not in the compiled database"
 
 $SUDO apt-get install -y -qq "$deb" >/dev/null || fail "apt-get cannot install $deb"
 installed=1
@@ -64,7 +66,7 @@ fi
 # A project saved by the installed program is of the project type, by its name and by its content;
 # the type is asked of the shared MIME database as a desktop asks it (xdg-mime on a desktop without
 # one of its own asks file(1), which knows no desktop's types).
-(cd "$work" && /usr/bin/pixaroll-cli project save "$work/show.pixaroll" --pictures missing.jpg 2>/dev/null) ||
+(cd "$work" && /usr/bin/pixaroll-cli project save "$work/show.pixaroll" --pictures missing.jpg >/dev/null 2>&1) ||
   fail "the installed pixaroll-cli cannot save a project"
 cp "$work/show.pixaroll" "$work/show-without-extension"
 for file in show.pixaroll show-without-extension; do
