@@ -5,7 +5,7 @@
 #   photos    the same slideshow with a photo in the clip's place: the clip's cost as a ratio
 #   blur      the clip slideshow with blur framing (the background blurred anew for every
 #             clip picture): its time as a ratio of the letterboxed one
-# 1 s holds, 0.5 s transitions, 30 frames/s, the default mp4 row.
+# 1 s holds, 0.5 s transitions, 30 frames/s, the classic mp4 row.
 #
 #   bench/clip_bench.sh [--cli PATH] [--work DIR]
 #
@@ -43,7 +43,7 @@ run() {
   rm -rf out/*
   local t0 t1
   t0=$(date +%s.%N)
-  if ! /usr/bin/time -f "%M" -o mem.txt "$cli" render --quiet --out-dir out --size 1920x1080 --rate 30:1 \
+  if ! /usr/bin/time -f "%M" -o mem.txt "$cli" render --quiet --out-dir out --format mp4 --size 1920x1080 --rate 30:1 \
        --hold 1 --transition 0.5 --sequential "$@" > log.txt 2>&1; then
     cat log.txt >&2; exit 2
   fi

@@ -11,6 +11,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An option the command does not take: the message names it, and the command line adds the
+// nearest option the command does take.
+class TUnknownOption : public TUsageError {
+public:
+    explicit TUnknownOption(const std::string& option) : TUsageError("unknown option " + option), option_(option) {}
+    const std::string& Option() const { return option_; }
+
+private:
+    std::string option_;
+};
+
 class TArgs {
 public:
     explicit TArgs(std::vector<std::string> args) : args_(std::move(args)) {}

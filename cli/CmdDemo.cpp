@@ -1,5 +1,9 @@
-// pixaroll-cli demo DIR: a short slideshow of procedurally drawn pictures rendered into DIR.
+// pixaroll-cli demo DIR: a short slideshow of procedurally drawn pictures rendered into DIR, as
+// a showcase: full-width H.264 that browsers play, pan and zoom, captions, and holds that end
+// with the music.
 
+#include "app/document/SlideshowDocument.h"
+#include "app/output/FirstRunChoices.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "cli/DemoPictures.h"
@@ -37,6 +41,14 @@ private:
 };
 } // namespace
 
+namespace {
+// The demo's frame, and its pictures drawn larger so that the motion has detail to travel over.
+constexpr const char* DemoFrameSize = "1280x720";
+constexpr int DemoPictureWidth = 1600, DemoPictureHeight = 900;
+constexpr double DemoSongSeconds = 12;
+const char* const DemoCaptions[DemoPictureCount] = {"Hills at noon", "Warm rings", "Checkers", "Rainbow"};
+} // namespace
+
 int CmdDemo(const TCommandArgs& argv) {
     TArgs args(argv);
     TSlideshowSettings job;
@@ -45,7 +57,9 @@ int CmdDemo(const TCommandArgs& argv) {
         std::string arg = args.Next();
         if (arg == "--quiet")
             quiet = true;
-        else if (job.OutDir.empty() && (arg.empty() || arg[0] != '-'))
+        else if (!arg.empty() && arg[0] == '-')
+            throw TUnknownOption(arg);
+        else if (job.OutDir.empty())
             job.OutDir = arg;
         else
             throw TUsageError("unexpected argument \"" + arg + "\"");
@@ -53,14 +67,22 @@ int CmdDemo(const TCommandArgs& argv) {
     if (job.OutDir.empty())
         throw TUsageError("missing output folder");
     TTempFolder pictures;
-    job.Pictures = WriteDemoPictures(pictures.Path().string(), 640, 480);
-    job.HoldSeconds = 1;
+    job.Pictures = WriteDemoPictures(pictures.Path().string(), DemoPictureWidth, DemoPictureHeight);
+    job.Format = first_run::FormatOption;
+    job.FrameSize = DemoFrameSize;
+    job.FrameRate = {first_run::FrameRateNum, first_run::FrameRateDen};
+    job.Preset = first_run::Preset;
     job.TransitionSeconds = 1;
-    job.Seed = 2026; // the same effects every time
-    // As long as the slideshow: 4 x (1 s + 1 s) + 1 s of frames and the two end frames.
+    job.Seed = 2026;                       // the same effects and motions every time
+    job.Motion = TMotionStyle::Random;
+    job.FitToMusic = true;                 // the holds end the slideshow with the song
+    job.FadeOutSeconds = FadeOutAuto;
     job.Audio = (pictures.Path() / "demo-music.wav").string();
-    WriteDemoSoundtrack(job.Audio, 9.0);
-    TRenderResult result = RenderSlideshow(job, quiet);
+    WriteDemoSoundtrack(job.Audio, DemoSongSeconds);
+    TSlideshowData show = TSlideshowDocument::FromSettings(job).Data();
+    for (std::size_t i = 0; i < show.Slides.size() && i < DemoPictureCount; ++i)
+        show.Slides[i].Caption = DemoCaptions[i];
+    TRenderResult result = RenderSlideshow(show, quiet);
     std::cout << result.OutputFile << " (" << result.Frames << " frames)\n";
     return ReportStop("demo", result.StopSignal);
 }

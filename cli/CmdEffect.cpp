@@ -36,7 +36,7 @@ TEffectOptions ReadOptions(const TCommandArgs& args) {
         else if (opt == "--seed")
             o.Seed = ParseSeed(a.Value(opt), opt);
         else
-            throw TUsageError("unknown option " + opt);
+            throw TUnknownOption(opt);
     }
     if (!o.Row || !o.Percent || o.From.empty() || o.To.empty() || o.Out.empty())
         throw TUsageError("--row, --percent, --from, --to and -o are all needed");

@@ -44,7 +44,7 @@ TSheetOptions ReadOptions(const TCommandArgs& args) {
         else if (opt == "--percents")
             o.Percents = ParseIntList(a.Value(opt), opt);
         else
-            throw TUsageError("unknown option " + opt);
+            throw TUnknownOption(opt);
     }
     if (o.Out.empty())
         throw TUsageError("-o SHEET is needed");

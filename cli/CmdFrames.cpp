@@ -29,7 +29,8 @@ struct TFramesOptions {
 
 TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
     // The options start from the project's output choices (or the defaults).
-    TFramesOptions o{source.BaseOutput()};
+    TFramesOptions o;
+    o.Output = source.BaseOutput();
     bool quiet = false;
     double progressEvery = 0;
     TArgs a(args);
@@ -53,7 +54,7 @@ TFramesOptions ReadOptions(const TCommandArgs& args, TSlideSource& source) {
                 ParseSize(o.Output.FrameSize, width, height);
             }
         } else {
-            throw TUsageError("unknown option " + opt);
+            throw TUnknownOption(opt);
         }
     }
     if (o.Every > 0 && o.OutDir.empty())

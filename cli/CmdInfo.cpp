@@ -15,7 +15,7 @@ int CmdInfo(const TCommandArgs& argv) {
     std::string file = args.Next();
     // The command takes no options; a file whose name starts so is given as ./--name.
     if (file.rfind("--", 0) == 0)
-        throw TUsageError("unknown option " + file);
+        throw TUnknownOption(file);
     if (!args.AtEnd())
         throw TUsageError("unexpected argument \"" + args.Peek() + "\"");
     TFFEncoder encoder;

@@ -14,7 +14,7 @@ int CmdLibs(const TCommandArgs& args) {
     while (!in.AtEnd()) {
         const std::string option = in.Next();
         if (option != "--path")
-            throw TUsageError("unknown option " + option);
+            throw TUnknownOption(option);
         folder = in.Value(option);
         if (!std::filesystem::is_directory(folder))
             std::cerr << "pixaroll-cli libs: no folder " << folder << ", using the system's libraries\n";

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/RenderOptions.h"
 #include "cli/SlideSource.h"
+#include "cli/Usage.h"
 #include "effects/Effects.h"
 
 #include <iostream>
@@ -103,7 +104,7 @@ int ShowProject(const TCommandArgs& args) {
         if (opt == "--relink")
             relink = a.Value(opt);
         else if (opt.rfind("--", 0) == 0 || !file.empty())
-            throw TUsageError("unknown option " + opt);
+            throw TUnknownOption(opt);
         else
             file = opt;
     }
@@ -128,7 +129,7 @@ int SaveProjectCommand(const TCommandArgs& args) {
     const std::string file = args[0];
     const TCommandArgs rest(args.begin() + 1, args.end());
     TSlideSource source(rest);
-    TSlideshowSettings output = source.BaseOutput();
+    TSlideshowSettings output = RenderBaseOutput(source);
     bool quiet = false;
     double every = 5;
     TArgs a(rest);
@@ -159,5 +160,8 @@ int CmdProject(const TCommandArgs& args) {
         return ShowProject(rest);
     if (args[0] == "save")
         return SaveProjectCommand(rest);
-    throw TUsageError("unknown project command " + args[0] + " (show or save)");
+    const std::vector<std::string>& verbs = FindCommand(CliUsage(), "project")->Verbs;
+    const std::string suggestion = DidYouMean(NearestNames(args[0], verbs));
+    throw TUsageError("unknown project command " + args[0] + " (show or save" +
+                      (suggestion.empty() ? "" : "; " + suggestion) + ")");
 }

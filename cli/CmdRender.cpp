@@ -1,5 +1,6 @@
 // pixaroll-cli render: the slideshow job of the window's Start, without a window.
 
+#include "app/output/FirstRunChoices.h"
 #include "app/output/FrameCount.h"
 #include "cli/Args.h"
 #include "cli/Commands.h"
@@ -12,6 +13,20 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+
+TSlideshowSettings RenderBaseOutput(const TSlideSource& source) {
+    TSlideshowSettings output = source.BaseOutput();
+    if (source.HasProject())
+        return output;
+    output.Format = first_run::FormatOption;
+    output.FrameSize = first_run::FrameSize;
+    output.FrameRate = {first_run::FrameRateNum, first_run::FrameRateDen};
+    output.AudioChannels = first_run::AudioChannels;
+    output.ConstantQuality = first_run::ConstantQuality;
+    output.Crf = first_run::Crf;
+    output.Preset = first_run::Preset;
+    return output;
+}
 
 void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings& job, bool& quiet, double& every) {
     if (option == "--out-dir") {
@@ -116,7 +131,7 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
         if (!(every >= 0))
             throw TUsageError("--progress-every takes seconds of 0 or more");
     } else {
-        throw TUsageError("unknown option " + option);
+        throw TUnknownOption(option);
     }
 }
 
@@ -130,7 +145,7 @@ void CheckQualityChoice(const TCommandArgs& argv) {
 int CmdRender(const TCommandArgs& argv) {
     TArgs args(argv);
     TSlideSource source(argv);
-    TSlideshowSettings job = source.BaseOutput();
+    TSlideshowSettings job = RenderBaseOutput(source);
     bool quiet = false;
     double every = 5;
     while (!args.AtEnd()) {

@@ -3,7 +3,9 @@
 #include "cli/Usage.h"
 
 #include "app/output/ContainerTable.h"
+#include "app/output/FirstRunChoices.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -25,12 +27,39 @@ TUsageOption Required(TUsageOption option) {
     option.Required = true;
     return option;
 }
+TUsageOption Default(TUsageOption option, const char* value) {
+    option.Default = value;
+    return option;
+}
+// The usual values of an option that takes others of their form as well.
+TUsageOption Usual(const char* name, const char* value, const char* text, std::vector<std::string> choices,
+                   const char* defaultValue) {
+    TUsageOption option = Choice(name, value, text, std::move(choices));
+    option.OtherValues = true;
+    option.Default = defaultValue;
+    return option;
+}
 
+// The command-line names of every row of the window's list, in its order.
 std::vector<std::string> FormatNames() {
     std::vector<std::string> names;
-    for (const TContainerRow& row : Containers)
-        names.push_back(row.Name);
+    for (int i = 0; i < ContainerRowCount; ++i)
+        names.push_back(ContainerAt(i)->Option);
     return names;
+}
+
+std::vector<std::string> FrameSizes() { return {std::begin(FrameSizeNames), std::end(FrameSizeNames)}; }
+
+std::vector<std::string> PresetNames() {
+    std::vector<std::string> names;
+    for (int i = 0; i < SpeedPresetCount; ++i)
+        names.push_back(SpeedPresetName(TSpeedPreset(i)));
+    return names;
+}
+
+// The option of that name in options, which must have it.
+TUsageOption& Named(std::vector<TUsageOption>& options, const std::string& name) {
+    return *std::find_if(options.begin(), options.end(), [&](const TUsageOption& o) { return o.Name == name; });
 }
 
 // The options render and frames share: what the slideshow looks like.
@@ -67,9 +96,11 @@ std::vector<TUsageOption> SlideshowOptions() {
         Value("--clip-sound", "N=SOUND",
               "The sound of video clip slide N: mix (over the music, which ducks; the default), mute, or alone "
               "(the music is silent meanwhile)."),
-        Value("--size", "WxH",
-              "The frame size in pixels; sizes the container's encoder cannot take are refused with the reason."),
-        Value("--rate", "N:D", "The frame rate as a fraction (25:1, 30000:1001; N/D is read alike)."),
+        Usual("--size", "WxH",
+              "The frame size in pixels; sizes the container's encoder cannot take are refused with the reason.",
+              FrameSizes(), "320x240"),
+        Usual("--rate", "N:D", "The frame rate as a fraction (25:1, 30000:1001; N/D is read alike).",
+              {"30:1", "25:1", "15:1"}, first_run::FrameRate),
         Value("--hold", "S", "Seconds each picture is held (default 5)."),
         Value("--transition", "S", "Seconds each transition lasts (default 2)."),
         Switch("--sequential", "Takes the transition effects in their numbered order."),
@@ -81,16 +112,18 @@ std::vector<TUsageOption> SlideshowOptions() {
         Switch("--beats",
                "Starts every transition on the music's nearest beat, on the first beat of a bar when the holds "
                "are long enough; the average hold stays within 10 % of the chosen one."),
-        Choice("--motion", "STYLE",
-               "Pan and zoom over each picture while it is on screen, transitions included: off (the default), "
-               "zoom-in, zoom-out, pan (along the way the picture overflows the frame) or random (one of them "
-               "with a random start and end, repeated by --seed).",
-               {"off", "zoom-in", "zoom-out", "pan", "random"}),
+        Default(Choice("--motion", "STYLE",
+                       "Pan and zoom over each picture while it is on screen, transitions included: off, zoom-in, "
+                       "zoom-out, pan (along the way the picture overflows the frame) or random (one of them with a "
+                       "random start and end, repeated by --seed).",
+                       {"off", "zoom-in", "zoom-out", "pan", "random"}),
+                "off"),
         Value("--zoom", "F", "How far the motion zooms or pans, a factor from 1 to 4 (default 1.15)."),
-        Choice("--fit", "FRAMING",
-               "How a picture fills the frame: letterbox (black bars, the default), blur (over a blurred copy "
-               "of itself) or fill (covering the frame, the overflow cropped).",
-               {"letterbox", "blur", "fill"}),
+        Default(Choice("--fit", "FRAMING",
+                       "How a picture fills the frame: letterbox (black bars), blur (over a blurred copy of itself) "
+                       "or fill (covering the frame, the overflow cropped).",
+                       {"letterbox", "blur", "fill"}),
+                "letterbox"),
     };
 }
 
@@ -100,17 +133,26 @@ std::vector<TUsageOption> RenderOptions() {
         Required(FolderValue("--out-dir", "DIR",
                              "The folder the video is written to, under a fresh name "
                              "(slideshow-_(new).mp4, slideshow-_(new_1).mp4, ...).")),
-        Choice("--format", "FORMAT", "The container, and with it the encoders (default mp4).", FormatNames()),
+        Default(Choice("--format", "FORMAT",
+                       "The container, and with it the encoders: mp4-h264 and mp4-hevc write H.264 and H.265 in mp4, "
+                       "webm-vp9 and webm-av1 VP9 and AV1 in webm, all four at constant quality and played by "
+                       "browsers and phones; mp4 and mov write MPEG-4 Part 2, swf and flv Flash video, wmv Windows "
+                       "Media. A project's own choice stays unless this option is given.",
+                       FormatNames()),
+                first_run::FormatOption),
     };
     options.insert(options.begin() + 1, std::begin(output), std::end(output));
+    // Without a project, a video people can watch: full HD.
+    Named(options, "--size").Default = first_run::FrameSize;
     const TUsageOption more[] = {
         Value("--bitrate", "KBPS",
               "The video bit rate in kbit/s, 1 to 1000000 (default 768); for the H.264, H.265, VP9 and AV1 rows "
               "it replaces constant quality."),
         Value("--crf", "N",
               "Constant quality for the H.264, H.265, VP9 and AV1 rows (lower is better; default per codec)."),
-        Choice("--preset", "SPEED", "The encoder's speed for those rows (default balanced).",
-               {"fast", "balanced", "small"}),
+        Default(Choice("--preset", "SPEED", "The encoder's speed for those rows: fast, balanced or a small file.",
+                       PresetNames()),
+                SpeedPresetName(first_run::Preset)),
         Switch("--hardware-encoder",
                "Tries the VAAPI encoder for H.264 and H.265; without a usable render node the software encoder "
                "runs and one line says why."),
@@ -128,8 +170,9 @@ std::vector<TUsageOption> RenderOptions() {
               "Brings the whole soundtrack to this integrated loudness (EBU R128), -60 to -5; -16 suits most "
               "players."),
         Switch("--mono", "Encodes the soundtrack with one channel (stereo by default)."),
-        Choice("--samplerate", "RATE", "The soundtrack's sample rate; 0 keeps the source's (default 44100).",
-               {"0", "8000", "11025", "22050", "44100"}),
+        Default(Choice("--samplerate", "RATE", "The soundtrack's sample rate; 0 keeps the source's.",
+                       {"0", "8000", "11025", "22050", "44100"}),
+                "44100"),
         Switch("--break-when-no-pictures", "Ends the run with the pictures even while the soundtrack goes on."),
         Switch("--caption-subtitles", "Writes the captions also as a subtitle stream (mp4 and mov)."),
         Switch("--quiet", "Prints no progress."),
@@ -156,7 +199,9 @@ TProgramUsage MakeUsage() {
     u.Description =
         "pixaroll-cli runs the slideshow job of the Zemo Pixaroll window without a window, for batch use and "
         "scripts. Each picture is held for a set time and the next one arrives through one of 176 transition "
-        "effects; the frames are encoded with the soundtrack into mp4, swf, flv, wmv, mov or webm.\n\n"
+        "effects; the frames are encoded with the soundtrack into H.264 or H.265 in mp4, VP9 or AV1 in webm, or the "
+        "classic mp4 (MPEG-4 Part 2), swf, flv, wmv and mov. Without a project, render writes H.264 at 1920x1080 "
+        "(mp4-h264), a video browsers, phones and players show.\n\n"
         "The FFmpeg libraries are loaded when a command needs them: first from the folder LibAV beside the "
         "program, else from the system.";
     u.Options = {Switch("--help", "Lists the commands and ends."),
@@ -177,12 +222,13 @@ TProgramUsage MakeUsage() {
          "cannot be read, or a soundtrack that holds no audio, ends the run with a message naming the file; the "
          "video written so far stays playable.",
          RenderOptions(),
-         {{"render --pictures a.jpg b.png c.bmp --out-dir ~/Videos --format mp4 --size 640x480 --rate 25:1 "
-           "--audio music.mp3",
-           "Encodes three pictures with a soundtrack into ~/Videos/slideshow-_(new).mp4."}}},
+         {{"render --pictures a.jpg b.png c.bmp --out-dir ~/Videos --audio music.mp3",
+           "Encodes three pictures with a soundtrack into ~/Videos/slideshow-_(new).mp4, H.264 at 1920x1080."},
+          {"render --pictures a.jpg b.png --out-dir ~/Videos --format webm-vp9 --size 1280x720 --rate 25:1",
+           "Encodes two pictures into a 1280x720 VP9 video in webm."}}},
         {"demo", "DIR", TValueKind::Folder, "Renders a short demo slideshow of four pictures it draws itself.",
-         "The same job as render, with a built-in soundtrack, into a fresh mp4 in DIR; prints its path and frame "
-         "count.",
+         "The same job as render, with a built-in song, into a fresh mp4 in DIR: 1280x720 H.264 with pan and zoom, "
+         "captions and holds that end with the song. Prints its path and frame count.",
          {Switch("--quiet", "Prints no progress.")},
          {{"demo /tmp/demo", "Writes /tmp/demo/slideshow-_(new).mp4."}}},
         {"info", "FILE", TValueKind::File, "Prints the information text of a media file.",
@@ -242,8 +288,9 @@ TProgramUsage MakeUsage() {
          }(),
          {{"project show holiday.pixaroll --relink ~/Pictures/holiday",
            "Shows the project and where its missing pictures would be found."},
-          {"project save holiday.pixaroll --pictures a.jpg b.jpg --hold 3 --format mp4",
-           "Writes a project of two slides."}}},
+          {"project save holiday.pixaroll --pictures a.jpg b.jpg --hold 3 --format mp4-hevc",
+           "Writes a project of two slides."}},
+         {"show", "save"}},
         {"version", "", TValueKind::None, "Prints the program's version.", "", {},
          {{"version", "Prints \"Zemo Pixaroll\" and the version."}}},
     };

@@ -31,8 +31,40 @@ const TCommand* FindRunner(const std::string& name) {
     return nullptr;
 }
 
+// The nearest command to a mistyped one; for a word that looks like an option, the nearest option
+// of the program or of any command, with the commands that take it.
+std::string CommandSuggestion(const std::string& word) {
+    const TProgramUsage& usage = CliUsage();
+    std::vector<std::string> names;
+    if (word.rfind("-", 0) != 0) {
+        for (const TUsageCommand& c : usage.Commands)
+            names.push_back(c.Name);
+        return DidYouMean(NearestNames(word, names));
+    }
+    for (const TUsageOption& o : usage.Options)
+        names.push_back(o.Name);
+    for (const TUsageCommand& c : usage.Commands)
+        for (const TUsageOption& o : c.Options)
+            names.push_back(o.Name);
+    const std::vector<std::string> nearest = NearestNames(word, names);
+    if (nearest.size() != 1)
+        return DidYouMean(nearest);
+    std::string takers;
+    for (const TUsageCommand& c : usage.Commands)
+        if (FindOption(c, nearest[0]))
+            takers += (takers.empty() ? "" : ", ") + c.Name;
+    return DidYouMean(nearest) + (takers.empty() ? "" : " (an option of " + takers + ")");
+}
+
 int UnknownCommand(const std::string& name) {
-    std::cerr << "pixaroll-cli: unknown command \"" << name << "\"\n\n" << ProgramHelpText(CliUsage());
+    const bool option = name.rfind("-", 0) == 0;
+    std::cerr << "pixaroll-cli: unknown " << (option ? "option" : "command") << " \"" << name << "\"";
+    // Close to a word the program knows: that word, not the whole list.
+    if (const std::string suggestion = CommandSuggestion(name); !suggestion.empty()) {
+        std::cerr << "; " << suggestion << "\n(\"pixaroll-cli --help\" lists the commands)\n";
+        return 2;
+    }
+    std::cerr << "\n\n" << ProgramHelpText(CliUsage());
     return 2;
 }
 
@@ -82,7 +114,15 @@ int main(int argc, char** argv) {
     try {
         return runner->Run(args);
     } catch (const TUsageError& e) {
-        std::cerr << "pixaroll-cli " << runner->Name << ": " << e.what() << "\n";
+        std::cerr << "pixaroll-cli " << runner->Name << ": " << e.what();
+        if (const auto* unknown = dynamic_cast<const TUnknownOption*>(&e)) {
+            std::vector<std::string> names;
+            for (const TUsageOption& o : ListedOptions(*usage))
+                names.push_back(o.Name);
+            if (const std::string suggestion = DidYouMean(NearestNames(unknown->Option(), names)); !suggestion.empty())
+                std::cerr << "; " << suggestion;
+        }
+        std::cerr << "\n";
         std::cerr << "usage: pixaroll-cli " << SynopsisText(*usage) << "\n";
         std::cerr << "(\"pixaroll-cli " << runner->Name << " --help\" explains the options)\n";
         return 2;

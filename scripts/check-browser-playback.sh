@@ -3,11 +3,12 @@
 # the video element must report the frame size, and the frame drawn to a canvas after seeking to
 # the middle must match ffmpeg's decode of the same moment (mean difference within a few levels).
 # The rows of today's codecs must pass; the classic rows are listed with what the browser does
-# with them. Exits 0 when every row that must play does, 1 otherwise; without chromium it says
-# so and exits 0.
+# with them. Besides the rows, the video render makes without any choice (H.264 at 1920x1080)
+# and the demo (H.264 at 1280x720 with motion and captions) must play. Exits 0 when every video
+# that must play does, 1 otherwise; without chromium it says so and exits 0.
 #   scripts/check-browser-playback.sh [path/to/pixaroll-cli]
 #   scripts/check-browser-playback.sh --files VIDEO...   checks videos made elsewhere (the window's,
-#                                                        the demo's): every one must play
+#                                                        say): every one must play
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 given=()
@@ -41,10 +42,10 @@ trap cleanup EXIT
 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=640x480 -frames:v 1 "$work/picture.png"
 ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=2 -ac 2 "$work/tone.wav"
 rows=(mp4 swf flv wmv mov mp4-h264 mp4-hevc webm-vp9 webm-av1)
-must_play=(mp4-h264 webm-vp9 webm-av1)
+must_play=(mp4-h264 webm-vp9 webm-av1 default demo)
+declare -A size_of
 mkdir "$work/www"
 files=()
-declare -A sizes=()
 if [ ${#given[@]} -gt 0 ]; then
   rows=(); must_play=()
   for i in "${!given[@]}"; do
@@ -52,12 +53,13 @@ if [ ${#given[@]} -gt 0 ]; then
     ext=${given[$i]##*.}
     cp "${given[$i]}" "$work/www/$row.$ext"
     files+=("$row.$ext"); rows+=("$row"); must_play+=("$row")
-    sizes[$row]=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "${given[$i]}")
-    echo "$row: ${given[$i]} (${sizes[$row]})"
+    size_of[$row]=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 "${given[$i]}")
+    echo "$row: ${given[$i]} (${size_of[$row]})"
   done
 fi
 for row in "${rows[@]}"; do
   [ ${#given[@]} -eq 0 ] || break
+  size_of[$row]=320x240
   mkdir "$work/$row"
   file=$("$cli" render --pictures "$work/picture.png" --audio "$work/tone.wav" --out-dir "$work/$row" \
          --format "$row" --size 320x240 --hold 2 --transition 0.5 --preset fast --sequential --quiet 2>/dev/null | tail -n 1)
@@ -65,6 +67,20 @@ for row in "${rows[@]}"; do
   cp "$file" "$work/www/$row.$ext"
   files+=("$row.$ext")
 done
+# What a newcomer gets: render with no choice but the pictures, song and times.
+if [ ${#given[@]} -eq 0 ]; then
+mkdir "$work/default"
+file=$("$cli" render --pictures "$work/picture.png" --audio "$work/tone.wav" --out-dir "$work/default" \
+       --hold 2 --transition 0.5 --sequential --quiet 2>/dev/null | tail -n 1)
+cp "$file" "$work/www/default.mp4"
+files+=(default.mp4); size_of[default]=1920x1080
+# The showcase: "PATH (N frames)".
+mkdir "$work/demo"
+file=$("$cli" demo "$work/demo" --quiet 2>/dev/null | tail -n 1)
+cp "${file% (*}" "$work/www/demo.mp4"
+files+=(demo.mp4); size_of[demo]=1280x720
+rows+=(default demo)
+fi
 
 cat > "$work/www/index.html" <<'HTML'
 <!doctype html><html><body><video id="v" muted preload="auto"></video><canvas id="c"></canvas>
@@ -163,7 +179,7 @@ s = sys.argv[1]
 if not s: print("- -1 no answer from the page"); sys.exit()
 i = json.loads(s)
 print("%dx%d" % (i["width"], i["height"]), "%.2f" % i["diff"], i["error"] or "-")' "$line")
-  if [ "$error" = "-" ] && python3 -c "import sys; sys.exit(0 if 0 <= float('$diff') <= 4 else 1)" && [ "$size" = "${sizes[$row]:-320x240}" ]; then
+  if [ "$error" = "-" ] && python3 -c "import sys; sys.exit(0 if 0 <= float('$diff') <= 4 else 1)" && [ "$size" = "${size_of[$row]}" ]; then
     verdict="plays: picture matches"
   elif [ "$error" = "-" ]; then
     verdict="plays, but the picture differs"

@@ -27,6 +27,89 @@ std::vector<TUsageOption> ListedOptions(const TUsageCommand& command) {
     return out;
 }
 
+std::string ValuesText(const TUsageOption& option) {
+    std::string out;
+    if (!option.Choices.empty()) {
+        out = "Values: ";
+        for (std::size_t i = 0; i < option.Choices.size(); ++i)
+            out += (i ? ", " : "") + option.Choices[i];
+        out += option.OtherValues ? " (or another " + option.Value + ")." : ".";
+    }
+    if (!option.Default.empty())
+        out += std::string(out.empty() ? "" : " ") + "Default: " + option.Default + ".";
+    return out;
+}
+
+namespace {
+
+// Optimal string alignment: insertions, deletions, changes and swaps of neighbours count one.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> NearestNames(const std::string& word, const std::vector<std::string>& names) {
+    const std::string typed = Lower(word);
+    // The letters after the dashes decide how many mistakes a word may hold and still be meant.
+    const std::size_t letters = typed.size() - std::min(typed.find_first_not_of('-'), typed.size());
+    std::vector<std::string> out;
+    auto add = [&out](const std::string& name) {
+        if (std::find(out.begin(), out.end(), name) == out.end())
+            out.push_back(name);
+    };
+    // The start of a name, long enough to mean something: "--out" for "--out-dir".
+    if (letters >= 3) {
+        for (const std::string& name : names)
+            if (Lower(name).rfind(typed, 0) == 0 && Lower(name) != typed)
+                add(name);
+        if (!out.empty() && out.size() <= 3)
+            return out;
+        out.clear(); // the start of many names means none of them
+    }
+    const std::size_t allowed = std::clamp<std::size_t>(letters / 3, 1, 3);
+    std::size_t best = allowed;
+    for (const std::string& name : names) {
+        if (Lower(name) == typed)
+            continue;
+        const std::size_t distance = EditDistance(typed, Lower(name));
+        if (distance < best) {
+            best = distance;
+            out.clear();
+        }
+        if (distance == best)
+            add(name);
+    }
+    return out;
+}
+
+std::string DidYouMean(const std::vector<std::string>& names) {
+    if (names.empty())
+        return {};
+    std::string out = "did you mean ";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return out + "?";
+}
+
 namespace {
 
 std::string OptionText(const TUsageOption& o) { return o.Value.empty() ? o.Name : o.Name + " " + o.Value; }
@@ -56,6 +139,10 @@ std::string Wrap(const std::string& text, int indent, std::size_t width = 79) {
     const std::string pad(std::size_t(indent), ' ');
     std::istringstream in(text);
     for (std::string word; in >> word;) {
+        // A label stays with what it labels ("Values: a,"): a line ending in a colon reads as a
+        // heading of what follows.
+        for (std::string next; word.back() == ':' && in >> next;)
+            word += " " + next;
         if (!line.empty() && pad.size() + line.size() + 1 + word.size() > width) {
             out += pad + line + "\n";
             line.clear();
@@ -65,6 +152,12 @@ std::string Wrap(const std::string& text, int indent, std::size_t width = 79) {
     if (!line.empty())
         out += pad + line + "\n";
     return out;
+}
+
+// An option's text with its values and default.
+std::string WithValues(const TUsageOption& o) {
+    const std::string values = ValuesText(o);
+    return values.empty() ? o.Text : o.Text + " " + values;
 }
 
 bool SingleCommand(const TProgramUsage& usage) { return usage.Commands.size() == 1 && usage.Commands[0].Name.empty(); }
@@ -114,7 +207,7 @@ std::string ProgramHelpText(const TProgramUsage& usage) {
         out += "  " + c.Name + std::string(width - c.Name.size() + 2, ' ') + c.Summary + "\n";
     out += "\noptions:\n";
     for (const TUsageOption& o : usage.Options)
-        out += "  " + OptionText(o) + "\n" + Wrap(o.Text, 6);
+        out += "  " + OptionText(o) + "\n" + Wrap(WithValues(o), 6);
     out += "\n\"" + usage.Program + " COMMAND --help\" lists the options of a command.\n";
     return out;
 }
@@ -127,7 +220,7 @@ std::string CommandHelpText(const TProgramUsage& usage, const TUsageCommand& com
     const std::vector<TUsageOption> options = ListedOptions(Effective(usage, command));
     out += "\noptions:\n";
     for (const TUsageOption& o : options)
-        out += "  " + OptionText(o) + "\n" + Wrap(o.Text, 6);
+        out += "  " + OptionText(o) + "\n" + Wrap(WithValues(o), 6);
     if (!command.Examples.empty()) {
         out += "\nexamples:\n";
         for (const TUsageExample& e : command.Examples)
@@ -184,7 +277,7 @@ std::string RoffParagraphs(const std::string& text) {
 std::string RoffOptions(const std::vector<TUsageOption>& options) {
     std::string out;
     for (const TUsageOption& o : options)
-        out += ".TP\n" + RoffOption(o) + "\n" + RoffText(o.Text) + "\n";
+        out += ".TP\n" + RoffOption(o) + "\n" + RoffText(WithValues(o)) + "\n";
     return out;
 }
 
@@ -314,6 +407,10 @@ std::string ListArms(const std::vector<TUsageOption>& options, const std::string
 
 std::string CommandBody(const TUsageCommand& c, const std::vector<TUsageOption>& options, const std::string& indent) {
     std::string out;
+    if (!c.Verbs.empty()) // the first word after the command is one of its verbs
+        out += indent + "if ((cword == first + 1)) && [[ $cur != -* ]]; then\n" + indent +
+               "    COMPREPLY=($(compgen -W \"" + Join(c.Verbs) + "\" -- \"$cur\"))\n" + indent + "    return\n" + indent +
+               "fi\n";
     out += indent + "case \"$prev\" in\n" + ValueArms(options, indent + "    ") + indent + "esac\n";
     out += indent + "opts=\"" + OptionWords(options) + "\"\n";
     out += indent + "operand=" + (c.OperandKind == TValueKind::Folder ? "-d" : c.OperandKind == TValueKind::None ? "" : "-f") + "\n";

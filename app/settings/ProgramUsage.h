@@ -10,12 +10,19 @@
 enum class TValueKind { None, Word, File, Folder, Choice };
 
 struct TUsageOption {
+    // The later members are left out of most rows: a constructor instead of an aggregate.
+    TUsageOption(std::string name = {}, std::string value = {}, std::string text = {}, TValueKind kind = TValueKind::None,
+                 std::vector<std::string> choices = {}, bool required = false)
+        : Name(std::move(name)), Value(std::move(value)), Text(std::move(text)), Kind(kind), Choices(std::move(choices)),
+          Required(required) {}
     std::string Name;  // "--size", "-o"
     std::string Value; // what the value looks like ("WxH", "P1 P2 ..."); empty for a switch
     std::string Text;  // one sentence or two
     TValueKind Kind = TValueKind::None;
     std::vector<std::string> Choices; // the words a Choice value takes
     bool Required = false;
+    std::string Default; // the value taken when the option is not given; empty: none to name
+    bool OtherValues = false; // the Choices are the usual values: others of the Value's form are taken too
 };
 
 struct TUsageExample {
@@ -24,6 +31,12 @@ struct TUsageExample {
 };
 
 struct TUsageCommand {
+    TUsageCommand(std::string name = {}, std::string operands = {}, TValueKind operandKind = TValueKind::None,
+                  std::string summary = {}, std::string description = {}, std::vector<TUsageOption> options = {},
+                  std::vector<TUsageExample> examples = {}, std::vector<std::string> verbs = {})
+        : Name(std::move(name)), Operands(std::move(operands)), OperandKind(operandKind), Summary(std::move(summary)),
+          Description(std::move(description)), Options(std::move(options)), Examples(std::move(examples)),
+          Verbs(std::move(verbs)) {}
     std::string Name;     // the subcommand; empty for a program without subcommands
     std::string Operands; // "DIR", "FILE ..." before the options; empty when none
     TValueKind OperandKind = TValueKind::None;
@@ -31,6 +44,7 @@ struct TUsageCommand {
     std::string Description; // paragraphs separated by blank lines
     std::vector<TUsageOption> Options;
     std::vector<TUsageExample> Examples;
+    std::vector<std::string> Verbs; // the words the operands start with ("show", "save"), for completion
 };
 
 struct TProgramUsage {
@@ -52,6 +66,18 @@ const TUsageCommand* FindCommand(const TProgramUsage& usage, const std::string& 
 const TUsageOption* FindOption(const TUsageCommand& command, const std::string& name);
 // The command's options as --help lists them: its own, then --help.
 std::vector<TUsageOption> ListedOptions(const TUsageCommand& command);
+
+// The sentence --help and the manual page add to an option's text: its values and its default
+// ("Values: fast, balanced, small. Default: balanced."); empty when it names neither.
+std::string ValuesText(const TUsageOption& option);
+
+// The names closest to a mistyped word, in their order: the names it is the start of, when it is
+// long enough to mean something and starts at most three; else those within a small edit
+// distance (a letter missing, added, changed or two swapped count one each; a longer word allows
+// more, at most three). Empty when none is close.
+std::vector<std::string> NearestNames(const std::string& word, const std::vector<std::string>& names);
+// "did you mean --pictures?", "did you mean --fade-in or --fade-out?"; empty for no names.
+std::string DidYouMean(const std::vector<std::string>& names);
 
 // "render --pictures P1 P2 ... --out-dir DIR [--format FORMAT] ...": the operands, the
 // required options bare, the others in brackets.

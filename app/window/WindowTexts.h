@@ -2,6 +2,8 @@
 // The fixed texts and tables of the main window: option lists, the Default button's choices per
 // container, the web addresses and the open-file filters.
 
+#include "app/output/FirstRunChoices.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,17 +15,18 @@ inline const QStringList SampleRates = {"as source", "8000", "11025", "22050", "
 // The classic five first; the rows of today's codecs follow (ContainerTable).
 inline const QStringList Formats = {"mp4", "swf", "flv", "wmv", "mov", "mp4 (H.264)", "mp4 (H.265)", "webm (VP9)", "webm (AV1)"};
 inline const QStringList BitRates = {"192", "256", "384", "512", "640", "768", "900", "1200", "1500"};
-// "174x144" is what the list has always offered; it stays for settings stored with it.
-inline const QStringList VideoSizes = {"128x96",  "160x120", "174x144", "208x160", "208x176",
-                                       "240x180", "320x240", "400x300", "480x360", "512x384",
-                                       "640x480", "768x576", "800x600", "1024x768", "1280x960",
-                                       // HD and larger, vertical for phones, square
-                                       "1280x720", "1920x1080", "2560x1440", "3840x2160", "1080x1920",
-                                       "720x1280", "1080x1080"};
+// "174x144" is what the list has always offered; it stays for settings stored with it. HD and
+// larger, vertical for phones and square follow the classic fifteen.
+inline const QStringList VideoSizes = [] {
+    QStringList sizes;
+    for (const char* size : FrameSizeNames)
+        sizes << size;
+    return sizes;
+}();
 inline const QStringList FrameRates = {"30:1", "25:1", "15:1"};
 
 // The row a first run (no settings file at all) selects, with that row's defaults below.
-inline const QString FirstRunFormat = "mp4 (H.264)";
+inline const QString FirstRunFormat = first_run::FormatRow;
 
 // What the Default button selects, per position of the container list.
 struct TContainerDefaults {
@@ -38,10 +41,10 @@ inline constexpr TContainerDefaults Defaults[] = {
     {"768", "320x240", "30:1", "as source"},  // flv
     {"1200", "320x240", "30:1", "as source"}, // wmv
     {"1200", "320x240", "30:1", "as source"}, // mov
-    {"1500", "1920x1080", "30:1", "as source"}, // mp4 (H.264)
-    {"1500", "1920x1080", "30:1", "as source"}, // mp4 (H.265)
-    {"1500", "1920x1080", "30:1", "as source"}, // webm (VP9)
-    {"1500", "1920x1080", "30:1", "as source"}, // webm (AV1)
+    {"1500", first_run::FrameSize, first_run::FrameRate, "as source"}, // mp4 (H.264)
+    {"1500", first_run::FrameSize, first_run::FrameRate, "as source"}, // mp4 (H.265)
+    {"1500", first_run::FrameSize, first_run::FrameRate, "as source"}, // webm (VP9)
+    {"1500", first_run::FrameSize, first_run::FrameRate, "as source"}, // webm (AV1)
 };
 
 inline const char* const HomePageUrl = "https://www.zemosoft.example/pixaroll/";

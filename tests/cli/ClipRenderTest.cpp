@@ -34,7 +34,7 @@ protected:
     }
     TRunResult Render(const std::string& clip, const std::string& options = "") {
         return RunCli("render --quiet --pictures " + dir_->File("a.jpg") + " " + clip + " " + dir_->File("b.jpg") +
-                      " --out-dir " + out_ + " --size 320x240 --rate 25:1 --hold 1 --transition 0.4 --sequential " + options);
+                      " --out-dir " + out_ + " --format mp4 --size 320x240 --rate 25:1 --hold 1 --transition 0.4 --sequential " + options);
     }
     std::string Output() const { return out_ + "/slideshow-_(new).mp4"; }
     static TTempDir* dir_;

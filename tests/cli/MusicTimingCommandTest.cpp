@@ -54,7 +54,7 @@ TEST_F(MusicTimingCommandTest, FittedVideoEndsWithItsMusicAndHoldsAreEven) {
     WriteTestWav(song, 47.3, 44100, 2);
     const std::string out = dir.File("out");
     TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out +
-                          " --size 160x120 --rate 25:1 --transition 1 --seed 4 --progress-every 100 --fit-to-music --audio " + song);
+                          " --format mp4 --size 160x120 --rate 25:1 --transition 1 --seed 4 --progress-every 100 --fit-to-music --audio " + song);
     ASSERT_EQ(r.Status, 0) << r.Output;
     EXPECT_NE(r.Output.find("Fit to music"), std::string::npos) << r.Output;
     const std::string video = out + "/slideshow-_(new).mp4";
@@ -79,7 +79,7 @@ TEST_F(MusicTimingCommandTest, FittedVideoEndsWithItsMusicAndHoldsAreEven) {
     // The project keeps the choice: saved and rendered again, the same frames.
     const std::string project = dir.File("fit.pixaroll");
     ASSERT_EQ(RunCli("project save " + project + " --pictures" + pictures +
-                     " --rate 25:1 --transition 1 --fit-to-music --audio " + song).Status, 0);
+                     " --format mp4 --size 160x120 --rate 25:1 --transition 1 --fit-to-music --audio " + song).Status, 0);
     const TRunResult shown = RunCli("project show " + project);
     EXPECT_NE(shown.Output.find("fit to the music"), std::string::npos) << shown.Output;
     TRunResult again = RunCli("frames --project " + project + " --every 0");
@@ -111,7 +111,7 @@ TEST_F(MusicTimingCommandTest, UnreadableSoundtrackEndsTheRunWithItsName) {
     std::ofstream(damaged) << "fLaC but nothing after it that plays";
     for (const char* option : {"--fit-to-music", "--beats"}) {
         const std::string out = dir.File(std::string("out") + option);
-        TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out + " --size 160x120 --quiet " + option +
+        TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out + " --format mp4 --size 160x120 --quiet " + option +
                               " --audio " + damaged);
         EXPECT_EQ(r.Status, 1) << r.Output;
         EXPECT_NE(r.Output.find(damaged), std::string::npos) << r.Output;

@@ -38,7 +38,7 @@ protected:
         pictures_ = WriteTwoTestPictures(dir_);
     }
     std::string Render(const std::string& folder, const std::string& options) const {
-        return "'" + std::string(CliPath()) + "' render --pictures" + pictures_ + " --out-dir '" + folder + "' " + options;
+        return "'" + std::string(CliPath()) + "' render --pictures" + pictures_ + " --out-dir '" + folder + "' --format mp4 " + options;
     }
     TTempDir dir_;
     std::string pictures_;

@@ -31,7 +31,7 @@ protected:
         out = dir.File("out");
     }
     std::string Render(const std::string& options) {
-        return "render --pictures" + pictures + " --out-dir " + out + " " + options;
+        return "render --pictures" + pictures + " --out-dir " + out + " --format mp4 --size 320x240 " + options;
     }
     TTempDir dir;
     std::string pictures, out;
@@ -162,14 +162,54 @@ TEST_F(RenderCommandTest, BreakWhenNoPicturesStopsAfterTheFirstEndFrame) {
 }
 
 TEST_F(RenderCommandTest, DemoRendersItsOwnPictures) {
-    TRunResult r = RunCli("demo " + out);
+    TRunResult r = RunCli("demo " + out + " --quiet");
     ASSERT_EQ(r.Status, 0) << r.Output;
-    // Four pictures at 30:1 with 1 s holds and transitions: 4 x 60 + 30 + 2 frames, and the
-    // soundtrack the demo makes itself.
+    // A showcase browsers play: H.264 at 1280x720, the holds fitted to its 12 s song at 30:1.
     std::string file = out + "/slideshow-_(new).mp4";
-    EXPECT_EQ(Probe(file), "mpeg4,320,240,272");
-    EXPECT_EQ(StreamCodecs(file), "mpeg4,aac");
+    EXPECT_EQ(Probe(file), "h264,1280,720,360");
+    EXPECT_EQ(StreamCodecs(file), "h264,aac");
+    EXPECT_NE(r.Output.find(file + " (360 frames)"), std::string::npos) << r.Output;
     EXPECT_EQ(RunShell("ffmpeg -v error -i '" + file + "' -f null - 2>&1").Output, "");
+    // The pictures move: two frames of the first picture's hold differ.
+    auto frame = [&file](int n) {
+        return RunShell("ffmpeg -v error -i '" + file + "' -vf 'select=eq(n\\," + std::to_string(n) +
+                        ")' -frames:v 1 -f rawvideo -pix_fmt gray - | md5sum").Output;
+    };
+    EXPECT_NE(frame(45), frame(75));
+}
+
+// A newcomer's first video, without any choice but the pictures and a song: H.264 at full HD
+// with stereo sound, which browsers, phones and players show. A project keeps its own choices.
+TEST_F(RenderCommandTest, WithoutChoicesTheVideoIsFullHdH264WithStereoSound) {
+    const std::string tone = dir.File("tone.wav");
+    ASSERT_EQ(RunShell("ffmpeg -v error -f lavfi -i sine=frequency=440:duration=1 -ac 2 -y '" + tone + "'").Status, 0);
+    TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out + " --audio " + tone +
+                          " --hold 0.2 --transition 0.2 --sequential --quiet");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    const std::string file = out + "/slideshow-_(new).mp4";
+    // 2 x (6 + 6) + 6 + 2 frames at 30:1.
+    EXPECT_EQ(Probe(file), "h264,1920,1080,32");
+    const TRunResult audio = RunShell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,channels,"
+                                      "sample_rate -of csv=p=0 '" + file + "'");
+    EXPECT_EQ(audio.Output, "aac,44100,2\n");
+    const TRunResult rate = RunShell("ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate,pix_fmt "
+                                     "-of csv=p=0 '" + file + "'");
+    EXPECT_EQ(rate.Output, "yuv420p,30/1\n");
+
+    // project save starts from the same choices; a project's own then rule its render.
+    const std::string project = dir.File("first.pixaroll");
+    ASSERT_EQ(RunCli("project save " + project + " --pictures" + pictures + " --audio " + tone).Status, 0);
+    const TRunResult shown = RunCli("project show " + project);
+    EXPECT_NE(shown.Output.find("output: mp4-h264 1920x1080 at 30:1"), std::string::npos) << shown.Output;
+    EXPECT_NE(shown.Output.find("audio stereo 44100 Hz"), std::string::npos) << shown.Output;
+    const std::string classic = dir.File("classic.pixaroll");
+    ASSERT_EQ(RunCli("project save " + classic + " --pictures" + pictures + " --format wmv --size 96x64 --hold 0.2 "
+                     "--transition 0.2 --rate 10:1")
+                  .Status,
+              0);
+    r = RunCli("render --project " + classic + " --out-dir " + out + " --quiet");
+    ASSERT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(Probe(out + "/slideshow-_(new).wmv").rfind("wmv2,96,64,", 0), 0u) << Probe(out + "/slideshow-_(new).wmv");
 }
 } // namespace
 

@@ -42,7 +42,7 @@ protected:
     TRunResult Render(double hold, const std::string& options, std::string& file) {
         const std::string out = dir.File("out" + std::to_string(++runs));
         TRunResult r = RunCli("render --pictures" + pictures + " --out-dir " + out +
-                              " --size 160x120 --rate 25:1 --transition 1.5 --seed 3 --quiet --hold " +
+                              " --format mp4 --size 160x120 --rate 25:1 --transition 1.5 --seed 3 --quiet --hold " +
                               std::to_string(hold) + " " + options);
         file = out + "/slideshow-_(new).mp4";
         return r;
@@ -148,7 +148,7 @@ TEST_F(RenderMusicTest, AStopWhileTheMusicIsBuiltLeavesNothing) {
     const std::string out = dir.File("stopped"), tmp = dir.File("tmp"), log = dir.File("stop.log");
     std::filesystem::create_directory(tmp);
     std::vector<std::string> args = {CliPath(), "render", "--pictures", dir.File("p0.jpg"), "--out-dir", out,
-                                     "--size", "160x120", "--quiet", "--mono", "--samplerate", "8000",
+                                     "--format", "mp4", "--size", "160x120", "--quiet", "--mono", "--samplerate", "8000",
                                      "--audio", song, song, song};
     std::vector<char*> argv;
     for (std::string& a : args)

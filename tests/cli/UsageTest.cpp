@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -264,7 +265,8 @@ TEST_F(CliCompletion, OffersCommandsOptionsFormatsAndFiles) {
     EXPECT_EQ(Complete({"pixaroll-cli", "ef"}), "effect effect-sheet");
     EXPECT_EQ(Complete({"pixaroll-cli", "--v"}), "--version");
     EXPECT_EQ(Complete({"pixaroll-cli", "render", "--for"}), "--format");
-    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--format", ""}), "flv mov mp4 swf wmv");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--format", ""}),
+              "flv mov mp4 mp4-h264 mp4-hevc swf webm-av1 webm-vp9 wmv");
     EXPECT_EQ(Complete({"pixaroll-cli", "render", "--samplerate", "2"}), "22050");
     // A list option takes file names until the next option.
     EXPECT_EQ(Complete({"pixaroll-cli", "render", "--pictures", "a.jpg", "h"}), "holiday.jpg");
@@ -278,6 +280,151 @@ TEST_F(CliCompletion, OffersCommandsOptionsFormatsAndFiles) {
     // A value that is no file gets nothing.
     EXPECT_EQ(Complete({"pixaroll-cli", "effect", "--row", ""}), "");
     EXPECT_EQ(Complete({"pixaroll-cli", "frames", "--ev"}), "--every");
+}
+
+TEST_F(CliCompletion, OffersEveryRowSizeFramingMotionPresetAndTheProjectVerbs) {
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--format", "mp"}), "mp4 mp4-h264 mp4-hevc");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--format", "m"}), "mov mp4 mp4-h264 mp4-hevc");
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", "save", "x.pixaroll", "--format", "w"}), "webm-av1 webm-vp9 wmv");
+    // Every size of the window's list, for render as for frames; a size being typed narrows them.
+    const std::string sizes = Complete({"pixaroll-cli", "render", "--size", ""});
+    EXPECT_EQ(std::count(sizes.begin(), sizes.end(), ' ') + 1, 22) << sizes;
+    for (const char* size : {"128x96", "320x240", "1280x720", "1920x1080", "3840x2160", "1080x1920", "1080x1080"})
+        EXPECT_NE((" " + sizes + " ").find(std::string(" ") + size + " "), std::string::npos) << size << ": " << sizes;
+    EXPECT_EQ(Complete({"pixaroll-cli", "frames", "--size", "19"}), "1920x1080");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--size", "12"}), "1280x720 1280x960 128x96");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--rate", ""}), "15:1 25:1 30:1");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--fit", ""}), "blur fill letterbox");
+    EXPECT_EQ(Complete({"pixaroll-cli", "frames", "--motion", "z"}), "zoom-in zoom-out");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--motion", ""}), "off pan random zoom-in zoom-out");
+    EXPECT_EQ(Complete({"pixaroll-cli", "render", "--preset", ""}), "balanced fast small");
+    // The project verbs first, then the project file, then the options.
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", ""}), "save show");
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", "sh"}), "show");
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", "--he"}), "--help");
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", "show", ""}), "holiday.jpg music.mp3 shots");
+    EXPECT_EQ(Complete({"pixaroll-cli", "project", "save", "x.pixaroll", "--rel"}), "--relink");
+}
+
+// The values --help names for an option are the words its completion offers: both are made from
+// the usage table. The manual page says the same.
+TEST(CliUsage, HelpAndManualPageListEachChoicesValuesAndDefault) {
+    // Command -> option -> the words the completion script offers after it.
+    std::map<std::string, std::map<std::string, std::string>> offered;
+    const std::regex command(R"(^    ([a-z][-a-z]*)\)$)"), arm(R"re(^ +(--?[-a-z]+)\) COMPREPLY=\(\$\(compgen -W "([^"]*)")re");
+    std::string current;
+    for (const std::string& line : Lines(RunCli("--bash-completion").Output)) {
+        std::smatch m;
+        if (std::regex_match(line, m, command))
+            current = m[1];
+        else if (std::regex_search(line, m, arm) && !current.empty())
+            offered[current][m[1]] = m[2];
+    }
+    ASSERT_TRUE(offered.count("render") && offered.count("frames") && offered.count("project"));
+    const std::string man = Unroff(RunCli("--manpage").Output);
+    int choices = 0;
+    for (const auto& [name, options] : offered) {
+        // Each option's paragraph of the help, joined into one line.
+        std::map<std::string, std::string> paragraphs;
+        std::string option;
+        for (const std::string& line : Lines(RunCli(name + " --help").Output)) {
+            if (line.rfind("  -", 0) == 0)
+                option = line.substr(2, line.find(' ', 2) - 2);
+            else if (line.rfind("      ", 0) == 0 && !option.empty())
+                paragraphs[option] += (paragraphs[option].empty() ? "" : " ") + line.substr(6);
+            else
+                option.clear();
+        }
+        for (const auto& [option, words] : options) {
+            ++choices;
+            std::string listed;
+            for (std::size_t at = 0; at <= words.size();) {
+                const std::size_t space = std::min(words.find(' ', at), words.size());
+                listed += (listed.empty() ? "" : ", ") + words.substr(at, space - at);
+                at = space + 1;
+            }
+            EXPECT_NE(paragraphs[option].find("Values: " + listed), std::string::npos)
+                << name << " " << option << ": " << paragraphs[option];
+            EXPECT_NE(man.find("Values: " + listed), std::string::npos) << name << " " << option;
+        }
+    }
+    EXPECT_GE(choices, 20);
+
+    // The defaults, as a newcomer's render and project save get them.
+    const std::string render = RunCli("render --help").Output;
+    const std::string frames = RunCli("frames --help").Output;
+    auto paragraph = [](const std::string& help, const std::string& option) {
+        const std::size_t at = help.find("\n  " + option + " ");
+        const std::size_t end = help.find("\n  -", at + 1);
+        std::string text = help.substr(at, end - at);
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        return std::regex_replace(text, std::regex(" +"), " ");
+    };
+    EXPECT_NE(paragraph(render, "--format").find("wmv, mov, mp4-h264, mp4-hevc, webm-vp9, webm-av1. Default: mp4-h264."),
+              std::string::npos) << paragraph(render, "--format");
+    EXPECT_NE(paragraph(render, "--size").find("(or another WxH). Default: 1920x1080."), std::string::npos);
+    EXPECT_NE(paragraph(RunCli("project --help").Output, "--size").find("Default: 1920x1080."), std::string::npos);
+    EXPECT_NE(paragraph(frames, "--size").find("Default: 320x240."), std::string::npos) << paragraph(frames, "--size");
+    EXPECT_NE(paragraph(render, "--preset").find("Values: fast, balanced, small. Default: balanced."), std::string::npos);
+    EXPECT_NE(paragraph(render, "--fit").find("Default: letterbox."), std::string::npos);
+    EXPECT_NE(paragraph(render, "--motion").find("Default: off."), std::string::npos);
+    EXPECT_NE(paragraph(render, "--samplerate").find("Default: 44100."), std::string::npos);
+    EXPECT_NE(paragraph(render, "--rate").find("Default: 30:1."), std::string::npos);
+    // The description names today's rows.
+    EXPECT_NE(man.find("H.264 or H.265 in mp4, VP9 or AV1 in webm"), std::string::npos);
+}
+
+TEST(CliUsage, MistypedCommandsOptionsAndVerbsNameTheNearest) {
+    const struct {
+        const char* Line;
+        const char* Said;
+    } cases[] = {
+        {"--pictres x", "unknown option \"--pictres\"; did you mean --pictures? (an option of render, frames, project)"},
+        {"rendr", "unknown command \"rendr\"; did you mean render?"},
+        {"help rendr", "unknown command \"rendr\"; did you mean render?"},
+        {"efect-sheet -o x.png", "did you mean effect-sheet?"},
+        {"render --pictres a.jpg --out-dir o", "render: unknown option --pictres; did you mean --pictures?\n"},
+        {"render --out o", "did you mean --out-dir?"},
+        {"render --fade 2", "did you mean --fade-in or --fade-out?"},
+        {"render --hlod 2", "did you mean --hold?"},
+        {"frames --evry 2", "did you mean --every?"},
+        {"demo --quite out", "demo: unknown option --quite; did you mean --quiet?"},
+        {"project shw a.pixaroll", "unknown project command shw (show or save; did you mean show?)"},
+        {"project save a.pixaroll --pictres a.jpg", "did you mean --pictures?"},
+    };
+    for (const auto& c : cases) {
+        const TRunResult r = RunCli(c.Line);
+        EXPECT_EQ(r.Status, 2) << c.Line << ": " << r.Output;
+        EXPECT_NE(r.Output.find(c.Said), std::string::npos) << c.Line << ": " << r.Output;
+        // The nearest word, not the whole list of commands.
+        EXPECT_EQ(r.Output.find("commands:"), std::string::npos) << c.Line << ": " << r.Output;
+    }
+    // Nothing close: no guess.
+    for (const char* line : {"render --zzzzzz", "xyz", "--foo", "frames --ab"}) {
+        const TRunResult r = RunCli(line);
+        EXPECT_EQ(r.Status, 2) << line;
+        EXPECT_EQ(r.Output.find("did you mean"), std::string::npos) << line << ": " << r.Output;
+    }
+}
+
+TEST(ProgramUsageText, NearestNamesAllowFewMistakesAndNameTies) {
+    const std::vector<std::string> options = {"--hold", "--help", "--fade-in", "--fade-out", "--pictures",
+                                              "--pictures-from", "--out-dir", "--sort", "--seed"};
+    EXPECT_EQ(NearestNames("--hlod", options), std::vector<std::string>{"--hold"}); // two letters swapped
+    EXPECT_EQ(NearestNames("--HOLD", options), std::vector<std::string>{}) << "the same name is no suggestion";
+    EXPECT_EQ(NearestNames("--Hodl", options), std::vector<std::string>{"--hold"});
+    EXPECT_EQ(NearestNames("--picturs", options), std::vector<std::string>{"--pictures"});
+    EXPECT_EQ(NearestNames("--pict", options), (std::vector<std::string>{"--pictures", "--pictures-from"}));
+    EXPECT_EQ(NearestNames("--fade", options), (std::vector<std::string>{"--fade-in", "--fade-out"}));
+    EXPECT_EQ(NearestNames("--out", options), std::vector<std::string>{"--out-dir"}); // its start, not --sort
+    EXPECT_EQ(NearestNames("--se", options), std::vector<std::string>{}); // too short to guess from
+    EXPECT_EQ(NearestNames("--sed", options), std::vector<std::string>{"--seed"});
+    // Longer words allow more mistakes: two in six letters, one in five.
+    EXPECT_EQ(NearestNames("--pcturs", options), std::vector<std::string>{"--pictures"});
+    EXPECT_EQ(NearestNames("--pcurs", options), std::vector<std::string>{});
+    EXPECT_EQ(DidYouMean({"a"}), "did you mean a?");
+    EXPECT_EQ(DidYouMean({"a", "b", "c"}), "did you mean a, b or c?");
+    EXPECT_EQ(DidYouMean({}), "");
 }
 
 TEST(ProgramUsageText, RoffEscapesWhatWouldBeMarkup) {

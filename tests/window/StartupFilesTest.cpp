@@ -99,6 +99,7 @@ TEST(WindowArgs, OptionsFilesAndMistakes) {
     // After "--" a name that looks like an option is a file.
     EXPECT_EQ(ReadWindowArgs({"pixaroll", "--", "--screenshot"}).Files, QStringList({"--screenshot"}));
     EXPECT_EQ(ReadWindowArgs({"pixaroll", "--bogus", "a.jpg"}).Error, "unknown option --bogus");
+    EXPECT_EQ(ReadWindowArgs({"pixaroll", "--playr"}).Error, "unknown option --playr; did you mean --player?");
     EXPECT_FALSE(ReadWindowArgs({"pixaroll", "--screenshot"}).Error.isEmpty());
     EXPECT_TRUE(ReadWindowArgs({"pixaroll"}).Files.isEmpty());
 }

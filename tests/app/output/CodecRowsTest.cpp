@@ -2,7 +2,9 @@
 // the sizes and qualities they refuse.
 
 #include "app/output/CodecOptions.h"
+#include "app/output/FirstRunChoices.h"
 #include "app/SlideshowJob.h"
+#include "app/window/WindowTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,25 @@ TEST(CodecRows, FollowTheClassicRowsAndAreFoundByListAndCommandLineName) {
     }
     EXPECT_EQ(ContainerAt(9), nullptr);
     EXPECT_EQ(ContainerAt(-1), nullptr);
+}
+
+// The choices of a first run name a row, a size and a rate the window's lists hold, at the
+// positions the settings file stores; the command line's size list is the window's.
+TEST(CodecRows, FirstRunChoicesAreRowsAndSizesOfTheLists) {
+    const TContainerRow* row = ContainerAt(first_run::FormatPosition);
+    ASSERT_NE(row, nullptr);
+    EXPECT_STREQ(row->Option, first_run::FormatOption);
+    EXPECT_STREQ(row->Name, first_run::FormatRow);
+    EXPECT_EQ(window_texts::Formats.at(first_run::FormatPosition), first_run::FormatRow);
+    QStringList sizes;
+    for (const char* size : FrameSizeNames)
+        sizes << size;
+    EXPECT_EQ(sizes, window_texts::VideoSizes);
+    EXPECT_TRUE(window_texts::VideoSizes.contains(first_run::FrameSize));
+    EXPECT_EQ(QString(first_run::FrameSize), QString("%1x%2").arg(first_run::Width).arg(first_run::Height));
+    EXPECT_TRUE(window_texts::FrameRates.contains(first_run::FrameRate));
+    EXPECT_EQ(QString(first_run::FrameRate), QString("%1:%2").arg(first_run::FrameRateNum).arg(first_run::FrameRateDen));
+    EXPECT_EQ(FrameSizeRefusal(first_run::FormatOption, first_run::FrameSize), "");
 }
 
 TEST(CodecRows, H264LevelFitsTheFrameSizeAndRate) {
