@@ -103,16 +103,16 @@ TEST_F(FramesCommandTest, ANamedPipeAmongThePicturesIsRefusedAtOnceByEveryComman
     // Made with a picture in the pipe's place, which then becomes the pipe.
     const std::string stand = dir.File("stand.jpg");
     WriteTestJpeg(stand, 16, 16, [](int, int) { return 0x404040u; });
-    ASSERT_EQ(RunCli("project save '" + project + "' --format mp4 --size 320x240 --pictures" + pictures + " '" + stand + "'").Status, 0);
+    ASSERT_EQ(RunCli("project save '" + project + "' --pictures" + pictures + " '" + stand + "'").Status, 0);
     ASSERT_EQ(RunShell("rm '" + stand + "' && mkfifo '" + stand + "'").Status, 0);
     const std::string standSaid = "\"" + stand + "\" is a named pipe, not a file";
     const struct {
         std::string Arguments, Said;
     } runs[] = {
         {"frames --pictures" + pictures + " '" + fifo + "' --every 0", said},
-        {"render --pictures" + pictures + " '" + fifo + "' --out-dir '" + out + "' --format mp4 --size 64x48", said},
-        {"render --pictures" + pictures + " '" + fifo + "' --clip-in 3=1 --out-dir '" + out + "' --format mp4 --size 320x240", said},
-        {"project save '" + dir.File("new.pixaroll") + "' --format mp4 --size 320x240 --pictures" + pictures + " '" + fifo + "'", said},
+        {"render --pictures" + pictures + " '" + fifo + "' --out-dir '" + out + "' --size 64x48", said},
+        {"render --pictures" + pictures + " '" + fifo + "' --clip-in 3=1 --out-dir '" + out + "'", said},
+        {"project save '" + dir.File("new.pixaroll") + "' --pictures" + pictures + " '" + fifo + "'", said},
         {"project show '" + project + "'", standSaid},
         {"frames --project '" + project + "' --every 0", standSaid},
     };

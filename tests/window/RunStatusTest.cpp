@@ -344,3 +344,22 @@ TEST(PreviewPlacement, NeverOverAButtonOnAnyScreen) {
                   preview.width() + preview.height()) << i;
     }
 }
+
+// The pace leaves paused time out: a run paused for over a second right after its start has no
+// pace yet to guess the time left from.
+TEST(RunStatusPace, PausedTimeIsNoWork) {
+    TFakeServices services;
+    TRunStatus status(services, nullptr);
+    status.Started("/nowhere/slideshow.mp4", 60);
+    status.Paused();
+    QTest::qWait(1200);
+    status.Resumed();
+    TProgressInfo info;
+    info.CurrentTime = 5000000;
+    info.FrameRate = 30;
+    status.Progress(info);
+    EXPECT_EQ(status.Line->text(), "0:05 of 1:00 \u00b7 30 fps");
+    QTest::qWait(1100);
+    status.Progress(info);
+    EXPECT_TRUE(status.Line->text().endsWith(" left")) << status.Line->text().toStdString();
+}
