@@ -6,6 +6,7 @@
 #include "app/output/FrameCount.h"
 #include "app/output/FrameSizeLimits.h"
 #include "app/output/HardwareEncoder.h"
+#include "app/output/HeldPictures.h"
 #include "app/clips/ClipSlides.h"
 #include "app/output/OutputName.h"
 #include "app/SlideshowRun.h"
@@ -253,6 +254,8 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
             }
             Notice(HardwareProbeLine(probe, container->VideoCodec));
         }
+        if (WritesHeldPicturesOnce(*container, settings.ConstantFrameRate))
+            ApplyHeldPictureOptions(output);
         bool claimed = false;
         std::string why;
         outputFile_ = ClaimOutputName(folder, "slideshow-", container->Extension, claimed, why);
@@ -267,7 +270,8 @@ bool TSlideshowJob::BuildTask(const TSlideshowSettings& settings, const std::str
     };
 
     TInputOptions input = SlideshowInputOptions();
-    std::string params = FrameInputParamString(Adapter.Id(), settings.FrameRate.Text(), settings.FrameSize);
+    const int keySpan = container && WritesHeldPicturesOnce(*container, settings.ConstantFrameRate) ? HeldKeySpanSeconds : 0;
+    std::string params = HeldFrameInputParamString(Adapter.Id(), settings.FrameRate.Text(), settings.FrameSize, keySpan);
     int task = encoder_.AddTask(params, &input);
     if (task < 0)
         return fail("File open error: ", encoder_.LastErrMsg);

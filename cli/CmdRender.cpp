@@ -68,6 +68,8 @@ void ReadRenderOption(TArgs& args, const std::string& option, TSlideshowSettings
     } else if (ReadMotionOption(args, option, job.Motion, job.Zoom)) {
     } else if (option == "--hardware-encoder") {
         job.HardwareEncoder = true;
+    } else if (option == "--constant-frame-rate") {
+        job.ConstantFrameRate = true;
     } else if (option == "--hold" || option == "--transition") {
         double seconds = ParseDouble(args.Value(option), option);
         if (seconds < 0)

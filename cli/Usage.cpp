@@ -156,6 +156,10 @@ std::vector<TUsageOption> RenderOptions() {
         Switch("--hardware-encoder",
                "Tries the VAAPI encoder for H.264 and H.265; without a usable render node the software encoder "
                "runs and one line says why."),
+        Switch("--constant-frame-rate",
+               "Writes every frame at the frame rate for the H.264, H.265, VP9 and AV1 rows, as video editors "
+               "want it; without it a held picture is written once and lasts until the next (a key frame still "
+               "starts every 2 s). The other rows always write every frame."),
         FileValue("--audio", "FILE ...",
                   "The soundtrack, encoded with the container's audio codec; skipped with a note when the file "
                   "does not exist. Several files play one after the other in their order (a missing or "

@@ -34,6 +34,10 @@ struct TAudioFifoFree {
     void operator()(AVAudioFifo* f) const { ff::av_audio_fifo_free(f); }
 };
 
+struct TExprFree {
+    void operator()(AVExpr* e) const { ff::av_expr_free(e); }
+};
+
 using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
@@ -42,6 +46,7 @@ using TBsfPtr = std::unique_ptr<AVBSFContext, TBsfFree>;
 using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
 using TBufferRefPtr = std::unique_ptr<AVBufferRef, TBufferRefFree>;
 using TAudioFifoPtr = std::unique_ptr<AVAudioFifo, TAudioFifoFree>;
+using TExprPtr = std::unique_ptr<AVExpr, TExprFree>;
 // Buffers still held when the pool goes are freed when let go of.
 using TBufferPoolPtr = std::unique_ptr<AVBufferPool, TBufferPoolFree>;
 

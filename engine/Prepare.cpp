@@ -2,6 +2,7 @@
 // encoding, opening of encoders and decoders, metadata and the container headers.
 
 #include "engine/EngineSupport.h"
+#include "engine/ForcedKeyFrames.h"
 #include "engine/Transcoder.h"
 #include "medialib/CodecLock.h"
 #include "medialib/FFLog.h"
@@ -523,8 +524,13 @@ void TTranscoder::OpenEncoder(TOutputStream& ost) {
             throw FFmpegException("av_stream_new_side_data failed");
         std::memcpy(data, side.data, side.size);
     }
-    // Forced key frames: comma-separated times, in encoder time base.
+    // Forced key frames: comma-separated times, in encoder time base, or "expr:" and an
+    // expression evaluated at every picture (a key frame wherever it is not zero).
     std::string text = ost.ForcedKeyFramesText;
+    if (text.rfind("expr:", 0) == 0) {
+        ParseForcedKeyExpression(ost, text.substr(5));
+        text.clear();
+    }
     for (std::size_t at = 0; !text.empty() && at != std::string::npos;) {
         std::size_t comma = text.find(',', at);
         std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);

@@ -100,6 +100,10 @@ struct TOutputStream {
     std::vector<int64_t> ForcedKeyFrames;  // encoder time base
     std::size_t NextForcedKeyFrame = 0;
     std::string ForcedKeyFramesText;
+    // "expr:" key frames: the expression, and its variables n, n_forced, prev_forced_n,
+    // prev_forced_t and t (the picture's time in seconds) at the next picture.
+    TExprPtr ForcedKeyExpr;
+    double ForcedKeyValues[5] = {};
     // Audio: the decoder format, rate and layout the resampler was made for, the resampler
     // (none while the decoder already delivers what the encoder takes), the FIFO of encoder
     // samples that cuts them into whole encoder frames, and the reused buffers.

@@ -2,6 +2,7 @@
 // encoder's size and pixel format, encode, and drain the encoder at the end.
 
 #include "engine/EngineSupport.h"
+#include "engine/ForcedKeyFrames.h"
 #include "engine/PictureConverter.h"
 #include "engine/Transcoder.h"
 
@@ -213,6 +214,8 @@ void TTranscoder::EncodeVideoFrame(TOutputStream& ost, AVFrame* picture) {
     if (ost.NextForcedKeyFrame < ost.ForcedKeyFrames.size() && picture->pts >= ost.ForcedKeyFrames[ost.NextForcedKeyFrame]) {
         picture->pict_type = AV_PICTURE_TYPE_I;
         ++ost.NextForcedKeyFrame;
+    } else if (ForcedKeyAt(ost, double(picture->pts) * av_q2d(enc->time_base))) {
+        picture->pict_type = AV_PICTURE_TYPE_I;
     }
     if (s_.TopFieldFirst >= 0)
         picture->top_field_first = s_.TopFieldFirst;

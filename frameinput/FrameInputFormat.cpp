@@ -243,6 +243,10 @@ int FrameInputReadHeader(AVFormatContext* s) {
     }
     info.Buffer = buffer.release();
     info.LastPTS = AV_NOPTS_VALUE;
+    // Only the bitmap types share a repeat's pixels; the YUV handler writes every packet anew.
+    info.KeySpan = info.InputType == itYUV ? 0 : std::int64_t(params.KeySpanSeconds) * MicrosPerSecond;
+    info.DeliveredPTS = info.LeftOutPTS = AV_NOPTS_VALUE;
+    info.EndResult = 0;
     info.FrameNumber = 1;
     info.Clock = 0;
     info.Adapter = adapter;
@@ -296,17 +300,67 @@ int ReadFrame(AVFormatContext* s, TFrameInputAdapter& adapter, TInputFrameInfo& 
 }
 } // namespace
 
+namespace {
+// A repeat within the span of the packet delivered last is left out: the packet before then
+// lasts until the next one delivered. The first repeat of a new span is delivered (a seek into
+// the span needs a picture to start from), and so is everything but a repeat.
+bool LeftOut(const TInputFrameInfo& info, const AVPacket* pkt, bool repeat) {
+    if (info.KeySpan <= 0 || !repeat || info.DeliveredPTS == AV_NOPTS_VALUE || !info.Buffer ||
+        !info.Buffer->LastPacket())
+        return false;
+    return pkt->pts / info.KeySpan == info.DeliveredPTS / info.KeySpan;
+}
+
+// The last repeat left out before the end, delivered after all: the stream then lasts as long
+// as the frames read, its last picture included.
+int DeliverLeftOut(TInputFrameInfo& info, AVPacket* pkt) {
+    AVBufferRef* data = ff::av_buffer_ref(info.Buffer->LastPacket());
+    if (!data)
+        return AVERROR(ENOMEM);
+    pkt->buf = data;
+    pkt->data = data->data;
+    pkt->size = info.FrameSize;
+    pkt->stream_index = 0;
+    pkt->pts = pkt->dts = info.LeftOutPTS;
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    if (info.PixelFormat == AV_PIX_FMT_PAL8 && AttachPalette(pkt) < 0) {
+        ff::av_packet_unref(pkt);
+        return AVERROR(ENOMEM);
+    }
+    info.DeliveredPTS = info.LastPTS = pkt->pts;
+    info.LeftOutPTS = AV_NOPTS_VALUE;
+    return info.FrameSize;
+}
+} // namespace
+
 int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
     TInputFrameInfo& info = *InfoOf(s);
+    if (info.EndResult < 0)
+        return info.EndResult; // the frames ended; the adapter is not asked again
     TFrameInputAdapter* adapter = TFrameInputAdapter::Find(info.AdapterId);
     info.Adapter = adapter;
     if (!adapter)
         return Fail(s, AV_LOG_ERROR, "The FrameInputAdapter no longer exists\n", -1);
-    int size = ReadFrame(s, *adapter, info, pkt);
-    // Only once the packet is complete: from here on the next frame's event owns the record.
-    if (size >= 0 && DrawsAhead(*adapter, info))
-        StartFrameAhead(info);
-    return size;
+    for (;;) {
+        int size = ReadFrame(s, *adapter, info, pkt);
+        if (size < 0) {
+            if (info.KeySpan <= 0)
+                return size;
+            info.EndResult = size;
+            return info.LeftOutPTS != AV_NOPTS_VALUE ? DeliverLeftOut(info, pkt) : size;
+        }
+        const bool repeat = info.Repeat != 0;
+        // Only once the packet is complete: from here on the next frame's event owns the record.
+        if (DrawsAhead(*adapter, info))
+            StartFrameAhead(info);
+        if (!LeftOut(info, pkt, repeat)) {
+            info.DeliveredPTS = pkt->pts;
+            info.LeftOutPTS = AV_NOPTS_VALUE;
+            return size;
+        }
+        info.LeftOutPTS = pkt->pts;
+        ff::av_packet_unref(pkt);
+    }
 }
 
 int FrameInputReadClose(AVFormatContext* s) {

@@ -54,5 +54,12 @@ struct TInputFrameInfo {
     // it to 1: the frame is the previous one again and its packet shares the previous packet's
     // pixels instead of copying the buffer (the first frame has no previous one and is copied).
     std::int32_t Repeat;
+    // Repeated frames left out (parameter "keyspan"): the span in microseconds (0: none are),
+    // the time stamp of the last packet delivered, of the last repeat left out since then
+    // (AV_NOPTS_VALUE: none), and the read's result once the frames have ended (0 before).
+    std::int64_t KeySpan;
+    std::int64_t DeliveredPTS;
+    std::int64_t LeftOutPTS;
+    std::int32_t EndResult;
 };
 using PInputFrameInfo = TInputFrameInfo*;

@@ -57,7 +57,7 @@ TFrameInputType InputTypeOf(const std::string& value) {
     return itYUV;
 }
 
-enum TParamKey { pkAdapter, pkFrameRate, pkFrameSize, pkBitsPerPixel, pkInputType, pkPixelFormat, pkUnknown };
+enum TParamKey { pkAdapter, pkFrameRate, pkFrameSize, pkBitsPerPixel, pkInputType, pkPixelFormat, pkKeySpan, pkUnknown };
 
 struct TKeyRow {
     const char* Name;
@@ -72,6 +72,7 @@ const TKeyRow KeyTable[] = {
     {"bitsperpixel", "bpp", pkBitsPerPixel},
     {"inputtype", "t", pkInputType},
     {"pixelformat", "pf", pkPixelFormat},
+    {"keyspan", "ks", pkKeySpan},
 };
 
 TParamKey KeyOf(const std::string& key) {
@@ -118,6 +119,8 @@ int ApplyItem(TParamKey key, const std::string& name, const std::string& value,
         params.PixelFormat = format;
         return 0;
     }
+    case pkKeySpan:
+        return ReadInt(value, name, params.KeySpanSeconds, error);
     case pkUnknown:
         break;
     }
@@ -170,6 +173,11 @@ int ValidateFrameInputParams(TFrameInputParams& params, std::string& error) {
         error = "Invalid frame size\n";
         return AVERROR(EINVAL);
     }
+    // A day per span at most: the span in microseconds stays far inside 64 bits.
+    if (params.KeySpanSeconds < 0 || params.KeySpanSeconds > 86400) {
+        error = "Invalid key span\n";
+        return AVERROR(EINVAL);
+    }
     if (params.InputType == itYUV)
         return 0;
     const TDepthRow* row = std::find_if(std::begin(DepthTable), std::end(DepthTable),
@@ -202,4 +210,12 @@ std::string FrameInputParamString(int adapterId, const std::string& frameRate,
         size[p] = '*';
     return "a=" + std::to_string(adapterId) + ";r=" + rate + ";s=" + size +
            ";bpp=" + std::to_string(bitsPerPixel) + ";t=" + inputType;
+}
+
+std::string HeldFrameInputParamString(int adapterId, const std::string& frameRate,
+                                      const std::string& frameSize, int keySpanSeconds) {
+    std::string text = FrameInputParamString(adapterId, frameRate, frameSize);
+    if (keySpanSeconds > 0)
+        text += ";ks=" + std::to_string(keySpanSeconds);
+    return text;
 }

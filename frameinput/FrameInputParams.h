@@ -9,6 +9,11 @@
 //   bitsperpixel (bpp) 8, 16, 24 or 32 for the bitmap input types
 //   inputtype (t)      "dc", "data", "canvas"; anything else selects YUV
 //   pixelformat (pf)   a libavutil pixel format name (YUV type; the bitmap types derive theirs)
+//   keyspan (ks)       whole seconds, 0 (the default) or more: with N > 0 a bitmap frame that
+//                      repeats the one before is left out, so that the frame before lasts
+//                      longer, unless it is the first frame of a new N-second span of show time
+//                      (a seek needs a picture there); the last frame before the end is always
+//                      delivered, so the stream keeps its length
 
 #include "frameinput/FrameInputInfo.h"
 
@@ -22,6 +27,7 @@ struct TFrameInputParams {
     int BitsPerPixel = 0;
     TFrameInputType InputType = itYUV;
     int PixelFormat = AV_PIX_FMT_YUV420P;
+    int KeySpanSeconds = 0; // 0: every frame is delivered
 };
 
 // Both return 0 or a negative AVERROR; on failure error holds the log line (ending in "\n").
@@ -40,3 +46,6 @@ int PaddedLineSize(int width, int bitsPerPixel);
 std::string FrameInputParamString(int adapterId, const std::string& frameRate,
                                   const std::string& frameSize, int bitsPerPixel = 32,
                                   const std::string& inputType = "Canvas");
+// The same with repeated frames left out between spans of keySpanSeconds (see "keyspan").
+std::string HeldFrameInputParamString(int adapterId, const std::string& frameRate,
+                                      const std::string& frameSize, int keySpanSeconds);

@@ -23,6 +23,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/display.h>
+#include <libavutil/eval.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/hwcontext.h>
@@ -88,7 +89,8 @@ constexpr int AVLibraryCount = 8;
     X(av_opt_get_double) X(av_opt_get_q) \
     X(av_image_get_linesize) \
     X(av_dynarray_add_nofree) \
-    X(av_display_rotation_get)
+    X(av_display_rotation_get) \
+    X(av_expr_parse) X(av_expr_eval) X(av_expr_free)
 
 // Bound when the loaded libavutil has them, else left null: hardware frames (devices, frame
 // pools on the device, uploads). Callers check the pointer before the first call.

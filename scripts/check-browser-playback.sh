@@ -4,7 +4,11 @@
 # the middle must match ffmpeg's decode of the same moment (mean difference within a few levels).
 # The rows of today's codecs must pass; the classic rows are listed with what the browser does
 # with them. Besides the rows, the video render makes without any choice (H.264 at 1920x1080)
-# and the demo (H.264 at 1280x720 with motion and captions) must play. Exits 0 when every video
+# and the demo (H.264 at 1280x720 with motion and captions) must play, and a show whose held
+# pictures are written once ("held": two pictures, H.264) must show the right picture after seeks
+# to five points: the fade in, inside the first hold, the transition, inside the second hold
+# after it (no frame is written there: the seek must find the one before) and the fade out.
+# Exits 0 when every video
 # that must play does, 1 otherwise; without chromium it says so and exits 0.
 #   scripts/check-browser-playback.sh [path/to/pixaroll-cli]
 #   scripts/check-browser-playback.sh --files VIDEO...   checks videos made elsewhere (the window's,
@@ -42,7 +46,8 @@ trap cleanup EXIT
 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=640x480 -frames:v 1 "$work/picture.png"
 ffmpeg -nostdin -v error -f lavfi -i sine=frequency=440:duration=2 -ac 2 "$work/tone.wav"
 rows=(mp4 swf flv wmv mov mp4-h264 mp4-hevc webm-vp9 webm-av1)
-must_play=(mp4-h264 webm-vp9 webm-av1 default demo)
+must_play=(mp4-h264 webm-vp9 webm-av1 default demo held)
+declare -A seeks_of
 declare -A size_of
 mkdir "$work/www"
 files=()
@@ -79,7 +84,13 @@ mkdir "$work/demo"
 file=$("$cli" demo "$work/demo" --quiet 2>/dev/null | tail -n 1)
 cp "${file% (*}" "$work/www/demo.mp4"
 files+=(demo.mp4); size_of[demo]=1280x720
-rows+=(default demo)
+ffmpeg -nostdin -v error -f lavfi -i testsrc=size=640x480 -vf negate -frames:v 1 "$work/second.png"
+mkdir "$work/held"
+file=$("$cli" render --pictures "$work/picture.png" "$work/second.png" --audio "$work/tone.wav" --out-dir "$work/held" \
+       --format mp4-h264 --size 320x240 --hold 2 --transition 0.5 --preset fast --sequential --quiet 2>/dev/null | tail -n 1)
+cp "$file" "$work/www/held.mp4"
+files+=("held.mp4@0.25@1.5@2.75@3.6@5.2"); size_of[held]=320x240
+rows+=(default demo held)
 fi
 
 cat > "$work/www/index.html" <<'HTML'
@@ -95,24 +106,31 @@ function once(name, ms) {
     v.addEventListener("error", () => { clearTimeout(t); fail(new Error("media error " + (v.error ? v.error.code : "?"))); }, {once: true});
   });
 }
-async function check(file) {
-  const mime = file.endsWith(".webm") ? "video/webm" : "video/mp4";
-  const info = {file: file, width: 0, height: 0, time: -1, error: ""};
-  try {
-    v.src = file;
-    await once("loadedmetadata", 8000);
-    info.width = v.videoWidth; info.height = v.videoHeight;
-    if (!info.width) throw new Error("no picture (0x0), sound only");
-    v.currentTime = v.duration / 2;
-    await once("seeked", 8000);
-    await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));
-    info.time = v.currentTime;
-    c.width = info.width; c.height = info.height;
-    const g = c.getContext("2d", {willReadFrequently: true});
-    g.drawImage(v, 0, 0);
-    await post("/pixels?file=" + encodeURIComponent(file), g.getImageData(0, 0, c.width, c.height).data);
-  } catch (e) { info.error = String(e.message || e); }
-  await post("/result", JSON.stringify(info));
+// "name.ext" is checked at the middle; "name.ext@T1@T2..." at each of those seconds.
+async function check(entry) {
+  const parts = entry.split("@"), file = parts[0];
+  const times = parts.slice(1).map(Number);
+  let count = Math.max(1, times.length);
+  for (let k = 0; k < count; ++k) {
+    const info = {file: file, seek: k, width: 0, height: 0, time: -1, error: ""};
+    try {
+      if (k === 0) {
+        v.src = file;
+        await once("loadedmetadata", 8000);
+      }
+      info.width = v.videoWidth; info.height = v.videoHeight;
+      if (!info.width) throw new Error("no picture (0x0), sound only");
+      v.currentTime = times.length ? times[k] : v.duration / 2;
+      await once("seeked", 8000);
+      await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));
+      info.time = v.currentTime;
+      c.width = info.width; c.height = info.height;
+      const g = c.getContext("2d", {willReadFrequently: true});
+      g.drawImage(v, 0, 0);
+      await post("/pixels?file=" + encodeURIComponent(file + "#" + k), g.getImageData(0, 0, c.width, c.height).data);
+    } catch (e) { info.error = String(e.message || e); count = k + 1; }
+    await post("/result", JSON.stringify(info));
+  }
 }
 (async () => { for (const f of files) await check(f); await post("/done", ""); })();
 </script></body></html>
@@ -136,15 +154,25 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             info = json.loads(body)
             info["diff"] = -1
             if not info["error"]:
-                raw = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-ss", str(info["time"]), "-i",
-                                      os.path.join(root, info["file"]), "-frames:v", "1", "-f", "rawvideo",
+                # The moment as a player at 30 frames a second shows it (a picture written once
+                # lasts until the next one), the frame before and after included: the browser's
+                # time may fall either side of a frame's start.
+                start = max(0.0, info["time"] - 0.034)
+                raw = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", os.path.join(root, info["file"]),
+                                      "-vf", "fps=30", "-ss", "%.4f" % start, "-frames:v", "3", "-f", "rawvideo",
                                       "-pix_fmt", "rgba", "-"], capture_output=True).stdout
-                canvas = pixels.get(info["file"], b"")
-                if raw and len(raw) == len(canvas):
-                    total = sum(abs(a - b) for i, (a, b) in enumerate(zip(raw, canvas)) if i % 4 != 3)
-                    info["diff"] = total / (len(raw) * 3 / 4)
+                canvas = pixels.get(info["file"] + "#" + str(info["seek"]), b"")
+                size = len(canvas)
+                if size and raw and len(raw) % size == 0:
+                    best = -1
+                    for f in range(len(raw) // size):
+                        frame = raw[f * size:(f + 1) * size]
+                        total = sum(abs(a - b) for i, (a, b) in enumerate(zip(frame, canvas)) if i % 4 != 3)
+                        d = total / (size * 3 / 4)
+                        best = d if best < 0 else min(best, d)
+                    info["diff"] = best
                 else:
-                    info["error"] = "canvas of %d bytes, ffmpeg frame of %d" % (len(canvas), len(raw))
+                    info["error"] = "canvas of %d bytes, ffmpeg frames of %d" % (size, len(raw))
             with open(report, "a") as f:
                 f.write(json.dumps(info) + "\n")
         elif url.path == "/done":
@@ -171,14 +199,19 @@ for _ in $(seq 600); do [ -e "$work/report.done" ] && break; sleep 0.1; done
 status=0
 echo "row          frame size  canvas vs ffmpeg  result"
 for row in "${rows[@]}"; do
-  line=$(grep "\"file\": \"$row\." "$work/report" 2>/dev/null || true)
+  lines=$(grep "\"file\": \"$row\." "$work/report" 2>/dev/null || true)
   must=no; for m in "${must_play[@]}"; do [ "$m" = "$row" ] && must=yes; done
+  # Every seek of the row: the largest difference, the first error.
   read -r size diff error < <(python3 -c '
 import json, sys
-s = sys.argv[1]
-if not s: print("- -1 no answer from the page"); sys.exit()
-i = json.loads(s)
-print("%dx%d" % (i["width"], i["height"]), "%.2f" % i["diff"], i["error"] or "-")' "$line")
+rows = [json.loads(l) for l in sys.argv[1].splitlines() if l.strip()]
+if not rows: print("- -1 no answer from the page"); sys.exit()
+bad = [r for r in rows if r["error"]]
+worst = max(rows, key=lambda r: r["diff"])
+i = bad[0] if bad else worst
+text = i["error"] or "-"
+if not bad and len(rows) > 1: text = "-"
+print("%dx%d" % (i["width"], i["height"]), "%.2f" % (i["diff"] if not bad else -1), text)' "$lines")
   if [ "$error" = "-" ] && python3 -c "import sys; sys.exit(0 if 0 <= float('$diff') <= 4 else 1)" && [ "$size" = "${size_of[$row]}" ]; then
     verdict="plays: picture matches"
   elif [ "$error" = "-" ]; then
@@ -188,6 +221,7 @@ print("%dx%d" % (i["width"], i["height"]), "%.2f" % i["diff"], i["error"] or "-"
   fi
   case "$row" in
     mp4-hevc) note=" (Chromium shows HEVC only through a hardware decoder; Safari, phones and TVs play it)";;
+    held) note=" (at each of 5 seeks)";;
     *) note="";;
   esac
   printf '%-12s %-11s %-17s %s%s\n' "$row" "$size" "$diff" "$verdict" "$note"

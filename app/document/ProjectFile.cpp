@@ -229,6 +229,12 @@ const std::vector<TOutputField>& OutputFields() {
          [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
              s.HardwareEncoder = Bool(v, w);
          }},
+        // Written only when asked for: a project without it writes held pictures once.
+        {"constantFrameRate",
+         [](const TSlideshowSettings& s, const QDir&) { return s.ConstantFrameRate ? QJsonValue(true) : QJsonValue(); },
+         [](const QJsonValue& v, TSlideshowSettings& s, const QDir&, const std::string& w) {
+             s.ConstantFrameRate = Bool(v, w);
+         }},
         // The music's choices are written only when they are on: a project without them reads as
         // it did before they existed.
         {"loopMusic", [](const TSlideshowSettings& s, const QDir&) { return s.LoopMusic ? QJsonValue(true) : QJsonValue(); },

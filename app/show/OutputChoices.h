@@ -42,6 +42,9 @@ struct TSlideshowSettings {
     TFraming Framing = TFraming::Letterbox;
     // H.264 and H.265: encode on the graphics chip when a VAAPI render node takes the job.
     bool HardwareEncoder = false;
+    // Today's codecs: every frame written, at the constant rate (for video editors). Off, a held
+    // picture is written once and lasts until the next picture (or the next 2 s key frame).
+    bool ConstantFrameRate = false;
     // The music: the soundtracks after Audio, played one after the other in this order; the
     // music repeated to the end of the pictures; fades (seconds; FadeOutSeconds FadeOutAuto:
     // over the last transition, at least 1 s); the integrated loudness in LUFS. With none of

@@ -29,10 +29,13 @@ TCodecOptionsPanel::TCodecOptionsPanel(std::function<TIniFile()> ini, QWidget* p
     for (const char* label : PresetLabels)
         cmbPreset->addItem(label);
     chkHardware = new QCheckBox("use hardware encoder", this);
+    chkConstantRate = new QCheckBox("constant frame rate (for video editors)", this);
+    chkConstantRate->setToolTip("writes every frame; without it a held picture is written once and lasts until the next");
     row->addWidget(cmbQuality);
     row->addWidget(edtQuality);
     row->addWidget(cmbPreset);
     row->addWidget(chkHardware);
+    row->addWidget(chkConstantRate);
     row->addStretch(1);
 
     connect(cmbFraming, &QComboBox::activated, this, &TCodecOptionsPanel::Store);
@@ -43,6 +46,7 @@ TCodecOptionsPanel::TCodecOptionsPanel(std::function<TIniFile()> ini, QWidget* p
     connect(edtQuality, &QSpinBox::valueChanged, this, &TCodecOptionsPanel::Store);
     connect(cmbPreset, &QComboBox::activated, this, &TCodecOptionsPanel::Store);
     connect(chkHardware, &QCheckBox::toggled, this, &TCodecOptionsPanel::Store);
+    connect(chkConstantRate, &QCheckBox::toggled, this, &TCodecOptionsPanel::Store);
     ShowForRow(nullptr);
 }
 
@@ -58,6 +62,7 @@ void TCodecOptionsPanel::Load() {
     FindSpeedPreset(ini.ReadString(keys::Section, keys::Preset, "balanced"), preset);
     cmbPreset->setCurrentIndex(int(preset));
     chkHardware->setChecked(ini.ReadBool(keys::Section, keys::HardwareEncoder, false));
+    chkConstantRate->setChecked(ini.ReadBool(keys::Section, keys::ConstantFrameRate, false));
     loading_ = false;
     ShowForRow(row_);
 }
@@ -86,6 +91,7 @@ void TCodecOptionsPanel::Store() {
         ini.WriteInteger(keys::Section, std::string(keys::CrfPrefix) + row_->Option, edtQuality->value());
     ini.WriteString(keys::Section, keys::Preset, SpeedPresetName(TSpeedPreset(std::max(0, cmbPreset->currentIndex()))));
     ini.WriteBool(keys::Section, keys::HardwareEncoder, chkHardware->isChecked());
+    ini.WriteBool(keys::Section, keys::ConstantFrameRate, chkConstantRate->isChecked());
 }
 
 void TCodecOptionsPanel::ApplyTo(TSlideshowSettings& settings) const {
@@ -96,6 +102,7 @@ void TCodecOptionsPanel::ApplyTo(TSlideshowSettings& settings) const {
     settings.Crf = edtQuality->value();
     settings.Preset = TSpeedPreset(std::max(0, cmbPreset->currentIndex()));
     settings.HardwareEncoder = chkHardware->isChecked() && *row_->Quality->HardwareEncoder != '\0';
+    settings.ConstantFrameRate = chkConstantRate->isChecked();
 }
 
 void TCodecOptionsPanel::Show(const TSlideshowSettings& settings) {
@@ -108,6 +115,7 @@ void TCodecOptionsPanel::Show(const TSlideshowSettings& settings) {
             edtQuality->setValue(settings.Crf);
         cmbPreset->setCurrentIndex(int(settings.Preset));
         chkHardware->setChecked(settings.HardwareEncoder);
+        chkConstantRate->setChecked(settings.ConstantFrameRate);
     }
     loading_ = false;
     Store();

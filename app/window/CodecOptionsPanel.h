@@ -2,7 +2,8 @@
 // The window's choices for the rows of today's codecs and for framing: how each picture fills
 // the frame (shown beside the frame size, for every row), and for the H.264, H.265, VP9 and AV1
 // rows constant quality or the bit rate of the list, the quality number, the speed preset and,
-// for H.264 and H.265, the hardware encoder. Each choice is stored the moment it changes in the
+// for H.264 and H.265, the hardware encoder, and whether every frame is written at the constant
+// rate (else a held picture is written once). Each choice is stored the moment it changes in the
 // section "options" of the settings file.
 
 #include "app/output/ContainerTable.h"
@@ -28,6 +29,7 @@ public:
     QSpinBox* edtQuality;    // the quality number of the row's codec (lower is better)
     QComboBox* cmbPreset;    // "fast", "balanced", "small file"
     QCheckBox* chkHardware;  // "use hardware encoder"
+    QCheckBox* chkConstantRate; // "constant frame rate (for video editors)": every frame written
 
     // Reads the stored choices (at the window's first showing).
     void Load();
@@ -55,4 +57,5 @@ inline constexpr const char* Quality = "quality";          // "crf" or "bitrate"
 inline constexpr const char* CrfPrefix = "crf-";           // + the row's command-line name
 inline constexpr const char* Preset = "preset";
 inline constexpr const char* HardwareEncoder = "hardwareencoder";
+inline constexpr const char* ConstantFrameRate = "constantframerate";
 } // namespace options_keys

@@ -245,6 +245,7 @@ void TWindowBinder::WatchChoices() {
     connect(c_.Codec->edtQuality, &QSpinBox::valueChanged, this, other);
     connect(c_.Codec->cmbPreset, &QComboBox::currentIndexChanged, this, other);
     connect(c_.Codec->chkHardware, &QCheckBox::toggled, this, other);
+    connect(c_.Codec->chkConstantRate, &QCheckBox::toggled, this, other);
     connect(c_.Motion, &QComboBox::currentIndexChanged, this, other);
     connect(c_.Format, &QComboBox::currentIndexChanged, this, changed);
     connect(c_.VideoSize, &QComboBox::currentTextChanged, this, changed);

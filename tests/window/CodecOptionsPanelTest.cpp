@@ -48,6 +48,11 @@ TEST_F(CodecOptionsPanel, QualityChoicesShowForTodaysCodecsAndAreStoredInOptions
         EXPECT_EQ(s.Crf, 20);
         EXPECT_EQ(s.Preset, spFast);
         EXPECT_EQ(s.Framing, TFraming::Blur);
+        EXPECT_FALSE(s.ConstantFrameRate) << "held pictures are written once unless asked";
+        EXPECT_EQ(p->chkConstantRate->text(), "constant frame rate (for video editors)");
+        QTest::mouseClick(p->chkConstantRate, Qt::LeftButton);
+        EXPECT_EQ(Option("constantframerate"), "1");
+        EXPECT_TRUE(w->JobSettings().ConstantFrameRate);
 
         w->cmbFormat->setCurrentIndex(7); // webm (VP9): its own quality, no hardware encoder
         EXPECT_EQ(p->edtQuality->value(), 33);
@@ -67,6 +72,8 @@ TEST_F(CodecOptionsPanel, QualityChoicesShowForTodaysCodecsAndAreStoredInOptions
     EXPECT_EQ(w->pnlCodec->cmbPreset->currentText(), "fast");
     EXPECT_EQ(w->pnlCodec->cmbFraming->currentText(), "blur");
     EXPECT_EQ(w->pnlCodec->cmbQuality->currentText(), "bit rate");
+    EXPECT_TRUE(w->pnlCodec->chkConstantRate->isChecked());
+    EXPECT_TRUE(w->JobSettings().ConstantFrameRate);
     // The section of the classic choices holds none of this.
     EXPECT_EQ(home_.Ini().ReadString("settings", "framing", "<absent>"), "<absent>");
     EXPECT_EQ(home_.Ini().ReadString("settings", "preset", "<absent>"), "<absent>");

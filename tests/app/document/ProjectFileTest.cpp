@@ -53,6 +53,7 @@ TSlideshowData FiveSlides(const fs::path& folder) {
     data.Output.Crf = 30;
     data.Output.Preset = spSmallFile;
     data.Output.HardwareEncoder = true;
+    data.Output.ConstantFrameRate = true;
     data.Output.FitToMusic = true;
     data.Output.Beats = true;
     return data;
