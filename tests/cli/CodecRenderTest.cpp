@@ -43,7 +43,7 @@ protected:
 
 TEST_F(CodecRenderTest, EachRowWritesItsCodecWithTheSoundtrackAndEveryFrame) {
     // 2 x (6 + 3) + 3 + 2 = 23 frames at 30:1 with 0.2 s holds and 0.1 s transitions.
-    const std::string options = "--size 160x96 --hold 0.2 --transition 0.1 --preset fast";
+    const std::string options = "--size 160x96 --hold 0.2 --transition 0.1 --preset fast --constant-frame-rate";
     struct TCase {
         const char* Format;
         const char* File;
@@ -179,7 +179,7 @@ TEST_F(CodecRenderTest, HardwareEncoderFallsBackToSoftwareWithOneLineNamingTheRe
 TEST_F(CodecRenderTest, VerticalFrameWithLandscapePicturesInBlurFraming) {
     // 2 x (2 + 2) + 2 + 2 frames of 1080x1920 (the size is the point here).
     TRunResult r = Render("--format mp4-h264 --size 1080x1920 --fit blur --rate 10:1 --hold 0.2 --transition 0.2 "
-                          "--preset fast");
+                          "--preset fast --constant-frame-rate");
     ASSERT_EQ(r.Status, 0) << r.Output;
     auto video = StreamEntries(out + "/slideshow-_(new).mp4", "v");
     EXPECT_EQ(video["width"] + "x" + video["height"], "1080x1920");

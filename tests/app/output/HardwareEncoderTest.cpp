@@ -108,6 +108,7 @@ TEST_F(HardwareEncoder, WithoutAUsableChipTheJobFinishesWithTheSoftwareEncoder) 
     settings.HoldSeconds = 0.5;
     settings.TransitionSeconds = 0.2;
     settings.HardwareEncoder = true;
+    settings.ConstantFrameRate = true; // every frame, counted below
     TFFEncoder encoder;
     TQueueMainThread mainThread;
     SetMainThreadDispatcher(&mainThread);
