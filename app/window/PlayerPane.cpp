@@ -91,6 +91,8 @@ TPlayerPane::TPlayerPane(QMainWindow& window, TSlideEditor& slides, TEditMenu& e
         data.Output = choices_(); // as Start hands it to the job
         return data;
     };
+    // The framing window's preview moves the slide with the same choices.
+    slides_.OutputChoices = choices_;
     // A job runs (or waits paused) while Stop can end it.
     player_->Busy = [this] { return busy_(); };
 
