@@ -81,10 +81,13 @@ void TPlayer::SetNotice(const QString& notice) {
 }
 
 void TPlayer::Reload() {
-    if (Busy && Busy())
+    if (Busy && Busy()) {
+        stale_ = true; // drawn again when the player is asked for a frame after the job
         return;
+    }
     if (!Source)
         return;
+    stale_ = false;
     TSlideshowData data = Source();
     const TFrameSize output = SlideshowFrameSize(data.Output.FrameSize);
     frameSize_ = PreviewSize(QSize(output.Width, output.Height), room_);
@@ -207,7 +210,22 @@ void TPlayer::Play() {
         SetNotice("The player waits while the video is made.");
         return;
     }
-    if (!ready_ || playing_)
+    if (playing_)
+        return;
+    if (stale_) {
+        // The show changed while a job ran: it is prepared again and plays once it is there.
+        const std::uint64_t before = loadOrder_;
+        playing_ = true;
+        Reload();
+        if (loadOrder_ == before) {
+            playing_ = false;
+            return;
+        }
+        tick_.start();
+        emit StateChanged();
+        return;
+    }
+    if (!ready_)
         return;
     if (target_ >= shape_.Frames - 1)
         target_ = 0;
@@ -243,6 +261,12 @@ void TPlayer::Toggle() {
 
 void TPlayer::ShowFrame(long long frame) {
     Pause();
+    if (stale_) {
+        // Nothing drawn before the change is shown: the changed show draws the frame.
+        target_ = std::max<long long>(frame, 0);
+        Reload();
+        return;
+    }
     if (!ready_)
         return;
     target_ = std::clamp<long long>(frame, 0, shape_.Frames - 1);

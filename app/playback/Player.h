@@ -44,7 +44,7 @@ public:
     QSize FrameSize() const { return frameSize_; }
 
     // Takes the slideshow from Source again and draws from the frame shown (playing on, when it
-    // played).
+    // played). While a job runs nothing is taken; the next Play or ShowFrame takes it first.
     void Reload();
     void Play();
     void Pause();
@@ -110,6 +110,7 @@ private:
     bool playing_ = false;
     bool ready_ = false;
     bool waitForSound_ = false;
+    bool stale_ = false;   // a Reload was refused while a job ran
     long long position_ = 0;
     long long target_ = 0;
     QImage picture_;
