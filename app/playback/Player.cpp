@@ -193,6 +193,7 @@ void TPlayer::JoinSound() {
 void TPlayer::StartClock(long long frame) {
     waitForSound_ = false;
     stats_ = TStats();
+    drawnAtStart_ = drawer_.Frames();
     clockStart_ = double(frame) / std::max(shape_.FramesPerSecond, 1.0);
     if (!SoundWanted || !sound_.HasSound() || !sound_.Start(clockStart_))
         sound_.Stop();
@@ -305,6 +306,7 @@ void TPlayer::Tick() {
     int dropped = 0;
     std::optional<TDrawnFrame> frame = drawer_.Take(wanted, &dropped);
     stats_.Dropped += dropped;
+    stats_.Drawn = (long long)(drawer_.Frames() - drawnAtStart_);
     if (frame) {
         const double start = frame->Index / fps, end = (frame->Index + 1) / fps;
         const double gap = now < start ? start - now : now > end ? now - end : 0;

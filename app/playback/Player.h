@@ -77,6 +77,7 @@ public:
     // Figures of the playing since the last Play.
     struct TStats {
         long long Shown = 0, Dropped = 0;
+        long long Drawn = 0;      // frames the drawing thread drew (shown, dropped or queued)
         double DrawMs = 0;        // the drawing time of the frames shown, added up
         double LargestGapMs = 0;  // shown frame's time against the clock
     };
@@ -117,6 +118,7 @@ private:
     QString notice_;
     TStats stats_;
     std::uint64_t order_ = 0;
+    std::uint64_t drawnAtStart_ = 0; // the drawer's frames when the clock started
     std::uint64_t loadOrder_ = 0;   // the drawer's order of the slideshow on its way
     std::uint64_t soundOrder_ = 0;  // the sound build under way or done last
     std::uint64_t soundDone_ = 0;   // the sound build whose result arrived
