@@ -191,10 +191,19 @@ void TPlayer::JoinSound() {
 }
 
 void TPlayer::StartClock(long long frame) {
+    // The clock and the sound start with the first frame drawn: a play from a jump waits for
+    // its pictures (decoded anew after a jump back) instead of dropping the frames meanwhile.
     waitForSound_ = false;
+    clockPending_ = true;
     stats_ = TStats();
     drawnAtStart_ = drawer_.Frames();
     clockStart_ = double(frame) / std::max(shape_.FramesPerSecond, 1.0);
+    sound_.Stop();
+    clock_.invalidate();
+}
+
+void TPlayer::RunClock() {
+    clockPending_ = false;
     if (!SoundWanted || !sound_.HasSound() || !sound_.Start(clockStart_))
         sound_.Stop();
     clock_.start();
@@ -300,6 +309,11 @@ void TPlayer::Stop() {
 void TPlayer::Tick() {
     if (!playing_ || waitForSound_)
         return;
+    if (clockPending_) {
+        if (!drawer_.Queued() && !drawer_.AtEnd())
+            return;
+        RunClock();
+    }
     const double fps = std::max(shape_.FramesPerSecond, 1.0);
     const double now = Clock();
     const long long wanted = (long long)std::floor(now * fps + 1e-9);

@@ -94,6 +94,7 @@ private:
     void Prepared(const TPlaybackShape& shape);
     void Tick();
     void StartClock(long long frame);
+    void RunClock();
     void BuildSound();
     void JoinSound();
     void NoSound();
@@ -112,6 +113,7 @@ private:
     bool ready_ = false;
     bool waitForSound_ = false;
     bool stale_ = false;   // a Reload was refused while a job ran
+    bool clockPending_ = false; // the clock starts with the first frame drawn
     long long position_ = 0;
     long long target_ = 0;
     QImage picture_;
