@@ -114,8 +114,108 @@ std::uint64_t TSlideshowSequencer::LayerLook(const TFrameMoment& moment) {
     return moment.Outgoing < 0 && moment.Incoming < 0 ? 0 : Layer->Look(moment);
 }
 
+long long TSlideshowSequencer::Skip(long long frames) {
+    long long skipped = 0;
+    while (skipped < frames) {
+        const int count = Count();
+        const long long left = frames - skipped;
+        if (PictureIndex < 0 && TransitionCounter == 0) {
+            // The fade-in begins: picture 0 comes on screen.
+            if (count > 0)
+                PictureSlideFrame = 0;
+            InTransition = true;
+            ChooseTransitionEffect(0, count);
+        }
+        if (PictureIndex >= count) {
+            // The two black frames at the end.
+            InTransition = false;
+            const long long n = std::min<long long>(left, 2 - EndFrames);
+            if (n <= 0)
+                break;
+            EndFrames += int(n);
+            skipped += n;
+            continue;
+        }
+        if (InTransition) {
+            if (TransitionCounter == 0 && PictureIndex >= 0) {
+                FromSlideFrame = PictureSlideFrame;
+                if (PictureIndex < count - 1)
+                    PictureSlideFrame = 0;
+                ChooseTransitionEffect(PictureIndex + 1, count);
+            }
+            const int n = int(std::min<long long>(left, TransitionFrames - TransitionCounter));
+            TransitionCounter += n;
+            FromSlideFrame += n;
+            PictureSlideFrame += n;
+            skipped += n;
+            if (TransitionCounter >= TransitionFrames) {
+                ++PictureIndex;
+                ChooseNextEffect();
+                TransitionCounter = 0;
+                InTransition = false;
+            }
+        } else {
+            const int hold = HoldFramesOf(PictureIndex);
+            const int n = int(std::min<long long>(left, std::max(hold - HoldCounter, 1)));
+            HoldCounter += n;
+            PictureSlideFrame += n;
+            skipped += n;
+            if (HoldCounter >= hold) {
+                HoldCounter = 0;
+                InTransition = true;
+            }
+        }
+    }
+    LastPercent = -1;
+    if (skipped > 0)
+        PicturesReplaced();
+    return skipped;
+}
+
+void TSlideshowSequencer::PicturesReplaced() {
+    reload_ = true;
+    Changed();
+    layerBase_ = nullptr;
+    copiedFrame_ = nullptr;
+}
+
+void TSlideshowSequencer::LoadStill(int k, TFrameBitmap& bitmap, int count) {
+    if (k < 0 || k >= count) {
+        bitmap.Fill(0);
+        return;
+    }
+    // A moving slide is drawn anew by the frame itself.
+    if (Moves(k))
+        return;
+    PictureLoader.Load(PicturePath(k), bitmap);
+    if (PictureLoaded)
+        PictureLoaded(k, bitmap);
+}
+
+void TSlideshowSequencer::ReloadOnScreen(int count) {
+    reload_ = false;
+    Changed();
+    if (PictureIndex < 0 && TransitionCounter == 0)
+        return; // the fade-in begins with this frame: it loads picture 0 itself
+    if (PictureIndex >= count) {
+        PictureFrame.Fill(0);
+    } else if (InTransition && TransitionCounter == 0) {
+        // The transition out of PictureIndex begins with this frame: it takes the picture as it is.
+        LoadStill(PictureIndex, PictureFrame, count);
+    } else if (InTransition) {
+        LoadStill(PictureIndex, FromFrame, count);
+        LoadStill(PictureIndex + 1, PictureFrame, count);
+        SeedTransition();
+        LastPercent = -1; // the step is built again
+    } else {
+        LoadStill(PictureIndex, PictureFrame, count);
+    }
+}
+
 const TFrameBitmap* TSlideshowSequencer::NextBareFrame(TFrameMoment& moment) {
     int count = Count();
+    if (reload_)
+        ReloadOnScreen(count);
     if (PictureIndex < 0 && TransitionCounter == 0) {
         // The fade-in: from black to the first picture.
         Changed();

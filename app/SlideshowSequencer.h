@@ -83,6 +83,17 @@ public:
     // loaded throws TPictureError out of here.
     const TFrameBitmap* NextFrame();
 
+    // Moves on by up to frames frames as that many calls to NextFrame would, without drawing,
+    // loading or asking the layer anything: the counters, the effect sequence (with random
+    // effects the generator is drawn from as those calls would have drawn it) and the slides'
+    // own frames. The end's two black frames count; the end itself is not passed. Returns the
+    // frames skipped. The pictures are loaded again at the next frame (PicturesReplaced).
+    long long Skip(long long frames);
+    // The pictures on screen are loaded (or drawn) again at the next frame, and nothing copied
+    // from them before is shown again (the layer's frame, a canvas's repeated frame): after the
+    // picture list changed under a running show, or after Skip.
+    void PicturesReplaced();
+
     // NextFrame copied onto canvas at (0, 0), clipped to the canvas. Returns 0 when a frame was
     // drawn, -1 when the slideshow is over. A frame that is the one copied onto the same canvas
     // last time, unchanged (a held picture, a transition step that stays at the same percent),
@@ -140,6 +151,9 @@ private:
     std::uint64_t layerVersion_ = 0;
 
     int Count() const;
+    bool reload_ = false;             // PicturesReplaced: the next frame loads the pictures on screen
+    void ReloadOnScreen(int count);
+    void LoadStill(int k, TFrameBitmap& bitmap, int count);
     const TFrameBitmap* NextBareFrame(TFrameMoment& moment);
     const TFrameBitmap* Layered(const TFrameBitmap* frame, const TFrameMoment& moment);
     std::uint64_t LayerLook(const TFrameMoment& moment);

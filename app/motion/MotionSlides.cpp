@@ -19,22 +19,37 @@ TMotionRect ViewOfRect(const TRect& r, int frameWidth, int frameHeight) {
 }
 } // namespace
 
-std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& data, int k, int frameWidth, int frameHeight,
-                                                       std::uint32_t seedBase, TInterestFinder findInterest) {
+TMotionRequest SlideMotionRequest(const TSlideshowData& data, int k, int pictureWidth, int pictureHeight, int frameWidth,
+                                  int frameHeight, std::uint32_t seedBase) {
     const TSlide& slide = data.Slides.at(std::size_t(k));
-    const TFraming framing = data.Output.Framing;
-    const TPictureSize full = UprightPictureSize(slide.Picture);
     TMotionRequest request;
-    request.PictureWidth = full.Width;
-    request.PictureHeight = full.Height;
+    request.PictureWidth = pictureWidth;
+    request.PictureHeight = pictureHeight;
     request.FrameWidth = frameWidth;
     request.FrameHeight = frameHeight;
-    request.Framing = framing;
+    request.Framing = data.Output.Framing;
     request.Style = SlideMotionStyle(data, k);
     request.Zoom = data.Output.Zoom;
     request.Seed = SlideMotionSeed(seedBase, k);
     request.Start = slide.Motion.Start;
     request.End = slide.Motion.End;
+    return request;
+}
+
+TFrameBitmap MotionBackground(const TFrameBitmap& picture, int pictureWidth, int pictureHeight, int frameWidth,
+                              int frameHeight) {
+    TFrameBitmap background(frameWidth, frameHeight);
+    const TRect fit = PictureRect(TFraming::Letterbox, pictureWidth, pictureHeight, frameWidth, frameHeight);
+    DrawMotionView(picture, ViewOfRect(fit, frameWidth, frameHeight), nullptr, background);
+    DrawBlurredBackground(background, fit);
+    return background;
+}
+
+std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& data, int k, int frameWidth, int frameHeight,
+                                                       std::uint32_t seedBase, TInterestFinder findInterest) {
+    const TSlide& slide = data.Slides.at(std::size_t(k));
+    const TPictureSize full = UprightPictureSize(slide.Picture);
+    TMotionRequest request = SlideMotionRequest(data, k, full.Width, full.Height, frameWidth, frameHeight, seedBase);
 
     // One picture pixel per frame pixel in the closest view: the still view's share of the
     // picture times the zoom.
@@ -54,13 +69,9 @@ std::shared_ptr<const TMovingSlide> PrepareMovingSlide(const TSlideshowData& dat
     moving->Path = PlanMotion(request);
     if (IsStillFillSlide(data, k))
         PrepareStillFill(*moving, still, frameWidth, frameHeight);
-    if (framing == TFraming::Blur) {
-        // The background of the still framing; the picture moves over it.
-        moving->Background.SetSize(frameWidth, frameHeight);
-        const TRect fit = PictureRect(TFraming::Letterbox, full.Width, full.Height, frameWidth, frameHeight);
-        DrawMotionView(moving->Picture, ViewOfRect(fit, frameWidth, frameHeight), nullptr, moving->Background);
-        DrawBlurredBackground(moving->Background, fit);
-    }
+    // Blur framing: the background of the still framing; the picture moves over it.
+    if (request.Framing == TFraming::Blur)
+        moving->Background = MotionBackground(moving->Picture, full.Width, full.Height, frameWidth, frameHeight);
     return moving;
 }
 

@@ -11,10 +11,21 @@
 #include "app/motion/MovingSlide.h"
 #include "app/motion/SlideMotion.h"
 
+#include <cstdint>
 #include <memory>
 
+// The request slide k's path is planned with, for its picture of pictureWidth x pictureHeight
+// (upright, at any scale: only the aspect counts) in frames of frameWidth x frameHeight: the
+// slide's style (its own or the output choices'), the zoom, the random seed from seedBase and the
+// slide's own rectangles. The interest is left empty: the caller adds what it found.
+TMotionRequest SlideMotionRequest(const TSlideshowData& data, int k, int pictureWidth, int pictureHeight, int frameWidth,
+                                  int frameHeight, std::uint32_t seedBase);
 
-
+// The still background a picture moves over under blur framing: the picture letterboxed into a
+// frame of frameWidth x frameHeight, blurred. picture may be a scaled copy of one of
+// pictureWidth x pictureHeight.
+TFrameBitmap MotionBackground(const TFrameBitmap& picture, int pictureWidth, int pictureHeight, int frameWidth,
+                              int frameHeight);
 
 // Decodes and plans slide k of data for frames of frameWidth x frameHeight; seedBase is the
 // run's (random motion differs from slide to slide and repeats with the seed).

@@ -112,6 +112,11 @@ std::optional<TDrawnFrame> TPlaybackDrawer::TakeAny() {
     return taken;
 }
 
+bool TPlaybackDrawer::Queued() const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(queue_.begin(), queue_.end(), [this](const TDrawnFrame& f) { return f.Order == order_; });
+}
+
 bool TPlaybackDrawer::AtEnd() const {
     std::lock_guard lock(mutex_);
     return atEnd_;

@@ -67,6 +67,8 @@ public:
     std::optional<TDrawnFrame> Take(long long index, int* dropped = nullptr);
     // The latest order's frame at the front of the queue, if any (a still after Show).
     std::optional<TDrawnFrame> TakeAny();
+    // True when a frame of the latest order waits in the queue.
+    bool Queued() const;
     // True once the latest order has drawn its last frame (the end of the show).
     bool AtEnd() const;
     std::uint64_t Frames() const; // frames drawn since construction

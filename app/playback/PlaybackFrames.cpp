@@ -54,7 +54,6 @@ void TPlaybackFrames::Prepare(const TSlideshowData& data, int width, int height)
         frame += sequencer_->TransitionFrames + (own > 0 ? own : sequencer_->HoldFrames);
     }
     position_ = 0;
-    needsPictures_ = false;
     prepared_ = true;
 }
 
@@ -85,65 +84,15 @@ void TPlaybackFrames::Seek(long long frame) {
         PrepareDocumentSequencer(*sequencer_, data_, run_.Timing);
         position_ = 0;
     }
-    // Through the frames before the target with every drawing hook idle.
-    const auto drawTransition = sequencer_->DrawTransition;
-    const auto pictureLoaded = sequencer_->PictureLoaded;
-    const auto slideMoves = sequencer_->SlideMoves;
-    const auto drawSlide = sequencer_->DrawSlide;
-    sequencer_->DrawTransition = [](TFrameBitmap&, const TFrameBitmap&, const TFrameBitmap&, int, int) {};
-    sequencer_->PictureLoaded = nullptr;
-    sequencer_->SlideMoves = [](int) { return true; };
-    sequencer_->DrawSlide = [](int, int, TFrameBitmap&) {};
-    while (position_ < frame && sequencer_->NextFrame())
-        ++position_;
-    sequencer_->DrawTransition = drawTransition;
-    sequencer_->PictureLoaded = pictureLoaded;
-    sequencer_->SlideMoves = slideMoves;
-    sequencer_->DrawSlide = drawSlide;
-    needsPictures_ = position_ > 0;
-}
-
-void TPlaybackFrames::LoadStill(int k, TFrameBitmap& bitmap) {
-    const int count = int(data_->Slides.size());
-    if (k < 0 || k >= count) {
-        bitmap.Fill(0);
-        return;
-    }
-    // A moving slide is drawn anew by the frame itself.
-    if (sequencer_->SlideMoves && sequencer_->DrawSlide && sequencer_->SlideMoves(k))
-        return;
-    sequencer_->PictureLoader.Load(data_->Slides[std::size_t(k)].Picture, bitmap);
-    if (sequencer_->PictureLoaded)
-        sequencer_->PictureLoaded(k, bitmap);
-}
-
-void TPlaybackFrames::Reconstruct() {
-    TSlideshowSequencer& s = *sequencer_;
-    const int count = int(data_->Slides.size());
-    if (s.PictureIndex >= count) {
-        s.PictureFrame.Fill(0);
-    } else if (s.InTransition && s.TransitionCounter == 0 && s.PictureIndex >= 0) {
-        // The transition out of PictureIndex begins with this frame: it takes the picture as it is.
-        LoadStill(s.PictureIndex, s.PictureFrame);
-    } else if (s.InTransition) {
-        LoadStill(s.PictureIndex, s.FromFrame);
-        LoadStill(s.PictureIndex + 1, s.PictureFrame);
-        TCanvasLock lock(s.PictureFrame);
-        s.PictureFrame.SetHandle(TSlideshowSequencer::TransitionSeed(s.SeedBase, s.PictureIndex + 1));
-        s.LastPercent = -1; // the step is built again
-    } else {
-        LoadStill(s.PictureIndex, s.PictureFrame);
-    }
+    // Straight to the target: the counters are set, nothing is drawn on the way, and the
+    // pictures the target shows are loaded with its frame.
+    position_ += sequencer_->Skip(frame - position_);
 }
 
 const TFrameBitmap* TPlaybackFrames::Next() {
     if (!prepared_)
         return nullptr;
     TOwnRandom own(random_);
-    if (needsPictures_) {
-        Reconstruct();
-        needsPictures_ = false;
-    }
     const TFrameBitmap* frame = sequencer_->NextFrame();
     if (frame)
         ++position_;

@@ -3,9 +3,9 @@
 // motion, captions and clips as a job's run (PrepareSlideshowRun), at the player's frame size,
 // from any frame on. Not thread-bound, but one thread at a time (the player's drawing thread).
 //
-// A jump to frame n runs the sequencer's counters through the frames before n without drawing
-// them (no picture is decoded, no transition built), then draws what frame n shows: the picture
-// or the two pictures of its transition. The transitions' effects come out as in a run from the
+// A jump to frame n sets the sequencer's counters for frame n at once (TSlideshowSequencer::Skip:
+// no frame on the way is drawn, no picture decoded, no caption asked for), then draws what frame
+// n shows: the picture or the two pictures of its transition. The transitions' effects come out as in a run from the
 // start, since the effects keep the program's random generator as they found it.
 //
 // The program's random generator is the job's too: the frames keep a state of their own and put
@@ -48,9 +48,6 @@ public:
     const TFrameBitmap* Next();
 
 private:
-    // Makes the pictures that frame Position() needs, after a jump.
-    void Reconstruct();
-    void LoadStill(int k, TFrameBitmap& bitmap);
     void NewSequencer();
 
     std::shared_ptr<const TSlideshowData> data_;
@@ -60,7 +57,6 @@ private:
     std::vector<long long> slideStarts_, holdStarts_;
     long long position_ = 0;
     bool prepared_ = false;
-    bool needsPictures_ = false;
     std::uint32_t random_ = 0; // the frames' own state of the program's generator
     std::uint32_t seed_ = std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
 };

@@ -6,6 +6,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -100,6 +101,34 @@ bool BuildPlaybackSound(const TSoundtrackPlan& plan, TSoundSamples& sound, std::
     return ReadFloatWav(built.Path(), sound, error);
 }
 
+double HeardSeconds(qint64 processedUSecs, qint64 bufferedBytes, qint64 bytesPerSecond) {
+    const double buffered = bytesPerSecond > 0 ? double(std::max<qint64>(bufferedBytes, 0)) / double(bytesPerSecond) : 0;
+    return std::max(processedUSecs / 1e6 - buffered, 0.0);
+}
+
+double TSoundClock::Update(double heard, double now) {
+    if (!started_ && heard <= 0)
+        return last_; // nothing heard yet: the picture waits for the sound
+    const double reading = heard - now;
+    if (!started_ || reading > offset_ || reading < offset_ - JumpSeconds) {
+        offset_ = reading;
+        started_ = true;
+        windowStart_ = now;
+        windowLargest_ = reading;
+    } else {
+        // A window without a reading up to the offset: the sound has slowed down against the
+        // steady clock; the offset comes down to the latest of those readings.
+        windowLargest_ = std::max(windowLargest_, reading);
+        if (now - windowStart_ >= WindowSeconds) {
+            offset_ = windowLargest_;
+            windowStart_ = now;
+            windowLargest_ = reading;
+        }
+    }
+    last_ = std::max(last_, std::max(now + offset_, 0.0));
+    return last_;
+}
+
 TPlaybackSound::TPlaybackSound(QObject* parent) : QObject(parent) {}
 
 TPlaybackSound::~TPlaybackSound() { Stop(); }
@@ -146,7 +175,8 @@ bool TPlaybackSound::Start(double seconds) {
         Stop();
         return false;
     }
-    lastProcessed_ = -1;
+    clock_.Reset();
+    steady_.start();
     return true;
 }
 
@@ -163,13 +193,9 @@ void TPlaybackSound::Stop() {
 double TPlaybackSound::Seconds() const {
     if (!sink_)
         return start_;
-    // What the device has taken; between its updates the time goes on at its own pace (at
-    // most 50 ms, a little less than the device's period).
-    const qint64 processed = sink_->processedUSecs();
-    if (processed != lastProcessed_) {
-        lastProcessed_ = processed;
-        sinceProcessed_.start();
-    }
-    const double ahead = std::min(sinceProcessed_.isValid() ? sinceProcessed_.nsecsElapsed() / 1e9 : 0.0, 0.05);
-    return start_ + processed / 1e6 + ahead;
+    const qint64 bytesPerSecond = qint64(sound_->Rate) * sound_->Channels * qint64(sizeof(float));
+    const qint64 size = sink_->bufferSize();
+    const qint64 buffered = std::clamp<qint64>(size - sink_->bytesFree(), 0, size);
+    const double heard = HeardSeconds(sink_->processedUSecs(), buffered, bytesPerSecond);
+    return start_ + clock_.Update(heard, steady_.nsecsElapsed() / 1e9);
 }

@@ -33,6 +33,31 @@ bool SameSound(const TSoundtrackPlan& a, const TSoundtrackPlan& b);
 // Reads a WAV file of 32-bit float samples (as the soundtrack builder writes them).
 bool ReadFloatWav(const std::string& file, TSoundSamples& sound, std::string& error);
 
+// The place the listener has heard, in seconds from the start of the sink's play: what the sink
+// has handed the device (QAudioSink::processedUSecs) less what still waits in its buffer
+// (bufferedBytes: bufferSize - bytesFree) at bytesPerSecond. Never below 0.
+double HeardSeconds(qint64 processedUSecs, qint64 bufferedBytes, qint64 bytesPerSecond);
+
+// The heard place between the device's steps. The readings come in steps of the device's period
+// and lag between them, never lead: a steady clock carries the time on, its offset to the
+// readings taken up at once when a reading is ahead of it, and brought down to the latest
+// reading of a window of WindowSeconds (longer than a device's period) in which none reached it;
+// a reading more than JumpSeconds behind is taken as it is (the device stalled). The place never
+// goes back, and stays at 0 until something was heard.
+class TSoundClock {
+public:
+    static constexpr double WindowSeconds = 0.06, JumpSeconds = 0.1;
+    void Reset() { *this = TSoundClock(); }
+    // heard: the latest reading; now: a steady clock, both in seconds. Returns the place.
+    double Update(double heard, double now);
+
+private:
+    bool started_ = false;
+    double offset_ = 0; // the place less now
+    double windowStart_ = 0, windowLargest_ = 0;
+    double last_ = 0;
+};
+
 class TPlaybackSound : public QObject {
     Q_OBJECT
 public:
@@ -50,7 +75,7 @@ public:
     bool Start(double seconds);
     void Stop();
     bool Running() const { return sink_ != nullptr; }
-    // The place the sound has reached, in seconds of the show.
+    // The place heard, in seconds of the show (HeardSeconds, smoothed by a TSoundClock).
     double Seconds() const;
 
 private:
@@ -58,6 +83,6 @@ private:
     QAudioSink* sink_ = nullptr;
     QIODevice* source_ = nullptr;
     double start_ = 0;
-    mutable qint64 lastProcessed_ = -1;
-    mutable QElapsedTimer sinceProcessed_;
+    mutable TSoundClock clock_;
+    QElapsedTimer steady_;
 };

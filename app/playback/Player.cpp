@@ -81,10 +81,13 @@ void TPlayer::SetNotice(const QString& notice) {
 }
 
 void TPlayer::Reload() {
-    if (Busy && Busy())
+    if (Busy && Busy()) {
+        stale_ = true; // drawn again when the player is asked for a frame after the job
         return;
+    }
     if (!Source)
         return;
+    stale_ = false;
     TSlideshowData data = Source();
     const TFrameSize output = SlideshowFrameSize(data.Output.FrameSize);
     frameSize_ = PreviewSize(QSize(output.Width, output.Height), room_);
@@ -188,9 +191,19 @@ void TPlayer::JoinSound() {
 }
 
 void TPlayer::StartClock(long long frame) {
+    // The clock and the sound start with the first frame drawn: a play from a jump waits for
+    // its pictures (decoded anew after a jump back) instead of dropping the frames meanwhile.
     waitForSound_ = false;
+    clockPending_ = true;
     stats_ = TStats();
+    drawnAtStart_ = drawer_.Frames();
     clockStart_ = double(frame) / std::max(shape_.FramesPerSecond, 1.0);
+    sound_.Stop();
+    clock_.invalidate();
+}
+
+void TPlayer::RunClock() {
+    clockPending_ = false;
     if (!SoundWanted || !sound_.HasSound() || !sound_.Start(clockStart_))
         sound_.Stop();
     clock_.start();
@@ -207,7 +220,22 @@ void TPlayer::Play() {
         SetNotice("The player waits while the video is made.");
         return;
     }
-    if (!ready_ || playing_)
+    if (playing_)
+        return;
+    if (stale_) {
+        // The show changed while a job ran: it is prepared again and plays once it is there.
+        const std::uint64_t before = loadOrder_;
+        playing_ = true;
+        Reload();
+        if (loadOrder_ == before) {
+            playing_ = false;
+            return;
+        }
+        tick_.start();
+        emit StateChanged();
+        return;
+    }
+    if (!ready_)
         return;
     if (target_ >= shape_.Frames - 1)
         target_ = 0;
@@ -243,6 +271,12 @@ void TPlayer::Toggle() {
 
 void TPlayer::ShowFrame(long long frame) {
     Pause();
+    if (stale_) {
+        // Nothing drawn before the change is shown: the changed show draws the frame.
+        target_ = std::max<long long>(frame, 0);
+        Reload();
+        return;
+    }
     if (!ready_)
         return;
     target_ = std::clamp<long long>(frame, 0, shape_.Frames - 1);
@@ -275,12 +309,18 @@ void TPlayer::Stop() {
 void TPlayer::Tick() {
     if (!playing_ || waitForSound_)
         return;
+    if (clockPending_) {
+        if (!drawer_.Queued() && !drawer_.AtEnd())
+            return;
+        RunClock();
+    }
     const double fps = std::max(shape_.FramesPerSecond, 1.0);
     const double now = Clock();
     const long long wanted = (long long)std::floor(now * fps + 1e-9);
     int dropped = 0;
     std::optional<TDrawnFrame> frame = drawer_.Take(wanted, &dropped);
     stats_.Dropped += dropped;
+    stats_.Drawn = (long long)(drawer_.Frames() - drawnAtStart_);
     if (frame) {
         const double start = frame->Index / fps, end = (frame->Index + 1) / fps;
         const double gap = now < start ? start - now : now > end ? now - end : 0;

@@ -44,7 +44,7 @@ public:
     QSize FrameSize() const { return frameSize_; }
 
     // Takes the slideshow from Source again and draws from the frame shown (playing on, when it
-    // played).
+    // played). While a job runs nothing is taken; the next Play or ShowFrame takes it first.
     void Reload();
     void Play();
     void Pause();
@@ -77,6 +77,7 @@ public:
     // Figures of the playing since the last Play.
     struct TStats {
         long long Shown = 0, Dropped = 0;
+        long long Drawn = 0;      // frames the drawing thread drew (shown, dropped or queued)
         double DrawMs = 0;        // the drawing time of the frames shown, added up
         double LargestGapMs = 0;  // shown frame's time against the clock
     };
@@ -93,6 +94,7 @@ private:
     void Prepared(const TPlaybackShape& shape);
     void Tick();
     void StartClock(long long frame);
+    void RunClock();
     void BuildSound();
     void JoinSound();
     void NoSound();
@@ -110,12 +112,15 @@ private:
     bool playing_ = false;
     bool ready_ = false;
     bool waitForSound_ = false;
+    bool stale_ = false;   // a Reload was refused while a job ran
+    bool clockPending_ = false; // the clock starts with the first frame drawn
     long long position_ = 0;
     long long target_ = 0;
     QImage picture_;
     QString notice_;
     TStats stats_;
     std::uint64_t order_ = 0;
+    std::uint64_t drawnAtStart_ = 0; // the drawer's frames when the clock started
     std::uint64_t loadOrder_ = 0;   // the drawer's order of the slideshow on its way
     std::uint64_t soundOrder_ = 0;  // the sound build under way or done last
     std::uint64_t soundDone_ = 0;   // the sound build whose result arrived

@@ -1,6 +1,7 @@
 #include "app/window/MotionRectDialog.h"
 
 #include "app/window/MotionRectEditor.h"
+#include "app/window/MotionRectPreview.h"
 #include "app/window/ThumbnailLoader.h"
 
 #include <QDialogButtonBox>
@@ -23,6 +24,7 @@ TMotionRectDialog::TMotionRectDialog(TSlideshowDocument& document, int slide, do
     lblHint = new QLabel("Drag the start (green) and end (red) framing to move it, a corner to resize it.", this);
     editor_ = new TMotionRectEditor(this);
     editor_->SetFrameAspect(frameAspect);
+    preview_ = new TMotionRectPreview(this);
     btnWholePicture = new QPushButton("&No Own Framing", this);
     btnClose = new QPushButton("Close", this);
     auto* buttons = new QDialogButtonBox(this);
@@ -31,11 +33,13 @@ TMotionRectDialog::TMotionRectDialog(TSlideshowDocument& document, int slide, do
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblHint);
     layout->addWidget(editor_, 1);
+    layout->addWidget(preview_);
     layout->addWidget(buttons);
 
     connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(btnWholePicture, &QPushButton::clicked, this, &TMotionRectDialog::UseOutputMotion);
     connect(editor_, &TMotionRectEditor::RectsEdited, this, &TMotionRectDialog::Edited);
+    connect(editor_, &TMotionRectEditor::RectsChanging, preview_, &TMotionRectPreview::SetRects);
 
     // The picture is read off the user-interface thread, as the list's thumbnails are.
     thumbnails_ = new TThumbnailLoader(ThumbnailBox, this);
@@ -55,14 +59,26 @@ void TMotionRectDialog::PictureReady(const QString& path, const QImage& image) {
     if (slide_ < 0 || path != QString::fromStdString(document_.Slide(slide_).Picture))
         return;
     editor_->SetPicture(image);
+    preview_->SetPicture(image);
     if (image.isNull())
         lblHint->setText("The picture cannot be read.");
+    ShowSlide();
+}
+
+void TMotionRectDialog::SetChoices(std::function<TSlideshowSettings()> choices) {
+    choices_ = std::move(choices);
     ShowSlide();
 }
 
 void TMotionRectDialog::ShowSlide() {
     if (slide_ < 0)
         return;
+    // The slide moves in the preview as the show has it now: its own framings, or the output
+    // choices' motion until it has some.
+    TSlideshowData data = document_.Data();
+    if (choices_)
+        data.Output = choices_();
+    preview_->SetShow(data, slide_, editor_->FrameAspect());
     const TSlideMotion& motion = document_.Slide(slide_).Motion;
     if (motion.Style == TMotionStyle::Rects) {
         editor_->SetRects(motion.Start, motion.End);
@@ -105,8 +121,11 @@ void TMotionRectDialog::DocumentChanged(const TDocumentChange& change) {
             // Relinked to another file: its own look and aspect.
             picture_ = picture;
             editor_->SetPicture(QImage());
-            if (thumbnails_->Has(picture))
+            preview_->SetPicture(QImage());
+            if (thumbnails_->Has(picture)) {
                 editor_->SetPicture(thumbnails_->Thumbnail(picture));
+                preview_->SetPicture(thumbnails_->Thumbnail(picture));
+            }
             else
                 thumbnails_->Request(picture);
         }

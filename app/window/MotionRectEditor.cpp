@@ -183,6 +183,7 @@ void TMotionRectEditor::DragTo(const QPointF& widgetPoint) {
         rects_[active_] = r;
         changed_ = true;
         update();
+        emit RectsChanging(rects_[Start], rects_[End]);
     }
 }
 

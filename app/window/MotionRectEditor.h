@@ -48,6 +48,8 @@ public:
 signals:
     // After the user moved or resized a rectangle (on releasing the mouse).
     void RectsEdited(const TMotionRect& start, const TMotionRect& end);
+    // While the user drags: after every move that changed a rectangle.
+    void RectsChanging(const TMotionRect& start, const TMotionRect& end);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -91,12 +91,20 @@ TPlayerPane::TPlayerPane(QMainWindow& window, TSlideEditor& slides, TEditMenu& e
         data.Output = choices_(); // as Start hands it to the job
         return data;
     };
+    // The framing window's preview moves the slide with the same choices.
+    slides_.OutputChoices = choices_;
     // A job runs (or waits paused) while Stop can end it.
     player_->Busy = [this] { return busy_(); };
 
     reload_->setSingleShot(true);
     reload_->setInterval(40); // a burst of changes (typing a caption) is drawn once
     connect(reload_, &QTimer::timeout, this, [this] {
+        if (busy_()) {
+            // Changed while a job runs: drawn again once it has ended, so that the frame on
+            // show is never one from before the change.
+            reload_->start(500);
+            return;
+        }
         stale_ = false;
         player_->Reload();
     });
@@ -140,7 +148,7 @@ void TPlayerPane::showEvent(QShowEvent* event) {
 void TPlayerPane::ReloadSoon() {
     stale_ = true;
     if (isVisible())
-        reload_->start();
+        reload_->start(40);
 }
 
 void TPlayerPane::SelectionChanged() {

@@ -126,6 +126,8 @@ void TSlideEditor::EditMotionFraming(int slide) {
         const TFrameSize size = SlideshowFrameSize(FrameSizeText ? FrameSizeText().toStdString() : document_.Output().FrameSize);
         const double aspect = size.Height > 0 ? double(size.Width) / size.Height : 4.0 / 3.0;
         motionWindow_ = new TMotionRectDialog(document_, slide, aspect, view_->window());
+        if (OutputChoices)
+            motionWindow_->SetChoices(OutputChoices);
     }
     motionWindow_->show();
     motionWindow_->raise();

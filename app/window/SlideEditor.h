@@ -56,6 +56,8 @@ public:
     // The output frame's size as the window's choice stands ("1280x720"); the document's output
     // choice when not set.
     std::function<QString()> FrameSizeText;
+    // The window's output choices as a job takes them (the framing window's moving preview).
+    std::function<TSlideshowSettings()> OutputChoices;
 
     // Adds pictures at the end (Add Photos).
     void AppendPictures(const QStringList& files);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -411,4 +412,153 @@ TEST_F(SequencerTest, MovingSlidesAreDrawnForEachOfTheirOwnFrames) {
     // Nothing of a moving slide repeats: every frame differs from the one before.
     for (int i = 1; i < Tr + Hold; ++i)
         EXPECT_NE(centres[std::size_t(i)], centres[std::size_t(i - 1)]) << i;
+}
+
+namespace {
+// Counts what the layer is asked; draws a dot so that its frames differ from the bare ones.
+class TCountingLayer : public TFrameLayer {
+public:
+    int Looks = 0, Draws = 0;
+    std::uint64_t Look(const TFrameMoment& moment) override {
+        ++Looks;
+        return std::uint64_t(moment.Outgoing + 2) * 100 + std::uint64_t(moment.Incoming + 2);
+    }
+    void Draw(TFrameBitmap& frame, const TFrameMoment&) override {
+        ++Draws;
+        frame.SetPixel(0, 0, 0xFFFFFF);
+    }
+};
+
+// What decides the frames to come.
+struct TSequencerState {
+    int PictureIndex, HoldCounter, TransitionCounter, EffectNumber, TransitionEffect, EndFrames, PictureSlideFrame,
+        FromSlideFrame;
+    bool InTransition;
+    std::uint32_t Generator;
+    bool operator==(const TSequencerState&) const = default;
+};
+TSequencerState StateOf(const TSlideshowSequencer& s) {
+    return {s.PictureIndex, s.HoldCounter,       s.TransitionCounter, s.EffectNumber, s.TransitionEffect,
+            s.EndFrames,    s.PictureSlideFrame, s.FromSlideFrame,    s.InTransition, GetRandSeed()};
+}
+} // namespace
+
+// A jump lands where as many frames would have, without drawing, loading or asking the layer
+// anything on the way; from there the frames are the ones a run from the start draws. Random
+// effects, a slide's own effect and hold, moving slides on either side of still ones.
+TEST_F(SequencerTest, SkippingLandsWhereTheFramesWouldHaveWithoutDrawingThem) {
+    MakePictures(4);
+    int draws = 0, loads = 0, moves = 0;
+    const auto setUp = [&](TSlideshowSequencer& s, std::shared_ptr<TCountingLayer> layer) {
+        s.PictureCount = [this] { return int(list.size()); };
+        s.PicturePath = [this](int k) { return list.at(std::size_t(k)); };
+        s.PictureHoldFrames = [](int k) { return k == 2 ? 5 : 0; };
+        s.PictureEffect = [](int k) { return k == 1 ? 7 : 0; };
+        s.DrawTransition = [&](TFrameBitmap& display, const TFrameBitmap& from, const TFrameBitmap& to, int effect,
+                               int percent) {
+            ++draws;
+            display.Fill((from.Pixel(1, 1) + to.Pixel(1, 1) * 3 + std::uint32_t(effect) * 7919 + std::uint32_t(percent)) &
+                         0xFFFFFF);
+        };
+        s.PictureLoaded = [&](int, TFrameBitmap&) { ++loads; };
+        s.SlideMoves = [](int k) { return k == 0 || k == 3; };
+        s.DrawSlide = [&](int k, int frame, TFrameBitmap& bitmap) {
+            ++moves;
+            bitmap.Fill(std::uint32_t(0x100000 * (k + 1) + frame));
+        };
+        s.Layer = std::move(layer);
+        s.Prepare(W, H, 3, 4, true, 9);
+    };
+    const int total = 4 * (3 + 4) + 2 + 4 + 2; // slide 2 holds 5
+    std::vector<std::uint32_t> run; // every frame of a run from the start, its centre and dot
+    std::vector<TSequencerState> states; // the state before each frame
+    {
+        TSlideshowSequencer whole;
+        setUp(whole, std::make_shared<TCountingLayer>());
+        states.push_back(StateOf(whole));
+        while (const TFrameBitmap* f = whole.NextFrame()) {
+            run.push_back(f->Pixel(W / 2, H / 2) ^ f->Pixel(0, 0) << 1);
+            states.push_back(StateOf(whole));
+        }
+    }
+    ASSERT_EQ(int(run.size()), total);
+    for (int at : {0, 1, 3, 4, 6, 7, 10, 11, 12, 15, 17, 19, 22, 24, 26, 29, 31, 32, 33, total - 2, total - 1}) {
+        SCOPED_TRACE("frame " + std::to_string(at));
+        TSlideshowSequencer s;
+        auto layer = std::make_shared<TCountingLayer>();
+        setUp(s, layer);
+        draws = loads = moves = 0;
+        ASSERT_EQ(s.Skip(at), at);
+        EXPECT_EQ(draws + loads + moves + layer->Looks + layer->Draws, 0);
+        EXPECT_TRUE(StateOf(s) == states[std::size_t(at)]);
+        for (int next = at; next < std::min(at + 4, total); ++next) {
+            const TFrameBitmap* f = s.NextFrame();
+            ASSERT_NE(f, nullptr);
+            EXPECT_EQ(f->Pixel(W / 2, H / 2) ^ f->Pixel(0, 0) << 1, run[std::size_t(next)]) << "then frame " << next;
+        }
+    }
+    // Not past the end: the end's black frames count, the end itself does not.
+    TSlideshowSequencer s;
+    setUp(s, nullptr);
+    EXPECT_EQ(s.Skip(total + 50), total);
+    EXPECT_EQ(s.NextFrame(), nullptr);
+    // A jump on from somewhere in the middle goes on as well as one from the start.
+    TSlideshowSequencer t;
+    setUp(t, nullptr);
+    for (int i = 0; i < 9; ++i)
+        t.NextFrame();
+    EXPECT_EQ(t.Skip(13), 13);
+    EXPECT_TRUE(StateOf(t) == states[22]);
+}
+
+// A picture replaced under a running show: the sequencer keeps what it drew (a held picture is
+// not loaded again, a layer's frame and a canvas's copy repeat) until told; then the next frame
+// shows the new picture, on the canvas and under the layer.
+TEST_F(SequencerTest, AReplacedPictureIsShownOnceTheSequencerIsTold) {
+    MakePictures(2);
+    const std::string other = dir.File("other.jpg");
+    WriteTestJpeg(other, 64, 48, [](int, int) { return 0x2080E0u; });
+    const std::string first = list[0];
+    seq.Prepare(W, H, 8, 2, false);
+    TFrameBitmap canvas(W, H);
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0); // the fade-in
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0); // picture 0 held
+    list[0] = other;
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    EXPECT_TRUE(seq.FrameRepeated()); // what the sequencer holds is from before
+    EXPECT_TRUE(Near(canvas.Pixel(W / 2, H / 2), PictureColour(0)));
+    seq.PicturesReplaced();
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    EXPECT_FALSE(seq.FrameRepeated());
+    EXPECT_TRUE(Near(canvas.Pixel(W / 2, H / 2), 0x2080E0u));
+    ASSERT_EQ(seq.ReadFrameCanvas(canvas), 0);
+    EXPECT_TRUE(seq.FrameRepeated());
+
+    // Through the layer's frame, and during a transition (both of its pictures).
+    auto layer = std::make_shared<TCountingLayer>();
+    seq.Layer = layer;
+    const TFrameBitmap* f = seq.NextFrame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(Near(f->Pixel(W / 2, H / 2), 0x2080E0u));
+    list[0] = list[1];
+    EXPECT_TRUE(Near(seq.NextFrame()->Pixel(W / 2, H / 2), 0x2080E0u));
+    const int drawn = layer->Draws;
+    seq.PicturesReplaced();
+    f = seq.NextFrame();
+    EXPECT_EQ(layer->Draws, drawn + 1);
+    EXPECT_TRUE(Near(f->Pixel(W / 2, H / 2), PictureColour(1)));
+    EXPECT_EQ(f->Pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+    while (seq.HoldCounter != 0)
+        seq.NextFrame(); // to the transition into picture 1
+    seq.NextFrame(); // its first step
+    list[0] = first;
+    list[1] = other;
+    seq.PicturesReplaced();
+    steps.clear();
+    seq.NextFrame();
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_TRUE(Near(steps[0].OldPixel, PictureColour(0)));
+    EXPECT_TRUE(Near(steps[0].NewPixel, 0x2080E0u));
+    EXPECT_EQ(steps[0].Percent, 50);
 }

@@ -4,6 +4,7 @@
 #include "app/window/MainWindow.h"
 #include "app/window/MotionRectDialog.h"
 #include "app/window/MotionRectEditor.h"
+#include "app/window/MotionRectPreview.h"
 #include "app/window/PictureListView.h"
 #include "app/window/SlideEditor.h"
 #include "tests/window/WindowTestSupport.h"
@@ -148,6 +149,78 @@ TEST_F(MotionFraming, DraggingMovesAndResizesTheFramingsInTheDocument) {
     EXPECT_FALSE(document.Slide(0).Motion.Style.has_value());
     QPointer<TMotionRectDialog> watch(dialog);
     document.RemoveSlides(0, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }, 5000));
+}
+
+// The preview under the editor plays the slide's path in a loop, from the start framing to the
+// end framing, and follows a rectangle while it is being dragged.
+TEST_F(MotionFraming, ThePreviewLoopsThePathAndFollowsADrag) {
+    // Four quarters of their own colour: red, green / blue, white.
+    const std::string file = home_.File("quarters.jpg");
+    WriteTestJpeg(file, 400, 300, [](int x, int y) {
+        return x < 200 ? (y < 150 ? 0xE02020u : 0x2020E0u) : (y < 150 ? 0x20E020u : 0xF0F0F0u);
+    });
+    const double frame = 16.0 / 9, picture = 4.0 / 3;
+    const double h = 0.4 * picture / frame; // a framing 0.4 of the picture wide at the frame's aspect
+    TSlideshowData data;
+    data.Slides = {PlainSlide(file)};
+    data.Slides[0].Motion.Style = TMotionStyle::Rects;
+    data.Slides[0].Motion.Start = {0.05, 0.05, 0.4, h};           // inside the red quarter
+    data.Slides[0].Motion.End = {0.55, 0.95 - h, 0.4, h};         // inside the white one
+    data.Output.Framing = TFraming::Blur;
+    data.Output.FrameRate = {25, 1};
+    data.Output.HoldSeconds = 1;
+    data.Output.TransitionSeconds = 0.4;
+    TSlideshowDocument document(data);
+    auto* dialog = new TMotionRectDialog(document, 0, frame);
+    QPointer<TMotionRectDialog> watch(dialog);
+    dialog->resize(600, 700);
+    dialog->show();
+    TMotionRectEditor* editor = dialog->Editor();
+    TMotionRectPreview* preview = dialog->Preview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->HasPicture() && preview->Shown() >= 0; }, 10000));
+    EXPECT_EQ(preview->FrameSize(), QSize(320, 180));
+    EXPECT_EQ(preview->Frames(), 10 + 25 + 10); // in, held, out: as long as the slide is on screen
+    const auto middle = [](const QImage& image) { return image.pixel(image.width() / 2, image.height() / 2); };
+    const QRgb first = middle(preview->FrameAt(0)), last = middle(preview->FrameAt(preview->Frames() - 1));
+    EXPECT_GT(qRed(first), 0xC0);
+    EXPECT_LT(qGreen(first), 0x60);
+    EXPECT_GT(qBlue(last), 0xC0);
+    EXPECT_GT(qGreen(last), 0xC0);
+
+    // The loop moves on by itself, and comes round again.
+    const int seen = preview->Shown();
+    const QImage before = preview->Picture();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview->Shown() != seen && preview->Picture() != before; }, 3000));
+    int highest = seen;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        highest = std::max(highest, preview->Shown());
+        return preview->Shown() < highest;
+    }, 5000));
+    EXPECT_GE(highest, preview->Frames() - 5);
+
+    // The start framing dragged into the green quarter: the loop starts there before the mouse
+    // is let go, and the document has it after.
+    const QRectF start = editor->ShownRect(TMotionRectEditor::Start);
+    const QPointF to = start.center() + QPointF(editor->PictureArea().width() * 0.5, 0);
+    QTest::mousePress(editor, Qt::LeftButton, Qt::NoModifier, start.center().toPoint());
+    QMouseEvent move(QEvent::MouseMove, to, editor->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor, &move);
+    EXPECT_EQ(document.Slide(0).Motion.Start, data.Slides[0].Motion.Start); // nothing written yet
+    const QRgb dragged = middle(preview->FrameAt(0));
+    EXPECT_GT(qGreen(dragged), 0xC0);
+    EXPECT_LT(qRed(dragged), 0x60);
+    EXPECT_GT(qBlue(middle(preview->FrameAt(preview->Frames() - 1))), 0xC0); // the end stays
+    QTest::mouseRelease(editor, Qt::LeftButton, Qt::NoModifier, to.toPoint());
+    EXPECT_NEAR(document.Slide(0).Motion.Start.X, 0.55, 0.02);
+    EXPECT_GT(qGreen(middle(preview->FrameAt(0))), 0xC0);
+    // A change made elsewhere shows too.
+    TSlideMotion elsewhere = document.Slide(0).Motion;
+    elsewhere.Start = {0.05, 0.95 - h, 0.4, h}; // the blue quarter
+    document.SetMotion(0, elsewhere);
+    EXPECT_GT(qBlue(middle(preview->FrameAt(0))), 0xC0);
+    EXPECT_LT(qGreen(middle(preview->FrameAt(0))), 0x60);
+    dialog->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }, 5000));
 }
 

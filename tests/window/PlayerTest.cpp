@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 class PlayerPaneTest : public ::testing::Test {
@@ -195,6 +196,55 @@ TEST_F(PlayerPaneTest, StartStopsThePlayerAndItWaitsWhileTheJobRuns) {
     player.Play();
     EXPECT_TRUE(player.Playing());
     player.Pause();
+}
+
+// A change the player was not allowed to draw while a job ran: the next frame asked for, and the
+// next play, come from the changed show, never from a frame drawn before the change.
+TEST_F(PlayerPaneTest, AShowChangedDuringAJobIsDrawnAgainBeforeAFrameIsShown) {
+    const std::uint32_t colours[] = {0xC02020u, 0x2020C0u, 0x20C020u};
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) {
+        files.push_back(home_.File("c" + std::to_string(i) + ".jpg"));
+        WriteTestJpeg(files.back(), 320, 240, [&](int, int) { return colours[i]; });
+    }
+    TSlideshowData data;
+    data.Slides = {PlainSlide(files[0]), PlainSlide(files[0])};
+    data.Output.FrameSize = "320x240";
+    data.Output.FrameRate = {30, 1};
+    data.Output.HoldSeconds = 1;
+    data.Output.TransitionSeconds = 1;
+    bool busy = false;
+    TPlayer player;
+    player.SoundWanted = false;
+    player.Source = [&] { return data; };
+    player.Busy = [&] { return busy; };
+    player.SetRoom({320, 240});
+    player.Reload();
+    ASSERT_TRUE(WaitUntil([&] { return player.Ready() && !player.Picture().isNull(); }, 10000));
+    player.ShowFrame(45); // the first slide's hold
+    ASSERT_TRUE(WaitUntil([&] { return player.Position() == 45 && qRed(Middle(player)) > 0xA0; }, 5000));
+
+    busy = true;
+    data.Slides[0].Picture = files[1];
+    player.Reload(); // not now
+    QTest::qWait(100);
+    EXPECT_GT(qRed(Middle(player)), 0xA0);
+    busy = false;
+    player.ShowFrame(40);
+    ASSERT_TRUE(WaitUntil([&] { return player.Position() == 40; }, 5000));
+    EXPECT_GT(qBlue(Middle(player)), 0xA0);
+
+    busy = true;
+    data.Slides[0].Picture = files[2];
+    player.Reload();
+    busy = false;
+    std::vector<QRgb> shown;
+    QObject::connect(&player, &TPlayer::FrameShown, &player, [&] { shown.push_back(Middle(player)); });
+    player.Play();
+    ASSERT_TRUE(WaitUntil([&] { return shown.size() >= 3; }, 5000));
+    player.Pause();
+    for (QRgb c : shown)
+        EXPECT_GT(qGreen(c), 0xA0);
 }
 
 TEST_F(PlayerPaneTest, WithoutASoundDeviceThePicturePlaysAndSaysSo) {

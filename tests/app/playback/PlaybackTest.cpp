@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -161,7 +163,8 @@ TEST_F(Playback, DrawerUnderOrdersFromAnotherThread) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(6);
     int orders = 0, checked = 0;
     drawer.Load(data, 96, 54, 0, false);
-    while (std::chrono::steady_clock::now() < until && orders < 400) {
+    // Six seconds, or longer where drawing is slow (an instrumented build) until enough was checked.
+    while ((std::chrono::steady_clock::now() < until || checked <= 10) && orders < 400) {
         const int kind = int(random() % 10);
         const long long at = random() % 100;
         ++orders;
@@ -203,4 +206,52 @@ TEST_F(Playback, DrawerUnderOrdersFromAnotherThread) {
     EXPECT_GT(checked, 10);
     EXPECT_GT(prepared.load(), 0);
     EXPECT_EQ(frames.load(), (long long)drawer.Frames());
+}
+
+// The sound's clock: what was handed to the device less what still waits, smoothed over the
+// device's steps, never going back, waiting for the first sound, and taking a stall as it is.
+TEST(PlaybackClock, FollowsWhatWasHeardSmoothlyAndNeverGoesBack) {
+    constexpr qint64 BytesPerSecond = 48000 * 2 * 4;
+    EXPECT_DOUBLE_EQ(HeardSeconds(2'000'000, BytesPerSecond / 10, BytesPerSecond), 1.9);
+    EXPECT_DOUBLE_EQ(HeardSeconds(50'000, BytesPerSecond / 10, BytesPerSecond), 0.0); // the buffer is filling
+    EXPECT_DOUBLE_EQ(HeardSeconds(300'000, 0, 0), 0.3);
+
+    // A device that starts 60 ms late, takes 20 ms periods from a sink that keeps 100 ms ahead,
+    // and reports what waits in 10 ms steps; the readings come every 4 ms, a little unevenly.
+    // From 3 s to 3.3 s it stalls (nothing is played), then plays on.
+    const auto played = [](double t) {
+        const double p = std::max(t - 0.06, 0.0);
+        return t < 3 ? p : t < 3.3 ? 3 - 0.06 : p - 0.3;
+    };
+    TSoundClock clock;
+    std::mt19937 random(3);
+    double last = 0, largestLead = 0, largestLag = 0, largestStep = 0;
+    for (double t = 0; t < 6; t += 0.004 + (random() % 1000) * 1e-6) {
+        const double heard = played(t);
+        const double written = std::floor(heard / 0.02) * 0.02 + (t > 0.06 ? 0.1 : 0.0);
+        const double reported = std::floor(heard / 0.01) * 0.01;
+        const qint64 processed = qint64(std::llround(written * 1e6));
+        const qint64 waiting = qint64((written - reported) * BytesPerSecond);
+        const double place = clock.Update(HeardSeconds(processed, waiting, BytesPerSecond), t);
+        ASSERT_GE(place, last) << "at " << t;
+        if (t < 0.06) {
+            EXPECT_EQ(place, 0.0) << "nothing heard yet at " << t;
+        }
+        if (t > 0.2 && (t < 3 || t > 3.5)) {
+            largestStep = std::max(largestStep, place - last);
+            largestLead = std::max(largestLead, place - heard);
+            largestLag = std::max(largestLag, heard - place);
+        }
+        last = place;
+        if (t > 3.15 && t < 3.3) {
+            EXPECT_LT(place - heard, TSoundClock::JumpSeconds + 0.02) << "runs on through a stall at " << t;
+        }
+    }
+    EXPECT_LT(largestLead, 0.005);
+    EXPECT_LT(largestLag, 0.012);
+    EXPECT_LT(largestStep, 0.008); // no jumps while it plays
+    // A new start begins at 0 again.
+    clock.Reset();
+    EXPECT_EQ(clock.Update(0, 10), 0.0);
+    EXPECT_NEAR(clock.Update(0.5, 10.5), 0.5, 1e-9);
 }
