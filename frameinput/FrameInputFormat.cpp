@@ -349,17 +349,20 @@ int FrameInputReadPacket(AVFormatContext* s, AVPacket* pkt) {
             info.EndResult = size;
             return info.LeftOutPTS != AV_NOPTS_VALUE ? DeliverLeftOut(info, pkt) : size;
         }
-        const bool repeat = info.Repeat != 0;
+        // Decided before the next frame is drawn ahead: that drawing sets the last packet.
+        const bool leftOut = LeftOut(info, pkt, info.Repeat != 0);
+        if (leftOut) {
+            info.LeftOutPTS = pkt->pts;
+            ff::av_packet_unref(pkt);
+        } else {
+            info.DeliveredPTS = pkt->pts;
+            info.LeftOutPTS = AV_NOPTS_VALUE;
+        }
         // Only once the packet is complete: from here on the next frame's event owns the record.
         if (DrawsAhead(*adapter, info))
             StartFrameAhead(info);
-        if (!LeftOut(info, pkt, repeat)) {
-            info.DeliveredPTS = pkt->pts;
-            info.LeftOutPTS = AV_NOPTS_VALUE;
+        if (!leftOut)
             return size;
-        }
-        info.LeftOutPTS = pkt->pts;
-        ff::av_packet_unref(pkt);
     }
 }
 
