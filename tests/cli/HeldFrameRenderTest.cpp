@@ -103,7 +103,7 @@ protected:
 TEST_F(HeldFrameRender, HeldPicturesAreWrittenOncePlayLikeEveryFrameAndStartEachSpanWithAKeyFrame) {
     // Quality 10: the two encodes then differ by little more than rounding, and a picture shown
     // at the wrong time would stand out far below the bound.
-    for (const char* format : {"mp4-h264", "webm-vp9"}) {
+    for (const char* format : {"mp4-h264", "mp4-hevc", "webm-vp9"}) {
         SCOPED_TRACE(format);
         const std::string options = std::string("--format ") + format + " --crf 10 --hold 3 --transition 0.5";
         const std::string held = Render(std::string(format) + "-held", options);
